@@ -1,0 +1,32 @@
+# The README's commands. `make test` is what CI runs.
+DEBUG_DIR   := build/debug
+RELEASE_DIR := build/release
+JOBS        ?= $(shell nproc)
+
+.PHONY: test demo bench release debug bootstrap format clean
+
+bootstrap:
+	@scripts/bootstrap
+
+debug: bootstrap
+	@cmake -S . -B $(DEBUG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKITBINDER_SANITIZE=ON >/dev/null
+	@cmake --build $(DEBUG_DIR) -j $(JOBS)
+
+test: debug
+	@ctest --test-dir $(DEBUG_DIR) --output-on-failure -j $(JOBS)
+
+release: bootstrap
+	@cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKITBINDER_TESTS=OFF -DKITBINDER_BENCH=ON >/dev/null
+	@cmake --build $(RELEASE_DIR) -j $(JOBS)
+
+demo: release
+	@scripts/demo $(RELEASE_DIR)/bin
+
+bench: release
+	@scripts/bench $(RELEASE_DIR)/bin
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build
