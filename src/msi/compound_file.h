@@ -1,0 +1,103 @@
+#ifndef KITBINDER_MSI_COMPOUND_FILE_H_
+#define KITBINDER_MSI_COMPOUND_FILE_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kb::msi {
+
+enum class StorageError {
+  kNone = 0,
+  kIo,        // the operating system refused a read, write, sync or rename
+  kCorrupt,   // the file is not a compound file, or its structures contradict each other
+  kNotFound,  // no stream or storage of that name
+  kReadOnly,  // a change was staged on a file opened read-only
+  kTooLarge,  // a stream or file past what the format (or our memory bound) allows
+};
+
+using Clsid = std::array<std::uint8_t, 16>;
+
+// The CLSID of a Windows Installer database ({000C1084-0000-0000-C000-000000000046}),
+// as stored in the root directory entry.
+inline constexpr Clsid kInstallerDatabaseClsid = {0x84, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                  0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+// The root storage of a compound file (Compound File Binary format, version 3 or 4), with the
+// streams and sub-storages directly below it. Names are the raw UTF-16 directory names; the
+// installer's folding of table and stream names into them is stream_name.h's.
+//
+// Reads go to the file on demand: no stream is held whole in memory unless a caller asks for
+// it. Changes (WriteStream, WriteStreamFromFile, RemoveStream) are staged and reach the file
+// only at Commit, which writes just what changed since the last commit and is atomic: a
+// process killed at any moment leaves the file holding either the previous committed state or
+// the new one. Sub-storages are kept as they are.
+//
+// Reads see the staged state: a stream written but not committed reads back as written.
+// Not thread-safe. Owns its file descriptor.
+class CompoundFile {
+ public:
+  enum class Mode { kReadOnly, kReadWrite };
+
+  // Opens an existing compound file with 512- or 4,096-byte sectors. Returns null and sets
+  // *error on failure; a damaged file gives kCorrupt, never a crash or a huge allocation.
+  static std::unique_ptr<CompoundFile> Open(const std::string& path, Mode mode,
+                                            StorageError* error);
+
+  // Starts a new, empty compound file (512-byte sectors) whose root carries `clsid`. Nothing is
+  // written before the first Commit; an existing file at `path` is replaced at that Commit.
+  static std::unique_ptr<CompoundFile> Create(const std::string& path, const Clsid& clsid,
+                                              StorageError* error);
+
+  ~CompoundFile();
+  CompoundFile(const CompoundFile&) = delete;
+  CompoundFile& operator=(const CompoundFile&) = delete;
+
+  const Clsid& clsid() const;
+
+  // Names of the streams (or sub-storages) directly in the root, in no particular order.
+  std::vector<std::u16string> StreamNames() const;
+  std::vector<std::u16string> StorageNames() const;
+
+  // Size of a stream; nullopt when there is no such stream.
+  std::optional<std::uint64_t> StreamSize(std::u16string_view name) const;
+
+  // Reads up to out.size() bytes of a stream from `offset`. Returns the number of bytes read
+  // (short only at the stream's end), or nullopt with *error set (kNotFound, kCorrupt, kIo).
+  std::optional<std::size_t> ReadStream(std::u16string_view name, std::uint64_t offset,
+                                        std::span<std::byte> out, StorageError* error) const;
+
+  // Reads a whole stream, refusing (kTooLarge) one above `limit` bytes. For table streams and
+  // other small data; large streams are read in pieces with ReadStream.
+  std::optional<std::vector<std::byte>> ReadWholeStream(std::u16string_view name,
+                                                        std::size_t limit,
+                                                        StorageError* error) const;
+
+  // Stages a stream's new contents, replacing any stream of that name.
+  StorageError WriteStream(std::u16string_view name, std::vector<std::byte> data);
+
+  // Stages a stream whose contents are the file at `path`, copied in chunks at Commit (the
+  // file must stay in place until then). Its size is taken now.
+  StorageError WriteStreamFromFile(std::u16string_view name, const std::string& path);
+
+  // Stages the removal of a stream. kNotFound when there is none.
+  StorageError RemoveStream(std::u16string_view name);
+
+  // Writes the staged changes. kReadOnly for a file opened read-only.
+  StorageError Commit();
+
+ private:
+  class Impl;
+  explicit CompoundFile(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kb::msi
+
+#endif  // KITBINDER_MSI_COMPOUND_FILE_H_
