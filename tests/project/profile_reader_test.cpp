@@ -22,30 +22,22 @@ TEST(ProfileReaderTest, MatchesSectionAndKeyNamesInAnyLetterCase) {
 }
 
 TEST(ProfileReaderTest, TrimsBlanksAndOnePairOfEnclosingQuotes) {
-  const ProfileReader profile(
-      "[s]\n"
-      "  spaced  =  a value  \n"
-      "tabs=\t\v\fv\t\n"
-      "double=\"  kept  \"\n"
-      "single= 'kept' \n"
-      "twice=\"\"x\"\"\n"
-      "inner=a \"b\" c\n"
-      "mismatched=\"a'\n"
-      "lone=\"\n"
-      "empty=\"\"\n"
-      "equals=a=b==c\n"
-      "bare\n");
-  EXPECT_EQ(profile.GetString("s", "spaced"), "a value");
-  EXPECT_EQ(profile.GetString("s", "tabs"), "v");
-  EXPECT_EQ(profile.GetString("s", "double"), "  kept  ");
-  EXPECT_EQ(profile.GetString("s", "single"), "kept");
-  EXPECT_EQ(profile.GetString("s", "twice"), "\"x\"");
-  EXPECT_EQ(profile.GetString("s", "inner"), "a \"b\" c");
-  EXPECT_EQ(profile.GetString("s", "mismatched"), "\"a'");
-  EXPECT_EQ(profile.GetString("s", "lone"), "\"");
-  EXPECT_EQ(profile.GetString("s", "empty"), "");
-  EXPECT_EQ(profile.GetString("s", "equals"), "a=b==c");
-  EXPECT_EQ(profile.GetString("s", "bare"), "");
+  const std::pair<std::string, std::string> cases[] = {
+      {"  key  =  a value  ", "a value"},
+      {"key=\t\v\fv\t", "v"},
+      {"key=\"  kept  \"", "  kept  "},
+      {"key= 'kept' ", "kept"},
+      {"key=\"\"x\"\"", "\"x\""},
+      {"key=a \"b\" c", "a \"b\" c"},
+      {"key=\"a'", "\"a'"},
+      {"key=\"", "\""},
+      {"key=\"\"", ""},
+      {"key=a=b==c", "a=b==c"},
+      {"key", ""},
+  };
+  for (const auto& [line, expected] : cases) {
+    EXPECT_EQ(ProfileReader("[s]\n" + line + "\n").GetString("s", "key"), expected) << line;
+  }
 }
 
 TEST(ProfileReaderTest, FirstKeyAndFirstSectionOfANameCount) {

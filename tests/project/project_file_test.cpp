@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "project/file_contents.h"
+#include "project/file_entry.h"
 #include "project/project_settings.h"
 #include "test_support/temp_dir.h"
 
@@ -16,12 +17,6 @@ namespace kb {
 namespace {
 
 namespace fs = std::filesystem;
-
-ProjectFileEntry Entry(std::string path) {
-  ProjectFileEntry entry;
-  entry.path = std::move(path);
-  return entry;
-}
 
 std::vector<std::string> IconPaths(const CProjectSettings& project) {
   std::vector<std::string> paths;
@@ -33,7 +28,7 @@ CProjectSettings SampleProject() {
   CProjectSettings project;
   project.title = "Sample";
   project.version = "1.0";
-  ProjectFileEntry app = Entry("C:\\src\\app.exe");
+  ProjectFileEntry app = test::FileEntry("C:\\src\\app.exe");
   app.shortcutname = "Sample";
   app.shortcuticon = "C:\\src\\app.ico";
   project.AddFileEntry(app);
@@ -91,7 +86,7 @@ TEST(ProjectFileTest, WritesOptionalKeysOnlyWhenSet) {
   test::TempDir dir;
   CProjectSettings project;
   project.noquestions = true;
-  ProjectFileEntry full = Entry("full.exe");
+  ProjectFileEntry full = test::FileEntry("full.exe");
   full.id = "_ID";
   full.componentid = "_COMP";
   full.componentguid = "GUID";
@@ -268,11 +263,11 @@ TEST(ProjectFileTest, RoundTripsRandomProjects) {
 TEST(ProjectFileTest, EntriesWithoutAPathDoNotCutTheList) {
   test::TempDir dir;
   CProjectSettings project;
-  project.AddFileEntry(Entry("first.exe"));
+  project.AddFileEntry(test::FileEntry("first.exe"));
   ProjectFileEntry unnamed;
   unnamed.shortcutname = "No path";
   project.AddFileEntry(unnamed);
-  project.AddFileEntry(Entry("third.exe"));
+  project.AddFileEntry(test::FileEntry("third.exe"));
   project.icons = {{"", ""}, {"b.ico", "b.ico"}};
 
   const CProjectSettings loaded = RoundTrip(project, dir.path());

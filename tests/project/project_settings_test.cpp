@@ -5,16 +5,11 @@
 #include <functional>
 #include <vector>
 
+#include "project/file_entry.h"
 #include "project/file_name_from_path.h"
 
 namespace kb {
 namespace {
-
-ProjectFileEntry Entry(std::string path) {
-  ProjectFileEntry entry;
-  entry.path = std::move(path);
-  return entry;
-}
 
 std::vector<std::string> IconNames(const CProjectSettings& project) {
   std::vector<std::string> names;
@@ -44,7 +39,7 @@ TEST(CProjectSettingsTest, StartsEmptyInEnglish) {
 TEST(CProjectSettingsTest, SetPropertiesTakesItsArgumentsInTheirOwnOrder) {
   CProjectSettings project;
   project.language = "fr";
-  project.AddFileEntry(Entry("a.exe"));
+  project.AddFileEntry(test::FileEntry("a.exe"));
   project.SetProperties("title", "version", "product", "package", "upgrade", "author", "url",
                         "eula", "banner", "comments", true);
   EXPECT_EQ(project.title, "title");
@@ -77,9 +72,9 @@ TEST(CProjectSettingsTest, AddIconKeepsDistinctNonEmptyPathsWithTheirNames) {
 
 TEST(CProjectSettingsTest, GetFileAndFindFileGiveCopiesOrDefaults) {
   CProjectSettings project;
-  ProjectFileEntry first = Entry("C:\\a.exe");
+  ProjectFileEntry first = test::FileEntry("C:\\a.exe");
   first.componentguid = "first";
-  ProjectFileEntry second = Entry("C:\\a.exe");
+  ProjectFileEntry second = test::FileEntry("C:\\a.exe");
   second.componentguid = "second";
   EXPECT_EQ(project.AddFileEntry(first), 1);
   EXPECT_EQ(project.AddFileEntry(second), 2);
@@ -99,7 +94,7 @@ TEST(CProjectSettingsTest, ClearRemovesFilesAndIconsOnly) {
   CProjectSettings project;
   project.title = "Kept";
   project.projectPath = "/work/kept.kbr";
-  project.AddFileEntry(Entry("a.exe"));
+  project.AddFileEntry(test::FileEntry("a.exe"));
   project.AddIcon("a.ico");
   EXPECT_TRUE(project.Clear());
   EXPECT_EQ(project.GetFileCount(), 0);
@@ -110,8 +105,8 @@ TEST(CProjectSettingsTest, ClearRemovesFilesAndIconsOnly) {
 
 TEST(CProjectSettingsTest, IsEqualIgnoresIconsAndPath) {
   CProjectSettings a, b;
-  a.AddFileEntry(Entry("a.exe"));
-  b.AddFileEntry(Entry("a.exe"));
+  a.AddFileEntry(test::FileEntry("a.exe"));
+  b.AddFileEntry(test::FileEntry("a.exe"));
   a.AddIcon("a.ico");
   b.projectPath = "/elsewhere.kbr";
   EXPECT_TRUE(a.IsEqual(b));
@@ -134,7 +129,7 @@ TEST(CProjectSettingsTest, IsEqualComparesEveryPropertyAndFileMember) {
       [](auto& p) { p.language = "EN"; },
       [](auto& p) { p.bannerfile = "x"; },
       [](auto& p) { p.noquestions = true; },
-      [](auto& p) { p.AddFileEntry(Entry("b.exe")); },
+      [](auto& p) { p.AddFileEntry(test::FileEntry("b.exe")); },
       [](auto& p) { p.files[0].path = "A.exe"; },
       [](auto& p) { p.files[0].shortcutname = "x"; },
       [](auto& p) { p.files[0].shortcuticon = "x"; },
@@ -145,8 +140,8 @@ TEST(CProjectSettingsTest, IsEqualComparesEveryPropertyAndFileMember) {
   };
   for (std::size_t i = 0; i < changes.size(); ++i) {
     CProjectSettings a, b;
-    a.AddFileEntry(Entry("a.exe"));
-    b.AddFileEntry(Entry("a.exe"));
+    a.AddFileEntry(test::FileEntry("a.exe"));
+    b.AddFileEntry(test::FileEntry("a.exe"));
     changes[i](b);
     EXPECT_FALSE(a.IsEqual(b)) << "change " << i;
     EXPECT_FALSE(b.IsEqual(a)) << "change " << i;
