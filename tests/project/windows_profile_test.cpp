@@ -57,11 +57,14 @@ std::optional<std::vector<std::string>> ReadWithWindows(const fs::path& dir,
     list << WindowsPath(q.file) << '\t' << q.section << '\t' << q.key << '\n';
   }
   list.close();
-  const std::string run = "WINEPREFIX='" + (dir / "prefix").string() +
-                          "' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' wine '" +
+  // A fresh Wine prefix in `dir`; its server is stopped before the folder goes.
+  const std::string prefix = "WINEPREFIX='" + (dir / "prefix").string() + "' ";
+  const std::string run = prefix + "WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' wine '" +
                           program.string() + "' '" + WindowsPath(dir / "queries.txt") + "' '" +
                           WindowsPath(dir / "values.txt") + "' >/dev/null 2>&1";
-  if (std::system(run.c_str()) != 0) return std::nullopt;
+  const int status = std::system(run.c_str());
+  std::system((prefix + "wineserver -k >/dev/null 2>&1").c_str());
+  if (status != 0) return std::nullopt;
 
   std::vector<std::string> values;
   std::ifstream in(dir / "values.txt", std::ios::binary);
