@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <map>
 
 #include "msi/cfb_format.h"
+#include "msi/commit_writer.h"
 #include "msi/directory_tree.h"
 #include "msi/layout.h"
 #include "msi/layout_loader.h"
@@ -16,8 +18,6 @@
 #include "platform/unique_fd.h"
 
 namespace kb::msi {
-
-using StagedMap = std::map<std::u16string, StagedStream, cfb::NameLess>;
 
 class CompoundFile::Impl {
  public:
@@ -128,13 +128,67 @@ class CompoundFile::Impl {
 
   StorageError Commit() {
     if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
-    return StorageError::kIo;
+    if (fd_.valid() && staged_.empty()) return StorageError::kNone;
+    return fd_.valid() ? CommitInPlace() : CommitNewFile();
   }
 
  private:
   static std::nullopt_t Fail(StorageError* error, StorageError e) {
     if (error) *error = e;
     return std::nullopt;
+  }
+
+  StorageError CommitInPlace() {
+    Layout next;
+    if (StorageError e = WriteCommit(fd_.get(), layout_, staged_, &next);
+        e != StorageError::kNone) {
+      TrimFile(fd_.get(), layout_);  // drops what the failed commit appended
+      return e;
+    }
+    Adopt(std::move(next));
+    return StorageError::kNone;
+  }
+
+  // The first commit of a created file writes it whole under a temporary name beside `path`
+  // and renames it over whatever was there.
+  StorageError CommitNewFile() {
+    std::string temp = path_ + ".XXXXXX";
+    platform::UniqueFd fd(::mkstemp(temp.data()));
+    if (!fd.valid()) return StorageError::kIo;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd.get(), 0666 & ~mask);
+    Layout next;
+    StorageError e = WriteCommit(fd.get(), layout_, staged_, &next);
+    if (e == StorageError::kNone && ::rename(temp.c_str(), path_.c_str()) != 0) {
+      e = StorageError::kIo;
+    }
+    if (e != StorageError::kNone) {
+      ::unlink(temp.c_str());
+      return e;
+    }
+    SyncFolder();
+    fd_ = std::move(fd);
+    Adopt(std::move(next));
+    return StorageError::kNone;
+  }
+
+  // Makes the rename durable; a failure here leaves a consistent file either way.
+  void SyncFolder() const {
+    const auto slash = path_.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path_.substr(0, slash + 1);
+    platform::UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid()) ::fsync(dir.get());
+  }
+
+  void Adopt(Layout next) {
+    layout_ = std::move(next);
+    staged_.clear();
+    reader_ = StreamReader(fd_.get(), &layout_);
+    IndexChildren();
+    // Trailing sectors the new state does not use can go now that it is committed; keeping
+    // them costs only space.
+    TrimFile(fd_.get(), layout_);
   }
 
   std::optional<std::uint32_t> CommittedStream(std::u16string_view name) const {

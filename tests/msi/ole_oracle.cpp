@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 
@@ -77,6 +78,19 @@ std::uint32_t Crc(const std::vector<std::byte>& data) {
       ::crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
+void PrintTo(const Listing& listing, std::ostream* out) {
+  const auto narrow = [](const std::u16string& s) {
+    std::string n;
+    for (char16_t c : s) n += c < 0x80 ? std::string(1, static_cast<char>(c)) : "?";
+    return n;
+  };
+  *out << "clsid " << listing.clsid << ";";
+  for (const auto& [name, s] : listing.streams) {
+    *out << " " << narrow(name) << ":" << s.size << ":" << s.crc;
+  }
+  for (const auto& name : listing.storages) *out << " [" << narrow(name) << "]";
+}
+
 Listing ListWithOlefile(const std::string& path, std::string* error) {
   int status = 0;
   const std::string output =
@@ -102,6 +116,7 @@ Listing ListWithOlefile(const std::string& path, std::string* error) {
       listing.streams[FromHex(rest)] = s;
     }
   }
+  std::sort(listing.storages.begin(), listing.storages.end());
   return listing;
 }
 
@@ -115,6 +130,7 @@ Listing ListWithUs(CompoundFile& file) {
     listing.streams[name] = {data->size(), Crc(*data)};
   }
   listing.storages = file.StorageNames();
+  std::sort(listing.storages.begin(), listing.storages.end());
   return listing;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,13 @@ struct Listing {
     bool operator==(const Stream&) const = default;
   };
   std::map<std::u16string, Stream> streams;
-  std::vector<std::u16string> storages;
-  std::string clsid;  // 32 lower-case hex digits of the stored bytes
+  std::vector<std::u16string> storages;  // sorted
+  std::string clsid;                     // 32 lower-case hex digits of the stored bytes
   bool operator==(const Listing&) const = default;
 };
+
+// For test failure messages.
+void PrintTo(const Listing& listing, std::ostream* out);
 
 // Lists `path` with python3-olefile, which is told to refuse any defect it notices. `error`
 // receives olefile's complaint, empty when it read the file without one.

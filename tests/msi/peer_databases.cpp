@@ -1,5 +1,8 @@
 #include "peer_databases.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -11,7 +14,10 @@ namespace kb::msi::test {
 std::vector<std::byte> TestBytes(std::size_t size, unsigned seed) {
   std::mt19937 rng(seed);
   std::vector<std::byte> data(size);
-  for (std::byte& b : data) b = static_cast<std::byte>(rng());
+  for (std::size_t i = 0; i < size; i += 4) {
+    const std::uint32_t word = rng();
+    std::memcpy(data.data() + i, &word, std::min<std::size_t>(4, size - i));
+  }
   return data;
 }
 
