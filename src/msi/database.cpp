@@ -133,6 +133,12 @@ ErrorCode Database::LoadCatalog() {
 
 ErrorCode Database::SetCodePage(int code_page) {
   if (read_only() || !IsSupportedCodePage(code_page)) return kFunctionFailed;
+  for (const auto& [name, entry] : tables_) {  // the catalog must stay writable
+    if (!EncodeText(name, code_page)) return kFunctionFailed;
+    for (const ColumnDef& column : entry.schema.columns) {
+      if (!EncodeText(column.name, code_page)) return kFunctionFailed;
+    }
+  }
   pool_.set_code_page(code_page);
   tables_changed_ = true;
   return kSuccess;
@@ -201,6 +207,12 @@ ErrorCode Database::CreateTable(TableSchema schema) {
   }
   const auto name = EncodeText(schema.name, code_page());
   if (!name) return kFunctionFailed;
+  if (!schema.temporary) {  // the catalog's strings come first in the pool, as in the installer
+    pool_.Intern(*name);
+    for (const ColumnDef& column : schema.columns) {
+      pool_.Intern(*EncodeText(column.name, code_page()));
+    }
+  }
   catalog_dirty_ = catalog_dirty_ || !schema.temporary;
   tables_changed_ = true;
   table_order_.push_back(schema.name);
@@ -323,14 +335,6 @@ ErrorCode Database::Commit() {
     return storage_->Commit() == StorageError::kNone ? kSuccess : kFunctionFailed;
   }
   if (!LoadAllRows()) return kFunctionFailed;
-  if (catalog_dirty_) {  // names must hold ids before the width is decided
-    for (const auto& [name, entry] : tables_) {
-      pool_.Intern(*EncodeText(name, code_page()));
-      for (const ColumnDef& column : entry.schema.columns) {
-        pool_.Intern(*EncodeText(column.name, code_page()));
-      }
-    }
-  }
   const unsigned width = pool_.RefWidthForWriting();
   const bool width_changed = width != pool_.stored_ref_width();
   for (const std::string& name : dropped_) storage_->RemoveStream(TableStreamName(name));

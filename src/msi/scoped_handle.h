@@ -28,9 +28,11 @@ class ScopedHandle {
     return &handle_;
   }
   void Reset(MSIHANDLE handle = 0) {
-    if (handle_ != 0) MsiCloseHandle(handle_);
+    Close();
     handle_ = handle;
   }
+  // Closes the held handle (if any); MsiCloseHandle's result.
+  UINT Close() { return MsiCloseHandle(std::exchange(handle_, 0)); }
 
  private:
   MSIHANDLE handle_ = 0;

@@ -47,7 +47,9 @@ ErrorCode StoredTableData::ToCell(const FieldValue& value, const ColumnDef& colu
                                   Cell* cell) const {
   *cell = 0;
   if (std::holds_alternative<std::monostate>(value)) {
-    return column.type.nullable() ? kSuccess : kFunctionFailed;
+    // Like the installer, the engine leaves other columns' nullability to validation: only
+    // a key needs a value.
+    return column.type.key() && !column.type.nullable() ? kFunctionFailed : kSuccess;
   }
   switch (column.type.kind()) {
     case ColumnType::Kind::kShort: {

@@ -27,7 +27,8 @@ class TableData {
   virtual std::optional<std::size_t> Find(std::span<const FieldValue> key) const = 0;
 
   // Changes take one value per schema column. They answer kFunctionFailed for a taken key, a
-  // null in a column that needs a value, text the code page cannot hold, or a read-only table;
+  // null in a key column that needs a value, text the code page cannot hold, or a read-only
+  // table;
   // kDatatypeMismatch for a value of the wrong type.
   virtual ErrorCode Insert(std::span<const FieldValue> values, bool temporary) = 0;
   // REQUIRES: the key values equal those of `row`.
