@@ -16,7 +16,9 @@ CInstallerDatabase::CInstallerDatabase(const std::string& path) {
   }
 }
 
-CInstallerDatabase::~CInstallerDatabase() { CloseDatabase(); }
+CInstallerDatabase::~CInstallerDatabase() {
+  CloseDatabase();
+}
 
 bool CInstallerDatabase::Execute(std::string_view statement, MSIHANDLE parameters) {
   CloseView();
@@ -49,7 +51,9 @@ bool CInstallerDatabase::SetStreamAndUpdate(unsigned field, const std::string& p
          MsiViewModify(view_.get(), MSIMODIFY_UPDATE, record_.get()) == ERROR_SUCCESS;
 }
 
-bool CInstallerDatabase::Commit() { return MsiDatabaseCommit(database_.get()) == ERROR_SUCCESS; }
+bool CInstallerDatabase::Commit() {
+  return MsiDatabaseCommit(database_.get()) == ERROR_SUCCESS;
+}
 
 void CInstallerDatabase::CloseView() {
   if (view_.get() != 0) MsiViewClose(view_.get());

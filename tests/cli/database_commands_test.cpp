@@ -9,11 +9,14 @@
 #include <iterator>
 
 #include "test_support/temp_dir.h"
+#include "test_support/text_file.h"
 
 namespace kb::cli {
 namespace {
 
 namespace fs = std::filesystem;
+using kb::test::ReadText;
+using kb::test::WriteText;
 
 struct Outcome {
   int status = -1;
@@ -22,8 +25,8 @@ struct Outcome {
 
 Outcome Cli(const std::string& arguments) {
   Outcome outcome;
-  const std::string command = std::string(KITBINDER_BIN_DIR) + "/kitbinder-cli " + arguments +
-                              " 2>/dev/null";
+  const std::string command =
+      std::string(KITBINDER_BIN_DIR) + "/kitbinder-cli " + arguments + " 2>/dev/null";
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return outcome;
   char buffer[4096];
@@ -33,16 +36,6 @@ Outcome Cli(const std::string& arguments) {
   const int raw = ::pclose(pipe);
   outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return outcome;
-}
-
-void WriteText(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 const std::string kProperty =

@@ -15,21 +15,14 @@
 #include "peer_databases.h"
 #include "platform/codepage.h"
 #include "test_support/temp_dir.h"
+#include "test_support/text_file.h"
 
 namespace kb::msi::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-void WriteText(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using kb::test::ReadText;
+using kb::test::WriteText;
 
 std::vector<std::string> SplitOn(const std::string& text, const std::string& separator) {
   std::vector<std::string> parts;
@@ -53,8 +46,8 @@ std::string JoinWith(const std::vector<std::string>& parts, const std::string& s
 std::string AsMsiinfoPrints(const std::string& archive) {
   std::vector<std::string> lines = SplitOn(archive, "\r\n");
   std::vector<std::string> third = SplitOn(lines[2], "\t");
-  const bool has_code_page = !third[0].empty() && third[0].find_first_not_of("0123456789") ==
-                                                      std::string::npos;
+  const bool has_code_page =
+      !third[0].empty() && third[0].find_first_not_of("0123456789") == std::string::npos;
   if (has_code_page) third.erase(third.begin());
   lines[2] = JoinWith(third, "\t");
   const std::vector<std::string> types = SplitOn(lines[1], "\t");
@@ -91,16 +84,18 @@ std::vector<std::string> Lines(const std::string& text) {
 // column.
 void WriteArchives(const fs::path& dir) {
   WriteText(dir / "_ForceCodepage.idt", "\r\n\r\n1252\t_ForceCodepage\r\n");
-  WriteText(dir / "_SummaryInformation.idt",
-            "PropertyId\tValue\r\ni2\tl255\r\n_SummaryInformation\tPropertyId\r\n1\t1252\r\n"
-            "2\tInstallation Database\r\n3\tCaf\xe9 Tool\r\n4\tBob's\r\n9\t{0C8A6C85-2E0B-4F9A-9E0E-"
-            "2B6A1F1E6B11}\r\n12\t2024/05/06 07:08:09\r\n14\t200\r\n15\t2\r\n");
+  WriteText(
+      dir / "_SummaryInformation.idt",
+      "PropertyId\tValue\r\ni2\tl255\r\n_SummaryInformation\tPropertyId\r\n1\t1252\r\n"
+      "2\tInstallation Database\r\n3\tCaf\xe9 Tool\r\n4\tBob's\r\n9\t{0C8A6C85-2E0B-4F9A-9E0E-"
+      "2B6A1F1E6B11}\r\n12\t2024/05/06 07:08:09\r\n14\t200\r\n15\t2\r\n");
   WriteText(dir / "Property.idt",
             "Property\tValue\r\ns72\tl0\r\n1252\tProperty\tProperty\r\nProductName\tBob's "
             "Caf\xe9\r\nManufacturer\tMe\x10 and\x19you\r\nEmpty\t\r\n");
-  WriteText(dir / "Numbers.idt",
-            "Key\tSmall\tBig\tNote\r\ni2\tI2\tI4\tS0\r\nNumbers\tKey\r\n-3\t\t-2147483647\tminus\r\n"
-            "7\t-32767\t2147483647\t\r\n300\t5\t\tx\r\n");
+  WriteText(
+      dir / "Numbers.idt",
+      "Key\tSmall\tBig\tNote\r\ni2\tI2\tI4\tS0\r\nNumbers\tKey\r\n-3\t\t-2147483647\tminus\r\n"
+      "7\t-32767\t2147483647\t\r\n300\t5\t\tx\r\n");
   WriteText(dir / "Binary.idt",
             "Name\tData\r\ns72\tv0\r\nBinary\tName\r\nBannerBitmap\tBannerBitmap.ibd\r\n"
             "Icon\tIcon.ibd\r\n");
@@ -139,8 +134,8 @@ TEST(MsitoolsOracleTest, ReadsWhatWeWriteWithTheSameContent) {
   }
   std::vector<std::string> tables = Lines(Msiinfo("tables '" + path + "'"));
   std::sort(tables.begin(), tables.end());
-  EXPECT_EQ(tables, (std::vector<std::string>{"Binary", "Numbers", "Property",
-                                              "_ForceCodepage", "_SummaryInformation"}));
+  EXPECT_EQ(tables, (std::vector<std::string>{"Binary", "Numbers", "Property", "_ForceCodepage",
+                                              "_SummaryInformation"}));
   std::vector<std::string> streams = Lines(Msiinfo("streams '" + path + "'"));
   std::sort(streams.begin(), streams.end());
   EXPECT_EQ(streams, (std::vector<std::string>{"\005SummaryInformation", "Binary.BannerBitmap",
@@ -167,10 +162,11 @@ TEST(MsitoolsOracleTest, ImportThenExportGivesTheArchivesBackByteForByte) {
   ASSERT_EQ(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY, database.Receive()), ERROR_SUCCESS);
   const fs::path out = dir.path() / "out";
   fs::create_directories(out);
-  for (const std::string name : {"_ForceCodepage", "_SummaryInformation", "Property", "Numbers",
-                                  "Binary"}) {
-    ASSERT_EQ(MsiDatabaseExportA(database.get(), name.c_str(), out.c_str(), (name + ".idt").c_str()),
-              ERROR_SUCCESS);
+  for (const std::string name :
+       {"_ForceCodepage", "_SummaryInformation", "Property", "Numbers", "Binary"}) {
+    ASSERT_EQ(
+        MsiDatabaseExportA(database.get(), name.c_str(), out.c_str(), (name + ".idt").c_str()),
+        ERROR_SUCCESS);
     EXPECT_EQ(ReadText(out / (name + ".idt")), ReadText(dir.path() / "in" / (name + ".idt")))
         << name;
   }
@@ -189,8 +185,7 @@ TEST(MsitoolsOracleTest, WeReadPeerDatabasesAsMsiinfoDoes) {
     EXPECT_GT(tables.size(), 2u);
     for (const std::string& table : tables) {
       if (table == "_ForceCodepage" || table == "_SummaryInformation") continue;
-      EXPECT_EQ(AsMsiinfoPrints(Render(*ours, table)),
-                Msiinfo("export '" + path + "' " + table))
+      EXPECT_EQ(AsMsiinfoPrints(Render(*ours, table)), Msiinfo("export '" + path + "' " + table))
           << path << " " << table;
     }
   }

@@ -20,12 +20,15 @@ std::string Msiinfo(const std::string& arguments) {
   FILE* pipe = ::popen(("msiinfo " + arguments + " 2>&1").c_str(), "r");
   if (pipe == nullptr) return output;
   char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+    output.append(buffer, n);
   ::pclose(pipe);
   return output;
 }
 
-std::size_t OpenHandles() { return msi::HandleTable::Instance().open_count(); }
+std::size_t OpenHandles() {
+  return msi::HandleTable::Instance().open_count();
+}
 
 class PackageWriterTest : public ::testing::Test {
  protected:
