@@ -1,6 +1,6 @@
-// Writes seed files for the compound file fuzzer into the folder given as argument: files
-// made by our own writer (after a few commits) and hand-made ones with 4,096-byte sectors and
-// sub-storages.
+// Writes seed files for the compound file fuzzer into the folder given as argument: databases
+// made by msitools' msibuild and wixl, files made by our own writer (after a few commits) and
+// hand-made ones with 4,096-byte sectors and sub-storages.
 #include <string>
 
 #include "../msi/crafted_file.h"
@@ -30,5 +30,8 @@ int main(int argc, char** argv) {
             {{u"a", TestBytes(100, 1)}, {u"b", TestBytes(5000, 2)}, {u"c", {}}},
             {{u"Sub", {{u"inner", TestBytes(300, 3)}, {u"big", TestBytes(4100, 4)}}}}));
   }
-  return 0;
+  return kb::msi::test::MakeMsibuildDatabase(dir).empty() ||
+                 kb::msi::test::MakeWixlDatabase(dir).empty()
+             ? 1
+             : 0;
 }

@@ -28,11 +28,25 @@ class WriteTest : public ::testing::Test {
     return file;
   }
 
+  std::unique_ptr<CompoundFile> CreateInstallerFile(const std::string& path, Listing* expected) {
+    StorageError error;
+    expected->clsid = "000c108400000000c000000000000046";
+    return CompoundFile::Create(path, kInstallerDatabaseClsid, &error);
+  }
+
   // Stages `data` both in the file and in the listing we expect back.
   void Put(CompoundFile& file, Listing& expected, const std::u16string& name,
            std::vector<std::byte> data) {
     expected.streams[name] = {data.size(), test::Crc(data)};
     ASSERT_EQ(file.WriteStream(name, std::move(data)), StorageError::kNone);
+  }
+
+  // Commits, closes, and checks what readers see.
+  void CommitAndExpectReadersSee(std::unique_ptr<CompoundFile>& file, const std::string& path,
+                                 const Listing& expected) {
+    ASSERT_EQ(file->Commit(), StorageError::kNone);
+    file.reset();
+    ExpectReadersSee(path, expected);
   }
 
   // olefile must read `path` without complaint and see exactly `expected`, and so must we.
@@ -72,43 +86,33 @@ TEST_F(WriteTest, NewFileAppearsOnlyAtCommitAndReadsBackInOlefile) {
   // Reads see what is staged.
   EXPECT_EQ(file->StreamSize(u"sd"), 64u);
   EXPECT_EQ(file->ReadWholeStream(u"si", 1 << 20, &error), TestBytes(100000, 8));
-  ASSERT_EQ(file->Commit(), StorageError::kNone);
-  file.reset();
-  ExpectReadersSee(path, expected);
+  CommitAndExpectReadersSee(file, path, expected);
 }
 
 TEST_F(WriteTest, LargeFileNeedsDifatAndManyStreamsNeedManyDirectorySectors) {
   const std::string path = Path("large.msi");
-  StorageError error;
-  auto file = CompoundFile::Create(path, kInstallerDatabaseClsid, &error);
   Listing expected;
-  expected.clsid = "000c108400000000c000000000000046";
+  auto file = CreateInstallerFile(path, &expected);
   Put(*file, expected, u"big", TestBytes(10 << 20, 7));
   for (unsigned i = 0; i < 60; ++i) {
     Put(*file, expected, EncodeStreamName("Binary.Stream" + std::to_string(i), false),
         TestBytes(50 * i, i));
   }
-  ASSERT_EQ(file->Commit(), StorageError::kNone);
-  file.reset();
+  CommitAndExpectReadersSee(file, path, expected);
   ASSERT_GT(std::filesystem::file_size(path), 7u << 20);
-  ExpectReadersSee(path, expected);
 
   // Changing one small stream of the large file keeps every other stream, and the DIFAT.
   file = OpenForWriting(path);
   Put(*file, expected, u"Stream", TestBytes(300, 300));
   ASSERT_EQ(file->RemoveStream(EncodeStreamName("Binary.Stream3", false)), StorageError::kNone);
   expected.streams.erase(EncodeStreamName("Binary.Stream3", false));
-  ASSERT_EQ(file->Commit(), StorageError::kNone);
-  file.reset();
-  ExpectReadersSee(path, expected);
+  CommitAndExpectReadersSee(file, path, expected);
 }
 
 TEST_F(WriteTest, RepeatedCommitsKeepEverythingAndTheFileBounded) {
   const std::string path = Path("many.msi");
-  StorageError error;
-  auto file = CompoundFile::Create(path, kInstallerDatabaseClsid, &error);
   Listing expected;
-  expected.clsid = "000c108400000000c000000000000046";
+  auto file = CreateInstallerFile(path, &expected);
   Put(*file, expected, u"payload", TestBytes(300000, 1));
   ASSERT_EQ(file->Commit(), StorageError::kNone);
   std::uintmax_t largest = 0;
@@ -256,9 +260,7 @@ TEST_F(PeerFileCommitTest, FourKilobyteSectorFilesAreReadAndUpdated) {
   auto file = OpenForWriting(path);
   Put(*file, expected, u"mini", TestBytes(2000, 4));
   Put(*file, expected, u"new", TestBytes(50000, 5));
-  ASSERT_EQ(file->Commit(), StorageError::kNone);
-  file.reset();
-  ExpectReadersSee(path, expected);
+  CommitAndExpectReadersSee(file, path, expected);
 }
 
 }  // namespace
