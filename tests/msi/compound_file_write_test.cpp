@@ -50,10 +50,15 @@ class WriteTest : public ::testing::Test {
   }
 
   // olefile must read `path` without complaint and see exactly `expected`, and so must we.
-  void ExpectReadersSee(const std::string& path, const Listing& expected) {
+  // A file we committed to must also have a well-formed root tree.
+  void ExpectReadersSee(const std::string& path, const Listing& expected,
+                        bool written_by_us = true) {
     std::string complaint;
     Listing seen = test::ListWithOlefile(path, &complaint);
     EXPECT_EQ(complaint, "");
+    if (written_by_us) {
+      EXPECT_EQ(seen.root_tree_problems, "");
+    }
     EXPECT_EQ(seen, expected);
     StorageError error;
     auto file = CompoundFile::Open(path, CompoundFile::Mode::kReadOnly, &error);
@@ -256,7 +261,7 @@ TEST_F(PeerFileCommitTest, FourKilobyteSectorFilesAreReadAndUpdated) {
   Listing expected = test::ListWithOlefile(path, &complaint);
   ASSERT_EQ(complaint, "");
   ASSERT_EQ(expected.streams.size(), 4u);
-  ExpectReadersSee(path, expected);
+  ExpectReadersSee(path, expected, false);
   auto file = OpenForWriting(path);
   Put(*file, expected, u"mini", TestBytes(2000, 4));
   Put(*file, expected, u"new", TestBytes(50000, 5));
