@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "crafted_file.h"
@@ -248,6 +249,39 @@ TEST_F(PeerFileCommitTest, SubStoragesAreKeptAcrossCommits) {
   }
   file.reset();
   ExpectReadersSee(path, expected);
+}
+
+// Some writers do not mark the FAT's own sectors in the FAT. Those sectors must neither be
+// reused nor cut off the end of the file when what follows them falls free.
+TEST_F(PeerFileCommitTest, UnmarkedFatSectorsSurviveCommits) {
+  const std::string path = Path("unmarked.msi");
+  // 70,000 bytes need two FAT sectors; the crafted file puts them last. Swapped, the first
+  // FAT sector is the file's last sector, and its entry (like the other's) is left free.
+  auto bytes = test::CraftCompoundFile(
+      9, kInstallerDatabaseClsid, {{u"a", TestBytes(100, 1)}, {u"big", TestBytes(70000, 2)}}, {});
+  std::uint32_t first;
+  std::memcpy(&first, bytes.data() + 0x4C, 4);
+  const std::uint32_t second = first + 1;
+  ASSERT_EQ(bytes.size(), (second + 2) * 512u);
+  std::swap_ranges(bytes.begin() + (first + 1) * 512, bytes.begin() + (second + 1) * 512,
+                   bytes.begin() + (second + 1) * 512);
+  std::memcpy(bytes.data() + 0x4C, &second, 4);
+  std::memcpy(bytes.data() + 0x50, &first, 4);
+  // Both entries lie in the FAT sector covering sectors 128 to 255, now at `first`.
+  ASSERT_GE(first, 128u);
+  std::memset(bytes.data() + (first + 1) * 512 + 4 * (first % 128), 0xFF, 8);
+  test::WriteFile(path, bytes);
+  std::string complaint;
+  Listing expected = test::ListWithOlefile(path, &complaint);
+  ASSERT_EQ(expected.streams.size(), 2u);
+  for (int round = 0; round < 4; ++round) {
+    auto file = OpenForWriting(path);
+    ASSERT_TRUE(file);
+    Put(*file, expected, u"a", TestBytes(100, 10 + round));
+    ASSERT_EQ(file->Commit(), StorageError::kNone);
+    file.reset();
+    ExpectReadersSee(path, expected, false);
+  }
 }
 
 TEST_F(PeerFileCommitTest, FourKilobyteSectorFilesAreReadAndUpdated) {
