@@ -164,6 +164,18 @@ TEST_F(WriteTest, RefusesNamesTheFormatCannotHold) {
   EXPECT_EQ(file->WriteStreamFromFile(u"x", Path("missing")), StorageError::kIo);
 }
 
+TEST_F(WriteTest, NamesIgnoreLetterCase) {
+  const std::string path = Path("case.msi");
+  Listing expected;
+  auto file = CreateInstallerFile(path, &expected);
+  ASSERT_EQ(file->WriteStream(u"Name", TestBytes(10, 1)), StorageError::kNone);
+  ASSERT_EQ(file->Commit(), StorageError::kNone);
+  Put(*file, expected, u"NAME", TestBytes(20, 2));
+  EXPECT_EQ(file->StreamNames(), std::vector<std::u16string>{u"NAME"});
+  EXPECT_EQ(file->StreamSize(u"name"), 20u);
+  CommitAndExpectReadersSee(file, path, expected);
+}
+
 TEST_F(WriteTest, StreamFromFileIsCopiedAtCommit) {
   const std::string path = Path("fromfile.msi");
   test::WriteFile(Path("source.bin"), TestBytes(700000, 5));
