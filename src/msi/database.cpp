@@ -249,7 +249,10 @@ void Database::MarkDirty(std::string_view table) {
 std::u16string Database::ObjectStreamName(std::string_view table,
                                           std::span<const FieldValue> key) const {
   std::string name(table);
-  for (const FieldValue& value : key) name += "." + KeyText(value);
+  for (const FieldValue& value : key) {
+    name += '.';
+    name += KeyText(value);
+  }
   return EncodeStreamName(name, false);
 }
 
