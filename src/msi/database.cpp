@@ -144,10 +144,6 @@ ErrorCode Database::SetCodePage(int code_page) {
   return kSuccess;
 }
 
-std::vector<std::string> Database::TableNames() const {
-  return table_order_;
-}
-
 std::shared_ptr<Table> Database::LoadRows(TableEntry& entry) {
   if (entry.table) return entry.table;
   StorageError error = StorageError::kNone;
