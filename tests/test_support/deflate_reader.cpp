@@ -156,10 +156,9 @@ class Reader {
       lengths.insert(lengths.end(), times, repeated);
     }
     if (lengths.size() != static_cast<std::size_t>(literal_count + distance_count)) return false;
-    block.literal_lengths.assign(lengths.begin(), lengths.begin() + literal_count);
-    block.distance_lengths.assign(lengths.begin() + literal_count, lengths.end());
     Code literals, distances;
-    return literals.Build(block.literal_lengths) && distances.Build(block.distance_lengths) &&
+    return literals.Build(std::span(lengths).first(literal_count)) &&
+           distances.Build(std::span(lengths).subspan(literal_count)) &&
            ReadSymbols(literals, distances, block);
   }
 

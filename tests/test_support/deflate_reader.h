@@ -23,9 +23,6 @@ struct DeflateBlock {
   bool final = false;
   std::vector<DeflateSymbol> symbols;  // not for stored blocks; the end code is left out
   std::size_t stored_size = 0;
-  // Dynamic blocks: the code lengths the header sends.
-  std::vector<std::uint8_t> literal_lengths;
-  std::vector<std::uint8_t> distance_lengths;
 };
 
 struct DeflateStream {
