@@ -4,8 +4,10 @@
 
 namespace kb::cli {
 
+extern const CliCommand kCabCommand;
+
 std::span<const CliCommand> AllCommands() {
-  static constexpr std::array<CliCommand, 0> kCommands = {};
+  static const std::array kCommands = {kCabCommand};
   return kCommands;
 }
 
