@@ -36,12 +36,14 @@ class FolderFlush {
   };
 
   bool Pass();
+  bool FinishCabinet(std::uint64_t estimate);
+  bool MoveFolderToNextCabinet(std::uint64_t estimate);
   std::uint64_t Estimate() const;
   bool Progress(std::uint64_t done, std::uint64_t total);
   bool RequestNextCabinet(std::uint64_t& estimate, std::int64_t& room);
   bool MoveBlocks(std::int64_t limit, std::uint64_t estimate, FolderRecord& record, TempFile& rest);
   bool MoveBlock(std::span<std::byte> header, std::span<const std::byte> data,
-                 std::int64_t room_left, FolderRecord& record, TempFile& rest);
+                 std::int64_t room_left, bool last, FolderRecord& record, TempFile& rest);
   bool PlaceFiles(TempFile& rest);
   bool PlaceFile(std::span<std::byte> record_and_name, std::string_view name, TempFile& rest);
 
@@ -84,26 +86,41 @@ bool FolderFlush::Progress(std::uint64_t done, std::uint64_t total) {
 bool FolderFlush::Pass() {
   std::uint64_t estimate = Estimate();
   if (!Progress(0, estimate)) return false;
-  Rest rest{TempFile(&services_), TempFile(&services_)};
-  if (!rest.data.Create() || !rest.files.Create()) return false;
   std::int64_t room =
       static_cast<std::int64_t>(cabinet_.max_size()) - static_cast<std::int64_t>(estimate);
   closed_cabinet_ = room < 0 || spanning_;
   if (closed_cabinet_ && !RequestNextCabinet(estimate, room)) return false;
+  const std::int64_t limit = room + static_cast<std::int64_t>(folder_.data().size());
+  if (closed_cabinet_ && !folder_.data().empty() &&
+      limit <= static_cast<std::int64_t>(folder_.data_header_size())) {
+    return MoveFolderToNextCabinet(estimate);
+  }
 
+  Rest rest{TempFile(&services_), TempFile(&services_)};
   FolderRecord record{.first_block_offset = static_cast<std::uint32_t>(cabinet_.data_size()),
                       .block_count = 0,
                       .compression_type = folder_.type()};
-  const std::int64_t limit = room + static_cast<std::int64_t>(folder_.data().size());
-  if (!MoveBlocks(limit, estimate, record, rest.data) || !cabinet_.AppendFolderRecord(record) ||
+  if (!rest.data.Create() || !rest.files.Create() ||
+      !MoveBlocks(limit, estimate, record, rest.data) || !cabinet_.AppendFolderRecord(record) ||
       !PlaceFiles(rest.files) ||
       !folder_.ReplaceTemporaries(std::move(rest.data), std::move(rest.files))) {
     return false;
   }
-  if (!closed_cabinet_) return true;
+  return !closed_cabinet_ || FinishCabinet(estimate);
+}
+
+bool FolderFlush::FinishCabinet(std::uint64_t estimate) {
   if (!cabinet_.WriteCabinetFile(copied_, estimate, estimate, status_)) return false;
   cabinet_.AdvanceToNext();
   return true;
+}
+
+// Readers of cabinet sets join a folder across cabinets only through a block split between
+// them, so a folder that cannot put a single byte into this cabinet starts the next one whole.
+// An empty cabinet without room for one byte could never hold the folder.
+bool FolderFlush::MoveFolderToNextCabinet(std::uint64_t estimate) {
+  if (cabinet_.StagedSize() == 0) return services_.Fail(FciError::kCabinetFile);
+  return FinishCabinet(estimate);
 }
 
 // This cabinet ends after the pass: it names the next one, and the next one names it.
@@ -128,6 +145,7 @@ bool FolderFlush::MoveBlocks(std::int64_t limit, std::uint64_t estimate, FolderR
   DataHeaderBuffer header_buffer{};
   const std::span<std::byte> header = std::span(header_buffer).first(header_size);
   const std::span<std::byte> buffer = folder_.block_buffer();
+  const std::int64_t staged = static_cast<std::int64_t>(folder_.data().size());
   std::int64_t written = 0;
   for (;;) {
     const std::optional<std::size_t> got = folder_.data().ReadFull(header);
@@ -136,30 +154,37 @@ bool FolderFlush::MoveBlocks(std::int64_t limit, std::uint64_t estimate, FolderR
     const std::size_t compressed_size = DecodeDataBlockHeader(header).compressed_size;
     if (compressed_size > buffer.size()) return true;
     const std::span<std::byte> data = buffer.first(compressed_size);
+    const std::int64_t end = written + static_cast<std::int64_t>(header_size + compressed_size);
     if (!folder_.data().ReadExact(data) ||
-        !MoveBlock(header, data, limit - written, record, rest)) {
+        !MoveBlock(header, data, limit - written, end == staged, record, rest)) {
       return false;
     }
-    written += static_cast<std::int64_t>(header_size + compressed_size);
+    written = end;
     copied_ += compressed_size;
     if (!Progress(copied_, estimate)) return false;
   }
 }
 
-// Puts the block into the cabinet when it fits in `room_left`, splits it when part of its data
-// fits (the first part has no uncompressed size of its own), else keeps it for the next cabinet.
+// Puts the block into the cabinet when it fits in `room_left`, else splits it when part of its
+// data fits (the first part has no uncompressed size of its own), else keeps it for the next
+// cabinet. Readers join a folder across cabinets only through a split block, so a block that
+// is not the folder's last and would leave no room for part of the next is split too, its last
+// byte going on.
 bool FolderFlush::MoveBlock(std::span<std::byte> header, std::span<const std::byte> data,
-                            std::int64_t room_left, FolderRecord& record, TempFile& rest) {
+                            std::int64_t room_left, bool last, FolderRecord& record,
+                            TempFile& rest) {
   const std::int64_t header_size = static_cast<std::int64_t>(header.size());
-  const std::int64_t data_size = static_cast<std::int64_t>(data.size());
+  const std::int64_t whole = header_size + static_cast<std::int64_t>(data.size());
   DataBlockHeader fields = DecodeDataBlockHeader(header);
-  if (header_size + data_size <= room_left) {
+  if (whole <= room_left && (last || whole + header_size < room_left)) {
     ++record.block_count;
     uncompressed_total_ += fields.uncompressed_size;
     return cabinet_.AppendDataBlock(header, data);
   }
-  if (header_size >= room_left) return rest.Append(header) && rest.Append(data);
-  const std::size_t part = static_cast<std::size_t>(room_left - header_size);
+  const std::int64_t part_size =
+      std::min(room_left - header_size, static_cast<std::int64_t>(data.size()) - 1);
+  if (part_size < 1) return rest.Append(header) && rest.Append(data);
+  const std::size_t part = static_cast<std::size_t>(part_size);
   DataHeaderBuffer part_header{};
   const std::span<std::byte> part_span = std::span(part_header).first(header.size());
   EncodeDataBlockHeader(
