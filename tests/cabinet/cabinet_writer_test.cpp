@@ -12,6 +12,7 @@
 #include "cabinet/builder_callbacks.h"
 #include "cabinet/cabinet_oracles.h"
 #include "cabinet/cabinet_reader.h"
+#include "cabinet/run_program.h"
 #include "test_support/temp_dir.h"
 
 namespace kb::cabinet {
@@ -257,6 +258,31 @@ INSTANTIATE_TEST_SUITE_P(
                     RoomCase{32856, {32768, 1}},      // one byte of the next block fits
                     RoomCase{32847 - 9, {32768 - 9}}  // the block is split where the room ends
                     ));
+
+// Wine's cabinet library follows a set like Windows does: through the files continued from one
+// cabinet into the next.
+TEST_F(CabinetWriterTest, WineExtractsSetsJoinedAtEveryKindOfBoundary) {
+  const std::string contents = test::NoiseBytes(65536, 9);
+  test::TempDir wine_prefix;
+  const test::ProgramOptions wine = {
+      .cwd = dir_.path(), .env = {{"WINEPREFIX", wine_prefix.path().string()}, {"WINEDEBUG", "-all"}}};
+  for (const std::uint32_t max_size : {32847u, 32855u, 32856u, 32838u}) {
+    fs::remove_all(dir_.path() / "out");
+    parameters_.max_cabinet_size = max_size;
+    FciHandle context = Create();
+    ASSERT_TRUE(context);
+    ASSERT_TRUE(Add(*context, "f", contents, kCompressNone));
+    ASSERT_TRUE(Flush(*context));
+    ASSERT_TRUE(FCIDestroy(std::move(context)));
+    const test::ProgramResult run =
+        test::RunProgram({"wine", "extrac32", "/E", "/L", "Z:" + (dir_.path() / "out").string(),
+                          "Z:" + cabinet(1).string()},
+                         wine);
+    EXPECT_EQ(run.exit_code, 0) << run.errors;
+    EXPECT_EQ(test::ReadBytes(dir_.path() / "out" / "f"), contents) << "maximum " << max_size;
+  }
+  test::RunProgram({"wineserver", "-k"}, wine);
+}
 
 TEST_F(CabinetWriterTest, FolderWithoutRoomForAByteStartsTheNextCabinet) {
   // After folder 0 (1,083 bytes with header and names) a maximum of 1,121 leaves exactly one
