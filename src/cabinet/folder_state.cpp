@@ -1,9 +1,7 @@
 #include "cabinet/folder_state.h"
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 
 namespace kb::cabinet {
 namespace {
