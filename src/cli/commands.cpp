@@ -6,9 +6,11 @@
 
 namespace kb::cli {
 
+extern const CliCommand kCabCommand;
+
 std::span<const CliCommand> AllCommands() {
-  static constexpr std::array<CliCommand, 6> kCommands = {
-      kImportCommand,  kExportCommand,  kTablesCommand,
+  static const std::array kCommands = {
+      kCabCommand,    kImportCommand,  kExportCommand,  kTablesCommand,
       kStreamsCommand, kSummaryCommand, kQueryCommand,
   };
   return kCommands;
