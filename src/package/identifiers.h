@@ -1,0 +1,33 @@
+#ifndef KITBINDER_PACKAGE_IDENTIFIERS_H_
+#define KITBINDER_PACKAGE_IDENTIFIERS_H_
+
+#include <string>
+
+namespace kb {
+
+// The unique texts a package needs, each made from a new random (version 4) GUID drawn from
+// the operating system's random source. Hexadecimal digits are upper case. Each returns empty
+// text in the unlikely case that the random source fails, so that no caller ever receives a
+// code that is not unique.
+
+// The GUID in registry format without braces, 36 characters:
+// "9A1C04E2-5B3D-4F60-8E21-7C0D3B9A1F44". Used for component GUIDs.
+std::string NewGuidText();
+
+// "_" and the 32 digits of a new GUID text, 33 characters: the row keys of files, components,
+// folders and shortcuts.
+std::string NewKeyText();
+
+// A new GUID text between braces, 38 characters: product, package and upgrade codes.
+std::string NewBracedGuidText();
+
+// The installer's file-name form of the file at `path`: its 8.3 short name, "|" and its long
+// name (the last component of `path`). A long name that is a valid 8.3 name stands on both
+// sides: "readme.txt|readme.txt"; any other gets the short name Windows would make:
+// "MYTOOL~1.EXE|My Tool.exe". Empty text when `path` names no existing file (a folder is no
+// file).
+std::string ShortLongFileName(const std::string& path);
+
+}  // namespace kb
+
+#endif  // KITBINDER_PACKAGE_IDENTIFIERS_H_

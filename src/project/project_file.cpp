@@ -1,0 +1,129 @@
+// CProjectSettings::Save and Load: the project file.
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <string>
+
+#include "project/profile_reader.h"
+#include "project/profile_writer.h"
+#include "project/project_settings.h"
+#include "project/text_properties.h"
+
+namespace kb {
+namespace {
+
+constexpr std::string_view kProperties = "properties";
+constexpr std::string_view kFiles = "files";
+constexpr std::string_view kIcons = "icons";
+
+// The texts of a file entry that are stored only when not empty, in the order they are written.
+struct EntryText {
+  std::string_view suffix;
+  std::string ProjectFileEntry::*member;
+};
+constexpr std::array<EntryText, 5> kOptionalEntryTexts = {{
+    {"shortcutname", &ProjectFileEntry::shortcutname},
+    {"shortcuticon", &ProjectFileEntry::shortcuticon},
+    {"id", &ProjectFileEntry::id},
+    {"componentid", &ProjectFileEntry::componentid},
+    {"componentguid", &ProjectFileEntry::componentguid},
+}};
+
+std::string FileKey(int index, std::string_view suffix) {
+  return "file" + std::to_string(index) + std::string(suffix);
+}
+
+std::string IconKey(int index) {
+  return "icon" + std::to_string(index) + "path";
+}
+
+bool IsTrueIgnoringCase(std::string_view value) {
+  return std::ranges::equal(value, std::string_view("true"), [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == b;
+  });
+}
+
+void WriteProperties(const CProjectSettings& project, ProfileWriter& profile) {
+  for (const TextProperty& property : kTextProperties) {
+    profile.SetString(kProperties, property.key, project.*property.member);
+  }
+  profile.SetString(kProperties, "noquestions", project.noquestions ? "true" : "false");
+}
+
+void WriteFileEntry(const ProjectFileEntry& entry, int index, ProfileWriter& profile) {
+  profile.SetString(kFiles, FileKey(index, "path"), entry.path);
+  for (const EntryText& text : kOptionalEntryTexts) {
+    const std::string& value = entry.*text.member;
+    if (!value.empty()) profile.SetString(kFiles, FileKey(index, text.suffix), value);
+  }
+  if (entry.setkdir) profile.SetString(kFiles, FileKey(index, "setkdir"), "true");
+}
+
+// An entry without a path would end the list for every reader, losing the entries after it,
+// so such entries are left out and the others numbered without gaps.
+void WriteFileEntries(const CProjectSettings& project, ProfileWriter& profile) {
+  int index = 0;
+  for (const ProjectFileEntry& entry : project.files) {
+    if (!entry.path.empty()) WriteFileEntry(entry, index++, profile);
+  }
+}
+
+void WriteIcons(const CProjectSettings& project, ProfileWriter& profile) {
+  int index = 0;
+  for (const ProjectIconEntry& icon : project.icons) {
+    if (!icon.path.empty()) profile.SetString(kIcons, IconKey(index++), icon.path);
+  }
+}
+
+void ReadProperties(const ProfileReader& profile, CProjectSettings& project) {
+  for (const TextProperty& property : kTextProperties) {
+    project.*property.member = profile.GetString(kProperties, property.key);
+  }
+  project.noquestions = IsTrueIgnoringCase(profile.GetString(kProperties, "noquestions"));
+}
+
+// Reads entries 0, 1, ... up to the first missing or empty path.
+void ReadFileEntries(const ProfileReader& profile, CProjectSettings& project) {
+  for (int index = 0;; ++index) {
+    ProjectFileEntry entry;
+    entry.path = profile.GetString(kFiles, FileKey(index, "path"));
+    if (entry.path.empty()) return;
+    for (const EntryText& text : kOptionalEntryTexts) {
+      entry.*text.member = profile.GetString(kFiles, FileKey(index, text.suffix));
+    }
+    entry.setkdir = profile.GetString(kFiles, FileKey(index, "setkdir")) == "true";
+    project.AddFileEntry(entry);
+  }
+}
+
+void ReadIcons(const ProfileReader& profile, CProjectSettings& project) {
+  for (int index = 0;; ++index) {
+    const std::string path = profile.GetString(kIcons, IconKey(index));
+    if (path.empty()) return;
+    project.AddIcon(path);
+  }
+}
+
+}  // namespace
+
+bool CProjectSettings::Save(std::string_view path) {
+  if (!path.empty()) projectPath = path;
+  if (projectPath.empty()) return false;
+  ProfileWriter profile;
+  WriteProperties(*this, profile);
+  WriteFileEntries(*this, profile);
+  WriteIcons(*this, profile);
+  return profile.WriteTo(projectPath);
+}
+
+bool CProjectSettings::Load(std::string_view path) {
+  if (!path.empty()) projectPath = path;
+  const ProfileReader profile = ProfileReader::FromFile(projectPath);
+  ReadProperties(profile, *this);
+  Clear();
+  ReadFileEntries(profile, *this);
+  ReadIcons(profile, *this);
+  return true;
+}
+
+}  // namespace kb

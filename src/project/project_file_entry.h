@@ -1,0 +1,25 @@
+#ifndef KITBINDER_PROJECT_PROJECT_FILE_ENTRY_H_
+#define KITBINDER_PROJECT_PROJECT_FILE_ENTRY_H_
+
+#include <string>
+
+namespace kb {
+
+// One file to install, as the project lists it. A plain value: texts are UTF-8 and never
+// interpreted here (no path or GUID checks); two entries are equal when every member is equal
+// byte for byte.
+struct ProjectFileEntry {
+  std::string path;           // the source file
+  std::string shortcutname;   // the Start Menu shortcut's label; empty for no shortcut
+  std::string shortcuticon;   // the shortcut's icon file
+  std::string id;             // the file's key in the package
+  std::string componentid;    // the key of the file's component
+  std::string componentguid;  // the component's GUID
+  bool setkdir = false;       // the shortcut starts in the target folder
+
+  bool operator==(const ProjectFileEntry&) const = default;
+};
+
+}  // namespace kb
+
+#endif  // KITBINDER_PROJECT_PROJECT_FILE_ENTRY_H_
