@@ -16,6 +16,7 @@ import re
 import shlex
 import subprocess
 import sys
+import tempfile
 
 # Rows the package build updates or refers to, and the columns its statements name.
 BUILD_COLUMNS = {
@@ -98,12 +99,16 @@ class Table:
 
 
 def decode(data):
-    """Archive text is in the database's code page when the third line names one, else
-    ASCII or UTF-8 (msiinfo writes UTF-8)."""
+    """Archive text is in the code page its third line names. Without one it is ASCII,
+    UTF-8 (msiinfo converts table text) or, for summary information, which both readers
+    print as stored, the templates' code page 1252."""
     lines = data.split(b"\n", 3)
     if len(lines) > 2 and lines[2].split(b"\t")[0].strip().isdigit():
         return data.decode("cp" + lines[2].split(b"\t")[0].strip().decode())
-    return data.decode("utf-8")
+    try:
+        return data.decode("utf-8")
+    except UnicodeDecodeError:
+        return data.decode("cp1252")
 
 
 class Template:
@@ -121,7 +126,9 @@ class Template:
                              decode(self.run("export", str(path), "_SummaryInformation")))
 
     def run(self, *args):
-        result = subprocess.run(self.tool + list(args), capture_output=True)
+        # msiinfo writes a binary table's streams into the current folder: give it one.
+        with tempfile.TemporaryDirectory() as scratch:
+            result = subprocess.run(self.tool + list(args), capture_output=True, cwd=scratch)
         if result.returncode != 0:
             sys.exit(f"{' '.join(self.tool + list(args))} failed: {result.stderr.decode()}")
         return result.stdout
@@ -386,7 +393,9 @@ def main(argv):
     if len(argv) < 3:
         sys.exit(__doc__)
     tool = shlex.split(argv[1])
-    templates = [Template(tool, pathlib.Path(p)) for p in argv[2:]]
+    if "/" in tool[0]:
+        tool[0] = str(pathlib.Path(tool[0]).resolve())
+    templates = [Template(tool, pathlib.Path(p).resolve()) for p in argv[2:]]
     for template in templates:
         check(template, template.path.stem.removeprefix("template-"))
     compare(templates)
