@@ -379,6 +379,9 @@ def check(template, language):
     for table in template.tables.values():
         for line in table.malformed:
             template.fail(f"{table.name} has a malformed row: {line!r}")
+        for row in table.rows:
+            if any("$(" in value for value in row.values()):
+                template.fail(f"{table.name} {table.key_of(row)} holds an unfilled text")
     check_build_rows(template)
     check_summary(template, language)
     check_dialog_controls(template)
