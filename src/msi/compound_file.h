@@ -17,9 +17,11 @@ enum class StorageError {
   kNone = 0,
   kIo,        // the operating system refused a read, write, sync or rename
   kCorrupt,   // the file is not a compound file, or its structures contradict each other
-  kNotFound,  // no stream or storage of that name
+  kNotFound,  // no stream or storage of that name (from Open: no such file)
   kReadOnly,  // a change was staged on a file opened read-only
   kTooLarge,  // a stream or file past what the format (or our memory bound) allows
+  kBadName,   // a name the format cannot hold (empty, over 31 UTF-16 units, or holding
+              // / \ : ! or a null), or the name of a storage given for a stream
 };
 
 using Clsid = std::array<std::uint8_t, 16>;
@@ -75,8 +77,7 @@ class CompoundFile {
 
   // Reads a whole stream, refusing (kTooLarge) one above `limit` bytes. For table streams and
   // other small data; large streams are read in pieces with ReadStream.
-  std::optional<std::vector<std::byte>> ReadWholeStream(std::u16string_view name,
-                                                        std::size_t limit,
+  std::optional<std::vector<std::byte>> ReadWholeStream(std::u16string_view name, std::size_t limit,
                                                         StorageError* error) const;
 
   // Stages a stream's new contents, replacing any stream of that name.

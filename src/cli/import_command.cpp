@@ -1,0 +1,68 @@
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/database_commands.h"
+#include "msi/msi_interface.h"
+#include "msi/scoped_handle.h"
+
+namespace kb::cli {
+namespace {
+
+// The archive files of `dir`, `_ForceCodepage.idt` first since it decides how the others'
+// text is stored, then by name.
+std::vector<std::string> ArchivesIn(const std::filesystem::path& dir) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    if (entry.is_regular_file() && entry.path().extension() == ".idt") {
+      files.push_back(entry.path().filename().string());
+    }
+  }
+  std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
+    const bool a_first = a == "_ForceCodepage.idt";
+    const bool b_first = b == "_ForceCodepage.idt";
+    return a_first != b_first ? a_first : a < b;
+  });
+  return files;
+}
+
+}  // namespace
+
+int RunImport(std::span<const std::string_view> args) {
+  if (args.size() < 2) return UsageError(kImportCommand, "needs a database and a folder");
+  const std::string database_path(args[0]);
+  const std::filesystem::path dir(args[1]);
+  std::error_code error;
+  if (!std::filesystem::is_directory(dir, error)) {
+    return UsageError(kImportCommand, "no such folder: " + dir.string());
+  }
+  std::vector<std::string> files(args.begin() + 2, args.end());
+  if (files.empty()) files = ArchivesIn(dir);
+  const bool exists = std::filesystem::exists(database_path, error);
+  msi::ScopedHandle database;
+  const UINT opened = MsiOpenDatabaseA(
+      database_path.c_str(), exists ? MSIDBOPEN_TRANSACT : MSIDBOPEN_CREATE, database.Receive());
+  if (opened != ERROR_SUCCESS) {
+    std::fprintf(stderr, "kitbinder-cli: cannot open %s (error %u)\n", database_path.c_str(),
+                 opened);
+    return kExitUsage;
+  }
+  for (const std::string& file : files) {
+    const UINT imported = MsiDatabaseImportA(database.get(), dir.string().c_str(), file.c_str());
+    if (imported != ERROR_SUCCESS) {
+      std::fprintf(stderr, "kitbinder-cli: cannot import %s (error %u)\n", file.c_str(), imported);
+      return imported == ERROR_BAD_PATHNAME ? kExitUsage : kExitFailed;
+    }
+  }
+  const UINT committed = MsiDatabaseCommit(database.get());
+  if (committed != ERROR_SUCCESS) {
+    std::fprintf(stderr, "kitbinder-cli: cannot write %s (error %u)\n", database_path.c_str(),
+                 committed);
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace kb::cli

@@ -1,0 +1,61 @@
+#include <cctype>
+#include <cstdio>
+#include <string>
+
+#include "cli/database_commands.h"
+#include "cli/record_text.h"
+#include "msi/msi_interface.h"
+#include "msi/scoped_handle.h"
+
+namespace kb::cli {
+namespace {
+
+bool IsSelect(std::string_view sql) {
+  const auto start = sql.find_first_not_of(" \t\r\n");
+  if (start == std::string_view::npos || sql.size() - start < 6) return false;
+  std::string word(sql.substr(start, 6));
+  for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return word == "SELECT";
+}
+
+void PrintRows(MSIHANDLE view) {
+  msi::ScopedHandle record;
+  while (MsiViewFetch(view, record.Receive()) == ERROR_SUCCESS) {
+    const UINT count = MsiRecordGetFieldCount(record.get());
+    std::string line;
+    for (UINT field = 1; field <= count; ++field) {
+      DWORD size = 0;
+      // A stream field has no text; it shows as its size in brackets.
+      const bool stream = MsiRecordReadStream(record.get(), field, nullptr, &size) == ERROR_SUCCESS;
+      if (field > 1) line += '\t';
+      line += stream ? "[" + std::to_string(size) + " bytes]" : RecordText(record.get(), field);
+    }
+    std::printf("%s\n", line.c_str());
+  }
+}
+
+}  // namespace
+
+int RunQuery(std::span<const std::string_view> args) {
+  if (args.size() != 2) return UsageError(kQueryCommand, "needs a database and one statement");
+  const std::string path(args[0]);
+  const std::string sql(args[1]);
+  const bool select = IsSelect(sql);
+  msi::ScopedHandle database;
+  if (MsiOpenDatabaseA(path.c_str(), select ? MSIDBOPEN_READONLY : MSIDBOPEN_TRANSACT,
+                       database.Receive()) != ERROR_SUCCESS) {
+    return UsageError(kQueryCommand, "cannot open " + path);
+  }
+  msi::ScopedHandle view;
+  UINT error = MsiDatabaseOpenViewA(database.get(), sql.c_str(), view.Receive());
+  if (error == ERROR_SUCCESS) error = MsiViewExecute(view.get(), 0);
+  if (error == ERROR_SUCCESS && select) PrintRows(view.get());
+  if (error == ERROR_SUCCESS && !select) error = MsiDatabaseCommit(database.get());
+  if (error != ERROR_SUCCESS) {
+    std::fprintf(stderr, "kitbinder-cli: the statement failed (error %u)\n", error);
+    return error == ERROR_BAD_QUERY_SYNTAX ? kExitUsage : kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace kb::cli

@@ -1,0 +1,15 @@
+#ifndef KITBINDER_CLI_RECORD_TEXT_H_
+#define KITBINDER_CLI_RECORD_TEXT_H_
+
+#include <string>
+
+#include "msi/msi_interface.h"
+
+namespace kb::cli {
+
+// The whole text of a record field (any length); empty for null, a stream or a bad handle.
+std::string RecordText(MSIHANDLE record, UINT field);
+
+}  // namespace kb::cli
+
+#endif  // KITBINDER_CLI_RECORD_TEXT_H_

@@ -1,0 +1,362 @@
+#include "msi/database.h"
+
+#include <algorithm>
+
+#include "msi/code_page_text.h"
+#include "msi/memory_table_data.h"
+#include "msi/stored_table_data.h"
+#include "msi/stream_name.h"
+#include "msi/streams_table_data.h"
+#include "msi/table_codec.h"
+
+namespace kb::msi {
+namespace {
+
+// Table streams are read whole; this bounds what a damaged file can make us allocate.
+constexpr std::size_t kTableStreamLimit = std::size_t{1} << 30;
+// Copying one stored stream to another name goes through memory.
+constexpr std::size_t kStreamCopyLimit = std::size_t{1} << 30;
+
+constexpr std::string_view kPoolStream = "_StringPool";
+constexpr std::string_view kDataStream = "_StringData";
+constexpr std::string_view kTablesTable = "_Tables";
+constexpr std::string_view kColumnsTable = "_Columns";
+constexpr std::string_view kStreamsTable = "_Streams";
+constexpr std::string_view kStoragesTable = "_Storages";
+
+ColumnType KeyString(std::uint8_t size) {
+  return ColumnType::String(size).With(ColumnType::kKey, true);
+}
+
+TableSchema TablesSchema() {
+  return {std::string(kTablesTable), {{"Name", KeyString(64)}}, false};
+}
+
+TableSchema ColumnsSchema() {
+  return {std::string(kColumnsTable),
+          {{"Table", KeyString(64)},
+           {"Number", ColumnType::Short().With(ColumnType::kKey, true)},
+           {"Name", ColumnType::String(64)},
+           {"Type", ColumnType::Short()}},
+          false};
+}
+
+TableSchema StoragesSchema() {
+  return {
+      std::string(kStoragesTable),
+      {{"Name", KeyString(62)}, {"Data", ColumnType::Object().With(ColumnType::kNullable, true)}},
+      false};
+}
+
+bool IsReservedName(std::string_view name) {
+  return name == kTablesTable || name == kColumnsTable || name == kStreamsTable ||
+         name == kStoragesTable;
+}
+
+std::u16string TableStreamName(std::string_view name) {
+  return EncodeStreamName(name, true);
+}
+
+std::string KeyText(const FieldValue& value) {
+  if (const auto* number = std::get_if<int>(&value)) return std::to_string(*number);
+  if (const auto* text = std::get_if<std::string>(&value)) return *text;
+  return std::string();
+}
+
+}  // namespace
+
+Database::Database(std::shared_ptr<CompoundFile> storage, OpenMode mode)
+    : storage_(std::move(storage)), mode_(mode) {}
+
+Database::~Database() {
+  if (mode_ == OpenMode::kDirect || mode_ == OpenMode::kCreateDirect) Commit();
+}
+
+ErrorCode Database::Open(const std::string& path, OpenMode mode, std::shared_ptr<Database>* out) {
+  StorageError error = StorageError::kNone;
+  const bool create = mode == OpenMode::kCreate || mode == OpenMode::kCreateDirect;
+  std::unique_ptr<CompoundFile> file =
+      create ? CompoundFile::Create(path, kInstallerDatabaseClsid, &error)
+             : CompoundFile::Open(path,
+                                  mode == OpenMode::kReadOnly ? CompoundFile::Mode::kReadOnly
+                                                              : CompoundFile::Mode::kReadWrite,
+                                  &error);
+  if (!file) return create ? kCreateFailed : kOpenFailed;
+  std::shared_ptr<Database> database(new Database(std::move(file), mode));
+  if (create) {
+    database->catalog_dirty_ = true;
+    database->tables_changed_ = true;
+  } else if (database->LoadCatalog() != kSuccess) {
+    return kOpenFailed;
+  }
+  *out = std::move(database);
+  return kSuccess;
+}
+
+ErrorCode Database::LoadCatalog() {
+  StorageError error = StorageError::kNone;
+  const auto pool =
+      storage_->ReadWholeStream(TableStreamName(kPoolStream), kTableStreamLimit, &error);
+  if (!pool) return kOpenFailed;
+  auto data = storage_->ReadWholeStream(TableStreamName(kDataStream), kTableStreamLimit, &error);
+  if (!data && error != StorageError::kNotFound) return kOpenFailed;
+  auto decoded = StringPool::Decode(*pool, data ? *data : std::vector<std::byte>());
+  if (!decoded) return kOpenFailed;
+  pool_ = std::move(*decoded);
+
+  Table tables(TablesSchema());
+  Table columns(ColumnsSchema());
+  for (Table* catalog : {&tables, &columns}) {
+    auto stream = storage_->ReadWholeStream(TableStreamName(catalog->schema().name),
+                                            kTableStreamLimit, &error);
+    if (!stream && error != StorageError::kNotFound) return kOpenFailed;
+    auto rows = DecodeTableStream(catalog->schema(), stream ? *stream : std::vector<std::byte>(),
+                                  pool_.stored_ref_width());
+    if (!rows) return kOpenFailed;
+    catalog->Load(std::move(*rows));
+  }
+  auto text = [&](Cell id) { return DecodeText(pool_.Get(id), pool_.code_page()).value_or(""); };
+  for (const Row& row : tables.rows()) {
+    TableSchema schema{text(row.cells[0]), {}, false};
+    for (const Row& column : columns.rows()) {  // in (table id, number) order
+      if (column.cells[0] != row.cells[0]) continue;
+      schema.columns.push_back({text(column.cells[2]),
+                                ColumnType(static_cast<std::uint16_t>(column.cells[3] - 0x8000))});
+    }
+    if (schema.columns.empty() || schema.name.empty()) continue;
+    table_order_.push_back(schema.name);
+    std::string key = schema.name;
+    tables_.emplace(std::move(key), TableEntry{nullptr, std::move(schema), false});
+  }
+  return kSuccess;
+}
+
+ErrorCode Database::SetCodePage(int code_page) {
+  if (read_only() || !IsSupportedCodePage(code_page)) return kFunctionFailed;
+  for (const auto& [name, entry] : tables_) {  // the catalog must stay writable
+    if (!EncodeText(name, code_page)) return kFunctionFailed;
+    for (const ColumnDef& column : entry.schema.columns) {
+      if (!EncodeText(column.name, code_page)) return kFunctionFailed;
+    }
+  }
+  pool_.set_code_page(code_page);
+  tables_changed_ = true;
+  return kSuccess;
+}
+
+std::vector<std::string> Database::TableNames() const {
+  return table_order_;
+}
+
+std::shared_ptr<Table> Database::LoadRows(TableEntry& entry) {
+  if (entry.table) return entry.table;
+  StorageError error = StorageError::kNone;
+  const auto stream =
+      storage_->ReadWholeStream(TableStreamName(entry.schema.name), kTableStreamLimit, &error);
+  if (!stream && error != StorageError::kNotFound) return nullptr;
+  auto rows = DecodeTableStream(entry.schema, stream ? *stream : std::vector<std::byte>(),
+                                pool_.stored_ref_width());
+  if (!rows) return nullptr;
+  auto table = std::make_shared<Table>(entry.schema);
+  table->Load(std::move(*rows));
+  entry.table = std::move(table);
+  return entry.table;
+}
+
+std::shared_ptr<TableData> Database::OpenCatalogTable(std::string_view name) {
+  std::vector<std::vector<FieldValue>> rows;
+  if (name == kTablesTable) {
+    for (const std::string& table : table_order_) {
+      if (!tables_.find(table)->second.schema.temporary) rows.push_back({table});
+    }
+    return std::make_shared<MemoryTableData>(TablesSchema(), std::move(rows));
+  }
+  if (name == kColumnsTable) {
+    for (const std::string& table : table_order_) {
+      const TableSchema& schema = tables_.find(table)->second.schema;
+      for (std::size_t i = 0; i < schema.columns.size() && !schema.temporary; ++i) {
+        rows.push_back({table, static_cast<int>(i + 1), schema.columns[i].name,
+                        static_cast<int>(schema.columns[i].type.bits())});
+      }
+    }
+    return std::make_shared<MemoryTableData>(ColumnsSchema(), std::move(rows));
+  }
+  for (const std::u16string& stored : storage_->StorageNames()) {
+    rows.push_back({DecodeStreamName(stored).name, std::monostate()});
+  }
+  return std::make_shared<MemoryTableData>(StoragesSchema(), std::move(rows));
+}
+
+std::shared_ptr<TableData> Database::OpenTable(std::string_view name) {
+  if (name == kStreamsTable) return std::make_shared<StreamsTableData>(shared_from_this());
+  if (IsReservedName(name)) return OpenCatalogTable(name);
+  const auto it = tables_.find(name);
+  if (it == tables_.end()) return nullptr;
+  auto table = LoadRows(it->second);
+  if (!table) return nullptr;
+  return std::make_shared<StoredTableData>(shared_from_this(), std::move(table));
+}
+
+ErrorCode Database::CreateTable(TableSchema schema) {
+  if (read_only() || IsReservedName(schema.name) || tables_.contains(schema.name) ||
+      schema.KeyColumns().empty()) {
+    return kFunctionFailed;
+  }
+  for (const ColumnDef& column : schema.columns) {
+    if (!EncodeText(column.name, code_page())) return kFunctionFailed;
+  }
+  const auto name = EncodeText(schema.name, code_page());
+  if (!name) return kFunctionFailed;
+  if (!schema.temporary) {  // the catalog's strings come first in the pool, as in the installer
+    pool_.Intern(*name);
+    for (const ColumnDef& column : schema.columns) {
+      pool_.Intern(*EncodeText(column.name, code_page()));
+    }
+  }
+  catalog_dirty_ = catalog_dirty_ || !schema.temporary;
+  tables_changed_ = true;
+  table_order_.push_back(schema.name);
+  auto table = std::make_shared<Table>(schema);
+  std::string key = schema.name;
+  tables_.emplace(std::move(key), TableEntry{std::move(table), std::move(schema), true});
+  return kSuccess;
+}
+
+ErrorCode Database::DropTable(std::string_view name) {
+  const auto it = tables_.find(name);
+  if (it == tables_.end()) return kInvalidTable;
+  if (read_only()) return kFunctionFailed;
+  if (it->second.schema.HasObjectColumn()) {
+    auto data = OpenTable(name);
+    while (data && data->row_count() > 0) data->Erase(data->row_count() - 1);
+  }
+  if (!it->second.schema.temporary) {
+    dropped_.push_back(std::string(name));
+    catalog_dirty_ = true;
+    tables_changed_ = true;
+  }
+  table_order_.erase(std::find(table_order_.begin(), table_order_.end(), name));
+  tables_.erase(it);
+  return kSuccess;
+}
+
+void Database::MarkDirty(std::string_view table) {
+  const auto it = tables_.find(table);
+  if (it != tables_.end()) it->second.dirty = true;
+  tables_changed_ = true;
+}
+
+std::u16string Database::ObjectStreamName(std::string_view table,
+                                          std::span<const FieldValue> key) const {
+  std::string name(table);
+  for (const FieldValue& value : key) name += "." + KeyText(value);
+  return EncodeStreamName(name, false);
+}
+
+ErrorCode Database::StoreStream(const std::u16string& name, const FieldValue& value) {
+  if (read_only()) return kFunctionFailed;
+  if (std::holds_alternative<std::monostate>(value)) {
+    const StorageError error = storage_->RemoveStream(name);
+    return error == StorageError::kNone || error == StorageError::kNotFound ? kSuccess
+                                                                            : kFunctionFailed;
+  }
+  const auto* stream = std::get_if<StreamField>(&value);
+  if (stream == nullptr) return kDatatypeMismatch;
+  const StreamSource& source = *stream->source;
+  if (source.stored_name() != nullptr && *source.stored_name() == name) return kSuccess;
+  if (source.file_path() != nullptr) {
+    return storage_->WriteStreamFromFile(name, *source.file_path()) == StorageError::kNone
+               ? kSuccess
+               : kFunctionFailed;
+  }
+  if (source.size() > kStreamCopyLimit) return kFunctionFailed;
+  std::vector<std::byte> bytes(source.size());
+  const auto got = source.Read(0, bytes);
+  if (!got || *got != bytes.size()) return kFunctionFailed;
+  return storage_->WriteStream(name, std::move(bytes)) == StorageError::kNone ? kSuccess
+                                                                              : kFunctionFailed;
+}
+
+bool Database::LoadAllRows() {
+  for (auto& [name, entry] : tables_) {
+    if (!entry.schema.temporary && !LoadRows(entry)) return false;
+  }
+  return true;
+}
+
+std::vector<std::uint32_t> Database::CountReferences() const {
+  std::vector<std::uint32_t> counts(pool_.size() + 1, 0);
+  auto count = [&](std::string_view utf8) {
+    if (const auto id = pool_.Find(EncodeText(utf8, code_page()).value_or(""))) ++counts[*id];
+  };
+  for (const auto& [name, entry] : tables_) {
+    if (entry.schema.temporary) continue;
+    count(name);  // its `_Tables` row
+    for (const ColumnDef& column : entry.schema.columns) {
+      if (column.type.temporary()) continue;
+      count(name);  // its `_Columns` row
+      count(column.name);
+    }
+    for (const Row& row : entry.table->rows()) {
+      for (std::size_t i = 0; i < row.cells.size() && !row.temporary; ++i) {
+        const ColumnType type = entry.schema.columns[i].type;
+        if (type.is_string() && !type.temporary() && row.cells[i] != 0) ++counts[row.cells[i]];
+      }
+    }
+  }
+  return counts;
+}
+
+void Database::StageCatalog(unsigned ref_width) {
+  Table tables(TablesSchema());
+  Table columns(ColumnsSchema());
+  for (const auto& [name, entry] : tables_) {
+    if (entry.schema.temporary) continue;
+    const Cell table_id = pool_.Intern(*EncodeText(name, code_page()));
+    tables.Insert(Row{{table_id}, false});
+    Cell number = 0;
+    for (const ColumnDef& column : entry.schema.columns) {
+      if (column.type.temporary()) continue;
+      columns.Insert(
+          Row{{table_id, ++number + 0x8000, pool_.Intern(*EncodeText(column.name, code_page())),
+               Cell{column.type.bits()} + 0x8000},
+              false});
+    }
+  }
+  for (const Table* catalog : {&tables, &columns}) {
+    storage_->WriteStream(TableStreamName(catalog->schema().name),
+                          EncodeTableStream(catalog->schema(), catalog->rows(), ref_width));
+  }
+}
+
+ErrorCode Database::Commit() {
+  if (read_only()) return kSuccess;
+  if (!tables_changed_) {  // streams and summary information are staged in the storage itself
+    return storage_->Commit() == StorageError::kNone ? kSuccess : kFunctionFailed;
+  }
+  if (!LoadAllRows()) return kFunctionFailed;
+  const unsigned width = pool_.RefWidthForWriting();
+  const bool width_changed = width != pool_.stored_ref_width();
+  for (const std::string& name : dropped_) storage_->RemoveStream(TableStreamName(name));
+  for (auto& [name, entry] : tables_) {
+    if (entry.schema.temporary || !(entry.dirty || width_changed)) continue;
+    if (storage_->WriteStream(TableStreamName(name),
+                              EncodeTableStream(entry.schema, entry.table->rows(), width)) !=
+        StorageError::kNone) {
+      return kFunctionFailed;
+    }
+  }
+  if (catalog_dirty_ || width_changed) StageCatalog(width);
+  StringPool::Encoded pool = pool_.Encode(CountReferences());
+  storage_->WriteStream(TableStreamName(kPoolStream), std::move(pool.pool));
+  storage_->WriteStream(TableStreamName(kDataStream), std::move(pool.data));
+  if (storage_->Commit() != StorageError::kNone) return kFunctionFailed;
+  for (auto& [name, entry] : tables_) entry.dirty = false;
+  dropped_.clear();
+  catalog_dirty_ = false;
+  tables_changed_ = false;
+  pool_.MarkWritten();
+  return kSuccess;
+}
+
+}  // namespace kb::msi

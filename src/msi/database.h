@@ -1,0 +1,101 @@
+#ifndef KITBINDER_MSI_DATABASE_H_
+#define KITBINDER_MSI_DATABASE_H_
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "msi/compound_file.h"
+#include "msi/error_code.h"
+#include "msi/record.h"
+#include "msi/string_pool.h"
+#include "msi/table.h"
+#include "msi/table_data.h"
+
+namespace kb::msi {
+
+// An open installer database: the compound file storage, its string pool, the catalog of tables
+// (`_Tables`, `_Columns`) and the tables' rows, loaded on first use.
+//
+// Every change is staged: the storage writes nothing before Commit, so a database opened
+// transacted and closed without Commit leaves its file as it was. Commit writes the tables that
+// changed, the catalog when it changed, and the string pool with reference counts recounted
+// from every stored table. A database opened direct commits when destroyed.
+//
+// Shared (std::shared_ptr) by its handle, its views and the stream fields of fetched records.
+// Not thread-safe.
+class Database : public std::enable_shared_from_this<Database> {
+ public:
+  enum class OpenMode { kReadOnly, kTransact, kDirect, kCreate, kCreateDirect };
+
+  // Opens (or, for the create modes, starts) the database at `path`. kOpenFailed when the file
+  // cannot be opened or is no installer database; kCreateFailed when it cannot be created.
+  static ErrorCode Open(const std::string& path, OpenMode mode, std::shared_ptr<Database>* out);
+
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  bool read_only() const { return mode_ == OpenMode::kReadOnly; }
+  int code_page() const { return pool_.code_page(); }
+  // Sets the code page the database's text is stored in. kFunctionFailed for an unsupported one.
+  ErrorCode SetCodePage(int code_page);
+
+  // Names of the stored and temporary tables (not the catalog or `_Streams`), in catalog order.
+  std::vector<std::string> TableNames() const;
+  // The table for SQL, including `_Tables`, `_Columns`, `_Streams` and `_Storages`; null when
+  // there is no such table (or its stream is damaged).
+  std::shared_ptr<TableData> OpenTable(std::string_view name);
+  // kFunctionFailed when a table of that name exists or the database is read-only.
+  ErrorCode CreateTable(TableSchema schema);
+  // Removes a table with its rows and object streams. kInvalidTable when there is none.
+  ErrorCode DropTable(std::string_view name);
+
+  ErrorCode Commit();
+
+  // The storage, for the streams and summary information that live beside the tables.
+  CompoundFile& storage() { return *storage_; }
+  const CompoundFile& storage() const { return *storage_; }
+  std::shared_ptr<const CompoundFile> shared_storage() const { return storage_; }
+
+  // ----- for the table views of this database -----
+  StringPool& pool() { return pool_; }
+  // The stored name of the stream of an object cell: "Table.Key1.Key2" folded.
+  std::u16string ObjectStreamName(std::string_view table, std::span<const FieldValue> key) const;
+  // Stages a stream's new contents from a record field (a file, another stream, or null for
+  // none). kFunctionFailed when the storage refuses.
+  ErrorCode StoreStream(const std::u16string& name, const FieldValue& value);
+  void MarkDirty(std::string_view table);
+
+ private:
+  struct TableEntry {
+    std::shared_ptr<Table> table;  // rows loaded, or null until first use
+    TableSchema schema;
+    bool dirty = false;
+  };
+
+  Database(std::shared_ptr<CompoundFile> storage, OpenMode mode);
+  ErrorCode LoadCatalog();
+  std::shared_ptr<Table> LoadRows(TableEntry& entry);
+  bool LoadAllRows();
+  std::vector<std::uint32_t> CountReferences() const;
+  void StageCatalog(unsigned ref_width);
+  std::shared_ptr<TableData> OpenCatalogTable(std::string_view name);
+
+  std::shared_ptr<CompoundFile> storage_;
+  OpenMode mode_;
+  StringPool pool_;
+  std::vector<std::string> table_order_;  // catalog order of table_entries_' keys
+  std::map<std::string, TableEntry, std::less<>> tables_;
+  std::vector<std::string> dropped_;  // stored tables dropped since the last commit
+  bool catalog_dirty_ = false;
+  bool tables_changed_ = false;  // anything that needs the pool rewritten
+};
+
+}  // namespace kb::msi
+
+#endif  // KITBINDER_MSI_DATABASE_H_

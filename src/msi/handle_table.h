@@ -1,0 +1,53 @@
+#ifndef KITBINDER_MSI_HANDLE_TABLE_H_
+#define KITBINDER_MSI_HANDLE_TABLE_H_
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <variant>
+
+#include "msi/database.h"
+#include "msi/record.h"
+#include "msi/summary_handle.h"
+#include "msi/view.h"
+
+namespace kb::msi {
+
+using HandleObject = std::variant<std::shared_ptr<Database>, std::shared_ptr<View>,
+                                  std::shared_ptr<Record>, std::shared_ptr<SummaryHandle>>;
+
+// The process's installer handles: small numbers that stand for the engine's objects across
+// the C interface. A handle is never reused while the process lives, so a closed or wrong
+// handle is always recognised and never reaches another object. An object lives while a
+// handle or another object (a view's database, a record's stream) holds it.
+// Not thread-safe, like the rest of the engine.
+class HandleTable {
+ public:
+  static HandleTable& Instance();
+
+  // Registers `object`; returns its new handle (never 0).
+  std::uint32_t Add(HandleObject object);
+
+  // The object of `handle` when it is a T; null for 0, a closed or unknown handle, or another
+  // kind of object.
+  template <typename T>
+  std::shared_ptr<T> Get(std::uint32_t handle) const {
+    const auto it = objects_.find(handle);
+    if (it == objects_.end()) return nullptr;
+    const auto* object = std::get_if<std::shared_ptr<T>>(&it->second);
+    return object ? *object : nullptr;
+  }
+
+  // Releases `handle`; false when it is not open.
+  bool Close(std::uint32_t handle);
+
+  std::size_t open_count() const { return objects_.size(); }
+
+ private:
+  std::map<std::uint32_t, HandleObject> objects_;
+  std::uint32_t last_ = 0;
+};
+
+}  // namespace kb::msi
+
+#endif  // KITBINDER_MSI_HANDLE_TABLE_H_

@@ -1,0 +1,294 @@
+#include "msi/idt_archive.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "msi/code_page_text.h"
+#include "msi/summary_information.h"
+#include "platform/atomic_file.h"
+
+namespace kb::msi {
+namespace {
+
+constexpr std::string_view kForceCodepage = "_ForceCodepage";
+constexpr std::string_view kSummaryInformation = "_SummaryInformation";
+constexpr std::string_view kLineEnd = "\r\n";
+
+// Characters a value cannot hold in the archive, and what stands for them.
+constexpr std::pair<char, char> kEscapes[] = {{'\t', '\x10'}, {'\r', '\x11'}, {'\n', '\x19'}};
+
+std::string Escape(std::string text) {
+  for (char& c : text) {
+    for (const auto& [raw, escaped] : kEscapes) {
+      if (c == raw) c = escaped;
+    }
+  }
+  return text;
+}
+
+std::string Unescape(std::string text) {
+  for (char& c : text) {
+    for (const auto& [raw, escaped] : kEscapes) {
+      if (c == escaped) c = raw;
+    }
+  }
+  return text;
+}
+
+std::vector<std::string> Split(std::string_view line, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = line.find(separator, start);
+    parts.emplace_back(line.substr(start, end - start));
+    if (end == std::string_view::npos) return parts;
+    start = end + 1;
+  }
+}
+
+std::vector<std::string> Lines(std::string_view text) {
+  std::vector<std::string> lines = Split(text, '\n');
+  for (std::string& line : lines) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+  }
+  if (!lines.empty() && lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return text;
+}
+
+std::string Join(const std::vector<std::string>& parts) {
+  std::string line;
+  for (std::size_t i = 0; i < parts.size(); ++i) line += (i ? "\t" : "") + parts[i];
+  return line + std::string(kLineEnd);
+}
+
+ErrorCode ImportSummary(Database& database, const std::vector<std::string>& lines) {
+  auto summary = SummaryInformation::Load(database.storage());
+  if (!summary) return kFunctionFailed;
+  for (std::size_t i = 3; i < lines.size(); ++i) {
+    const std::vector<std::string> fields = Split(lines[i], '\t');
+    const auto id = fields.size() == 2 ? ParseInteger(fields[0]) : std::nullopt;
+    const auto value = id && *id > 0
+                           ? SummaryInformation::ParseArchiveValue(*id, Unescape(fields[1]))
+                           : std::nullopt;
+    if (!value || summary->Set(static_cast<unsigned>(*id), *value) != kSuccess) {
+      return kFunctionFailed;
+    }
+  }
+  return summary->Persist(database.storage());
+}
+
+// The schema an archive's three header lines describe; nullopt when they do not fit together.
+std::optional<TableSchema> HeaderSchema(const std::vector<std::string>& names,
+                                        const std::vector<std::string>& types,
+                                        const std::vector<std::string>& keys) {
+  if (names.size() != types.size() || keys.size() < 2) return std::nullopt;
+  TableSchema schema{keys[0], {}, false};
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const auto type = ColumnType::FromArchive(types[i]);
+    if (!type || names[i].empty()) return std::nullopt;
+    schema.columns.push_back({names[i], *type});
+  }
+  for (std::size_t k = 1; k < keys.size(); ++k) {
+    const auto column = schema.FindColumn(keys[k]);
+    if (!column) return std::nullopt;
+    schema.columns[*column].type = schema.columns[*column].type.With(ColumnType::kKey, true);
+  }
+  return schema;
+}
+
+// One row's values from its archive line (already in UTF-8).
+std::optional<std::vector<FieldValue>> RowValues(const TableSchema& schema, const std::string& line,
+                                                 const std::filesystem::path& binary_folder) {
+  std::vector<std::string> fields = Split(line, '\t');
+  if (fields.size() > schema.columns.size()) return std::nullopt;
+  fields.resize(schema.columns.size());
+  std::vector<FieldValue> values;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const std::string text = Unescape(fields[i]);
+    const ColumnType type = schema.columns[i].type;
+    if (text.empty()) {
+      values.emplace_back();
+    } else if (type.is_object()) {
+      auto source = FileStreamSource::Open(binary_folder / text);
+      if (!source) return std::nullopt;
+      values.emplace_back(StreamField{std::move(source), 0});
+    } else if (type.is_integer()) {
+      const auto number = ParseInteger(text);
+      if (!number) return std::nullopt;
+      values.emplace_back(*number);
+    } else {
+      values.emplace_back(text);
+    }
+  }
+  return values;
+}
+
+ErrorCode ImportTable(Database& database, const std::vector<std::string>& lines,
+                      const std::filesystem::path& folder) {
+  const std::vector<std::string> raw_keys = Split(lines[2], '\t');
+  const auto given = ParseInteger(raw_keys[0]);
+  const int code_page = given ? *given : database.code_page();
+  std::vector<std::string> text_lines;
+  for (const std::string& line : lines) {
+    auto text = DecodeText(line, code_page);
+    if (!text) return kFunctionFailed;
+    text_lines.push_back(std::move(*text));
+  }
+  std::vector<std::string> keys = Split(text_lines[2], '\t');
+  if (given) keys.erase(keys.begin());
+  auto schema = HeaderSchema(Split(text_lines[0], '\t'), Split(text_lines[1], '\t'), keys);
+  if (!schema) return kFunctionFailed;
+  const std::string name = schema->name;
+  if (database.OpenTable(name) && database.DropTable(name) != kSuccess) return kFunctionFailed;
+  if (database.CreateTable(*schema) != kSuccess) return kFunctionFailed;
+  auto table = database.OpenTable(name);
+  for (std::size_t i = 3; i < text_lines.size(); ++i) {
+    const auto values = RowValues(*schema, text_lines[i], folder / name);
+    if (!values || table->Insert(*values, false) != kSuccess) return kFunctionFailed;
+  }
+  return kSuccess;
+}
+
+bool HasNonAscii(std::string_view text) {
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
+}
+
+std::string KeyFileName(const TableData& table, std::size_t row) {
+  std::string name;
+  for (const FieldValue& value : table.KeyOf(row)) {
+    if (!name.empty()) name += '.';
+    name += std::holds_alternative<int>(value) ? std::to_string(std::get<int>(value))
+                                               : std::get<std::string>(value);
+  }
+  return name + ".ibd";
+}
+
+bool WriteStreamFile(const FieldValue& value, const std::filesystem::path& path) {
+  const auto& stream = std::get<StreamField>(value);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::vector<std::byte> buffer(1 << 16);
+  for (std::uint64_t offset = 0; out && offset < stream.source->size();) {
+    const auto got = stream.source->Read(offset, buffer);
+    if (!got || *got == 0) return false;
+    out.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(*got));
+    offset += *got;
+  }
+  out.close();
+  return static_cast<bool>(out);
+}
+
+// The UTF-8 text of one field, writing a stream's file when asked.
+std::optional<std::string> FieldText(const TableData& table, std::size_t row, std::size_t column,
+                                     const std::filesystem::path* stream_folder) {
+  const FieldValue value = table.Get(row, column);
+  if (std::holds_alternative<std::monostate>(value)) return std::string();
+  if (const auto* number = std::get_if<int>(&value)) return std::to_string(*number);
+  if (const auto* text = std::get_if<std::string>(&value)) return Escape(*text);
+  const std::string file = KeyFileName(table, row);
+  if (stream_folder != nullptr && !WriteStreamFile(value, *stream_folder / file)) {
+    return std::nullopt;
+  }
+  return file;
+}
+
+std::optional<std::string> RenderTable(Database& database, std::string_view name,
+                                       const std::string* binary_folder) {
+  auto table = database.OpenTable(name);
+  if (!table) return std::nullopt;
+  const TableSchema& schema = table->schema();
+  std::optional<std::filesystem::path> stream_folder;
+  if (binary_folder != nullptr && schema.HasObjectColumn()) {
+    stream_folder = std::filesystem::path(*binary_folder) / schema.name;
+    std::error_code error;
+    std::filesystem::create_directories(*stream_folder, error);
+    if (error) return std::nullopt;
+  }
+  std::vector<std::string> names, types, keys{schema.name};
+  for (const ColumnDef& column : schema.columns) {
+    names.push_back(column.name);
+    types.push_back(column.type.ToArchive());
+    if (column.type.key()) keys.push_back(column.name);
+  }
+  std::string rows;
+  for (std::size_t row = 0; row < table->row_count(); ++row) {
+    std::vector<std::string> fields;
+    for (std::size_t column = 0; column < schema.columns.size(); ++column) {
+      auto text = FieldText(*table, row, column, stream_folder ? &*stream_folder : nullptr);
+      if (!text) return std::nullopt;
+      fields.push_back(std::move(*text));
+    }
+    rows += Join(fields);
+  }
+  const std::string utf8 = Join(names) + Join(types) + Join(keys) + rows;
+  if (HasNonAscii(utf8)) {
+    const int code_page =
+        database.code_page() == kNeutralCodePage ? kWindows1252 : database.code_page();
+    keys.insert(keys.begin(), std::to_string(code_page));
+    return EncodeText(Join(names) + Join(types) + Join(keys) + rows, code_page);
+  }
+  return utf8;
+}
+
+std::optional<std::string> RenderSummary(const Database& database) {
+  const auto summary = SummaryInformation::Load(database.storage());
+  if (!summary) return std::nullopt;
+  std::string text = Join({"PropertyId", "Value"}) + Join({"i2", "l255"}) +
+                     Join({std::string(kSummaryInformation), "PropertyId"});
+  for (const unsigned id : summary->Ids()) {
+    text += Join(
+        {std::to_string(id), Escape(SummaryInformation::FormatArchiveValue(summary->Get(id)))});
+  }
+  return EncodeText(text, database.code_page());
+}
+
+}  // namespace
+
+ErrorCode ImportArchive(Database& database, const std::string& folder, const std::string& file) {
+  const std::filesystem::path dir(folder);
+  const auto bytes = ReadWholeFile(dir / file);
+  if (!bytes) return kBadPathname;
+  const std::vector<std::string> lines = Lines(*bytes);
+  if (lines.size() < 3) return kFunctionFailed;
+  const std::vector<std::string> third = Split(lines[2], '\t');
+  if (third.size() == 2 && third[1] == kForceCodepage) {
+    const auto code_page = ParseInteger(third[0]);
+    return code_page ? database.SetCodePage(*code_page) : kFunctionFailed;
+  }
+  if (!third.empty() && third[0] == kSummaryInformation) return ImportSummary(database, lines);
+  return ImportTable(database, lines, dir);
+}
+
+std::optional<std::string> RenderArchive(Database& database, std::string_view table,
+                                         const std::string* binary_folder) {
+  if (table == kForceCodepage) {
+    return std::string(kLineEnd) + std::string(kLineEnd) +
+           Join({std::to_string(database.code_page()), std::string(kForceCodepage)});
+  }
+  if (table == kSummaryInformation) return RenderSummary(database);
+  return RenderTable(database, table, binary_folder);
+}
+
+ErrorCode ExportArchive(Database& database, std::string_view table, const std::string& folder,
+                        const std::string& file) {
+  if (!std::filesystem::is_directory(folder)) return kBadPathname;
+  const auto text = RenderArchive(database, table, &folder);
+  if (!text) return kFunctionFailed;
+  return platform::WriteFileAtomically((std::filesystem::path(folder) / file).string(), *text)
+             ? kSuccess
+             : kBadPathname;
+}
+
+}  // namespace kb::msi

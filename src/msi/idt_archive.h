@@ -1,0 +1,38 @@
+#ifndef KITBINDER_MSI_IDT_ARCHIVE_H_
+#define KITBINDER_MSI_IDT_ARCHIVE_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "msi/database.h"
+#include "msi/error_code.h"
+
+namespace kb::msi {
+
+// The installer's text archive format (.idt): a line of column names, a line of column
+// definitions ("s72", "I2", "V0"...), a line naming the table and its primary key columns
+// (preceded by a code page when the text is not plain ASCII), then one line per row. Fields
+// are separated by tabs and lines end with CR LF; a tab, CR or LF inside a value is written as
+// the control character 0x10, 0x11 or 0x19. Binary columns name a file in a folder called
+// after the table. Two special archives carry no table: `_ForceCodepage` (the database's code
+// page) and `_SummaryInformation` (summary information properties by id).
+
+// Imports `folder`/`file` into `database`, replacing any table of the same name. kBadPathname
+// when the file cannot be read; kFunctionFailed when it is malformed or a row is refused.
+ErrorCode ImportArchive(Database& database, const std::string& folder, const std::string& file);
+
+// The archive text of `table` in the database's code page. With `binary_folder`, the streams
+// of binary columns are written into `binary_folder`/`table`/ (created when missing). nullopt
+// when there is no such table, a stream cannot be written, or a text cannot be represented.
+std::optional<std::string> RenderArchive(Database& database, std::string_view table,
+                                         const std::string* binary_folder);
+
+// Writes RenderArchive of `table` to `folder`/`file`, with the binary streams beside it.
+// kBadPathname when the folder cannot be written; kFunctionFailed otherwise.
+ErrorCode ExportArchive(Database& database, std::string_view table, const std::string& folder,
+                        const std::string& file);
+
+}  // namespace kb::msi
+
+#endif  // KITBINDER_MSI_IDT_ARCHIVE_H_

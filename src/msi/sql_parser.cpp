@@ -1,0 +1,311 @@
+#include "msi/sql_parser.h"
+
+#include <functional>
+
+#include "msi/record.h"
+#include "msi/sql_lexer.h"
+
+namespace kb::msi {
+namespace {
+
+// Recursive descent over the token list. Every Parse* answers false on a syntax error.
+class Parser {
+ public:
+  explicit Parser(std::vector<SqlToken> tokens) : tokens_(std::move(tokens)) {}
+
+  std::optional<ParsedSql> Parse() {
+    auto statement = Statement();
+    if (!statement) return std::nullopt;
+    return ParsedSql{std::move(*statement), markers_};
+  }
+
+ private:
+  std::optional<SqlStatement> Statement() {
+    std::optional<SqlStatement> statement;
+    if (Keyword("SELECT")) {
+      statement = Select();
+    } else if (Keyword("INSERT")) {
+      statement = Insert();
+    } else if (Keyword("UPDATE")) {
+      statement = Update();
+    } else if (Keyword("DELETE")) {
+      statement = Delete();
+    } else if (Keyword("CREATE")) {
+      statement = Create();
+    } else if (Keyword("DROP")) {
+      statement = Drop();
+    }
+    if (!statement || Peek().kind != SqlToken::Kind::kEnd) return std::nullopt;
+    return statement;
+  }
+
+  const SqlToken& Peek() const { return tokens_[at_]; }
+  void Next() {
+    if (Peek().kind != SqlToken::Kind::kEnd) ++at_;
+  }
+  bool Keyword(std::string_view keyword) {
+    if (!Peek().IsKeyword(keyword)) return false;
+    Next();
+    return true;
+  }
+  bool Symbol(std::string_view symbol) {
+    if (!Peek().IsSymbol(symbol)) return false;
+    Next();
+    return true;
+  }
+
+  std::optional<std::string> Name() {
+    const SqlToken& token = Peek();
+    if (token.kind != SqlToken::Kind::kName && token.kind != SqlToken::Kind::kWord) {
+      return std::nullopt;
+    }
+    std::string name = token.text;
+    Next();
+    return name;
+  }
+
+  // A column, possibly written `Table`.`Column`; the table part is dropped (one table only).
+  std::optional<std::string> ColumnName() {
+    auto name = Name();
+    if (name && Symbol(".")) return Name();
+    return name;
+  }
+
+  // Items separated by commas, at least one.
+  template <typename T>
+  bool List(std::vector<T>& out, const std::function<std::optional<T>()>& item) {
+    do {
+      auto value = item();
+      if (!value) return false;
+      out.push_back(std::move(*value));
+    } while (Symbol(","));
+    return true;
+  }
+
+  bool Names(std::vector<std::string>& out) {
+    return List<std::string>(out, [this] { return ColumnName(); });
+  }
+
+  std::optional<SqlOperand> Value() {
+    const SqlToken token = Peek();
+    if (token.kind == SqlToken::Kind::kText) {
+      Next();
+      return SqlOperand(token.text);
+    }
+    if (token.kind == SqlToken::Kind::kMarker) {
+      Next();
+      return SqlOperand(SqlMarker{++markers_});
+    }
+    if (Keyword("NULL")) return SqlOperand(SqlNull{});
+    const bool negative = Symbol("-");
+    if (Peek().kind != SqlToken::Kind::kInteger) return std::nullopt;
+    const auto number = ParseInteger((negative ? "-" : "") + Peek().text);
+    if (!number) return std::nullopt;
+    Next();
+    return SqlOperand(*number);
+  }
+
+  std::optional<SqlOperand> Operand() {
+    const SqlToken::Kind kind = Peek().kind;
+    if ((kind == SqlToken::Kind::kName || kind == SqlToken::Kind::kWord) &&
+        !Peek().IsKeyword("NULL")) {
+      auto column = ColumnName();
+      if (!column) return std::nullopt;
+      return SqlOperand(SqlColumn{*column});
+    }
+    return Value();
+  }
+
+  std::optional<SqlCompare> Comparison() {
+    static constexpr std::pair<std::string_view, SqlCompare> kSymbols[] = {
+        {"=", SqlCompare::kEqual},      {"<>", SqlCompare::kNotEqual},
+        {"<", SqlCompare::kLess},       {">", SqlCompare::kGreater},
+        {"<=", SqlCompare::kLessEqual}, {">=", SqlCompare::kGreaterEqual}};
+    for (const auto& [symbol, compare] : kSymbols) {
+      if (Symbol(symbol)) return compare;
+    }
+    return std::nullopt;
+  }
+
+  std::unique_ptr<SqlCondition> Primary() {
+    if (Symbol("(")) {
+      auto inner = Condition();
+      return inner && Symbol(")") ? std::move(inner) : nullptr;
+    }
+    auto condition = std::make_unique<SqlCondition>();
+    auto left = Operand();
+    if (!left) return nullptr;
+    condition->left = std::move(*left);
+    if (Keyword("IS")) {
+      condition->compare = Keyword("NOT") ? SqlCompare::kIsNotNull : SqlCompare::kIsNull;
+      return Keyword("NULL") ? std::move(condition) : nullptr;
+    }
+    const auto compare = Comparison();
+    auto right = compare ? Operand() : std::nullopt;
+    if (!right) return nullptr;
+    condition->compare = *compare;
+    condition->right = std::move(*right);
+    return condition;
+  }
+
+  std::unique_ptr<SqlCondition> Joined(SqlCondition::Kind kind, std::string_view keyword,
+                                       std::unique_ptr<SqlCondition> (Parser::*operand)()) {
+    auto left = (this->*operand)();
+    while (left && Keyword(keyword)) {
+      auto right = (this->*operand)();
+      if (!right) return nullptr;
+      auto joined = std::make_unique<SqlCondition>();
+      joined->kind = kind;
+      joined->first = std::move(left);
+      joined->second = std::move(right);
+      left = std::move(joined);
+    }
+    return left;
+  }
+
+  std::unique_ptr<SqlCondition> Conjunction() {
+    return Joined(SqlCondition::Kind::kAnd, "AND", &Parser::Primary);
+  }
+  std::unique_ptr<SqlCondition> Condition() {
+    return Joined(SqlCondition::Kind::kOr, "OR", &Parser::Conjunction);
+  }
+
+  // An optional WHERE clause: false only when one is there and malformed.
+  bool Where(std::unique_ptr<SqlCondition>& out) {
+    if (!Keyword("WHERE")) return true;
+    out = Condition();
+    return out != nullptr;
+  }
+
+  std::optional<SqlStatement> Select() {
+    SqlSelect select;
+    Keyword("DISTINCT");
+    if (!Symbol("*") && !Names(select.columns)) return std::nullopt;
+    auto table = Keyword("FROM") ? Name() : std::nullopt;
+    if (!table) return std::nullopt;
+    select.table = *table;
+    if (!Where(select.where)) return std::nullopt;
+    if (Keyword("ORDER") && !(Keyword("BY") && Names(select.order_by))) return std::nullopt;
+    return select;
+  }
+
+  std::optional<SqlStatement> Insert() {
+    SqlInsert insert;
+    auto table = Keyword("INTO") ? Name() : std::nullopt;
+    if (!table || !Symbol("(") || !Names(insert.columns) || !Symbol(")")) return std::nullopt;
+    insert.table = *table;
+    if (!Keyword("VALUES") || !Symbol("(") ||
+        !List<SqlOperand>(insert.values, [this] { return Value(); }) || !Symbol(")")) {
+      return std::nullopt;
+    }
+    insert.temporary = Keyword("TEMPORARY");
+    if (insert.values.size() != insert.columns.size()) return std::nullopt;
+    return insert;
+  }
+
+  std::optional<SqlStatement> Update() {
+    SqlUpdate update;
+    auto table = Name();
+    if (!table || !Keyword("SET")) return std::nullopt;
+    update.table = *table;
+    using Assignment = std::pair<std::string, SqlOperand>;
+    const bool ok = List<Assignment>(update.assignments, [this]() -> std::optional<Assignment> {
+      auto column = ColumnName();
+      auto value = column && Symbol("=") ? Value() : std::nullopt;
+      if (!value) return std::nullopt;
+      return Assignment(*column, std::move(*value));
+    });
+    if (!ok || !Where(update.where)) return std::nullopt;
+    return update;
+  }
+
+  std::optional<SqlStatement> Delete() {
+    SqlDelete remove;
+    auto table = Keyword("FROM") ? Name() : std::nullopt;
+    if (!table) return std::nullopt;
+    remove.table = *table;
+    if (!Where(remove.where)) return std::nullopt;
+    return remove;
+  }
+
+  std::optional<ColumnType> Type() {
+    if (Keyword("CHAR") || Keyword("CHARACTER")) {
+      if (!Symbol("(")) return ColumnType::String(0);
+      const auto size = ParseInteger(Peek().text);
+      if (Peek().kind != SqlToken::Kind::kInteger || !size || *size > 255) return std::nullopt;
+      Next();
+      if (!Symbol(")")) return std::nullopt;
+      return ColumnType::String(static_cast<std::uint8_t>(*size));
+    }
+    if (Keyword("LONGCHAR")) return ColumnType::String(0);
+    if (Keyword("SHORT") || Keyword("INT") || Keyword("INTEGER")) return ColumnType::Short();
+    if (Keyword("LONG")) return ColumnType::Long();
+    if (Keyword("OBJECT")) return ColumnType::Object();
+    return std::nullopt;
+  }
+
+  std::optional<ColumnDef> ColumnDefinition() {
+    auto name = Name();
+    auto type = name ? Type() : std::nullopt;
+    if (!type) return std::nullopt;
+    bool nullable = true;
+    for (;;) {
+      if (Keyword("NOT")) {
+        if (!Keyword("NULL")) return std::nullopt;
+        nullable = false;
+      } else if (Keyword("TEMPORARY")) {
+        type = type->With(ColumnType::kTemporary, true);
+      } else if (Keyword("LOCALIZABLE")) {
+        type = type->With(ColumnType::kLocalizable, true);
+      } else {
+        break;
+      }
+    }
+    return ColumnDef{*name, type->With(ColumnType::kNullable, nullable)};
+  }
+
+  std::optional<SqlStatement> Create() {
+    SqlCreate create;
+    auto table = Keyword("TABLE") ? Name() : std::nullopt;
+    if (!table || !Symbol("(")) return std::nullopt;
+    create.schema.name = *table;
+    do {
+      if (Peek().IsKeyword("PRIMARY")) break;
+      auto column = ColumnDefinition();
+      if (!column) return std::nullopt;
+      create.schema.columns.push_back(std::move(*column));
+    } while (Symbol(","));
+    std::vector<std::string> keys;
+    if (!Keyword("PRIMARY") || !Keyword("KEY") || !Names(keys) || !Symbol(")")) {
+      return std::nullopt;
+    }
+    for (const std::string& key : keys) {
+      const auto column = create.schema.FindColumn(key);
+      if (!column) return std::nullopt;
+      ColumnType& type = create.schema.columns[*column].type;
+      type = type.With(ColumnType::kKey, true);
+    }
+    create.schema.temporary = Keyword("HOLD");
+    return create;
+  }
+
+  std::optional<SqlStatement> Drop() {
+    auto table = Keyword("TABLE") ? Name() : std::nullopt;
+    if (!table) return std::nullopt;
+    return SqlDrop{*table};
+  }
+
+  std::vector<SqlToken> tokens_;
+  std::size_t at_ = 0;
+  unsigned markers_ = 0;
+};
+
+}  // namespace
+
+std::optional<ParsedSql> ParseSql(std::string_view sql) {
+  auto tokens = TokenizeSql(sql);
+  if (!tokens) return std::nullopt;
+  return Parser(std::move(*tokens)).Parse();
+}
+
+}  // namespace kb::msi

@@ -1,0 +1,19 @@
+#ifndef KITBINDER_MSI_SQL_PARSER_H_
+#define KITBINDER_MSI_SQL_PARSER_H_
+
+#include <optional>
+#include <string_view>
+
+#include "msi/sql_statement.h"
+
+namespace kb::msi {
+
+// Parses one statement of the installer's SQL: SELECT, INSERT INTO ... VALUES [TEMPORARY],
+// UPDATE ... SET, DELETE FROM, CREATE TABLE ... PRIMARY KEY [HOLD] and DROP TABLE. Keywords
+// ignore letter case; names are bare or back-quoted. nullopt for anything else (the caller
+// answers kBadQuerySyntax). Names are not checked against a database here.
+std::optional<ParsedSql> ParseSql(std::string_view sql);
+
+}  // namespace kb::msi
+
+#endif  // KITBINDER_MSI_SQL_PARSER_H_

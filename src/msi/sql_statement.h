@@ -1,0 +1,90 @@
+#ifndef KITBINDER_MSI_SQL_STATEMENT_H_
+#define KITBINDER_MSI_SQL_STATEMENT_H_
+
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "msi/table_schema.h"
+
+namespace kb::msi {
+
+// The parsed form of the statements the installer's SQL accepts.
+
+struct SqlNull {};
+struct SqlMarker {
+  unsigned index = 0;  // 1 for the statement's first `?`, in the order they are written
+};
+struct SqlColumn {
+  std::string name;
+};
+// A literal, a `?` or (in conditions) a column.
+using SqlOperand = std::variant<SqlNull, int, std::string, SqlMarker, SqlColumn>;
+
+enum class SqlCompare {
+  kEqual,
+  kNotEqual,
+  kLess,
+  kGreater,
+  kLessEqual,
+  kGreaterEqual,
+  kIsNull,
+  kIsNotNull
+};
+
+struct SqlCondition {
+  enum class Kind { kCompare, kAnd, kOr };
+  Kind kind = Kind::kCompare;
+  // kCompare:
+  SqlOperand left;
+  SqlCompare compare = SqlCompare::kEqual;
+  SqlOperand right;  // unused for IS [NOT] NULL
+  // kAnd, kOr:
+  std::unique_ptr<SqlCondition> first;
+  std::unique_ptr<SqlCondition> second;
+};
+
+struct SqlSelect {
+  std::string table;
+  std::vector<std::string> columns;  // empty for *
+  std::unique_ptr<SqlCondition> where;
+  std::vector<std::string> order_by;
+};
+
+struct SqlInsert {
+  std::string table;
+  std::vector<std::string> columns;
+  std::vector<SqlOperand> values;
+  bool temporary = false;
+};
+
+struct SqlUpdate {
+  std::string table;
+  std::vector<std::pair<std::string, SqlOperand>> assignments;
+  std::unique_ptr<SqlCondition> where;
+};
+
+struct SqlDelete {
+  std::string table;
+  std::unique_ptr<SqlCondition> where;
+};
+
+struct SqlCreate {
+  TableSchema schema;  // key bits set from PRIMARY KEY
+};
+
+struct SqlDrop {
+  std::string table;
+};
+
+using SqlStatement = std::variant<SqlSelect, SqlInsert, SqlUpdate, SqlDelete, SqlCreate, SqlDrop>;
+
+struct ParsedSql {
+  SqlStatement statement;
+  unsigned markers = 0;  // how many `?` the statement holds
+};
+
+}  // namespace kb::msi
+
+#endif  // KITBINDER_MSI_SQL_STATEMENT_H_

@@ -1,0 +1,34 @@
+#include "msi/staged_stream.h"
+
+#include <algorithm>
+
+#include "msi/file_io.h"
+
+namespace kb::msi {
+
+StagedStream StagedStream::FromBytes(std::vector<std::byte> data) {
+  StagedStream staged;
+  staged.removed_ = false;
+  staged.size_ = data.size();
+  staged.data_ = std::move(data);
+  return staged;
+}
+
+StagedStream StagedStream::FromFile(platform::UniqueFd file, std::uint64_t size) {
+  StagedStream staged;
+  staged.removed_ = false;
+  staged.size_ = size;
+  staged.file_ = std::move(file);
+  return staged;
+}
+
+StorageError StagedStream::Read(std::uint64_t offset, std::span<std::byte> out) const {
+  if (!file_.valid()) {
+    std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+    return StorageError::kNone;
+  }
+  const StorageError e = ReadAt(file_.get(), offset, out);
+  return e == StorageError::kNone ? e : StorageError::kIo;
+}
+
+}  // namespace kb::msi

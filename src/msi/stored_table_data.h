@@ -1,0 +1,40 @@
+#ifndef KITBINDER_MSI_STORED_TABLE_DATA_H_
+#define KITBINDER_MSI_STORED_TABLE_DATA_H_
+
+#include <memory>
+#include <string>
+
+#include "msi/database.h"
+#include "msi/table_data.h"
+
+namespace kb::msi {
+
+// A table of a database (stored or temporary) seen as values: text is converted between UTF-8
+// and the database's code page, integers lose their stored offset, and object cells become
+// stream fields whose bytes are read from the storage on demand.
+class StoredTableData : public TableData {
+ public:
+  StoredTableData(std::shared_ptr<Database> database, std::shared_ptr<Table> table)
+      : database_(std::move(database)), table_(std::move(table)) {}
+
+  const TableSchema& schema() const override { return table_->schema(); }
+  std::size_t row_count() const override { return table_->row_count(); }
+  FieldValue Get(std::size_t row, std::size_t column) const override;
+  std::optional<std::size_t> Find(std::span<const FieldValue> key) const override;
+  ErrorCode Insert(std::span<const FieldValue> values, bool temporary) override;
+  ErrorCode Update(std::size_t row, std::span<const FieldValue> values) override;
+  ErrorCode Erase(std::size_t row) override;
+
+ private:
+  // The stored cells of `values`, or the error that refuses them.
+  ErrorCode ToCells(std::span<const FieldValue> values, std::vector<Cell>* cells) const;
+  ErrorCode ToCell(const FieldValue& value, const ColumnDef& column, Cell* cell) const;
+  ErrorCode StoreObjects(std::span<const FieldValue> values);
+
+  std::shared_ptr<Database> database_;
+  std::shared_ptr<Table> table_;
+};
+
+}  // namespace kb::msi
+
+#endif  // KITBINDER_MSI_STORED_TABLE_DATA_H_

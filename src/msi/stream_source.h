@@ -1,0 +1,68 @@
+#ifndef KITBINDER_MSI_STREAM_SOURCE_H_
+#define KITBINDER_MSI_STREAM_SOURCE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "msi/compound_file.h"
+#include "platform/unique_fd.h"
+
+namespace kb::msi {
+
+// The bytes behind a stream field of a record, read in pieces on demand so that no stream is
+// held whole in memory.
+class StreamSource {
+ public:
+  virtual ~StreamSource() = default;
+  virtual std::uint64_t size() const = 0;
+  // Reads up to out.size() bytes from `offset`; the count read, short only at the end.
+  virtual std::optional<std::size_t> Read(std::uint64_t offset, std::span<std::byte> out) const = 0;
+  // The file on disk holding the bytes, or null when they live in a database.
+  virtual const std::string* file_path() const { return nullptr; }
+  // The database stream holding the bytes (its stored name), or null.
+  virtual const std::u16string* stored_name() const { return nullptr; }
+};
+
+// A file's bytes (a record field set with MsiRecordSetStream). Keeps the file open.
+class FileStreamSource : public StreamSource {
+ public:
+  // Null when the file cannot be opened or is not a regular file.
+  static std::shared_ptr<const FileStreamSource> Open(const std::string& path);
+
+  std::uint64_t size() const override { return size_; }
+  std::optional<std::size_t> Read(std::uint64_t offset, std::span<std::byte> out) const override;
+  const std::string* file_path() const override { return &path_; }
+
+  FileStreamSource(std::string path, platform::UniqueFd fd, std::uint64_t size)
+      : path_(std::move(path)), fd_(std::move(fd)), size_(size) {}
+
+ private:
+  std::string path_;
+  platform::UniqueFd fd_;
+  std::uint64_t size_;
+};
+
+// A stream of a database's storage, shared with the database so it outlives its handle.
+class StoredStreamSource : public StreamSource {
+ public:
+  StoredStreamSource(std::shared_ptr<const CompoundFile> storage, std::u16string name,
+                     std::uint64_t size)
+      : storage_(std::move(storage)), name_(std::move(name)), size_(size) {}
+
+  std::uint64_t size() const override { return size_; }
+  std::optional<std::size_t> Read(std::uint64_t offset, std::span<std::byte> out) const override;
+  const std::u16string* stored_name() const override { return &name_; }
+
+ private:
+  std::shared_ptr<const CompoundFile> storage_;
+  std::u16string name_;
+  std::uint64_t size_;
+};
+
+}  // namespace kb::msi
+
+#endif  // KITBINDER_MSI_STREAM_SOURCE_H_

@@ -1,0 +1,47 @@
+#ifndef KITBINDER_MSI_TABLE_DATA_H_
+#define KITBINDER_MSI_TABLE_DATA_H_
+
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "msi/error_code.h"
+#include "msi/record.h"
+#include "msi/table_schema.h"
+
+namespace kb::msi {
+
+// A table as the SQL layer sees it: rows of UTF-8 values, found again by primary key. Stored
+// tables, the `_Streams` view of the storage and the read-only catalog tables all offer it.
+// Row indexes are valid until the next change.
+class TableData {
+ public:
+  virtual ~TableData() = default;
+
+  virtual const TableSchema& schema() const = 0;
+  virtual std::size_t row_count() const = 0;
+  // REQUIRES: row < row_count(), column < schema().columns.size().
+  virtual FieldValue Get(std::size_t row, std::size_t column) const = 0;
+  // The row whose primary key values are `key` (in key column order).
+  virtual std::optional<std::size_t> Find(std::span<const FieldValue> key) const = 0;
+
+  // Changes take one value per schema column. They answer kFunctionFailed for a taken key, a
+  // null in a key column that needs a value, text the code page cannot hold, or a read-only
+  // table;
+  // kDatatypeMismatch for a value of the wrong type.
+  virtual ErrorCode Insert(std::span<const FieldValue> values, bool temporary) = 0;
+  // REQUIRES: the key values equal those of `row`.
+  virtual ErrorCode Update(std::size_t row, std::span<const FieldValue> values) = 0;
+  virtual ErrorCode Erase(std::size_t row) = 0;
+
+  std::vector<FieldValue> KeyOf(std::size_t row) const {
+    std::vector<FieldValue> key;
+    for (const std::size_t column : schema().KeyColumns()) key.push_back(Get(row, column));
+    return key;
+  }
+};
+
+}  // namespace kb::msi
+
+#endif  // KITBINDER_MSI_TABLE_DATA_H_

@@ -1,0 +1,51 @@
+#ifndef KITBINDER_MSI_TABLE_SCHEMA_H_
+#define KITBINDER_MSI_TABLE_SCHEMA_H_
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "msi/column_type.h"
+
+namespace kb::msi {
+
+struct ColumnDef {
+  std::string name;  // UTF-8
+  ColumnType type;
+};
+
+// The shape of a table: its name, its columns in order, and which of them form the primary key
+// (the columns whose type carries the key bit, in column order).
+struct TableSchema {
+  std::string name;  // UTF-8
+  std::vector<ColumnDef> columns;
+  bool temporary = false;  // the whole table lives only in memory
+
+  std::vector<std::size_t> KeyColumns() const {
+    std::vector<std::size_t> keys;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (columns[i].type.key()) keys.push_back(i);
+    }
+    return keys;
+  }
+
+  std::optional<std::size_t> FindColumn(std::string_view column) const {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (columns[i].name == column) return i;
+    }
+    return std::nullopt;
+  }
+
+  bool HasObjectColumn() const {
+    for (const ColumnDef& column : columns) {
+      if (column.type.is_object()) return true;
+    }
+    return false;
+  }
+};
+
+}  // namespace kb::msi
+
+#endif  // KITBINDER_MSI_TABLE_SCHEMA_H_

@@ -1,0 +1,57 @@
+#ifndef KITBINDER_PACKAGE_INSTALLER_DATABASE_H_
+#define KITBINDER_PACKAGE_INSTALLER_DATABASE_H_
+
+#include <string>
+#include <string_view>
+
+#include "msi/msi_interface.h"
+#include "msi/scoped_handle.h"
+
+namespace kb {
+
+// The package build's handle set for one open installer package: the database, the current
+// view and the current record. Each statement replaces the view (and releases the record);
+// each fetch replaces the record. Every handle is released exactly once: record and view
+// before the database.
+class CInstallerDatabase {
+ public:
+  // Opens the package at `path` transacted: no edit reaches the file before Commit. Check
+  // is_open(); after a failed open every Execute answers false.
+  explicit CInstallerDatabase(const std::string& path);
+  ~CInstallerDatabase();
+  CInstallerDatabase(const CInstallerDatabase&) = delete;
+  CInstallerDatabase& operator=(const CInstallerDatabase&) = delete;
+
+  bool is_open() const { return database_.get() != 0; }
+
+  // Closes the current view and record, then prepares and runs `statement`, with the `?`
+  // markers taking the fields of `parameters` (a record handle the caller keeps; 0 for none).
+  // True when the statement ran.
+  bool Execute(std::string_view statement, MSIHANDLE parameters = 0);
+  // Fetches the next row of the current view as the current record. At the end of the rows
+  // the view is closed too. True when a row came.
+  bool Fetch();
+  // The text of a field of the current record (at most 10,239 bytes); empty when there is no
+  // record, the field has no text or the text does not fit.
+  std::string GetString(unsigned field) const;
+  // Makes the file at `path` the stream of a field of the current record and writes the row
+  // back. True when both succeeded.
+  bool SetStreamAndUpdate(unsigned field, const std::string& path);
+  // Makes the edits so far reach the file. True when they did.
+  bool Commit();
+  void CloseView();
+  // Releases the record, the view and then the database; true when the database handle closed.
+  bool CloseDatabase();
+
+  MSIHANDLE view() const { return view_.get(); }
+  MSIHANDLE record() const { return record_.get(); }
+
+ private:
+  msi::ScopedHandle database_;
+  msi::ScopedHandle view_;
+  msi::ScopedHandle record_;
+};
+
+}  // namespace kb
+
+#endif  // KITBINDER_PACKAGE_INSTALLER_DATABASE_H_

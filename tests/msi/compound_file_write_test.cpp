@@ -1,0 +1,265 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "crafted_file.h"
+#include "msi/compound_file.h"
+#include "msi/stream_name.h"
+#include "ole_oracle.h"
+#include "peer_databases.h"
+#include "test_support/temp_dir.h"
+
+namespace kb::msi {
+namespace {
+
+using test::Listing;
+using test::TestBytes;
+
+constexpr Clsid kOtherClsid = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+
+class WriteTest : public ::testing::Test {
+ protected:
+  std::string Path(const char* name) const { return (dir_.path() / name).string(); }
+
+  std::unique_ptr<CompoundFile> OpenForWriting(const std::string& path) {
+    StorageError error;
+    auto file = CompoundFile::Open(path, CompoundFile::Mode::kReadWrite, &error);
+    EXPECT_TRUE(file) << static_cast<int>(error);
+    return file;
+  }
+
+  // Stages `data` both in the file and in the listing we expect back.
+  void Put(CompoundFile& file, Listing& expected, const std::u16string& name,
+           std::vector<std::byte> data) {
+    expected.streams[name] = {data.size(), test::Crc(data)};
+    ASSERT_EQ(file.WriteStream(name, std::move(data)), StorageError::kNone);
+  }
+
+  // olefile must read `path` without complaint and see exactly `expected`, and so must we.
+  void ExpectReadersSee(const std::string& path, const Listing& expected) {
+    std::string complaint;
+    Listing seen = test::ListWithOlefile(path, &complaint);
+    EXPECT_EQ(complaint, "");
+    EXPECT_EQ(seen, expected);
+    StorageError error;
+    auto file = CompoundFile::Open(path, CompoundFile::Mode::kReadOnly, &error);
+    ASSERT_TRUE(file) << static_cast<int>(error);
+    Listing ours = test::ListWithUs(*file);
+    // Sub-storages' own streams appear in olefile's listing only.
+    std::erase_if(seen.streams, [](const auto& s) { return s.first.find(u'/') != s.first.npos; });
+    std::erase_if(seen.storages, [](const auto& s) { return s.find(u'/') != s.npos; });
+    EXPECT_EQ(ours, seen);
+  }
+
+  kb::test::TempDir dir_;
+};
+
+TEST_F(WriteTest, NewFileAppearsOnlyAtCommitAndReadsBackInOlefile) {
+  const std::string path = Path("new.msi");
+  StorageError error;
+  auto file = CompoundFile::Create(path, kOtherClsid, &error);
+  ASSERT_TRUE(file);
+  Listing expected;
+  expected.clsid = "0403020106050807090a0b0c0d0e0f10";
+  // Mini streams at the mini sector edges, the cutoff edge, regular streams, an empty one.
+  unsigned seed = 1;
+  for (std::size_t size : {1u, 63u, 64u, 65u, 4095u, 4096u, 4097u, 100000u, 0u}) {
+    Put(*file, expected, u"s" + std::u16string(1, char16_t(u'a' + seed)), TestBytes(size, seed));
+    ++seed;
+  }
+  Put(*file, expected, u"\005SummaryInformation", TestBytes(400, 99));
+  EXPECT_FALSE(std::filesystem::exists(path));
+  // Reads see what is staged.
+  EXPECT_EQ(file->StreamSize(u"sd"), 64u);
+  EXPECT_EQ(file->ReadWholeStream(u"si", 1 << 20, &error), TestBytes(100000, 8));
+  ASSERT_EQ(file->Commit(), StorageError::kNone);
+  file.reset();
+  ExpectReadersSee(path, expected);
+}
+
+TEST_F(WriteTest, LargeFileNeedsDifatAndManyStreamsNeedManyDirectorySectors) {
+  const std::string path = Path("large.msi");
+  StorageError error;
+  auto file = CompoundFile::Create(path, kInstallerDatabaseClsid, &error);
+  Listing expected;
+  expected.clsid = "000c108400000000c000000000000046";
+  Put(*file, expected, u"big", TestBytes(10 << 20, 7));
+  for (unsigned i = 0; i < 60; ++i) {
+    Put(*file, expected, EncodeStreamName("Binary.Stream" + std::to_string(i), false),
+        TestBytes(50 * i, i));
+  }
+  ASSERT_EQ(file->Commit(), StorageError::kNone);
+  file.reset();
+  ASSERT_GT(std::filesystem::file_size(path), 7u << 20);
+  ExpectReadersSee(path, expected);
+
+  // Changing one small stream of the large file keeps every other stream, and the DIFAT.
+  file = OpenForWriting(path);
+  Put(*file, expected, u"Stream", TestBytes(300, 300));
+  ASSERT_EQ(file->RemoveStream(EncodeStreamName("Binary.Stream3", false)), StorageError::kNone);
+  expected.streams.erase(EncodeStreamName("Binary.Stream3", false));
+  ASSERT_EQ(file->Commit(), StorageError::kNone);
+  file.reset();
+  ExpectReadersSee(path, expected);
+}
+
+TEST_F(WriteTest, RepeatedCommitsKeepEverythingAndTheFileBounded) {
+  const std::string path = Path("many.msi");
+  StorageError error;
+  auto file = CompoundFile::Create(path, kInstallerDatabaseClsid, &error);
+  Listing expected;
+  expected.clsid = "000c108400000000c000000000000046";
+  Put(*file, expected, u"payload", TestBytes(300000, 1));
+  ASSERT_EQ(file->Commit(), StorageError::kNone);
+  std::uintmax_t largest = 0;
+  for (unsigned round = 0; round < 40; ++round) {
+    // A property-sized rewrite, a table that grows and shrinks, and a regular stream that
+    // is replaced every time.
+    Put(*file, expected, u"Property", TestBytes(200 + round, round));
+    Put(*file, expected, u"Table", TestBytes(round % 2 ? 3000 : 40, round + 1000));
+    Put(*file, expected, u"Cab", TestBytes(20000 + 512 * (round % 5), round + 2000));
+    if (round % 3 == 0) Put(*file, expected, u"Added" + std::u16string(1, u'A' + round / 3), {});
+    ASSERT_EQ(file->Commit(), StorageError::kNone);
+    if (round >= 5) largest = std::max(largest, std::filesystem::file_size(path));
+  }
+  file.reset();
+  ExpectReadersSee(path, expected);
+  // Live data is about 330 KB; old copies are reused instead of piling up.
+  EXPECT_LT(largest, 420000u);
+}
+
+TEST_F(WriteTest, UncommittedChangesNeverReachTheFile) {
+  const std::string path = test::MakeMsibuildDatabase(dir_.path());
+  ASSERT_FALSE(path.empty());
+  const auto before = test::ReadFile(path);
+  {
+    auto file = OpenForWriting(path);
+    const std::u16string small = EncodeStreamName("small", false);
+    ASSERT_EQ(file->WriteStream(small, TestBytes(10, 10)), StorageError::kNone);
+    ASSERT_EQ(file->RemoveStream(EncodeStreamName("Binary.big", false)), StorageError::kNone);
+    EXPECT_EQ(file->StreamSize(small), 10u);
+    EXPECT_FALSE(file->StreamSize(EncodeStreamName("Binary.big", false)));
+    EXPECT_EQ(file->RemoveStream(EncodeStreamName("Binary.big", false)), StorageError::kNotFound);
+  }
+  EXPECT_EQ(test::ReadFile(path), before);
+}
+
+TEST_F(WriteTest, RefusesNamesTheFormatCannotHold) {
+  StorageError error;
+  auto file = CompoundFile::Create(Path("names.msi"), kInstallerDatabaseClsid, &error);
+  EXPECT_EQ(file->WriteStream(std::u16string(32, u'x'), {}), StorageError::kBadName);
+  EXPECT_EQ(file->WriteStream(u"", {}), StorageError::kBadName);
+  EXPECT_EQ(file->WriteStream(u"a/b", {}), StorageError::kBadName);
+  EXPECT_EQ(file->WriteStream(std::u16string(31, u'x'), {}), StorageError::kNone);
+  EXPECT_EQ(file->WriteStreamFromFile(u"x", Path("missing")), StorageError::kIo);
+}
+
+TEST_F(WriteTest, StreamFromFileIsCopiedAtCommit) {
+  const std::string path = Path("fromfile.msi");
+  test::WriteFile(Path("source.bin"), TestBytes(700000, 5));
+  StorageError error;
+  auto file = CompoundFile::Create(path, kInstallerDatabaseClsid, &error);
+  ASSERT_EQ(file->WriteStreamFromFile(u"cab", Path("source.bin")), StorageError::kNone);
+  ASSERT_EQ(file->Commit(), StorageError::kNone);
+  std::filesystem::remove(Path("source.bin"));
+  EXPECT_EQ(file->ReadWholeStream(u"cab", 1 << 20, &error), TestBytes(700000, 5));
+}
+
+// A commit writes what changed: rewriting one small stream of a 2 MB file touches a handful
+// of sectors.
+TEST_F(WriteTest, SmallCommitRewritesFewSectors) {
+  const std::string path = Path("delta.msi");
+  StorageError error;
+  auto file = CompoundFile::Create(path, kInstallerDatabaseClsid, &error);
+  ASSERT_EQ(file->WriteStream(u"cab", TestBytes(2 << 20, 1)), StorageError::kNone);
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_EQ(file->WriteStream(u"t" + std::u16string(1, u'a' + i), TestBytes(500, i)),
+              StorageError::kNone);
+  }
+  ASSERT_EQ(file->Commit(), StorageError::kNone);
+  const auto before = test::ReadFile(path);
+  ASSERT_EQ(file->WriteStream(u"tc", TestBytes(510, 77)), StorageError::kNone);
+  ASSERT_EQ(file->Commit(), StorageError::kNone);
+  const auto after = test::ReadFile(path);
+  std::size_t changed = 0;
+  for (std::size_t at = 512; at < std::max(before.size(), after.size()); at += 512) {
+    const bool same =
+        at + 512 <= before.size() && at + 512 <= after.size() &&
+        std::equal(before.begin() + at, before.begin() + at + 512, after.begin() + at);
+    changed += !same;
+  }
+  EXPECT_LE(changed, 8u);
+  EXPECT_GE(changed, 3u);  // mini stream sector, mini FAT, directory, FAT
+}
+
+class PeerFileCommitTest : public WriteTest {};
+
+TEST_F(PeerFileCommitTest, MsibuildDatabaseStaysReadableByMsitools) {
+  const std::string path = test::MakeMsibuildDatabase(dir_.path());
+  ASSERT_FALSE(path.empty());
+  std::string complaint;
+  Listing expected = test::ListWithOlefile(path, &complaint);
+  auto file = OpenForWriting(path);
+  Put(*file, expected, EncodeStreamName("small", false), TestBytes(3000, 8));
+  Put(*file, expected, EncodeStreamName("Binary.new", false), TestBytes(9000, 9));
+  ASSERT_EQ(file->Commit(), StorageError::kNone);
+  file.reset();
+  ExpectReadersSee(path, expected);
+  int status = 0;
+  const std::string tables = test::RunCommand("msiinfo tables '" + path + "' 2>&1", &status);
+  EXPECT_EQ(status, 0) << tables;
+  EXPECT_NE(tables.find("Property"), std::string::npos) << tables;
+  const std::string exported =
+      test::RunCommand("msiinfo export '" + path + "' Property 2>&1", &status);
+  EXPECT_EQ(status, 0) << exported;
+  EXPECT_NE(exported.find("ProductName\tTest"), std::string::npos) << exported;
+  const std::string streams = test::RunCommand("msiinfo streams '" + path + "' 2>&1", &status);
+  EXPECT_NE(streams.find("Binary.new"), std::string::npos) << streams;
+}
+
+TEST_F(PeerFileCommitTest, SubStoragesAreKeptAcrossCommits) {
+  const std::string path = Path("storages.msi");
+  test::WriteFile(path,
+                  test::CraftCompoundFile(
+                      9, kInstallerDatabaseClsid,
+                      {{u"root1", TestBytes(100, 1)}, {u"root2", TestBytes(5000, 2)}},
+                      {{u"Sub", {{u"inner", TestBytes(200, 3)}, {u"large", TestBytes(9000, 4)}}},
+                       {u"Empty", {}}}));
+  std::string complaint;
+  Listing expected = test::ListWithOlefile(path, &complaint);
+  ASSERT_EQ(complaint, "");
+  ASSERT_EQ(expected.streams.size(), 4u);
+  auto file = OpenForWriting(path);
+  EXPECT_EQ(file->StorageNames().size(), 2u);
+  EXPECT_EQ(file->WriteStream(u"Sub", {}), StorageError::kBadName);
+  for (int i = 0; i < 3; ++i) {
+    Put(*file, expected, u"root1", TestBytes(150 + i, 10 + i));
+    Put(*file, expected, u"added" + std::u16string(1, u'0' + i), TestBytes(6000, 20 + i));
+    ASSERT_EQ(file->Commit(), StorageError::kNone);
+  }
+  file.reset();
+  ExpectReadersSee(path, expected);
+}
+
+TEST_F(PeerFileCommitTest, FourKilobyteSectorFilesAreReadAndUpdated) {
+  const std::string path = Path("v4.msi");
+  test::WriteFile(
+      path, test::CraftCompoundFile(
+                12, kInstallerDatabaseClsid,
+                {{u"mini", TestBytes(1000, 1)}, {u"regular", TestBytes(20000, 2)}, {u"empty", {}}},
+                {{u"Sub", {{u"inner", TestBytes(10, 3)}}}}));
+  std::string complaint;
+  Listing expected = test::ListWithOlefile(path, &complaint);
+  ASSERT_EQ(complaint, "");
+  ASSERT_EQ(expected.streams.size(), 4u);
+  ExpectReadersSee(path, expected);
+  auto file = OpenForWriting(path);
+  Put(*file, expected, u"mini", TestBytes(2000, 4));
+  Put(*file, expected, u"new", TestBytes(50000, 5));
+  ASSERT_EQ(file->Commit(), StorageError::kNone);
+  file.reset();
+  ExpectReadersSee(path, expected);
+}
+
+}  // namespace
+}  // namespace kb::msi

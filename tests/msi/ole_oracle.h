@@ -1,0 +1,45 @@
+#ifndef KITBINDER_TESTS_MSI_OLE_ORACLE_H_
+#define KITBINDER_TESTS_MSI_OLE_ORACLE_H_
+
+#include <cstdint>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "msi/compound_file.h"
+
+namespace kb::msi::test {
+
+// What a reader sees in a compound file: every stream (by its path from the root, parts
+// joined with '/') with its size and CRC-32, every storage, and the root's CLSID.
+struct Listing {
+  struct Stream {
+    std::uint64_t size = 0;
+    std::uint32_t crc = 0;
+    bool operator==(const Stream&) const = default;
+  };
+  std::map<std::u16string, Stream> streams;
+  std::vector<std::u16string> storages;  // sorted
+  std::string clsid;                     // 32 lower-case hex digits of the stored bytes
+  bool operator==(const Listing&) const = default;
+};
+
+// For test failure messages.
+void PrintTo(const Listing& listing, std::ostream* out);
+
+// Lists `path` with python3-olefile, which is told to refuse any defect it notices. `error`
+// receives olefile's complaint, empty when it read the file without one.
+Listing ListWithOlefile(const std::string& path, std::string* error);
+
+// Lists the root level of `file` the same way (sub-storages by name only).
+Listing ListWithUs(CompoundFile& file);
+
+// Runs a shell command, returning its standard output; *status gets the exit status.
+std::string RunCommand(const std::string& command, int* status);
+
+std::uint32_t Crc(const std::vector<std::byte>& data);
+
+}  // namespace kb::msi::test
+
+#endif  // KITBINDER_TESTS_MSI_OLE_ORACLE_H_
