@@ -51,6 +51,10 @@ class CabinetBuilder {
   // (only when several are made) stays on disk.
   bool CreateCabinet();
 
+  // The number of the last cabinet the latest run started: 1 unless the files spanned several
+  // cabinets ("<prefix>1.cab" to "<prefix><n>.cab").
+  int LastCabinetNumber() const;
+
   // The text of the most recent failure, ending in a line feed.
   const std::string& LastError() const;
 };

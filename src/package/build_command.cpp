@@ -29,8 +29,8 @@ std::string TemplatePath(std::string_view language) {
 
 BuildOutcome BuildPackage(CProjectSettings& settings, const std::string& project_folder) {
   if (::chdir(project_folder.c_str()) != 0) {
-    return {false, std::string(kBuildFailedMessage) + "Cannot enter the project folder " +
-                       project_folder};
+    return {false,
+            std::string(kBuildFailedMessage) + "Cannot enter the project folder " + project_folder};
   }
   CPackageWriter writer;
   if (writer.Build(settings, TemplatePath(settings.language))) {

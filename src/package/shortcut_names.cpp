@@ -20,9 +20,14 @@ std::string IconKey(std::string_view icon_file_name) {
 }
 
 std::string MenuFolderDefaultDir(std::string_view title) {
+  constexpr int kShortNameCharacters = 8;
   std::string short_name;
+  int characters = 0;
   for (char c : title) {
-    if (c != ' ' && short_name.size() < 8) short_name += c;
+    if (c == ' ') continue;
+    const bool starts_character = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (starts_character && ++characters > kShortNameCharacters) break;
+    short_name += c;
   }
   return short_name + "|" + std::string(title);
 }

@@ -22,7 +22,10 @@ TEST(LicenseTextTest, ReadsAsTextWithLineFeeds) {
 }
 
 TEST(LicenseTextTest, EndsAtCtrlZOrZero) {
-  EXPECT_EQ(ReadBack(std::string("text\x1A" "after", 10)), "text");
+  EXPECT_EQ(ReadBack(std::string("text\x1A"
+                                 "after",
+                                 10)),
+            "text");
   EXPECT_EQ(ReadBack(std::string("text\0after", 10)), "text");
 }
 

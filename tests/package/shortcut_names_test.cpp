@@ -16,6 +16,8 @@ TEST(ShortcutNamesTest, MenuFolderIsTheTitleWithAShortName) {
   EXPECT_EQ(MenuFolderDefaultDir("My Great Product"), "MyGreatP|My Great Product");
   EXPECT_EQ(MenuFolderDefaultDir("Tool"), "Tool|Tool");
   EXPECT_EQ(MenuFolderDefaultDir(""), "|");
+  EXPECT_EQ(MenuFolderDefaultDir("Caf\u00E9 \u00E0 la carte"),
+            "Caf\u00E9\u00E0lac|Caf\u00E9 \u00E0 la carte");
 }
 
 TEST(ShortcutNamesTest, DefaultLabelDropsTheLongNamesExtension) {
