@@ -8,6 +8,7 @@ usage: wine_install_test.py KITBINDER_CLI SOURCE_DIR
 import filecmp
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -150,6 +151,26 @@ class PackageTest(unittest.TestCase):
         package = os.path.join(folder, "Sample Tool.msi")
         self.check_tables(package, folder, SAMPLE_FILES, "Sample Tool")
         self.install_and_remove(package, folder, SAMPLE_FILES, "Sample Tool", ["Sample Tool", "Read Me"])
+
+    def test_building_twice_gives_the_same_package(self):
+        # Apart from the identifiers a build generates (keys, GUIDs, codes), two builds of one
+        # project give the same tables and the same files in the cabinet.
+        identifiers = re.compile(r"_[0-9A-F]{32}|\{?[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\}?")
+        folder = os.path.join(self.dir, "twice")
+        shutil.copytree(os.path.join(SOURCE_DIR, "examples", "sample"), folder)
+        package = os.path.join(folder, "Sample Tool.msi")
+        builds = []
+        for _ in range(2):
+            self.build(os.path.join(folder, "sample.kbr"))
+            tables = oracle.run(["msiinfo", "tables", package]).stdout.split()
+            contents = {t: sorted([identifiers.sub("ID", field) for field in row]
+                                  for row in oracle.export_table(package, t)) for t in tables}
+            cab = tempfile.mkdtemp(dir=self.dir)
+            oracle.extract_cabinet(package, cab)
+            files = sorted(read_bytes(os.path.join(cab, name)) for name in os.listdir(cab))
+            builds.append((contents, files))
+        self.assertGreater(len(builds[0][0]), 10)
+        self.assertEqual(builds[0], builds[1])
 
     def check_full_project(self, language, noquestions):
         title = "Bob's Café Tool"
