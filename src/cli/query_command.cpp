@@ -28,7 +28,13 @@ void PrintRows(MSIHANDLE view) {
       // A stream field has no text; it shows as its size in brackets.
       const bool stream = MsiRecordReadStream(record.get(), field, nullptr, &size) == ERROR_SUCCESS;
       if (field > 1) line += '\t';
-      line += stream ? "[" + std::to_string(size) + " bytes]" : RecordText(record.get(), field);
+      if (stream) {
+        line += '[';
+        line += std::to_string(size);
+        line += " bytes]";
+      } else {
+        line += RecordText(record.get(), field);
+      }
     }
     std::printf("%s\n", line.c_str());
   }

@@ -196,6 +196,7 @@ class Commit {
     const std::size_t per_sector = next_.ids_per_sector();
     for (bool moved = true; moved;) {
       moved = false;
+      MarkAllocationTables();
       for (std::size_t k = 0; k < next_.fat.size() / per_sector; ++k) {
         const bool unchanged = k < committed_.fat_sectors.size() && !allocator_.changed(k);
         if (unchanged || IsMarked(fat_moved_, k)) continue;
@@ -217,6 +218,13 @@ class Commit {
       }
     }
     return StorageError::kNone;
+  }
+
+  // Some writers leave the allocation tables' own sectors marked free; ours are marked, so
+  // that nothing taking the FAT at its word can reuse or cut them off.
+  void MarkAllocationTables() {
+    for (std::uint32_t s : next_.fat_sectors) allocator_.Set(s, cfb::kFatSector);
+    for (std::uint32_t s : next_.difat_sectors) allocator_.Set(s, cfb::kDifatSector);
   }
 
   static bool IsMarked(const std::vector<bool>& marks, std::size_t index) {
@@ -278,6 +286,10 @@ StorageError WriteCommit(int fd, const Layout& committed, const StagedMap& stage
 StorageError TrimFile(int fd, const Layout& layout) {
   std::size_t used = layout.fat.size();
   while (used > 0 && layout.fat[used - 1] == cfb::kFreeSector) --used;
+  // The tables' own sectors count even where a writer left them marked free.
+  for (const auto* list : {&layout.fat_sectors, &layout.difat_sectors}) {
+    for (std::uint32_t s : *list) used = std::max<std::size_t>(used, std::size_t{s} + 1);
+  }
   std::uint64_t size = 0;
   if (StorageError e = FileSize(fd, &size); e != StorageError::kNone) return e;
   const std::uint64_t wanted = layout.SectorOffset(static_cast<std::uint32_t>(used));

@@ -42,7 +42,8 @@ inline constexpr Clsid kInstallerDatabaseClsid = {0x84, 0x10, 0x0C, 0x00, 0x00, 
 // the new one. Sub-storages are kept as they are.
 //
 // Reads see the staged state: a stream written but not committed reads back as written.
-// Not thread-safe. Owns its file descriptor.
+// Names are matched as the format orders them, ignoring letter case: writing "a" replaces
+// "A" and takes the new spelling. Not thread-safe. Owns its file descriptor.
 class CompoundFile {
  public:
   enum class Mode { kReadOnly, kReadWrite };
@@ -80,11 +81,14 @@ class CompoundFile {
   std::optional<std::vector<std::byte>> ReadWholeStream(std::u16string_view name, std::size_t limit,
                                                         StorageError* error) const;
 
-  // Stages a stream's new contents, replacing any stream of that name.
+  // Stages a stream's new contents, replacing any stream of that name. kBadName for a name
+  // the format cannot hold or that names a storage; kTooLarge past 2 GB in a file with
+  // 512-byte sectors.
   StorageError WriteStream(std::u16string_view name, std::vector<std::byte> data);
 
-  // Stages a stream whose contents are the file at `path`, copied in chunks at Commit (the
-  // file must stay in place until then). Its size is taken now.
+  // Stages a stream whose contents are the file at `path`, copied in chunks at Commit. The
+  // file is opened now (kIo when it cannot be) and its size taken; it may be renamed or
+  // deleted before Commit, but not shortened.
   StorageError WriteStreamFromFile(std::u16string_view name, const std::string& path);
 
   // Stages the removal of a stream. kNotFound when there is none.

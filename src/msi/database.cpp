@@ -144,10 +144,6 @@ ErrorCode Database::SetCodePage(int code_page) {
   return kSuccess;
 }
 
-std::vector<std::string> Database::TableNames() const {
-  return table_order_;
-}
-
 std::shared_ptr<Table> Database::LoadRows(TableEntry& entry) {
   if (entry.table) return entry.table;
   StorageError error = StorageError::kNone;
@@ -249,7 +245,10 @@ void Database::MarkDirty(std::string_view table) {
 std::u16string Database::ObjectStreamName(std::string_view table,
                                           std::span<const FieldValue> key) const {
   std::string name(table);
-  for (const FieldValue& value : key) name += "." + KeyText(value);
+  for (const FieldValue& value : key) {
+    name += '.';
+    name += KeyText(value);
+  }
   return EncodeStreamName(name, false);
 }
 

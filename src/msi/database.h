@@ -45,8 +45,6 @@ class Database : public std::enable_shared_from_this<Database> {
   // Sets the code page the database's text is stored in. kFunctionFailed for an unsupported one.
   ErrorCode SetCodePage(int code_page);
 
-  // Names of the stored and temporary tables (not the catalog or `_Streams`), in catalog order.
-  std::vector<std::string> TableNames() const;
   // The table for SQL, including `_Tables`, `_Columns`, `_Streams` and `_Storages`; null when
   // there is no such table (or its stream is damaged).
   std::shared_ptr<TableData> OpenTable(std::string_view name);
@@ -89,7 +87,7 @@ class Database : public std::enable_shared_from_this<Database> {
   std::shared_ptr<CompoundFile> storage_;
   OpenMode mode_;
   StringPool pool_;
-  std::vector<std::string> table_order_;  // catalog order of table_entries_' keys
+  std::vector<std::string> table_order_;  // catalog order of tables_' keys
   std::map<std::string, TableEntry, std::less<>> tables_;
   std::vector<std::string> dropped_;  // stored tables dropped since the last commit
   bool catalog_dirty_ = false;

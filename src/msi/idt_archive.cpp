@@ -77,9 +77,10 @@ ErrorCode ImportSummary(Database& database, const std::vector<std::string>& line
   for (std::size_t i = 3; i < lines.size(); ++i) {
     const std::vector<std::string> fields = Split(lines[i], '\t');
     const auto id = fields.size() == 2 ? ParseInteger(fields[0]) : std::nullopt;
-    const auto value = id && *id > 0
-                           ? SummaryInformation::ParseArchiveValue(*id, Unescape(fields[1]))
-                           : std::nullopt;
+    // Like a table's archive without a code page line, the text is in the database's.
+    const auto text = id ? DecodeText(Unescape(fields[1]), database.code_page()) : std::nullopt;
+    const auto value =
+        text && *id > 0 ? SummaryInformation::ParseArchiveValue(*id, *text) : std::nullopt;
     if (!value || summary->Set(static_cast<unsigned>(*id), *value) != kSuccess) {
       return kFunctionFailed;
     }

@@ -10,7 +10,6 @@
 #include "msi/idt_archive.h"
 
 using kb::msi::Database;
-using kb::msi::FieldValue;
 using kb::msi::HandleTable;
 using kb::msi::Record;
 using kb::msi::SummaryHandle;

@@ -12,6 +12,12 @@ std::optional<int> ParseInteger(std::string_view text) {
   return value;
 }
 
+std::optional<int> IntegerOf(const FieldValue& value) {
+  if (const auto* number = std::get_if<int>(&value)) return *number;
+  if (const auto* text = std::get_if<std::string>(&value)) return ParseInteger(*text);
+  return std::nullopt;
+}
+
 const FieldValue& Record::Get(unsigned field) const {
   static const FieldValue kNull;
   return field < fields_.size() ? fields_[field] : kNull;
@@ -26,12 +32,7 @@ std::optional<std::string> Record::GetString(unsigned field) const {
 }
 
 int Record::GetInteger(unsigned field) const {
-  const FieldValue& value = Get(field);
-  if (const auto* number = std::get_if<int>(&value)) return *number;
-  if (const auto* text = std::get_if<std::string>(&value)) {
-    return ParseInteger(*text).value_or(kNullInteger);
-  }
-  return kNullInteger;
+  return IntegerOf(Get(field)).value_or(kNullInteger);
 }
 
 bool Record::Set(unsigned field, FieldValue value) {

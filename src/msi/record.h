@@ -76,6 +76,9 @@ class Record {
 // Parses a whole decimal integer ("-12"); nullopt for anything else.
 std::optional<int> ParseInteger(std::string_view text);
 
+// The integer a value stands for: an integer, or text holding one; nullopt otherwise.
+std::optional<int> IntegerOf(const FieldValue& value);
+
 }  // namespace kb::msi
 
 #endif  // KITBINDER_MSI_RECORD_H_

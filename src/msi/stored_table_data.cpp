@@ -9,12 +9,6 @@ namespace {
 constexpr Cell kShortOffset = 0x8000;
 constexpr Cell kLongOffset = 0x80000000;
 
-std::optional<int> IntegerOf(const FieldValue& value) {
-  if (const auto* number = std::get_if<int>(&value)) return *number;
-  if (const auto* text = std::get_if<std::string>(&value)) return ParseInteger(*text);
-  return std::nullopt;
-}
-
 }  // namespace
 
 FieldValue StoredTableData::Get(std::size_t row, std::size_t column) const {

@@ -80,19 +80,15 @@ bool StatementColumns(const SqlStatement& statement, const TableSchema& schema,
 
 // Three-way comparison of two non-null values; nullopt when they cannot be compared.
 std::optional<int> CompareValues(const FieldValue& a, const FieldValue& b) {
-  const auto* int_a = std::get_if<int>(&a);
-  const auto* int_b = std::get_if<int>(&b);
   const auto* text_a = std::get_if<std::string>(&a);
   const auto* text_b = std::get_if<std::string>(&b);
   if (text_a && text_b) return text_a->compare(*text_b) < 0 ? -1 : *text_a == *text_b ? 0 : 1;
-  const auto number_a = int_a    ? std::optional<int>(*int_a)
-                        : text_a ? ParseInteger(*text_a)
-                                 : std::nullopt;
-  const auto number_b = int_b    ? std::optional<int>(*int_b)
-                        : text_b ? ParseInteger(*text_b)
-                                 : std::nullopt;
+  const auto number_a = IntegerOf(a);
+  const auto number_b = IntegerOf(b);
   if (!number_a || !number_b) return std::nullopt;
-  return *number_a < *number_b ? -1 : *number_a == *number_b ? 0 : 1;
+  const int x = number_a.value_or(0);
+  const int y = number_b.value_or(0);
+  return x < y ? -1 : x == y ? 0 : 1;
 }
 
 bool IsNull(const FieldValue& value) {

@@ -20,20 +20,29 @@ std::unique_ptr<CompoundFile> OpenOrFail(const std::string& path, StorageError* 
 
 class PeerDatabaseTest : public ::testing::Test {
  protected:
+  // Opens `path` (made by a peer) after checking that olefile reads it without complaint,
+  // with `streams` streams, and that we list it exactly as olefile does. Null on failure.
+  std::unique_ptr<CompoundFile> OpenListedAsOlefileLists(const std::string& path,
+                                                         std::size_t streams) {
+    std::string complaint;
+    const test::Listing expected = ListWithOlefile(path, &complaint);
+    EXPECT_EQ(complaint, "");
+    EXPECT_EQ(expected.streams.size(), streams);
+    StorageError error;
+    auto file = OpenOrFail(path, &error);
+    EXPECT_TRUE(file) << static_cast<int>(error);
+    if (!file || !complaint.empty()) return nullptr;
+    EXPECT_EQ(ListWithUs(*file), expected);
+    return file;
+  }
+
   kb::test::TempDir dir_;
 };
 
 TEST_F(PeerDatabaseTest, MsibuildDatabaseReadsAsOlefileReadsIt) {
-  const std::string path = test::MakeMsibuildDatabase(dir_.path());
-  ASSERT_FALSE(path.empty());
-  std::string complaint;
-  const test::Listing expected = ListWithOlefile(path, &complaint);
-  ASSERT_EQ(complaint, "");
-  ASSERT_EQ(expected.streams.size(), 9u);  // 3 streams, 5 tables, summary
-  StorageError error;
-  auto file = OpenOrFail(path, &error);
-  ASSERT_TRUE(file) << static_cast<int>(error);
-  EXPECT_EQ(ListWithUs(*file), expected);
+  // 3 streams, 5 tables and the summary information.
+  auto file = OpenListedAsOlefileLists(test::MakeMsibuildDatabase(dir_.path()), 9);
+  ASSERT_TRUE(file);
   EXPECT_EQ(file->clsid(), kInstallerDatabaseClsid);
   // The installer's folded names, as msibuild wrote them.
   EXPECT_EQ(file->StreamSize(EncodeStreamName("Binary.big", false)), 10000u);
@@ -44,16 +53,8 @@ TEST_F(PeerDatabaseTest, MsibuildDatabaseReadsAsOlefileReadsIt) {
 }
 
 TEST_F(PeerDatabaseTest, WixlDatabaseReadsAsOlefileReadsIt) {
-  const std::string path = test::MakeWixlDatabase(dir_.path());
-  ASSERT_FALSE(path.empty());
-  std::string complaint;
-  const test::Listing expected = ListWithOlefile(path, &complaint);
-  ASSERT_EQ(complaint, "");
-  ASSERT_GT(expected.streams.size(), 10u);
-  StorageError error;
-  auto file = OpenOrFail(path, &error);
-  ASSERT_TRUE(file) << static_cast<int>(error);
-  EXPECT_EQ(ListWithUs(*file), expected);
+  auto file = OpenListedAsOlefileLists(test::MakeWixlDatabase(dir_.path()), 19);
+  ASSERT_TRUE(file);
   EXPECT_TRUE(file->StreamSize(EncodeStreamName("prod.cab", false)));
 }
 

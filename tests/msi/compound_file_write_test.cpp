@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "crafted_file.h"
@@ -28,6 +29,12 @@ class WriteTest : public ::testing::Test {
     return file;
   }
 
+  std::unique_ptr<CompoundFile> CreateInstallerFile(const std::string& path, Listing* expected) {
+    StorageError error;
+    expected->clsid = "000c108400000000c000000000000046";
+    return CompoundFile::Create(path, kInstallerDatabaseClsid, &error);
+  }
+
   // Stages `data` both in the file and in the listing we expect back.
   void Put(CompoundFile& file, Listing& expected, const std::u16string& name,
            std::vector<std::byte> data) {
@@ -35,11 +42,24 @@ class WriteTest : public ::testing::Test {
     ASSERT_EQ(file.WriteStream(name, std::move(data)), StorageError::kNone);
   }
 
+  // Commits, closes, and checks what readers see.
+  void CommitAndExpectReadersSee(std::unique_ptr<CompoundFile>& file, const std::string& path,
+                                 const Listing& expected) {
+    ASSERT_EQ(file->Commit(), StorageError::kNone);
+    file.reset();
+    ExpectReadersSee(path, expected);
+  }
+
   // olefile must read `path` without complaint and see exactly `expected`, and so must we.
-  void ExpectReadersSee(const std::string& path, const Listing& expected) {
+  // A file we committed to must also have a well-formed root tree.
+  void ExpectReadersSee(const std::string& path, const Listing& expected,
+                        bool written_by_us = true) {
     std::string complaint;
     Listing seen = test::ListWithOlefile(path, &complaint);
     EXPECT_EQ(complaint, "");
+    if (written_by_us) {
+      EXPECT_EQ(seen.root_tree_problems, "");
+    }
     EXPECT_EQ(seen, expected);
     StorageError error;
     auto file = CompoundFile::Open(path, CompoundFile::Mode::kReadOnly, &error);
@@ -72,43 +92,33 @@ TEST_F(WriteTest, NewFileAppearsOnlyAtCommitAndReadsBackInOlefile) {
   // Reads see what is staged.
   EXPECT_EQ(file->StreamSize(u"sd"), 64u);
   EXPECT_EQ(file->ReadWholeStream(u"si", 1 << 20, &error), TestBytes(100000, 8));
-  ASSERT_EQ(file->Commit(), StorageError::kNone);
-  file.reset();
-  ExpectReadersSee(path, expected);
+  CommitAndExpectReadersSee(file, path, expected);
 }
 
 TEST_F(WriteTest, LargeFileNeedsDifatAndManyStreamsNeedManyDirectorySectors) {
   const std::string path = Path("large.msi");
-  StorageError error;
-  auto file = CompoundFile::Create(path, kInstallerDatabaseClsid, &error);
   Listing expected;
-  expected.clsid = "000c108400000000c000000000000046";
+  auto file = CreateInstallerFile(path, &expected);
   Put(*file, expected, u"big", TestBytes(10 << 20, 7));
   for (unsigned i = 0; i < 60; ++i) {
     Put(*file, expected, EncodeStreamName("Binary.Stream" + std::to_string(i), false),
         TestBytes(50 * i, i));
   }
-  ASSERT_EQ(file->Commit(), StorageError::kNone);
-  file.reset();
+  CommitAndExpectReadersSee(file, path, expected);
   ASSERT_GT(std::filesystem::file_size(path), 7u << 20);
-  ExpectReadersSee(path, expected);
 
   // Changing one small stream of the large file keeps every other stream, and the DIFAT.
   file = OpenForWriting(path);
   Put(*file, expected, u"Stream", TestBytes(300, 300));
   ASSERT_EQ(file->RemoveStream(EncodeStreamName("Binary.Stream3", false)), StorageError::kNone);
   expected.streams.erase(EncodeStreamName("Binary.Stream3", false));
-  ASSERT_EQ(file->Commit(), StorageError::kNone);
-  file.reset();
-  ExpectReadersSee(path, expected);
+  CommitAndExpectReadersSee(file, path, expected);
 }
 
 TEST_F(WriteTest, RepeatedCommitsKeepEverythingAndTheFileBounded) {
   const std::string path = Path("many.msi");
-  StorageError error;
-  auto file = CompoundFile::Create(path, kInstallerDatabaseClsid, &error);
   Listing expected;
-  expected.clsid = "000c108400000000c000000000000046";
+  auto file = CreateInstallerFile(path, &expected);
   Put(*file, expected, u"payload", TestBytes(300000, 1));
   ASSERT_EQ(file->Commit(), StorageError::kNone);
   std::uintmax_t largest = 0;
@@ -152,6 +162,18 @@ TEST_F(WriteTest, RefusesNamesTheFormatCannotHold) {
   EXPECT_EQ(file->WriteStream(u"a/b", {}), StorageError::kBadName);
   EXPECT_EQ(file->WriteStream(std::u16string(31, u'x'), {}), StorageError::kNone);
   EXPECT_EQ(file->WriteStreamFromFile(u"x", Path("missing")), StorageError::kIo);
+}
+
+TEST_F(WriteTest, NamesIgnoreLetterCase) {
+  const std::string path = Path("case.msi");
+  Listing expected;
+  auto file = CreateInstallerFile(path, &expected);
+  ASSERT_EQ(file->WriteStream(u"Name", TestBytes(10, 1)), StorageError::kNone);
+  ASSERT_EQ(file->Commit(), StorageError::kNone);
+  Put(*file, expected, u"NAME", TestBytes(20, 2));
+  EXPECT_EQ(file->StreamNames(), std::vector<std::u16string>{u"NAME"});
+  EXPECT_EQ(file->StreamSize(u"name"), 20u);
+  CommitAndExpectReadersSee(file, path, expected);
 }
 
 TEST_F(WriteTest, StreamFromFileIsCopiedAtCommit) {
@@ -241,6 +263,39 @@ TEST_F(PeerFileCommitTest, SubStoragesAreKeptAcrossCommits) {
   ExpectReadersSee(path, expected);
 }
 
+// Some writers do not mark the FAT's own sectors in the FAT. Those sectors must neither be
+// reused nor cut off the end of the file when what follows them falls free.
+TEST_F(PeerFileCommitTest, UnmarkedFatSectorsSurviveCommits) {
+  const std::string path = Path("unmarked.msi");
+  // 70,000 bytes need two FAT sectors; the crafted file puts them last. Swapped, the first
+  // FAT sector is the file's last sector, and its entry (like the other's) is left free.
+  auto bytes = test::CraftCompoundFile(
+      9, kInstallerDatabaseClsid, {{u"a", TestBytes(100, 1)}, {u"big", TestBytes(70000, 2)}}, {});
+  std::uint32_t first;
+  std::memcpy(&first, bytes.data() + 0x4C, 4);
+  const std::uint32_t second = first + 1;
+  ASSERT_EQ(bytes.size(), (second + 2) * 512u);
+  std::swap_ranges(bytes.begin() + (first + 1) * 512, bytes.begin() + (second + 1) * 512,
+                   bytes.begin() + (second + 1) * 512);
+  std::memcpy(bytes.data() + 0x4C, &second, 4);
+  std::memcpy(bytes.data() + 0x50, &first, 4);
+  // Both entries lie in the FAT sector covering sectors 128 to 255, now at `first`.
+  ASSERT_GE(first, 128u);
+  std::memset(bytes.data() + (first + 1) * 512 + 4 * (first % 128), 0xFF, 8);
+  test::WriteFile(path, bytes);
+  std::string complaint;
+  Listing expected = test::ListWithOlefile(path, &complaint);
+  ASSERT_EQ(expected.streams.size(), 2u);
+  for (int round = 0; round < 4; ++round) {
+    auto file = OpenForWriting(path);
+    ASSERT_TRUE(file);
+    Put(*file, expected, u"a", TestBytes(100, 10 + round));
+    ASSERT_EQ(file->Commit(), StorageError::kNone);
+    file.reset();
+    ExpectReadersSee(path, expected, false);
+  }
+}
+
 TEST_F(PeerFileCommitTest, FourKilobyteSectorFilesAreReadAndUpdated) {
   const std::string path = Path("v4.msi");
   test::WriteFile(
@@ -252,13 +307,11 @@ TEST_F(PeerFileCommitTest, FourKilobyteSectorFilesAreReadAndUpdated) {
   Listing expected = test::ListWithOlefile(path, &complaint);
   ASSERT_EQ(complaint, "");
   ASSERT_EQ(expected.streams.size(), 4u);
-  ExpectReadersSee(path, expected);
+  ExpectReadersSee(path, expected, false);
   auto file = OpenForWriting(path);
   Put(*file, expected, u"mini", TestBytes(2000, 4));
   Put(*file, expected, u"new", TestBytes(50000, 5));
-  ASSERT_EQ(file->Commit(), StorageError::kNone);
-  file.reset();
-  ExpectReadersSee(path, expected);
+  CommitAndExpectReadersSee(file, path, expected);
 }
 
 }  // namespace

@@ -9,16 +9,12 @@
 #include "msi/scoped_handle.h"
 #include "sql_helpers.h"
 #include "test_support/temp_dir.h"
+#include "test_support/text_file.h"
 
 namespace kb::msi::test {
 namespace {
 
 using Rows_ = std::vector<std::vector<std::string>>;
-
-std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 class DatabaseTest : public ::testing::Test {
  protected:
@@ -26,8 +22,8 @@ class DatabaseTest : public ::testing::Test {
     path_ = (dir_.path() / "test.msi").string();
     ASSERT_EQ(MsiOpenDatabaseA(path_.c_str(), MSIDBOPEN_CREATE, db_.Receive()), ERROR_SUCCESS);
     ASSERT_EQ(RunSql(db_.get(),
-                  "CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, `Value` LONGCHAR NOT "
-                  "NULL LOCALIZABLE PRIMARY KEY `Property`)"),
+                     "CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, `Value` LONGCHAR NOT "
+                     "NULL LOCALIZABLE PRIMARY KEY `Property`)"),
               ERROR_SUCCESS);
   }
 
@@ -67,7 +63,7 @@ TEST_F(DatabaseTest, KeepsRowsInTheInstallersStoredKeyOrder) {
             ERROR_SUCCESS);
   for (const char* key : {"10", "-5", "3"}) {
     EXPECT_EQ(RunSql(db_.get(), std::string("INSERT INTO `N` (`K`,`V`) VALUES (") + key + ", " +
-                                 key + "00000)"),
+                                    key + "00000)"),
               ERROR_SUCCESS);
   }
   EXPECT_EQ(Rows(db_.get(), "SELECT * FROM `N`"),
@@ -76,8 +72,8 @@ TEST_F(DatabaseTest, KeepsRowsInTheInstallersStoredKeyOrder) {
             (Rows_{{"3"}}));
   // String keys sort by their place in the string pool, not alphabetically.
   for (const char* key : {"zeta", "alpha"}) {
-    RunSql(db_.get(), std::string("INSERT INTO `Property` (`Property`,`Value`) VALUES ('") + key +
-                       "','v')");
+    RunSql(db_.get(),
+           std::string("INSERT INTO `Property` (`Property`,`Value`) VALUES ('") + key + "','v')");
   }
   EXPECT_EQ(Rows(db_.get(), "SELECT `Property` FROM `Property`"), (Rows_{{"zeta"}, {"alpha"}}));
   EXPECT_EQ(Rows(db_.get(), "SELECT `Property` FROM `Property` ORDER BY `Property`"),
@@ -113,9 +109,9 @@ TEST_F(DatabaseTest, RefusesBadStatementsWithTheInstallersCodes) {
 TEST_F(DatabaseTest, MarkersTakeAnyTextExactly) {
   const std::string tricky = "Bob's \"Tool\"\t`x` ? ' OR 1=1";
   ScopedHandle values = TextRecord({"Name", tricky});
-  EXPECT_EQ(RunSql(db_.get(), "INSERT INTO `Property` (`Property`,`Value`) VALUES (?, ?)",
-                values.get()),
-            ERROR_SUCCESS);
+  EXPECT_EQ(
+      RunSql(db_.get(), "INSERT INTO `Property` (`Property`,`Value`) VALUES (?, ?)", values.get()),
+      ERROR_SUCCESS);
   ScopedHandle key = TextRecord({"Name"});
   ScopedHandle view;
   ASSERT_EQ(MsiDatabaseOpenViewA(db_.get(), "SELECT `Value` FROM `Property` WHERE `Property`=?",
@@ -132,18 +128,18 @@ TEST_F(DatabaseTest, MarkersTakeAnyTextExactly) {
 TEST_F(DatabaseTest, TransactedDatabaseWritesNothingBeforeCommit) {
   ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
   Reopen(MSIDBOPEN_TRANSACT);
-  const std::string before = ReadAll(path_);
+  const std::string before = kb::test::ReadText(path_);
   ASSERT_EQ(RunSql(db_.get(), "INSERT INTO `Property` (`Property`,`Value`) VALUES ('A','1')"),
             ERROR_SUCCESS);
   EXPECT_EQ(Rows(db_.get(), "SELECT `Value` FROM `Property`"), (Rows_{{"1"}}));
-  EXPECT_EQ(ReadAll(path_), before);
+  EXPECT_EQ(kb::test::ReadText(path_), before);
   Reopen(MSIDBOPEN_TRANSACT);  // closed without commit
-  EXPECT_EQ(ReadAll(path_), before);
+  EXPECT_EQ(kb::test::ReadText(path_), before);
   EXPECT_TRUE(Rows(db_.get(), "SELECT * FROM `Property`").empty());
   ASSERT_EQ(RunSql(db_.get(), "INSERT INTO `Property` (`Property`,`Value`) VALUES ('A','1')"),
             ERROR_SUCCESS);
   ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
-  EXPECT_NE(ReadAll(path_), before);
+  EXPECT_NE(kb::test::ReadText(path_), before);
 }
 
 TEST_F(DatabaseTest, StreamRowGetsItsDataByUpdatingTheFetchedRecord) {
@@ -193,8 +189,9 @@ TEST_F(DatabaseTest, StreamRowGetsItsDataByUpdatingTheFetchedRecord) {
 TEST_F(DatabaseTest, ObjectColumnsAreStreamsNamedAfterTheRowKeys) {
   const std::filesystem::path file = dir_.path() / "banner.jpg";
   std::ofstream(file, std::ios::binary) << "JPEGDATA";
-  ASSERT_EQ(RunSql(db_.get(), "CREATE TABLE `Binary` (`Name` CHAR(72) NOT NULL, `Data` OBJECT NOT "
-                           "NULL PRIMARY KEY `Name`)"),
+  ASSERT_EQ(RunSql(db_.get(),
+                   "CREATE TABLE `Binary` (`Name` CHAR(72) NOT NULL, `Data` OBJECT NOT "
+                   "NULL PRIMARY KEY `Name`)"),
             ERROR_SUCCESS);
   ScopedHandle view;
   ASSERT_EQ(MsiDatabaseOpenViewA(db_.get(), "SELECT `Name`,`Data` FROM `Binary`", view.Receive()),
@@ -212,22 +209,22 @@ TEST_F(DatabaseTest, ObjectColumnsAreStreamsNamedAfterTheRowKeys) {
 
 TEST_F(DatabaseTest, CodePageDecidesWhichCharactersFit) {
   ScopedHandle values = TextRecord({"W", "Caf\u00e9 \u20ac"});
-  EXPECT_EQ(RunSql(db_.get(), "INSERT INTO `Property` (`Property`,`Value`) VALUES (?,?)",
-                values.get()),
-            ERROR_SUCCESS);  // a neutral database reads and writes as Windows-1252
+  EXPECT_EQ(
+      RunSql(db_.get(), "INSERT INTO `Property` (`Property`,`Value`) VALUES (?,?)", values.get()),
+      ERROR_SUCCESS);  // a neutral database reads and writes as Windows-1252
   ScopedHandle japanese = TextRecord({"J", "\u65e5\u672c"});
-  EXPECT_EQ(RunSql(db_.get(), "INSERT INTO `Property` (`Property`,`Value`) VALUES (?,?)",
-                japanese.get()),
-            ERROR_FUNCTION_FAILED);
+  EXPECT_EQ(
+      RunSql(db_.get(), "INSERT INTO `Property` (`Property`,`Value`) VALUES (?,?)", japanese.get()),
+      ERROR_FUNCTION_FAILED);
   EXPECT_EQ(Rows(db_.get(), "SELECT `Value` FROM `Property`"), (Rows_{{"Caf\u00e9 \u20ac"}}));
 
   const std::filesystem::path archive = dir_.path() / "_ForceCodepage.idt";
   std::ofstream(archive, std::ios::binary) << "\r\n\r\n65001\t_ForceCodepage\r\n";
   ASSERT_EQ(MsiDatabaseImportA(db_.get(), dir_.path().c_str(), "_ForceCodepage.idt"),
             ERROR_SUCCESS);
-  EXPECT_EQ(RunSql(db_.get(), "INSERT INTO `Property` (`Property`,`Value`) VALUES (?,?)",
-                japanese.get()),
-            ERROR_SUCCESS);
+  EXPECT_EQ(
+      RunSql(db_.get(), "INSERT INTO `Property` (`Property`,`Value`) VALUES (?,?)", japanese.get()),
+      ERROR_SUCCESS);
   ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
   Reopen(MSIDBOPEN_READONLY);
   EXPECT_EQ(Rows(db_.get(), "SELECT `Value` FROM `Property` WHERE `Property`='J'"),
@@ -313,8 +310,7 @@ TEST_F(DatabaseTest, SummaryInformationPersistsWithTheDatabase) {
             ERROR_SUCCESS);
   EXPECT_EQ(MsiSummaryInfoSetPropertyA(summary.get(), PID_TITLE, VT_I4, 1, nullptr, nullptr),
             ERROR_DATATYPE_MISMATCH);
-  EXPECT_EQ(MsiSummaryInfoSetPropertyA(summary.get(), PID_AUTHOR, VT_LPSTR, 0, nullptr,
-                                       "\u65e5"),
+  EXPECT_EQ(MsiSummaryInfoSetPropertyA(summary.get(), PID_AUTHOR, VT_LPSTR, 0, nullptr, "\u65e5"),
             ERROR_FUNCTION_FAILED);  // no place for it in Windows-1252
   ASSERT_EQ(MsiSummaryInfoPersist(summary.get()), ERROR_SUCCESS);
   summary.Reset();
@@ -325,9 +321,9 @@ TEST_F(DatabaseTest, SummaryInformationPersistsWithTheDatabase) {
   INT number = 0;
   char text[16];
   DWORD size = sizeof text;
-  ASSERT_EQ(MsiSummaryInfoGetPropertyA(summary.get(), PID_TITLE, &type, &number, nullptr, text,
-                                       &size),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      MsiSummaryInfoGetPropertyA(summary.get(), PID_TITLE, &type, &number, nullptr, text, &size),
+      ERROR_SUCCESS);
   EXPECT_EQ(type, VT_LPSTR);
   EXPECT_EQ(std::string(text, size), "T\u00e9");
   ASSERT_EQ(MsiSummaryInfoGetPropertyA(summary.get(), PID_PAGECOUNT, &type, &number, nullptr,

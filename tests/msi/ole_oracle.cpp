@@ -29,6 +29,27 @@ try:
             if len(data) != ole.get_size(name):
                 raise Exception("short stream " + name)
             out.append("S %s %d %d" % (hexname(parts), len(data), zlib.crc32(data)))
+    def walk(sid, problems):
+        # Returns the black height and the sort keys of the sibling tree at sid, in order.
+        if sid == 0xFFFFFFFF:
+            return 1, []
+        e = ole.direntries[sid]
+        lh, lk = walk(e.sid_left, problems)
+        rh, rk = walk(e.sid_right, problems)
+        if lh != rh:
+            problems.append("black heights differ below " + e.name)
+        for c in (e.sid_left, e.sid_right):
+            if e.color == 0 and c != 0xFFFFFFFF and ole.direntries[c].color == 0:
+                problems.append("red child of red " + e.name)
+        return lh + (e.color == 1), lk + [(len(e.name), e.name.upper())] + rk
+    problems = []
+    top = ole.direntries[0].sid_child
+    _, keys = walk(top, problems)
+    if keys != sorted(set(keys)):
+        problems.append("siblings out of order")
+    if top != 0xFFFFFFFF and ole.direntries[top].color == 0:
+        problems.append("red tree root")
+    out.append("B " + "; ".join(problems).replace(" ", "_"))
     if ole.parsing_issues:
         raise Exception(repr(ole.parsing_issues))
     print("\n".join(out))
@@ -105,6 +126,9 @@ Listing ListWithOlefile(const std::string& path, std::string* error) {
     if (kind == "E") {
       std::getline(lines, rest);
       *error = rest;
+    } else if (kind == "B") {
+      std::getline(lines, listing.root_tree_problems);
+      listing.root_tree_problems.erase(0, 1);
     } else if (kind == "C") {
       lines >> listing.clsid;
     } else if (kind == "T") {

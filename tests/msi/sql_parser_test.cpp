@@ -22,8 +22,9 @@ TEST(SqlParserTest, ReadsASelectWithConditionsAndOrder) {
 }
 
 TEST(SqlParserTest, ReadsChangesWithLiteralsAndMarkers) {
-  const auto insert = ParseSql("INSERT INTO `File` (`File`,`FileSize`,`Version`) VALUES "
-                               "('a b', -12, NULL) TEMPORARY");
+  const auto insert = ParseSql(
+      "INSERT INTO `File` (`File`,`FileSize`,`Version`) VALUES "
+      "('a b', -12, NULL) TEMPORARY");
   ASSERT_TRUE(insert);
   const auto& values = std::get<SqlInsert>(insert->statement);
   EXPECT_TRUE(values.temporary);
@@ -56,13 +57,13 @@ TEST(SqlParserTest, ReadsColumnTypesOfCreateTable) {
 }
 
 TEST(SqlParserTest, RefusesMalformedStatements) {
-  for (const char* sql : {"", "SELECT", "SELECT * FROM", "SELECT * FROM `T` WHERE",
-                          "SELECT * FROM T WHERE a = 'open", "INSERT INTO T (a) VALUES (1, 2)",
-                          "INSERT INTO T (a) VALUES (a)", "UPDATE T SET a", "DELETE T",
-                          "CREATE TABLE T (a CHAR(72))", "CREATE TABLE T (a BLOB PRIMARY KEY a)",
-                          "CREATE TABLE T (a SHORT PRIMARY KEY b)", "SELECT * FROM T extra",
-                          "SELECT * FROM T WHERE a = 1 AND", "SELECT * FROM T WHERE a ! 1",
-                          "SELECT * FROM T WHERE (a = 1"}) {
+  for (const char* sql :
+       {"", "SELECT", "SELECT * FROM", "SELECT * FROM `T` WHERE", "SELECT * FROM T WHERE a = 'open",
+        "INSERT INTO T (a) VALUES (1, 2)", "INSERT INTO T (a) VALUES (a)", "UPDATE T SET a",
+        "DELETE T", "CREATE TABLE T (a CHAR(72))", "CREATE TABLE T (a BLOB PRIMARY KEY a)",
+        "CREATE TABLE T (a SHORT PRIMARY KEY b)", "SELECT * FROM T extra",
+        "SELECT * FROM T WHERE a = 1 AND", "SELECT * FROM T WHERE a ! 1",
+        "SELECT * FROM T WHERE (a = 1"}) {
     EXPECT_FALSE(ParseSql(sql)) << sql;
   }
 }

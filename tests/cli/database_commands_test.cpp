@@ -1,0 +1,104 @@
+// kitbinder-cli's database subcommands, run as a user runs them.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "test_support/temp_dir.h"
+#include "test_support/text_file.h"
+
+namespace kb::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using kb::test::ReadText;
+using kb::test::WriteText;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+};
+
+Outcome Cli(const std::string& arguments) {
+  Outcome outcome;
+  const std::string command =
+      std::string(KITBINDER_BIN_DIR) + "/kitbinder-cli " + arguments + " 2>/dev/null";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return outcome;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+    outcome.out.append(buffer, n);
+  }
+  const int raw = ::pclose(pipe);
+  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return outcome;
+}
+
+const std::string kProperty =
+    "Property\tValue\r\ns72\tl0\r\n1252\tProperty\tProperty\r\nProductName\tCaf\xe9\r\n";
+const std::string kBinary =
+    "Name\tData\r\ns72\tv0\r\nBinary\tName\r\nBannerBitmap\tBannerBitmap.ibd\r\n";
+
+class DatabaseCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    in_ = dir_.path() / "in";
+    WriteText(in_ / "_ForceCodepage.idt", "\r\n\r\n1252\t_ForceCodepage\r\n");
+    WriteText(in_ / "Property.idt", kProperty);
+    WriteText(in_ / "Binary.idt", kBinary);
+    WriteText(in_ / "Binary" / "BannerBitmap.ibd", "JPEG");
+    db_ = "'" + (dir_.path() / "made.msi").string() + "'";
+  }
+
+  kb::test::TempDir dir_;
+  fs::path in_;
+  std::string db_;
+};
+
+TEST_F(DatabaseCommandsTest, ImportedArchivesExportAsTheyCame) {
+  ASSERT_EQ(Cli("import " + db_ + " '" + in_.string() + "'").status, 0);
+  const Outcome property = Cli("export " + db_ + " Property");
+  EXPECT_EQ(property.status, 0);
+  EXPECT_EQ(property.out, kProperty);
+  const fs::path out = dir_.path() / "out";
+  fs::create_directories(out);
+  ASSERT_EQ(Cli("export " + db_ + " Binary '" + out.string() + "'").status, 0);
+  EXPECT_EQ(ReadText(out / "Binary.idt"), kBinary);
+  EXPECT_EQ(ReadText(out / "Binary" / "BannerBitmap.ibd"), "JPEG");
+  EXPECT_EQ(Cli("tables " + db_).out, "Binary\nProperty\n");
+  EXPECT_EQ(Cli("streams " + db_).out, "Binary.BannerBitmap\n");
+}
+
+TEST_F(DatabaseCommandsTest, QueryChangesAndPrintsRows) {
+  ASSERT_EQ(Cli("import " + db_ + " '" + in_.string() + "' Property.idt").status, 0);
+  EXPECT_EQ(Cli("query " + db_ +
+                " \"INSERT INTO \\`Property\\` (\\`Property\\`,\\`Value\\`) VALUES ('A','1')\"")
+                .status,
+            0);
+  const Outcome rows = Cli("query " + db_ + " \"SELECT * FROM Property WHERE Value <> 'x'\"");
+  EXPECT_EQ(rows.status, 0);
+  EXPECT_EQ(rows.out, "ProductName\tCaf\u00e9\nA\t1\n");
+  EXPECT_EQ(Cli("summary " + db_).status, 0);
+}
+
+TEST_F(DatabaseCommandsTest, ExitCodesSayWhatWentWrong) {
+  EXPECT_EQ(Cli("import " + db_).status, 2);
+  EXPECT_EQ(Cli("import " + db_ + " '" + (dir_.path() / "nowhere").string() + "'").status, 2);
+  EXPECT_EQ(Cli("tables '" + (dir_.path() / "missing.msi").string() + "'").status, 2);
+  WriteText(in_ / "Bad.idt", "A\tB\r\ns72\r\nBad\tA\r\n");
+  EXPECT_EQ(Cli("import " + db_ + " '" + in_.string() + "' Bad.idt").status, 1);
+  ASSERT_EQ(Cli("import " + db_ + " '" + in_.string() + "' Property.idt").status, 0);
+  EXPECT_EQ(Cli("export " + db_ + " NoTable").status, 1);
+  EXPECT_EQ(Cli("query " + db_ + " \"SELECT * FROM\"").status, 2);
+  EXPECT_EQ(Cli("query " + db_ +
+                " \"INSERT INTO Property (Property,Value) VALUES ('ProductName','dup')\"")
+                .status,
+            1);
+}
+
+}  // namespace
+}  // namespace kb::cli
