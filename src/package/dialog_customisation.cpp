@@ -45,7 +45,8 @@ void CPackageWriter::SkipWelcomeDialog() {
     return;
   }
   if (database->Fetch()) {
-    const std::string negative = "-" + database->GetString(3);
+    std::string negative = database->GetString(3);
+    negative.insert(negative.begin(), '-');
     if (MsiRecordSetStringA(database->record(), 3, negative.c_str()) == ERROR_SUCCESS &&
         MsiViewModify(database->view(), MSIMODIFY_UPDATE, database->record()) == ERROR_SUCCESS) {
       database->Commit();

@@ -110,7 +110,6 @@ bool CInstallerDatabase::SetStreamAndUpdate(unsigned field, const std::string& p
 }
 
 bool CInstallerDatabase::Commit() {
-<<<<<<< HEAD
   const bool committed = MsiDatabaseCommit(database_.get()) == ERROR_SUCCESS;
   commit_failed_ |= !committed;
   return committed;
@@ -126,9 +125,6 @@ std::optional<int> CInstallerDatabase::CodePage() {
   std::ifstream in(folder.path() + "/_ForceCodepage.idt", std::ios::binary);
   return ParseForcedCodePage(
       std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
-=======
-  return MsiDatabaseCommit(database_.get()) == ERROR_SUCCESS;
->>>>>>> main
 }
 
 void CInstallerDatabase::CloseView() {

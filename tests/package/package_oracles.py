@@ -20,7 +20,10 @@ def build(cli, project):
 def export_table(package, table):
     """The rows of a table as msiinfo exports them (in UTF-8): a list of lists of fields,
     without the three header lines. Raises when msiinfo fails."""
-    out = subprocess.run(["msiinfo", "export", package, table], capture_output=True, check=True)
+    # msiinfo writes the streams of binary columns into a folder of the current one.
+    with tempfile.TemporaryDirectory() as scratch:
+        out = subprocess.run(["msiinfo", "export", os.path.abspath(package), table],
+                             capture_output=True, check=True, cwd=scratch)
     lines = out.stdout.decode("utf-8").split("\r\n")
     return [line.split("\t") for line in lines[3:] if line]
 
