@@ -12,13 +12,6 @@ void BlockTally::Clear() {
   distance_frequencies_.fill(0);
 }
 
-bool BlockTally::Added(std::uint32_t block_input) {
-  ++count_;
-  if ((count_ & 7) == 0) match_flags_[count_ >> 3] = 0;
-  if (count_ % 4096 == 0 && LooksCompressedEnough(block_input)) return true;
-  return count_ == kMaxTallies;
-}
-
 // Estimates the output as 8 bits per symbol plus 5 and the extra bits per distance.
 bool BlockTally::LooksCompressedEnough(std::uint32_t block_input) const {
   std::uint32_t estimate = static_cast<std::uint32_t>(count_) * 8;

@@ -54,7 +54,12 @@ class BlockTally {
   std::span<const std::uint32_t> distance_frequencies() const { return distance_frequencies_; }
 
  private:
-  bool Added(std::uint32_t block_input);
+  bool Added(std::uint32_t block_input) {
+    ++count_;
+    if ((count_ & 7) == 0) match_flags_[count_ >> 3] = 0;
+    if (count_ % 4096 == 0 && LooksCompressedEnough(block_input)) return true;
+    return count_ == kMaxTallies;
+  }
   bool LooksCompressedEnough(std::uint32_t block_input) const;
 
   // Every match covers at least three bytes of input.

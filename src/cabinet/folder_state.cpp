@@ -1,9 +1,7 @@
 #include "cabinet/folder_state.h"
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 
 namespace kb::cabinet {
 namespace {
@@ -115,9 +113,7 @@ bool FolderState::AppendFileRecord(const FileRecord& record, std::string_view na
 
 bool FolderState::CloseCompression(StatusCallback status) {
   if (input_used_ > 0 && !StageBlock(status)) return false;
-  if (compressor_ && compressor_->Reset() != MszipResult::kOk) {
-    return services_->Fail(FciError::kCompressorFail);
-  }
+  if (compressor_) compressor_->Reset();
   uncompressed_ = 0;
   return true;
 }

@@ -19,7 +19,7 @@ struct Match {
 // block when history is kept, so matches can reach back into it. History costs one copy per
 // block instead of sliding the window.
 //
-// Positions are window offsets. Position 0 never holds a string worth finding, so the chains
+// Positions are window offsets. Position 0 always lies out of reach of the block, so the chains
 // use it for "none".
 class MatchFinder {
  public:
@@ -57,7 +57,7 @@ class MatchFinder {
   // candidate more than kMaxDistance back (the first candidate excepted: the caller checks it).
   // Never compares past the end of the block, so a match is never longer than the block's
   // remaining bytes.
-  // REQUIRES: kBlockStart <= position < end(), 0 < candidate < position.
+  // REQUIRES: kBlockStart <= position < end(), 0 < candidate < position, best.length >= 2.
   Match LongestMatch(std::uint32_t position, std::uint32_t candidate, Match best) const;
 
   std::uint8_t at(std::uint32_t position) const { return window_[position]; }
@@ -74,7 +74,8 @@ class MatchFinder {
 
   std::array<std::uint8_t, 2 * kHalf> window_{};
   std::array<std::uint16_t, kHalf> heads_{};   // newest position per hash
-  std::array<std::uint16_t, kHalf> chains_{};  // per position (mod kHalf): the one before it
+  std::array<std::uint16_t, kHalf> chains_{};  // per position (mod kHalf): the previous one
+                                               // with the same hash
   std::uint32_t end_ = kBlockStart;
   std::uint32_t hash_ = 0;
 };

@@ -53,6 +53,7 @@ class MszipCompressor {
                        std::uint16_t* compressed_size);
 
   // Forgets the history, so that the next block is coded as if it were the first of a folder.
+  // Always returns kOk.
   MszipResult Reset();
 
   std::size_t block_size() const { return block_size_; }

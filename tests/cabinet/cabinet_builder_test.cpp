@@ -86,6 +86,18 @@ TEST_F(CabinetBuilderTest, NoFilesMakeTheBareHeader) {
   EXPECT_TRUE(TempFolderIsEmpty());
 }
 
+TEST_F(CabinetBuilderTest, EmptyFileHasARecordAndNoBlock) {
+  AddFiles({{"empty.txt", ""}});
+  ASSERT_TRUE(builder_->CreateCabinet()) << builder_->LastError();
+  const std::optional<CabLayout> cab = Layout("Install1.cab");
+  ASSERT_TRUE(cab);
+  ASSERT_EQ(cab->folders.size(), 1u);
+  EXPECT_TRUE(cab->folders[0].blocks.empty());
+  ASSERT_EQ(cab->files.size(), 1u);
+  EXPECT_EQ(cab->files[0].size, 0u);
+  EXPECT_TRUE(test::ReadersAgree("Install1.cab", {{"empty.txt", ""}}));
+}
+
 TEST_F(CabinetBuilderTest, FilesAroundTheBlockSizeComeBackWhole) {
   const FileSet files = {{"empty.txt", ""},
                          {"one.bin", "x"},

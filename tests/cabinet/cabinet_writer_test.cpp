@@ -12,6 +12,7 @@
 #include "cabinet/builder_callbacks.h"
 #include "cabinet/cabinet_oracles.h"
 #include "cabinet/cabinet_reader.h"
+#include "cabinet/run_program.h"
 #include "test_support/temp_dir.h"
 
 namespace kb::cabinet {
@@ -105,7 +106,7 @@ void ExpectFailure(const CabinetError& error, FciError code) {
 }
 
 class CabinetWriterTest : public testing::Test {
- protected:
+ public:
   CabinetWriterTest() {
     g_faults = &faults_;
     fs::create_directory(temp_folder());
@@ -256,7 +257,36 @@ INSTANTIATE_TEST_SUITE_P(
                     RoomCase{32855, {32767}},         // then room for a header but no data
                     RoomCase{32856, {32768, 1}},      // one byte of the next block fits
                     RoomCase{32847 - 9, {32768 - 9}}  // the block is split where the room ends
-                    ));
+                    ),
+    [](const testing::TestParamInfo<RoomCase>& info) {
+      return "Max" + std::to_string(info.param.max_size);
+    });
+
+// Wine's cabinet library follows a set like Windows does: through the files continued from one
+// cabinet into the next.
+TEST_F(CabinetWriterTest, WineExtractsSetsJoinedAtEveryKindOfBoundary) {
+  const std::string contents = test::NoiseBytes(65536, 9);
+  test::TempDir wine_prefix;
+  const test::ProgramOptions wine = {
+      .cwd = dir_.path(),
+      .env = {{"WINEPREFIX", wine_prefix.path().string()}, {"WINEDEBUG", "-all"}}};
+  for (const std::uint32_t max_size : {32847u, 32855u, 32856u, 32838u}) {
+    fs::remove_all(dir_.path() / "out");
+    parameters_.max_cabinet_size = max_size;
+    FciHandle context = Create();
+    ASSERT_TRUE(context);
+    ASSERT_TRUE(Add(*context, "f", contents, kCompressNone));
+    ASSERT_TRUE(Flush(*context));
+    ASSERT_TRUE(FCIDestroy(std::move(context)));
+    const test::ProgramResult run =
+        test::RunProgram({"wine", "extrac32", "/E", "/L", "Z:" + (dir_.path() / "out").string(),
+                          "Z:" + cabinet(1).string()},
+                         wine);
+    EXPECT_EQ(run.exit_code, 0) << run.errors;
+    EXPECT_EQ(test::ReadBytes(dir_.path() / "out" / "f"), contents) << "maximum " << max_size;
+  }
+  test::RunProgram({"wineserver", "-k"}, wine);
+}
 
 TEST_F(CabinetWriterTest, FolderWithoutRoomForAByteStartsTheNextCabinet) {
   // After folder 0 (1,083 bytes with header and names) a maximum of 1,121 leaves exactly one
@@ -294,34 +324,29 @@ TEST_F(CabinetWriterTest, MaximumWithoutRoomForDataFails) {
   EXPECT_EQ(TemporariesLeft(), 0);
 }
 
-TEST_F(CabinetWriterTest, SameDiskSharesTheRemainingSize) {
-  parameters_.max_cabinet_size = 100000;
-  faults_.written_cabinet_takes = 60000;
-  FciHandle context = Create();
-  ASSERT_TRUE(context);
+// Spans 150,000 stored bytes over cabinets of at most 100,000 bytes whose status callback takes
+// 60,000 bytes off the disk for each cabinet written; returns the sizes written.
+std::vector<std::uint32_t> SizesWhenEachCabinetTakes60000(CabinetWriterTest& test,
+                                                          bool disk_per_cabinet) {
+  test.parameters_.max_cabinet_size = 100000;
+  test.faults_.written_cabinet_takes = 60000;
+  test.faults_.next_cabinet_on_new_disk = disk_per_cabinet;
+  test.faults_.written_sizes.clear();
+  FciHandle context = test.Create();
   const std::string contents = test::NoiseBytes(150000, 4);
-  ASSERT_TRUE(Add(*context, "big.bin", contents, kCompressNone));
-  ASSERT_TRUE(Flush(*context));
-  ASSERT_TRUE(FCIDestroy(std::move(context)));
-  // After the first cabinet 40,000 bytes of this disk are left for the second.
-  ASSERT_GE(faults_.written_sizes.size(), 3u);
-  EXPECT_EQ(faults_.written_sizes[0], 100000u);
-  EXPECT_EQ(faults_.written_sizes[1], 40000u);
-  EXPECT_TRUE(test::CabextractExtracts(cabinet(1), {{"big.bin", contents}}));
+  EXPECT_TRUE(context && test.Add(*context, "big.bin", contents, kCompressNone) &&
+              test.Flush(*context) && FCIDestroy(std::move(context)));
+  EXPECT_TRUE(test::CabextractExtracts(test.cabinet(1), {{"big.bin", contents}}));
+  return test.faults_.written_sizes;
 }
 
-TEST_F(CabinetWriterTest, EachDiskStartsWithTheFullSize) {
-  parameters_.max_cabinet_size = 100000;
-  faults_.written_cabinet_takes = 60000;
-  faults_.next_cabinet_on_new_disk = true;
-  FciHandle context = Create();
-  ASSERT_TRUE(context);
-  const std::string contents = test::NoiseBytes(150000, 4);
-  ASSERT_TRUE(Add(*context, "big.bin", contents, kCompressNone));
-  ASSERT_TRUE(Flush(*context));
-  ASSERT_TRUE(FCIDestroy(std::move(context)));
-  EXPECT_EQ(faults_.written_sizes.size(), 2u);
-  EXPECT_TRUE(test::CabextractExtracts(cabinet(1), {{"big.bin", contents}}));
+TEST_F(CabinetWriterTest, CabinetsOfOneDiskShareItsRemainingSize) {
+  // After the first cabinet 40,000 bytes of the disk are left for the second.
+  const std::vector<std::uint32_t> sizes = SizesWhenEachCabinetTakes60000(*this, false);
+  ASSERT_GE(sizes.size(), 3u);
+  EXPECT_EQ(sizes[0], 100000u);
+  EXPECT_EQ(sizes[1], 40000u);
+  EXPECT_EQ(SizesWhenEachCabinetTakes60000(*this, true).size(), 2u);
 }
 
 // A folder of empty files that no longer fits ends the cabinet without leaving data for the

@@ -3,9 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "cabinet/mszip_test_util.h"
 #include "test_support/deflate_reader.h"
+
+namespace {
+std::atomic<long> allocations{0};
+}  // namespace
+
+// The address sanitizer calls this on every allocation.
+extern "C" void __sanitizer_malloc_hook(const volatile void*, std::size_t) {
+  ++allocations;
+}
 
 namespace kb::cabinet::test {
 namespace {
@@ -198,6 +208,26 @@ TEST(MszipCompressorTest, RefusesOversizedInputAndShortOutputWithoutSideEffects)
   EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::uint8_t b) { return b == 0xEE; }));
   // The refused calls left the history alone.
   EXPECT_EQ(CompressBlock(*compressor, second), expected);
+}
+
+TEST(MszipCompressorTest, CompressAndResetAllocateNothing) {
+#ifndef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "allocations are counted through the address sanitizer";
+#endif
+  const Bytes text = WordText(32768, 9);
+  const Bytes noise = UnrepeatedBytes(32768, 10);
+  auto compressor = MakeCompressor();
+  Bytes out(32780);
+  std::uint16_t size = 0;
+  const long before = allocations;
+  for (const Bytes* input : {&text, &text, &noise, &text}) {
+    compressor->Compress(std::as_bytes(std::span(*input)), std::as_writable_bytes(std::span(out)),
+                         &size);
+  }
+  compressor->Reset();
+  EXPECT_EQ(allocations - before, 0);
+  const auto probe = std::make_unique<int>(1);
+  EXPECT_GT(allocations - before, 0) << "the allocation hook is not called";
 }
 
 }  // namespace

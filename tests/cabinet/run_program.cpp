@@ -6,20 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
-
+#include "cabinet/cabinet_oracles.h"
 #include "test_support/temp_dir.h"
 
 namespace kb::test {
 namespace {
-
-std::string Slurp(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 [[noreturn]] void ExecChild(const std::vector<std::string>& args, const ProgramOptions& options,
                             const std::filesystem::path& out, const std::filesystem::path& err) {
@@ -53,8 +44,8 @@ ProgramResult RunProgram(const std::vector<std::string>& args, const ProgramOpti
   struct rusage usage {};
   if (::wait4(pid, &status, 0, &usage) != pid) return result;
   if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
-  result.output = Slurp(out);
-  result.errors = Slurp(err);
+  result.output = ReadBytes(out);
+  result.errors = ReadBytes(err);
   result.peak_rss_kb = usage.ru_maxrss;
   return result;
 }
