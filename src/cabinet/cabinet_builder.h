@@ -44,7 +44,7 @@ class CabinetBuilder {
 
   // Sets the maximum cabinet size and the folder threshold of later runs (by default
   // kDefaultMaxCabinetSize and kDefaultFolderThreshold; a maximum of 0 means 134,217,727).
-  void SetSizeLimits(std::uint32_t max_cabinet_size, std::uint32_t folder_threshold);
+  static void SetSizeLimits(std::uint32_t max_cabinet_size, std::uint32_t folder_threshold);
 
   // Makes the cabinet unless a run since the last SetCabinetName succeeded. Returns true when
   // the cabinet exists; false with LastError set. A cabinet finished before a later failure

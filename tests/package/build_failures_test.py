@@ -79,6 +79,29 @@ class BuildFailureTest(unittest.TestCase):
         # The package is the unedited template copy.
         self.assertEqual(oracle.export_table(self.package, "File"), [])
 
+    def test_cabinet_failure(self):
+        # A folder passes the existence check but cannot be packed.
+        self.edit_project("file2path=files/settings.ini", "file2path=files")
+        result = self.build()
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(self.last_lines(result, 2), [
+            FAILED, "Cab file creation failed : FCIAddFile() failed: code 1 "
+                    "[Failure opening file to be stored in cabinet]"])
+        self.assertEqual(oracle.export_table(self.package, "File"), [])
+
+    def test_package_that_cannot_be_opened(self):
+        # A template that is no database is copied, but the copy cannot be opened: the build
+        # fails with no text of its own, and the cabinet is removed all the same.
+        bogus = os.path.join(self.dir, "bin")
+        os.mkdir(bogus)
+        shutil.copy(CLI, bogus)
+        with open(os.path.join(bogus, "template-en.msi"), "wb") as f:
+            f.write(b"not an installer database" * 100)
+        result = self.build(cli=os.path.join(bogus, os.path.basename(CLI)))
+        self.assertEqual(result.returncode, 1)
+        self.assertTrue(result.stdout.endswith("\n" + FAILED + "\n\n"), result.stdout)
+        self.assertFalse(os.path.exists(os.path.join(self.project_dir, "Install1.cab")))
+
     def test_text_outside_the_code_page(self):
         self.edit_project("title=Sample Tool", "title=\u30b5\u30f3\u30d7\u30eb")
         result = self.build()
