@@ -27,6 +27,7 @@ struct BuilderState {
   std::string last_error;
   std::uint32_t max_cabinet_size = CabinetBuilder::kDefaultMaxCabinetSize;
   std::uint32_t folder_threshold = CabinetBuilder::kDefaultFolderThreshold;
+  int last_cabinet_number = 0;
 };
 
 BuilderState& State() {
@@ -83,6 +84,7 @@ bool FormatCabinetName(int number, CabinetName& name) {
 }
 
 int NextCabinet(CabinetParameters& next, std::uint32_t, void*) {
+  State().last_cabinet_number = next.cabinet_number;
   return FormatCabinetName(next.cabinet_number, next.cabinet_name) ? 1 : -1;
 }
 
@@ -91,6 +93,7 @@ CabinetParameters BuildParameters() {
   parameters.max_cabinet_size = State().max_cabinet_size;
   parameters.folder_threshold = State().folder_threshold;
   parameters.cabinet_number = 1;
+  State().last_cabinet_number = parameters.cabinet_number;
   parameters.set_id = kSetId;
   CopyName(kDiskName, parameters.disk_name);
   FormatCabinetName(parameters.cabinet_number, parameters.cabinet_name);
@@ -165,6 +168,10 @@ bool CabinetBuilder::CreateCabinet() {
   if (!FCIDestroy(std::move(context))) return Failed("FCIDestroy", error);
   State().created = true;
   return true;
+}
+
+int CabinetBuilder::LastCabinetNumber() const {
+  return State().last_cabinet_number;
 }
 
 const std::string& CabinetBuilder::LastError() const {

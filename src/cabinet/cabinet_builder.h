@@ -44,12 +44,16 @@ class CabinetBuilder {
 
   // Sets the maximum cabinet size and the folder threshold of later runs (by default
   // kDefaultMaxCabinetSize and kDefaultFolderThreshold; a maximum of 0 means 134,217,727).
-  void SetSizeLimits(std::uint32_t max_cabinet_size, std::uint32_t folder_threshold);
+  static void SetSizeLimits(std::uint32_t max_cabinet_size, std::uint32_t folder_threshold);
 
   // Makes the cabinet unless a run since the last SetCabinetName succeeded. Returns true when
   // the cabinet exists; false with LastError set. A cabinet finished before a later failure
   // (only when several are made) stays on disk.
   bool CreateCabinet();
+
+  // The number of the last cabinet the latest run started: 1 unless the files spanned several
+  // cabinets ("<prefix>1.cab" to "<prefix><n>.cab").
+  int LastCabinetNumber() const;
 
   // The text of the most recent failure, ending in a line feed.
   const std::string& LastError() const;

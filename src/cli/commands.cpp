@@ -6,12 +6,13 @@
 
 namespace kb::cli {
 
+extern const CliCommand kBuildCommand;
 extern const CliCommand kCabCommand;
 
 std::span<const CliCommand> AllCommands() {
   static const std::array kCommands = {
-      kCabCommand,    kImportCommand,  kExportCommand,  kTablesCommand,
-      kStreamsCommand, kSummaryCommand, kQueryCommand,
+      kBuildCommand,  kCabCommand,     kImportCommand,  kExportCommand,
+      kTablesCommand, kStreamsCommand, kSummaryCommand, kQueryCommand,
   };
   return kCommands;
 }

@@ -18,10 +18,13 @@ def build(cli, project):
 
 
 def export_table(package, table):
-    """The rows of a table as msiinfo exports them: a list of lists of fields, without the
-    three header lines. Raises when msiinfo fails."""
-    out = subprocess.run(["msiinfo", "export", package, table], capture_output=True, check=True)
-    lines = out.stdout.decode("cp1252").split("\r\n")
+    """The rows of a table as msiinfo exports them (in UTF-8): a list of lists of fields,
+    without the three header lines. Raises when msiinfo fails."""
+    # msiinfo writes the streams of binary columns into a folder of the current one.
+    with tempfile.TemporaryDirectory() as scratch:
+        out = subprocess.run(["msiinfo", "export", os.path.abspath(package), table],
+                             capture_output=True, check=True, cwd=scratch)
+    lines = out.stdout.decode("utf-8").split("\r\n")
     return [line.split("\t") for line in lines[3:] if line]
 
 
@@ -35,8 +38,10 @@ def extract_stream(package, stream):
 
 
 def suminfo(package):
-    out = run(["msiinfo", "suminfo", package])
-    return out.stdout
+    """msiinfo's listing of the summary information, whose texts it prints in the package's
+    code page (Windows-1252 for ours)."""
+    out = subprocess.run(["msiinfo", "suminfo", package], capture_output=True, check=True)
+    return out.stdout.decode("cp1252")
 
 
 def property_value(package, name):
@@ -80,5 +85,11 @@ class WinePrefix:
     def program_files(self, *parts):
         return self.drive_c("Program Files (x86)", *parts)
 
-    def start_menu_programs(self, *parts):
-        return self.drive_c("ProgramData", "Microsoft", "Windows", "Start Menu", "Programs", *parts)
+    def shortcut_exists(self, folder, label):
+        """Whether the Start Menu holds the shortcut folder/label.lnk, for all users (a
+        per-machine package) or for the current one."""
+        programs = os.path.join("Microsoft", "Windows", "Start Menu", "Programs", folder, label + ".lnk")
+        users = self.drive_c("users")
+        candidates = [self.drive_c("ProgramData", programs)] + [
+            os.path.join(users, user, "AppData", "Roaming", programs) for user in os.listdir(users)]
+        return any(os.path.exists(path) for path in candidates)

@@ -8,6 +8,7 @@ usage: wine_install_test.py KITBINDER_CLI SOURCE_DIR
 import filecmp
 import os
 import random
+import re
 import shutil
 import subprocess
 import sys
@@ -21,6 +22,11 @@ CLI = None
 SOURCE_DIR = None
 
 LICENCE_LINE = "{\\rtf1 Clause %05d: the licensee may use this software freely.}\r\n"
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
 
 
 def write(path, data):
@@ -39,9 +45,11 @@ def write_project(folder, title, language, noquestions):
     write(os.path.join(folder, "bin", "helper.exe"), b"MZ" + bytes(5000))
     write(os.path.join(folder, "doc", "read me.txt"), "Read me, it's short.\r\n" * 40)
     write(os.path.join(folder, "doc", "empty.txt"), b"")
-    write(os.path.join(folder, "icons", "app.ico"), open(os.path.join(SOURCE_DIR, "examples", "sample", "app.ico"), "rb").read())
+    sample_icon = os.path.join(SOURCE_DIR, "examples", "sample", "app.ico")
+    os.makedirs(os.path.join(folder, "icons"))
+    shutil.copy(sample_icon, os.path.join(folder, "icons", "app.ico"))
     write(os.path.join(folder, "other", "app.ico"), b"\x00\x00\x01\x00" + bytes(60))
-    write(os.path.join(folder, "tool.ico"), open(os.path.join(SOURCE_DIR, "examples", "sample", "app.ico"), "rb").read())
+    shutil.copy(sample_icon, os.path.join(folder, "tool.ico"))
     write(os.path.join(folder, "licence.rtf"), "".join(LICENCE_LINE % i for i in range(700)))
     shutil.copy(os.path.join(SOURCE_DIR, "examples", "sample", "banner.jpg"), os.path.join(folder, "banner.jpg"))
     lines = [
@@ -131,7 +139,7 @@ class PackageTest(unittest.TestCase):
                 installed = wine.program_files(title, os.path.basename(path))
                 self.assertTrue(filecmp.cmp(installed, os.path.join(folder, path), shallow=False), installed)
             for label in shortcuts:
-                self.assertTrue(os.path.exists(wine.start_menu_programs(title, label + ".lnk")), label)
+                self.assertTrue(wine.shortcut_exists(title, label), label)
             self.assertEqual(wine.msiexec("/x", package, "/qn"), 0)
             for path in files:
                 self.assertFalse(os.path.exists(wine.program_files(title, os.path.basename(path))))
@@ -143,6 +151,26 @@ class PackageTest(unittest.TestCase):
         package = os.path.join(folder, "Sample Tool.msi")
         self.check_tables(package, folder, SAMPLE_FILES, "Sample Tool")
         self.install_and_remove(package, folder, SAMPLE_FILES, "Sample Tool", ["Sample Tool", "Read Me"])
+
+    def test_building_twice_gives_the_same_package(self):
+        # Apart from the identifiers a build generates (keys, GUIDs, codes), two builds of one
+        # project give the same tables and the same files in the cabinet.
+        identifiers = re.compile(r"_[0-9A-F]{32}|\{?[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\}?")
+        folder = os.path.join(self.dir, "twice")
+        shutil.copytree(os.path.join(SOURCE_DIR, "examples", "sample"), folder)
+        package = os.path.join(folder, "Sample Tool.msi")
+        builds = []
+        for _ in range(2):
+            self.build(os.path.join(folder, "sample.kbr"))
+            tables = oracle.run(["msiinfo", "tables", package]).stdout.split()
+            contents = {t: sorted([identifiers.sub("ID", field) for field in row]
+                                  for row in oracle.export_table(package, t)) for t in tables}
+            cab = tempfile.mkdtemp(dir=self.dir)
+            oracle.extract_cabinet(package, cab)
+            files = sorted(read_bytes(os.path.join(cab, name)) for name in os.listdir(cab))
+            builds.append((contents, files))
+        self.assertGreater(len(builds[0][0]), 10)
+        self.assertEqual(builds[0], builds[1])
 
     def check_full_project(self, language, noquestions):
         title = "Bob's Café Tool"
@@ -162,16 +190,16 @@ class PackageTest(unittest.TestCase):
         icons = sorted(oracle.rows_by_key(package, "Icon"))
         self.assertEqual(icons, ["app.exe", "tool.exe"])
         self.assertEqual(oracle.extract_stream(package, "Icon.app.exe"),
-                         open(os.path.join(folder, "icons", "app.ico"), "rb").read())
+                         read_bytes(os.path.join(folder, "icons", "app.ico")))
         self.assertEqual(oracle.extract_stream(package, "Binary.BannerBitmap"),
-                         open(os.path.join(folder, "banner.jpg"), "rb").read())
+                         read_bytes(os.path.join(folder, "banner.jpg")))
 
         shortcuts = {row[2]: row for row in oracle.export_table(package, "Shortcut")}
-        self.assertEqual(sorted(shortcuts), ["HELPER|Helper's Menu", "MYTOOL~1.EXE|My Tool", "README~1|Read Me"])
+        self.assertEqual(sorted(shortcuts), ["MYTOOL~1.EXE|My Tool", "README~1|Read Me", "helper|Helper's Menu"])
         self.assertEqual(shortcuts["MYTOOL~1.EXE|My Tool"][11], "TARGETDIR")
-        self.assertEqual(shortcuts["HELPER|Helper's Menu"][11], "")
+        self.assertEqual(shortcuts["helper|Helper's Menu"][11], "")
         self.assertEqual(shortcuts["MYTOOL~1.EXE|My Tool"][4], "_MainFeature")
-        self.assertEqual(shortcuts["README~1|Read Me"][7], "tool.exe")
+        self.assertEqual(shortcuts["README~1|Read Me"][8], "tool.exe")
 
         sequence = oracle.rows_by_key(package, "InstallUISequence")["WelcomeForm"][2]
         self.assertEqual(int(sequence) < 0, noquestions)
@@ -180,10 +208,15 @@ class PackageTest(unittest.TestCase):
         self.assertIn("Title: " + title, summary)
         self.assertRegex(summary, r"Revision number \(UUID\): \{[0-9A-F-]{36}\}")
 
-        licence = open(os.path.join(folder, "licence.rtf"), encoding="utf-8", newline="").read()
+        # The licence control holds the first 32,000 characters with LF line ends; msiinfo
+        # prints them raw, which the row split on CR LF leaves whole.
+        controls = {row[1]: row for row in oracle.export_table(package, "Control")}
+        with open(os.path.join(folder, "licence.rtf"), encoding="utf-8", newline="") as f:
+            licence = f.read().replace("\r\n", "\n")[:32000]
+        self.assertEqual(controls["EulaForm_LicenseText"][9], licence)
+
         self.install_and_remove(package, folder, FULL_FILES, title,
                                 ["My Tool", "Helper's Menu", "Read Me"])
-        return licence.replace("\r\n", "\n")[:32000]
 
     def test_full_project_english(self):
         self.check_full_project("en", noquestions=False)
@@ -197,4 +230,4 @@ class PackageTest(unittest.TestCase):
 
 if __name__ == "__main__":
     CLI, SOURCE_DIR = sys.argv[1], sys.argv[2]
-    unittest.main(argv=sys.argv[:1], verbosity=2)
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)
