@@ -1,7 +1,8 @@
-"""How `kitbinder-cli build` fails: each failure gives its text and exit code and leaves the
-project folder as it should, and no failure is ever reported as a finished package.
+"""`kitbinder-cli build` as a command: how it fails (each failure gives its text and exit code
+and leaves the project folder as it should, and no failure is ever reported as a finished
+package) and what --write-back keeps.
 
-usage: build_failures_test.py KITBINDER_CLI SOURCE_DIR
+usage: build_command_test.py KITBINDER_CLI SOURCE_DIR
 """
 
 import os
@@ -21,7 +22,7 @@ SOURCE_DIR = None
 FAILED = "An error occurred during MSI Creation."
 
 
-class BuildFailureTest(unittest.TestCase):
+class BuildCommandTest(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="kbfail.")
         self.project_dir = os.path.join(self.dir, "sample")
@@ -39,12 +40,43 @@ class BuildFailureTest(unittest.TestCase):
         with open(self.project, "w", encoding="utf-8", newline="") as f:
             f.write(text.replace(old, new))
 
-    def build(self, cli=None, limit=None):
+    def build(self, cli=None, limit=None, options=()):
         def limit_file_size():
             signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
             resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
-        return subprocess.run([cli or CLI, "build", self.project], capture_output=True, text=True,
-                              preexec_fn=limit_file_size if limit else None)
+        return subprocess.run([cli or CLI, "build", self.project, *options], capture_output=True,
+                              text=True, preexec_fn=limit_file_size if limit else None)
+
+    def project_keys(self):
+        with open(self.project, encoding="utf-8") as f:
+            return dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
+
+    def test_write_back_keeps_the_generated_codes(self):
+        before = self.project_keys()
+        result = self.build(options=["--write-back"])
+        self.assertEqual(result.returncode, 0, result.stdout)
+        after = self.project_keys()
+        self.assertEqual(after["upgradecode"], before["upgradecode"])
+        for code in ("productcode", "packagecode"):
+            self.assertRegex(after[code], r"^\{[0-9A-F-]{36}\}$")
+        for n in range(4):
+            self.assertRegex(after["file%dcomponentguid" % n], r"^[0-9A-F-]{36}$")
+            self.assertNotIn("file%did" % n, after)
+        self.assertEqual(oracle.property_value(self.package, "ProductCode"), after["productcode"])
+        components = {row[1] for row in oracle.export_table(self.package, "Component")}
+        self.assertEqual(components, {"{%s}" % after["file%dcomponentguid" % n] for n in range(4)})
+
+        # The next build uses them: the same product and component GUIDs, a package code kept.
+        self.assertEqual(self.build(options=["--write-back"]).returncode, 0)
+        self.assertEqual(self.project_keys(), after)
+        self.assertEqual(oracle.property_value(self.package, "ProductCode"), after["productcode"])
+
+    def test_build_without_write_back_leaves_the_project_file(self):
+        with open(self.project, "rb") as f:
+            before = f.read()
+        self.assertEqual(self.build().returncode, 0)
+        with open(self.project, "rb") as f:
+            self.assertEqual(f.read(), before)
 
     def last_lines(self, result, count):
         return result.stdout.rstrip("\n").split("\n")[-count:]
