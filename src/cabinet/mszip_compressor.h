@@ -11,9 +11,9 @@ namespace kb::cabinet {
 // Result codes of the compressor, as the cabinet writer expects them.
 enum class MszipResult : int {
   kOk = 0,
-  kOutOfMemory = 1,    // Create could not allocate its buffers
-  kBadArgument = 2,    // wrong object, input over the block size, output under capacity
-  kOutputOverflow = 4, // the coded block did not fit; bytes past the capacity were dropped
+  kOutOfMemory = 1,     // Create could not allocate its buffers
+  kBadArgument = 2,     // wrong object, input over the block size, output under capacity
+  kOutputOverflow = 4,  // the coded block did not fit; bytes past the capacity were dropped
 };
 
 class MszipEncoder;  // the Deflate encoder state; defined in the implementation
@@ -24,6 +24,11 @@ class MszipEncoder;  // the Deflate encoder state; defined in the implementation
 //
 // All memory is allocated by Create; Compress allocates nothing. Not thread-safe.
 class MszipCompressor {
+  // Only Create can make the key, so only Create makes compressors.
+  struct ConstructionKey {
+    explicit ConstructionKey() = default;
+  };
+
  public:
   static constexpr std::size_t kMaxBlockSize = 32768;
   // Output space the writer must offer beyond the block size.
@@ -33,9 +38,10 @@ class MszipCompressor {
   // On success stores the compressor in *out and its required output capacity (block size +
   // kOutputSlack) in *output_capacity and returns kOk; returns kOutOfMemory with *out empty
   // when an allocation fails.
-  static MszipResult Create(std::size_t requested_block_size,
-                            std::unique_ptr<MszipCompressor>* out, std::size_t* output_capacity);
+  static MszipResult Create(std::size_t requested_block_size, std::unique_ptr<MszipCompressor>* out,
+                            std::size_t* output_capacity);
 
+  explicit MszipCompressor(ConstructionKey);
   ~MszipCompressor();  // Destroy
   MszipCompressor(const MszipCompressor&) = delete;
   MszipCompressor& operator=(const MszipCompressor&) = delete;
@@ -47,12 +53,12 @@ class MszipCompressor {
                        std::uint16_t* compressed_size);
 
   // Forgets the history, so that the next block is coded as if it were the first of a folder.
+  // Always returns kOk.
   MszipResult Reset();
 
   std::size_t block_size() const { return block_size_; }
 
  private:
-  MszipCompressor() = default;
   std::size_t block_size_ = kMaxBlockSize;
   std::unique_ptr<MszipEncoder> encoder_;
 };

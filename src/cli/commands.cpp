@@ -6,10 +6,13 @@
 
 namespace kb::cli {
 
+extern const CliCommand kBuildCommand;
+extern const CliCommand kCabCommand;
+
 std::span<const CliCommand> AllCommands() {
-  static constexpr std::array<CliCommand, 6> kCommands = {
-      kImportCommand,  kExportCommand,  kTablesCommand,
-      kStreamsCommand, kSummaryCommand, kQueryCommand,
+  static const std::array kCommands = {
+      kBuildCommand,  kCabCommand,     kImportCommand,  kExportCommand,
+      kTablesCommand, kStreamsCommand, kSummaryCommand, kQueryCommand,
   };
   return kCommands;
 }

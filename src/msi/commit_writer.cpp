@@ -83,40 +83,39 @@ class Commit {
 
  private:
   StorageError ApplyStreams(const StagedMap& staged) {
-    std::vector<std::uint32_t> children = ChildrenOf(committed_, 0);
-    std::map<std::u16string, std::uint32_t, cfb::NameLess> by_name;
-    for (std::uint32_t id : children) by_name.emplace(committed_.Entry(id).name, id);
-    bool relink = false;
+    children_ = ChildrenOf(committed_, 0);
+    for (std::uint32_t id : children_) by_name_.emplace(committed_.Entry(id).name, id);
     for (const auto& [name, stream] : staged) {
-      const auto found = by_name.find(name);
-      cfb::DirectoryEntry entry;
-      std::uint32_t id = 0;
-      if (found != by_name.end()) {
-        id = found->second;
-        entry = next_.Entry(id);
-        ReleaseData(entry);
-      }
-      if (stream.removed()) {
-        if (found == by_name.end()) continue;
-        cfb::ClearEntry(next_.RawEntry(id));
-        std::erase(children, id);
-        relink = true;
-        continue;
-      }
-      if (found == by_name.end()) {
-        id = NewEntry();
-        children.push_back(id);
-        relink = true;
-      }
-      entry.name = name;
-      entry.type = cfb::ObjectType::kStream;
-      entry.size = stream.size();
-      if (StorageError e = WriteData(stream, &entry.start_sector); e != StorageError::kNone) {
-        return e;
-      }
-      next_.SetEntry(id, entry);
+      if (StorageError e = ApplyStream(name, stream); e != StorageError::kNone) return e;
     }
-    if (relink) LinkChildren(next_, 0, std::move(children));
+    if (names_changed_) LinkChildren(next_, 0, std::move(children_));
+    return StorageError::kNone;
+  }
+
+  // Replaces, adds or removes one stream of the root.
+  StorageError ApplyStream(const std::u16string& name, const StagedStream& stream) {
+    const auto found = by_name_.find(name);
+    if (stream.removed() && found == by_name_.end()) return StorageError::kNone;
+    cfb::DirectoryEntry entry;
+    std::uint32_t id = found == by_name_.end() ? NewEntry() : found->second;
+    if (found != by_name_.end()) {
+      entry = next_.Entry(id);
+      ReleaseData(entry);
+    }
+    names_changed_ |= found == by_name_.end() || stream.removed();
+    if (stream.removed()) {
+      cfb::ClearEntry(next_.RawEntry(id));
+      std::erase(children_, id);
+      return StorageError::kNone;
+    }
+    if (found == by_name_.end()) children_.push_back(id);
+    entry.name = name;
+    entry.type = cfb::ObjectType::kStream;
+    entry.size = stream.size();
+    if (StorageError e = WriteData(stream, &entry.start_sector); e != StorageError::kNone) {
+      return e;
+    }
+    next_.SetEntry(id, entry);
     return StorageError::kNone;
   }
 
@@ -274,6 +273,9 @@ class Commit {
   MiniStreamWriter mini_;
   std::vector<bool> fat_moved_;
   std::vector<bool> difat_moved_;
+  std::vector<std::uint32_t> children_;                             // of the root
+  std::map<std::u16string, std::uint32_t, cfb::NameLess> by_name_;  // as committed
+  bool names_changed_ = false;
 };
 
 }  // namespace

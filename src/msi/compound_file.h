@@ -49,7 +49,9 @@ class CompoundFile {
   enum class Mode { kReadOnly, kReadWrite };
 
   // Opens an existing compound file with 512- or 4,096-byte sectors. Returns null and sets
-  // *error on failure; a damaged file gives kCorrupt, never a crash or a huge allocation.
+  // *error on failure; a damaged file gives kCorrupt, never a crash or a huge allocation (a
+  // directory past 16 MB gives kTooLarge). Every structure is checked here, so later reads
+  // fail only when the system refuses or the file changes under us.
   static std::unique_ptr<CompoundFile> Open(const std::string& path, Mode mode,
                                             StorageError* error);
 

@@ -1,11 +1,59 @@
 #include "package/installer_database.h"
 
+#include <stdlib.h>
+
 #include <array>
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace kb {
 namespace {
 
 constexpr DWORD kStringBufferSize = 10240;
+
+bool SetField(MSIHANDLE record, UINT field, const StatementValue& value) {
+  if (const auto* text = std::get_if<std::string_view>(&value)) {
+    return MsiRecordSetStringA(record, field, std::string(*text).c_str()) == ERROR_SUCCESS;
+  }
+  return MsiRecordSetInteger(record, field, std::get<int>(value)) == ERROR_SUCCESS;
+}
+
+// A folder under TMPDIR (or /tmp) that is removed with its contents on destruction.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/kbcp.XXXXXX";
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The code page of a "_ForceCodepage" archive: its third line, "<code page>\t_ForceCodepage".
+std::optional<int> ParseForcedCodePage(const std::string& archive) {
+  std::size_t line_start = 0;
+  for (int line = 0; line < 2; ++line) {
+    line_start = archive.find('\n', line_start);
+    if (line_start == std::string::npos) return std::nullopt;
+    ++line_start;
+  }
+  int code_page = 0;
+  const char* end = archive.data() + archive.size();
+  const auto [stop, error] = std::from_chars(archive.data() + line_start, end, code_page);
+  if (error != std::errc() || stop == end || *stop != '\t') return std::nullopt;
+  return code_page;
+}
 
 }  // namespace
 
@@ -26,6 +74,16 @@ bool CInstallerDatabase::Execute(std::string_view statement, MSIHANDLE parameter
   const std::string text(statement);
   MsiDatabaseOpenViewA(database_.get(), text.c_str(), view_.Receive());
   return view_.get() != 0 && MsiViewExecute(view_.get(), parameters) == ERROR_SUCCESS;
+}
+
+bool CInstallerDatabase::Execute(std::string_view statement,
+                                 std::initializer_list<StatementValue> values) {
+  msi::ScopedHandle parameters(MsiCreateRecord(static_cast<UINT>(values.size())));
+  UINT field = 1;
+  for (const StatementValue& value : values) {
+    if (!SetField(parameters.get(), field++, value)) return false;
+  }
+  return Execute(statement, parameters.get());
 }
 
 bool CInstallerDatabase::Fetch() {
@@ -52,7 +110,21 @@ bool CInstallerDatabase::SetStreamAndUpdate(unsigned field, const std::string& p
 }
 
 bool CInstallerDatabase::Commit() {
-  return MsiDatabaseCommit(database_.get()) == ERROR_SUCCESS;
+  const bool committed = MsiDatabaseCommit(database_.get()) == ERROR_SUCCESS;
+  commit_failed_ |= !committed;
+  return committed;
+}
+
+std::optional<int> CInstallerDatabase::CodePage() {
+  const ScratchFolder folder;
+  if (folder.path().empty() ||
+      MsiDatabaseExportA(database_.get(), "_ForceCodepage", folder.path().c_str(),
+                         "_ForceCodepage.idt") != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  std::ifstream in(folder.path() + "/_ForceCodepage.idt", std::ios::binary);
+  return ParseForcedCodePage(
+      std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
 }
 
 void CInstallerDatabase::CloseView() {

@@ -1,13 +1,19 @@
 #ifndef KITBINDER_PACKAGE_INSTALLER_DATABASE_H_
 #define KITBINDER_PACKAGE_INSTALLER_DATABASE_H_
 
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "msi/msi_interface.h"
 #include "msi/scoped_handle.h"
 
 namespace kb {
+
+// A value for a statement's `?` marker: text or an integer.
+using StatementValue = std::variant<std::string_view, int>;
 
 // The package build's handle set for one open installer package: the database, the current
 // view and the current record. Each statement replaces the view (and releases the record);
@@ -28,6 +34,9 @@ class CInstallerDatabase {
   // markers taking the fields of `parameters` (a record handle the caller keeps; 0 for none).
   // True when the statement ran.
   bool Execute(std::string_view statement, MSIHANDLE parameters = 0);
+  // The same with the markers taking `values` in order, so that a value is stored exactly as
+  // it is, quotes included.
+  bool Execute(std::string_view statement, std::initializer_list<StatementValue> values);
   // Fetches the next row of the current view as the current record. At the end of the rows
   // the view is closed too. True when a row came.
   bool Fetch();
@@ -37,12 +46,19 @@ class CInstallerDatabase {
   // Makes the file at `path` the stream of a field of the current record and writes the row
   // back. True when both succeeded.
   bool SetStreamAndUpdate(unsigned field, const std::string& path);
-  // Makes the edits so far reach the file. True when they did.
+  // Makes the edits so far reach the file. True when they did; a failure is also remembered
+  // in commit_failed().
   bool Commit();
+  // True once any Commit has failed: the package on disk then lacks edits made before it.
+  bool commit_failed() const { return commit_failed_; }
+  // The database's code page, as its "_ForceCodepage" archive states it; nullopt when it cannot
+  // be exported.
+  std::optional<int> CodePage();
   void CloseView();
   // Releases the record, the view and then the database; true when the database handle closed.
   bool CloseDatabase();
 
+  MSIHANDLE database_handle() const { return database_.get(); }
   MSIHANDLE view() const { return view_.get(); }
   MSIHANDLE record() const { return record_.get(); }
 
@@ -50,6 +66,7 @@ class CInstallerDatabase {
   msi::ScopedHandle database_;
   msi::ScopedHandle view_;
   msi::ScopedHandle record_;
+  bool commit_failed_ = false;
 };
 
 }  // namespace kb

@@ -7,11 +7,8 @@ CPackageWriter::~CPackageWriter() {
 }
 
 bool CPackageWriter::SetProperty(const std::string& name, const std::string& value) {
-  if (!database) return false;
-  msi::ScopedHandle parameters(MsiCreateRecord(2));
-  if (MsiRecordSetStringA(parameters.get(), 1, value.c_str()) != ERROR_SUCCESS ||
-      MsiRecordSetStringA(parameters.get(), 2, name.c_str()) != ERROR_SUCCESS ||
-      !database->Execute("update `Property` set `Value`=? where `Property`=?", parameters.get())) {
+  if (!database ||
+      !database->Execute("update `Property` set `Value`=? where `Property`=?", {value, name})) {
     return false;
   }
   database->Commit();

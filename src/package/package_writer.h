@@ -5,12 +5,19 @@
 #include <string>
 
 #include "package/installer_database.h"
+#include "project/project_file_entry.h"
+#include "project/project_settings.h"
 
 namespace kb {
 
-// Turns a project into an installer package by editing a copy of a template database. This
-// part holds what every edit shares: the open package and the text of the last failure.
+// Turns a project into an installer package by editing a copy of a template database: the
+// summary information, the product properties, the embedded cabinet of the project's files,
+// icons, a Start Menu folder, and per file a component, a file row, a feature link and an
+// optional advertised shortcut; the licence, banner and no-questions changes of the dialogs.
+//
+// Every edit passes the project's texts as statement parameters, so any text is stored exactly.
 // Every edit does nothing and answers false (or empty text) while no package is open.
+// A writer serves one build.
 class CPackageWriter {
  public:
   CPackageWriter() = default;
@@ -19,10 +26,42 @@ class CPackageWriter {
   CPackageWriter(const CPackageWriter&) = delete;
   CPackageWriter& operator=(const CPackageWriter&) = delete;
 
-  // Sets the `Property` row `name` to `value` and commits. The value is passed as a parameter,
-  // never pasted into the statement, so any text (a quote included) is stored exactly. A
-  // property the package lacks changes nothing and still counts as success.
+  // Writes the package `settings.title` + ".msi" in the current folder from the template at
+  // `template_path`, with the temporary cabinet "Install1.cab" beside it. Fills the empty codes
+  // and the empty keys and component GUIDs of `settings` with new ones. True when the package
+  // is whole; false with `errorText` saying why (possibly empty when the package could not be
+  // opened or the cabinet not stored).
+  // REQUIRES: the current folder is the project folder.
+  bool Build(CProjectSettings& settings, const std::string& template_path);
+
+  // Sets the `Property` row `name` to `value` and commits. A property the package lacks
+  // changes nothing and still counts as success.
   bool SetProperty(const std::string& name, const std::string& value);
+
+  // Stores the icon file at `path` in the Icon table under the key made from `name` (its file
+  // name, ".ico" made ".exe") and commits. False when the row could not be added (a second
+  // icon of the same file name, for one).
+  bool AddIcon(const std::string& path, const std::string& name);
+
+  // Adds the product's folder under the Start Menu's programs folder and commits. Returns its
+  // Directory key; empty text when the row could not be added.
+  std::string AddMenuFolder(const std::string& title);
+
+  // Adds the advertised shortcut of `entry` (which has a shortcut label) in the folder
+  // `menu_folder_key` and commits. Returns the shortcut's key; empty text on failure.
+  std::string AddShortcut(const ProjectFileEntry& entry, const std::string& menu_folder_key);
+
+  // Shows the licence file at `path` in the licence dialog and routes the dialogs through it.
+  // False, changing nothing, for an empty path.
+  bool SetLicenseText(const std::string& path);
+
+  // Replaces the dialogs' banner with the image file at `path` as it is. False, changing
+  // nothing, for an empty path or a missing file.
+  bool SetBanner(const std::string& path);
+
+  // Takes the welcome dialog out of the user-interface sequence, so that the installation
+  // starts without questions.
+  void SkipWelcomeDialog();
 
   std::unique_ptr<CInstallerDatabase> database;  // the open package, none before Build opens it
   std::string errorText;                         // the last failure, for the Build command

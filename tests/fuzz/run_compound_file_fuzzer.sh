@@ -9,7 +9,7 @@ seconds=${1:-600}
 mkdir -p "$out/seeds" "$out/corpus"
 cd "$out"
 
-flags=(-std=c++20 -g -O1 -I"$root/src" -I"$root/tests")
+flags=(-std=c++20 -g -O1 -I"$root/src" -I"$root/tests" -DKITBINDER_SOURCE_DIR="\"$root\"")
 msi_sources=("$root"/src/msi/*.cpp)
 clang++ "${flags[@]}" -fsanitize=fuzzer,address,undefined "$root/tests/fuzz/compound_file_fuzzer.cpp" \
   "${msi_sources[@]}" -o compound_file_fuzzer

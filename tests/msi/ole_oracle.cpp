@@ -112,20 +112,16 @@ void PrintTo(const Listing& listing, std::ostream* out) {
   for (const auto& name : listing.storages) *out << " [" << narrow(name) << "]";
 }
 
-Listing ListWithOlefile(const std::string& path, std::string* error) {
-  int status = 0;
-  const std::string output =
-      RunCommand("/usr/bin/python3 -c '" + std::string(kScript) + "' '" + path + "'", &status);
+// Reads the line format both listers print.
+Listing ParseListing(const std::string& output, std::string* error) {
   Listing listing;
-  error->clear();
-  if (status != 0) *error = "python3 failed: " + output;
   std::istringstream lines(output);
   std::string kind;
   while (lines >> kind) {
     std::string rest;
     if (kind == "E") {
       std::getline(lines, rest);
-      *error = rest;
+      *error += rest;
     } else if (kind == "B") {
       std::getline(lines, listing.root_tree_problems);
       listing.root_tree_problems.erase(0, 1);
@@ -142,6 +138,37 @@ Listing ListWithOlefile(const std::string& path, std::string* error) {
   }
   std::sort(listing.storages.begin(), listing.storages.end());
   return listing;
+}
+
+Listing ListWithOlefile(const std::string& path, std::string* error) {
+  int status = 0;
+  const std::string output =
+      RunCommand("/usr/bin/python3 -c '" + std::string(kScript) + "' '" + path + "'", &status);
+  error->clear();
+  if (status != 0) *error = "python3 failed: " + output;
+  return ParseListing(output, error);
+}
+
+Listing ListWithWine(const std::string& path, const std::string& work_dir, std::string* error) {
+  error->clear();
+  const std::string exe = work_dir + "/lister.exe";
+  int status = 0;
+  const std::string built = RunCommand("x86_64-w64-mingw32-gcc -municode -O1 '" KITBINDER_SOURCE_DIR
+                                       "/tests/msi/wine_storage_lister.c' -o '" +
+                                           exe + "' -lole32 -luuid 2>&1",
+                                       &status);
+  if (status != 0) {
+    *error = "cannot build the lister: " + built;
+    return {};
+  }
+  std::string windows_path = "Z:" + path;
+  std::replace(windows_path.begin(), windows_path.end(), '/', '\\');
+  const std::string output = RunCommand("WINEPREFIX='" + work_dir + "/prefix' WINEDEBUG=-all " +
+                                            "WINEDLLOVERRIDES='mscoree,mshtml=' wine '" + exe +
+                                            "' '" + windows_path + "' 2>/dev/null",
+                                        &status);
+  if (status != 0) *error = "wine failed: " + output;
+  return ParseListing(output, error);
 }
 
 Listing ListWithUs(CompoundFile& file) {

@@ -38,6 +38,11 @@ void PrintTo(const Listing& listing, std::ostream* out);
 // receives olefile's complaint, empty when it read the file without one.
 Listing ListWithOlefile(const std::string& path, std::string* error);
 
+// Lists the root level of `path` through Windows' own structured storage under Wine, by a
+// small program built with mingw-w64 in `work_dir` (which also takes the Wine prefix). Every
+// stream is opened by name, so a directory tree that Windows cannot search shows as an error.
+Listing ListWithWine(const std::string& path, const std::string& work_dir, std::string* error);
+
 // Lists the root level of `file` the same way (sub-storages by name only).
 Listing ListWithUs(CompoundFile& file);
 

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# kitbinder-cli cab beside gcab -cz on the same files: wall time, peak memory and cabinet size.
+#
+#   bench/cab_vs_gcab.sh [BIN_DIR] [MEGABYTES]
+#
+# BIN_DIR holds kitbinder-cli: by default the script's own folder when kitbinder-cli is there
+# (the build copies the script into build/release/bin as bench_cab_vs_gcab, so `make bench` runs
+# it), else build/release/bin. The files are
+# the first regular files of /usr/lib and /usr/share in sorted order until MEGABYTES (default
+# 300) are reached, so a machine with the same packages gets the same set. Both cabinets are
+# checked with `cabextract -t` afterwards.
+set -euo pipefail
+
+here=$(dirname "$0")
+default_bin=build/release/bin
+[[ -x "$here/kitbinder-cli" ]] && default_bin=$here
+bin=${1:-$default_bin}
+megabytes=${2:-300}
+cli=$(realpath "$bin/kitbinder-cli")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+{ LC_ALL=C find /usr/lib /usr/share -type f -readable -size +0 -printf '%p\t%s\n' 2>/dev/null ||
+    true; } | LC_ALL=C sort >"$work/all"
+awk -F '\t' -v limit=$((megabytes * 1024 * 1024)) \
+  '{ print $1; total += $2; if (total >= limit) exit }' "$work/all" >"$work/list"
+count=$(wc -l <"$work/list")
+bytes=$(xargs -d '\n' stat -c %s <"$work/list" | awk '{ s += $1 } END { print s }')
+echo "input: $count files, $bytes bytes"
+
+# Runs a command in $work, printing "seconds peak_kB".
+measure() {
+  (cd "$work" && /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>&1)
+  cat "$work/time"
+}
+
+mapfile -t files <"$work/list"
+# Both tools read the files from the page cache, not the first one from the disk.
+cat "${files[@]}" >/dev/null
+read -r kb_seconds kb_memory < <(measure "$cli" cab kb "${files[@]}")
+read -r gcab_seconds gcab_memory < <(measure gcab -c -z -n "$work/gcab.cab" "${files[@]}")
+kb_size=$(cat "$work"/kb*.cab | wc -c)
+gcab_size=$(wc -c <"$work/gcab.cab")
+
+cabextract -t "$work"/kb1.cab >/dev/null || { echo "kitbinder cabinet failed cabextract -t"; exit 1; }
+cabextract -t "$work/gcab.cab" >/dev/null || { echo "gcab cabinet failed cabextract -t"; exit 1; }
+
+printf '%-14s %10s %12s %14s\n' tool seconds peak_kB cabinet_bytes
+printf '%-14s %10s %12s %14s\n' kitbinder-cli "$kb_seconds" "$kb_memory" "$kb_size"
+printf '%-14s %10s %12s %14s\n' "gcab -cz" "$gcab_seconds" "$gcab_memory" "$gcab_size"
+awk -v a="$kb_seconds" -v b="$gcab_seconds" -v c="$kb_size" -v d="$gcab_size" \
+  -v e="$kb_memory" -v f="$gcab_memory" 'BEGIN {
+    printf "kitbinder/gcab: time %.2f, size %.3f, peak memory %.2f\n", a / b, c / d, e / f }'

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# kitbinder-cli build beside wixl on the same files: wall time, peak memory, package size, and
+# the bytes our database engine writes into the package (counted with strace in a second run).
+#
+#   bench/package_vs_wixl.sh [BIN_DIR] [FILES] [MEGABYTES]
+#
+# BIN_DIR holds kitbinder-cli and the templates (default: this script's folder when they are
+# there, else build/release/bin). The files are the first regular files of /usr/lib and
+# /usr/share between 16 kB and 2 MB in sorted order, up to FILES (default 2000) files or
+# MEGABYTES (default 200), copied under unique names, so a machine with the same packages gets
+# the same set.
+set -euo pipefail
+
+here=$(dirname "$0")
+default_bin=build/release/bin
+[[ -x "$here/kitbinder-cli" ]] && default_bin=$here
+bin=${1:-$default_bin}
+max_files=${2:-2000}
+megabytes=${3:-200}
+cli=$(realpath "$bin/kitbinder-cli")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+{ LC_ALL=C find /usr/lib /usr/share -type f -readable -size +16k -size -2048k \
+    -printf '%p\t%s\n' 2>/dev/null || true; } | LC_ALL=C sort >"$work/all"
+awk -F '\t' -v files="$max_files" -v limit=$((megabytes * 1024 * 1024)) \
+  '{ print $1; total += $2; if (NR >= files || total >= limit) exit }' "$work/all" >"$work/list"
+
+mkdir -p "$work/project/files"
+n=0
+while IFS= read -r path; do
+  n=$((n + 1))
+  cp "$path" "$work/project/files/$(printf 'f%04d_' "$n")$(basename "$path")"
+done <"$work/list"
+mapfile -t names < <(cd "$work/project/files" && LC_ALL=C ls)
+bytes=$(du -sb "$work/project/files" | cut -f1)
+echo "input: ${#names[@]} files, $bytes bytes"
+
+{
+  printf '[properties]\r\ntitle=Bench\r\nversion=1.0.0\r\nlanguage=en\r\n[files]\r\n'
+  for i in "${!names[@]}"; do printf 'file%dpath=files/%s\r\n' "$i" "${names[$i]}"; done
+} >"$work/project/bench.kbr"
+
+{
+  cat <<'WXS'
+<?xml version="1.0"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="*" Name="Bench" Language="1033" Version="1.0.0" Manufacturer="Bench"
+           UpgradeCode="6A4B2C1D-3E5F-4A7B-8C9D-0E1F2A3B4C5D">
+    <Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine"/>
+    <Media Id="1" Cabinet="Instal01.cab" EmbedCab="yes"/>
+    <Directory Id="TARGETDIR" Name="SourceDir">
+      <Directory Id="ProgramFilesFolder">
+        <Directory Id="INSTALLDIR" Name="Bench">
+WXS
+  for i in "${!names[@]}"; do
+    printf '          <Component Id="c%d" Guid="*"><File Id="f%d" Source="files/%s" KeyPath="yes"/></Component>\n' \
+      "$i" "$i" "${names[$i]}"
+  done
+  printf '        </Directory>\n      </Directory>\n    </Directory>\n    <Feature Id="Main" Level="1">\n'
+  for i in "${!names[@]}"; do printf '      <ComponentRef Id="c%d"/>\n' "$i"; done
+  printf '    </Feature>\n  </Product>\n</Wix>\n'
+} >"$work/project/bench.wxs"
+
+# Runs a command in the project folder, printing "seconds peak_kB".
+measure() {
+  (cd "$work/project" && /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>&1)
+  cat "$work/time"
+}
+
+cat "$work"/project/files/* >/dev/null  # both read from the page cache
+read -r kb_seconds kb_memory < <(measure "$cli" build bench.kbr)
+kb_size=$(stat -c %s "$work/project/Bench.msi")
+read -r wixl_seconds wixl_memory < <(measure wixl -o wixl.msi bench.wxs)
+wixl_size=$(stat -c %s "$work/project/wixl.msi")
+
+# Every write into the package is the database engine's: the template copy is made with
+# copy_file_range, not write.
+(cd "$work/project" && strace -f -y -e trace=write,pwrite64,writev,pwritev -o "$work/trace" \
+  "$cli" build bench.kbr >/dev/null)
+engine_bytes=$(grep -E '<[^>]*Bench\.msi>' "$work/trace" | sed -nE 's/.*= ([0-9]+)$/\1/p' |
+  awk '{ s += $1 } END { print s + 0 }')
+
+printf '%-22s %10s %12s %14s\n' tool seconds peak_kB package_bytes
+printf '%-22s %10s %12s %14s\n' "kitbinder-cli build" "$kb_seconds" "$kb_memory" "$kb_size"
+printf '%-22s %10s %12s %14s\n' wixl "$wixl_seconds" "$wixl_memory" "$wixl_size"
+awk -v a="$kb_seconds" -v b="$wixl_seconds" -v c="$kb_size" -v d="$wixl_size" \
+  -v e="$kb_memory" -v f="$wixl_memory" -v w="$engine_bytes" 'BEGIN {
+    printf "kitbinder/wixl: time %.2f, size %.3f, peak memory %.2f\n", a / b, c / d, e / f
+    printf "database engine wrote %d bytes into the package: %.3f times its size\n", w, w / c }'

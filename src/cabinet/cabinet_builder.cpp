@@ -1,0 +1,181 @@
+#include "cabinet/cabinet_builder.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <vector>
+
+#include "cabinet/builder_callbacks.h"
+#include "cabinet/cabinet_writer.h"
+
+namespace kb::cabinet {
+namespace {
+
+constexpr std::string_view kFolderBreak = "+";
+constexpr std::string_view kCabinetExtension = ".cab";
+constexpr std::size_t kMaxNumberDigits = 10;  // of a positive 32-bit cabinet number
+static_assert(CabinetBuilder::kMaxPrefixLength + kMaxNumberDigits + kCabinetExtension.size() <
+              kCabinetNameCapacity);
+constexpr std::uint16_t kSetId = 12345;
+constexpr std::string_view kDiskName = "MyDisk";
+
+struct BuilderState {
+  std::vector<std::string> sources;
+  std::vector<std::string> names;
+  std::string prefix;
+  bool created = false;
+  std::string last_error;
+  std::uint32_t max_cabinet_size = CabinetBuilder::kDefaultMaxCabinetSize;
+  std::uint32_t folder_threshold = CabinetBuilder::kDefaultFolderThreshold;
+  int last_cabinet_number = 0;
+};
+
+BuilderState& State() {
+  static BuilderState state;
+  return state;
+}
+
+constexpr std::array<std::string_view, 9> kErrorTexts = {
+    "No error",
+    "Failure opening file to be stored in cabinet",
+    "Failure reading file to be stored in cabinet",
+    "Insufficient memory in FCI",
+    "Could not create a temporary file",
+    "Unknown compression type",
+    "Could not create cabinet file",
+    "Client requested abort",
+    "Failure compressing data",
+};
+
+std::string_view ErrorText(std::int32_t code) {
+  return code >= 0 && static_cast<std::size_t>(code) < kErrorTexts.size() ? kErrorTexts[code]
+                                                                          : "Unknown error";
+}
+
+// Sets LastError for a failed writer call; returns false.
+bool Failed(std::string_view operation, const CabinetError& error) {
+  const std::string_view text = ErrorText(error.code);
+  std::array<char, 512> line;
+  std::snprintf(line.data(), line.size(), "%.*s() failed: code %d [%.*s]\n",
+                static_cast<int>(operation.size()), operation.data(), error.code,
+                static_cast<int>(text.size()), text.data());
+  State().last_error = line.data();
+  return false;
+}
+
+bool FailedAndDestroyed(std::string_view operation, const CabinetError& error, FciHandle context) {
+  Failed(operation, error);
+  FCIDestroy(std::move(context));
+  return false;
+}
+
+template <std::size_t N>
+void CopyName(std::string_view text, std::array<char, N>& field) {
+  field.fill('\0');
+  std::copy_n(text.begin(), std::min(text.size(), N - 1), field.begin());
+}
+
+// "<prefix><number>.cab"; false when it does not fit the name field.
+bool FormatCabinetName(int number, CabinetName& name) {
+  const std::string text = State().prefix + std::to_string(number) + std::string(kCabinetExtension);
+  if (text.size() >= name.size()) return false;
+  CopyName(text, name);
+  return true;
+}
+
+int NextCabinet(CabinetParameters& next, std::uint32_t, void*) {
+  State().last_cabinet_number = next.cabinet_number;
+  return FormatCabinetName(next.cabinet_number, next.cabinet_name) ? 1 : -1;
+}
+
+CabinetParameters BuildParameters() {
+  CabinetParameters parameters{};
+  parameters.max_cabinet_size = State().max_cabinet_size;
+  parameters.folder_threshold = State().folder_threshold;
+  parameters.cabinet_number = 1;
+  State().last_cabinet_number = parameters.cabinet_number;
+  parameters.set_id = kSetId;
+  CopyName(kDiskName, parameters.disk_name);
+  FormatCabinetName(parameters.cabinet_number, parameters.cabinet_name);
+  return parameters;
+}
+
+std::string_view BaseName(std::string_view path) {
+  const std::size_t separator = path.find_last_of("/\\");
+  return separator == std::string_view::npos ? path : path.substr(separator + 1);
+}
+
+// Adds every entry in order; false with LastError set and the context destroyed.
+bool AddEntries(FciHandle& context, CabinetError& error) {
+  const BuilderState& state = State();
+  for (std::size_t i = 0; i < state.sources.size(); ++i) {
+    const std::string& source = state.sources[i];
+    if (source == kFolderBreak) {
+      if (!FCIFlushFolder(*context, NextCabinet, BuilderStatus)) {
+        return FailedAndDestroyed("FCIFlushFolder", error, std::move(context));
+      }
+      continue;
+    }
+    const std::string_view name = state.names[i].empty() ? BaseName(source) : state.names[i];
+    if (!FCIAddFile(*context, source, name, false, NextCabinet, BuilderStatus, BuilderOpenInfo,
+                    kCompressMszip)) {
+      return FailedAndDestroyed("FCIAddFile", error, std::move(context));
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+CabinetBuilder::CabinetBuilder() {
+  State().sources.clear();
+  State().names.clear();
+}
+
+CabinetBuilder::~CabinetBuilder() {
+  CreateCabinet();
+}
+
+bool CabinetBuilder::SetCabinetName(std::string_view prefix) {
+  if (prefix.size() > kMaxPrefixLength) return false;
+  State().prefix = prefix;
+  State().created = false;
+  return true;
+}
+
+bool CabinetBuilder::AddFile(std::string_view source, std::string_view name) {
+  State().sources.emplace_back(source);
+  State().names.emplace_back(name);
+  return true;
+}
+
+void CabinetBuilder::SetSizeLimits(std::uint32_t max_cabinet_size, std::uint32_t folder_threshold) {
+  State().max_cabinet_size = max_cabinet_size;
+  State().folder_threshold = folder_threshold;
+}
+
+bool CabinetBuilder::CreateCabinet() {
+  if (State().created) return true;
+  const CabinetParameters parameters = BuildParameters();
+  ProgressTotals totals;
+  CabinetError error;
+  FciHandle context = FCICreate(&error, BuilderCallbacks(), parameters, &totals);
+  if (!context) return Failed("FCICreate", error);
+  if (!AddEntries(context, error)) return false;
+  if (!FCIFlushCabinet(*context, false, NextCabinet, BuilderStatus)) {
+    return FailedAndDestroyed("FCIFlushCabinet", error, std::move(context));
+  }
+  if (!FCIDestroy(std::move(context))) return Failed("FCIDestroy", error);
+  State().created = true;
+  return true;
+}
+
+int CabinetBuilder::LastCabinetNumber() const {
+  return State().last_cabinet_number;
+}
+
+const std::string& CabinetBuilder::LastError() const {
+  return State().last_error;
+}
+
+}  // namespace kb::cabinet

@@ -1,0 +1,64 @@
+#ifndef KITBINDER_CABINET_CABINET_BUILDER_H_
+#define KITBINDER_CABINET_CABINET_BUILDER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kb::cabinet {
+
+// The program's way to make a cabinet: collects (source path, name in cabinet) pairs and packs
+// them with MSZIP compression into "<prefix>1.cab" in the current folder (and "<prefix>2.cab"
+// ... when the first would pass its maximum size), printing progress lines on standard output.
+//
+// The state is process-wide: every instance shares one list of files, one prefix, one created
+// flag and one LastError, so only one build may use it at a time. Not thread-safe.
+//
+//   CabinetBuilder builder;            // empties the list
+//   builder.SetCabinetName("Install");
+//   builder.AddFile("C:\\dir\\a.txt", "");
+//   if (!builder.CreateCabinet()) Show(builder.LastError());
+class CabinetBuilder {
+ public:
+  static constexpr std::uint32_t kDefaultMaxCabinetSize = 600000000;
+  static constexpr std::uint32_t kDefaultFolderThreshold = 900000;
+  // Leaves room for ten digits and ".cab" in a 255-character name.
+  static constexpr std::size_t kMaxPrefixLength = 241;
+
+  // Empties the list of files; the prefix, the created flag and LastError stay.
+  CabinetBuilder();
+  // Runs CreateCabinet and ignores its result: nothing after a successful run, one more
+  // complete attempt after a failed or missing one.
+  ~CabinetBuilder();
+  CabinetBuilder(const CabinetBuilder&) = delete;
+  CabinetBuilder& operator=(const CabinetBuilder&) = delete;
+
+  // Stores the prefix of the cabinet names and clears the created flag. Returns false, changing
+  // nothing, when the prefix is longer than kMaxPrefixLength.
+  bool SetCabinetName(std::string_view prefix);
+
+  // Appends an entry. `source` "+" is a folder break. An empty `name` stores the file under
+  // the final component of `source` (after the last "/" or "\"). Returns true.
+  bool AddFile(std::string_view source, std::string_view name);
+
+  // Sets the maximum cabinet size and the folder threshold of later runs (by default
+  // kDefaultMaxCabinetSize and kDefaultFolderThreshold; a maximum of 0 means 134,217,727).
+  static void SetSizeLimits(std::uint32_t max_cabinet_size, std::uint32_t folder_threshold);
+
+  // Makes the cabinet unless a run since the last SetCabinetName succeeded. Returns true when
+  // the cabinet exists; false with LastError set. A cabinet finished before a later failure
+  // (only when several are made) stays on disk.
+  bool CreateCabinet();
+
+  // The number of the last cabinet the latest run started: 1 unless the files spanned several
+  // cabinets ("<prefix>1.cab" to "<prefix><n>.cab").
+  int LastCabinetNumber() const;
+
+  // The text of the most recent failure, ending in a line feed.
+  const std::string& LastError() const;
+};
+
+}  // namespace kb::cabinet
+
+#endif  // KITBINDER_CABINET_CABINET_BUILDER_H_

@@ -1,0 +1,107 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <charconv>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cabinet/cabinet_builder.h"
+#include "cli/cli_command.h"
+#include "platform/unique_fd.h"
+
+// kitbinder-cli cab [--max-size N] [--threshold N] PREFIX FILE...
+// Packs the files into PREFIX1.cab (PREFIX2.cab ... when spanning) in the current folder
+// through the cabinet builder; "+" is a folder break.
+namespace kb::cli {
+namespace {
+
+int RunCab(std::span<const std::string_view> args);
+
+}  // namespace
+
+extern const CliCommand kCabCommand = {
+    "cab", "cab [--max-size N] [--threshold N] PREFIX FILE...  (FILE \"+\" starts a new folder)",
+    RunCab};
+
+namespace {
+
+constexpr std::string_view kFolderBreak = "+";
+
+struct CabOptions {
+  std::uint32_t max_size = cabinet::CabinetBuilder::kDefaultMaxCabinetSize;
+  std::uint32_t threshold = cabinet::CabinetBuilder::kDefaultFolderThreshold;
+  std::string_view prefix;
+  std::vector<std::string_view> files;
+};
+
+std::optional<std::uint32_t> ParseSize(std::string_view text) {
+  std::uint32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// Fills `options` from the arguments; returns the usage error's message, or nullopt.
+std::optional<std::string> ParseArguments(std::span<const std::string_view> args,
+                                          CabOptions& options) {
+  std::size_t i = 0;
+  for (; i < args.size() && args[i].starts_with("--"); i += 2) {
+    const bool is_max = args[i] == "--max-size";
+    if (!is_max && args[i] != "--threshold") return "unknown option '" + std::string(args[i]) + "'";
+    const std::optional<std::uint32_t> value =
+        i + 1 < args.size() ? ParseSize(args[i + 1]) : std::nullopt;
+    if (!value) return std::string(args[i]) + " needs a number from 0 to 4294967295";
+    (is_max ? options.max_size : options.threshold) = *value;
+  }
+  if (i == args.size()) return "missing PREFIX";
+  options.prefix = args[i];
+  if (options.prefix.empty() || options.prefix.find_first_of("/\\") != std::string_view::npos) {
+    return "PREFIX must be a plain file name; the cabinets are written in the current folder";
+  }
+  options.files.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+  return std::nullopt;
+}
+
+bool IsReadableFile(std::string_view path) {
+  const platform::UniqueFd fd(::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st {};
+  return fd.valid() && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Runs the builder; on failure returns its LastError. The builder is gone on return, so any
+// further attempt it makes on destruction is over before the caller reports.
+std::optional<std::string> Build(const CabOptions& options) {
+  cabinet::CabinetBuilder builder;
+  builder.SetCabinetName(options.prefix);
+  builder.SetSizeLimits(options.max_size, options.threshold);
+  for (const std::string_view file : options.files) builder.AddFile(file, "");
+  if (builder.CreateCabinet()) return std::nullopt;
+  return builder.LastError();
+}
+
+int RunCab(std::span<const std::string_view> args) {
+  CabOptions options;
+  if (const std::optional<std::string> message = ParseArguments(args, options)) {
+    return UsageError(kCabCommand, *message);
+  }
+  if (options.prefix.size() > cabinet::CabinetBuilder::kMaxPrefixLength) {
+    return UsageError(kCabCommand, "PREFIX is too long");
+  }
+  for (const std::string_view file : options.files) {
+    if (file != kFolderBreak && !IsReadableFile(file)) {
+      std::fprintf(stderr, "kitbinder-cli: cannot read '%.*s'\n", static_cast<int>(file.size()),
+                   file.data());
+      return kExitUsage;
+    }
+  }
+  const std::optional<std::string> error = Build(options);
+  std::printf("\n");
+  if (!error) return kExitOk;
+  std::fprintf(stderr, "kitbinder-cli: cabinet creation failed: %s", error->c_str());
+  return kExitFailed;
+}
+
+}  // namespace
+}  // namespace kb::cli

@@ -1,0 +1,42 @@
+#include "package/build_command.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "package/package_writer.h"
+#include "platform/program_directory.h"
+
+namespace kb {
+
+std::string TemplateFileName(std::string_view language) {
+  if (language == "fr") return "template-fr.msi";
+  if (language == "es") return "template-es.msi";
+  return "template-en.msi";
+}
+
+std::string TemplatePath(std::string_view language) {
+  const std::filesystem::path program_directory = platform::ProgramDirectory();
+  const std::string name = TemplateFileName(language);
+  const auto beside = program_directory / name;
+  const auto shared = program_directory / ".." / "share" / "kitbinder" / name;
+  std::error_code ignored;
+  if (!std::filesystem::exists(beside, ignored) && std::filesystem::exists(shared, ignored)) {
+    return shared.lexically_normal().string();
+  }
+  return beside.string();
+}
+
+BuildOutcome BuildPackage(CProjectSettings& settings, const std::string& project_folder) {
+  if (::chdir(project_folder.c_str()) != 0) {
+    return {false,
+            std::string(kBuildFailedMessage) + "Cannot enter the project folder " + project_folder};
+  }
+  CPackageWriter writer;
+  if (writer.Build(settings, TemplatePath(settings.language))) {
+    return {true, std::string(kBuildCompleteMessage)};
+  }
+  return {false, std::string(kBuildFailedMessage) + writer.errorText};
+}
+
+}  // namespace kb

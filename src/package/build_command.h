@@ -1,0 +1,39 @@
+#ifndef KITBINDER_PACKAGE_BUILD_COMMAND_H_
+#define KITBINDER_PACKAGE_BUILD_COMMAND_H_
+
+#include <string>
+#include <string_view>
+
+#include "project/project_settings.h"
+
+namespace kb {
+
+// The heart of Package > Build, shared by the desktop program and kitbinder-cli.
+
+inline constexpr std::string_view kNoFilesMessage = "No files in package";
+inline constexpr std::string_view kBuildCompleteMessage = "MSI Creation complete";
+inline constexpr std::string_view kBuildFailedMessage = "An error occurred during MSI Creation.\n";
+
+// The template for an installer language: "template-fr.msi" for "fr", "template-es.msi" for
+// "es", "template-en.msi" for anything else.
+std::string TemplateFileName(std::string_view language);
+
+// The full path of the template for `language`: beside the program, or else in
+// ../share/kitbinder from the program's folder (an installed layout). When neither exists, the
+// path beside the program, so that the build reports the missing template.
+std::string TemplatePath(std::string_view language);
+
+struct BuildOutcome {
+  bool success = false;
+  std::string message;  // what the user is shown, one of the messages above
+};
+
+// Builds the package of `settings` into the folder `project_folder`, which becomes the
+// process's current folder (the package and its temporary cabinet are named relative to it).
+// REQUIRES: `settings` holds at least one file; the caller shows kNoFilesMessage otherwise.
+// The codes and component GUIDs the build generates are left in `settings`.
+BuildOutcome BuildPackage(CProjectSettings& settings, const std::string& project_folder);
+
+}  // namespace kb
+
+#endif  // KITBINDER_PACKAGE_BUILD_COMMAND_H_

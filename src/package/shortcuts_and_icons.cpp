@@ -1,0 +1,55 @@
+#include "package/identifiers.h"
+#include "package/package_writer.h"
+#include "package/shortcut_names.h"
+#include "project/file_name_from_path.h"
+
+namespace kb {
+
+bool CPackageWriter::AddIcon(const std::string& path, const std::string& name) {
+  if (!database || !database->Execute("select `Name`,`Data` from `Icon`")) return false;
+  msi::ScopedHandle record(MsiCreateRecord(2));
+  MsiRecordSetStringA(record.get(), 1, IconKey(name).c_str());
+  MsiRecordSetStreamA(record.get(), 2, path.c_str());
+  const bool added =
+      MsiViewModify(database->view(), MSIMODIFY_INSERT, record.get()) == ERROR_SUCCESS;
+  if (added) database->Commit();
+  database->CloseView();
+  return added;
+}
+
+std::string CPackageWriter::AddMenuFolder(const std::string& title) {
+  if (!database) return {};
+  const std::string key = NewKeyText();
+  if (!database->Execute("insert into `Directory` (`Directory`,`Directory_Parent`,`DefaultDir`) "
+                         "values (?,'ProgramMenuFolder',?)",
+                         {key, MenuFolderDefaultDir(title)})) {
+    return {};
+  }
+  database->Commit();
+  database->CloseView();
+  return key;
+}
+
+std::string CPackageWriter::AddShortcut(const ProjectFileEntry& entry,
+                                        const std::string& menu_folder_key) {
+  if (!database) return {};
+  const std::string key = NewKeyText();
+  const std::string label = ShortcutLabel(ShortLongFileName(entry.path), entry.shortcutname);
+  const std::string icon_key =
+      entry.shortcuticon.empty() ? std::string() : IconKey(FileNameFromPath(entry.shortcuticon));
+  const std::string_view statement =
+      entry.setkdir
+          ? "insert into `Shortcut` (`Shortcut`,`Directory_`,`Name`,`Component_`,`Target`,"
+            "`Icon_`,`IconIndex`,`ShowCmd`,`WkDir`) values (?,?,?,?,'_MainFeature',?,0,1,"
+            "'TARGETDIR')"
+          : "insert into `Shortcut` (`Shortcut`,`Directory_`,`Name`,`Component_`,`Target`,"
+            "`Icon_`,`IconIndex`,`ShowCmd`) values (?,?,?,?,'_MainFeature',?,0,1)";
+  if (!database->Execute(statement, {key, menu_folder_key, label, entry.componentid, icon_key})) {
+    return {};
+  }
+  database->Commit();
+  database->CloseView();
+  return key;
+}
+
+}  // namespace kb

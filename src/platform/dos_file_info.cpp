@@ -1,0 +1,71 @@
+#include "platform/dos_file_info.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+
+namespace kb::platform {
+namespace {
+
+constexpr int kFirstDosYear = 1980;
+constexpr int kLastDosYear = 2107;
+
+std::tm DosRangeEnd(int year, int month, int day, int hour, int minute, int second) {
+  std::tm end{};
+  end.tm_year = year - 1900;
+  end.tm_mon = month - 1;
+  end.tm_mday = day;
+  end.tm_hour = hour;
+  end.tm_min = minute;
+  end.tm_sec = second;
+  return end;
+}
+
+std::tm ClampToDosRange(const std::tm& local) {
+  if (local.tm_year + 1900 < kFirstDosYear) return DosRangeEnd(kFirstDosYear, 1, 1, 0, 0, 0);
+  if (local.tm_year + 1900 > kLastDosYear) return DosRangeEnd(kLastDosYear, 12, 31, 23, 59, 58);
+  return local;
+}
+
+bool NameStartsWithDot(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+  return start < path.size() && path[start] == '.';
+}
+
+}  // namespace
+
+void SetDosDateTime(std::time_t when, DosFileInfo* info) {
+  std::tm local{};
+  // A time localtime_r cannot represent clamps like any other time before 1980.
+  if (::localtime_r(&when, &local) == nullptr) local = std::tm{};
+  local = ClampToDosRange(local);
+  info->date = static_cast<std::uint16_t>(((local.tm_year + 1900 - kFirstDosYear) << 9) |
+                                          ((local.tm_mon + 1) << 5) | local.tm_mday);
+  // A leap second (tm_sec 60) would carry into the minute; MS-DOS keeps it at 58.
+  const int seconds = local.tm_sec > 59 ? 59 : local.tm_sec;
+  info->time =
+      static_cast<std::uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (seconds / 2));
+}
+
+std::uint16_t DosAttributes(const std::string& path, const struct stat& st) {
+  std::uint16_t attributes = kDosAttributeArchive;
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= kDosAttributeReadOnly;
+  if (NameStartsWithDot(path)) attributes |= kDosAttributeHidden;
+  return attributes;
+}
+
+UniqueFd OpenWithDosInfo(const std::string& path, DosFileInfo* info) {
+  UniqueFd fd;
+  do {
+    fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  } while (!fd.valid() && errno == EINTR);
+  struct stat st {};
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return UniqueFd();
+  ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  SetDosDateTime(st.st_mtime, info);
+  info->attributes = DosAttributes(path, st);
+  return fd;
+}
+
+}  // namespace kb::platform

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "cabinet/cabinet_oracles.h"
+#include "cabinet/cabinet_reader.h"
+#include "cabinet/run_program.h"
+#include "test_support/temp_dir.h"
+
+namespace kb::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FileSet;
+using test::ProgramResult;
+
+class CabCommandTest : public testing::Test {
+ protected:
+  CabCommandTest() { fs::create_directory(dir_.path() / "tmp"); }
+
+  // Runs `kitbinder-cli cab ARGS...` in the test folder with its own temporary folder.
+  ProgramResult Cab(std::vector<std::string> args, std::string tmpdir = "tmp") const {
+    args.insert(args.begin(), {test::CliPath(), "cab"});
+    return test::RunProgram(
+        args, {.cwd = dir_.path(), .env = {{"TMPDIR", (dir_.path() / tmpdir).string()}}});
+  }
+
+  void Write(const FileSet& files) const {
+    for (const auto& [name, contents] : files) test::WriteBytes(dir_.path() / name, contents);
+  }
+
+  fs::path Path(const std::string& name) const { return dir_.path() / name; }
+
+  test::TempDir dir_;
+};
+
+TEST_F(CabCommandTest, PacksFilesUnderTheirFinalComponent) {
+  fs::create_directory(Path("sub"));
+  const FileSet files = {{"a.txt", test::TextBytes(50000, 1)},
+                         {"b.bin", test::NoiseBytes(70000, 2)}};
+  test::WriteBytes(Path("a.txt"), files.at("a.txt"));
+  test::WriteBytes(Path("sub/b.bin"), files.at("b.bin"));
+  const ProgramResult run = Cab({"pkg", "a.txt", "sub/b.bin"});
+  ASSERT_EQ(run.exit_code, 0) << run.errors;
+  EXPECT_NE(run.output.find("   placed file 'b.bin' (size 70000) on cabinet 'pkg1.cab'\n"),
+            std::string::npos);
+  EXPECT_TRUE(test::ReadersAgree(Path("pkg1.cab"), files));
+  EXPECT_FALSE(fs::exists(Path("pkg2.cab")));
+  EXPECT_TRUE(fs::is_empty(Path("tmp")));
+}
+
+TEST_F(CabCommandTest, PlusStartsANewFolder) {
+  Write({{"a.txt", "a"}, {"b.txt", "b"}, {"c.txt", "c"}});
+  ASSERT_EQ(Cab({"pkg", "a.txt", "+", "b.txt", "c.txt"}).exit_code, 0);
+  const std::optional<test::CabLayout> cab =
+      test::ReadCabinetLayout(test::ReadBytes(Path("pkg1.cab")));
+  ASSERT_TRUE(cab);
+  ASSERT_EQ(cab->files.size(), 3u);
+  EXPECT_EQ(cab->files[0].folder, 0);
+  EXPECT_EQ(cab->files[1].folder, 1);
+  EXPECT_EQ(cab->files[2].folder, 1);
+  EXPECT_TRUE(
+      test::ReadersAgree(Path("pkg1.cab"), {{"a.txt", "a"}, {"b.txt", "b"}, {"c.txt", "c"}}));
+}
+
+TEST_F(CabCommandTest, MaxSizeSpansASetThatCabextractReassembles) {
+  FileSet files;
+  for (int i = 0; i < 6; ++i) {
+    files["f" + std::to_string(i) + ".bin"] = test::NoiseBytes(40000 + 1000 * i, i);
+    files["t" + std::to_string(i) + ".txt"] = test::TextBytes(30000, 100 + i);
+  }
+  Write(files);
+  std::vector<std::string> args = {"--max-size", "60000", "--threshold", "50000", "set"};
+  for (const auto& [name, contents] : files) args.push_back(name);
+  const ProgramResult run = Cab(args);
+  ASSERT_EQ(run.exit_code, 0) << run.errors;
+  int cabinets = 0;
+  for (; fs::exists(Path("set" + std::to_string(cabinets + 1) + ".cab")); ++cabinets) {
+    EXPECT_LE(fs::file_size(Path("set" + std::to_string(cabinets + 1) + ".cab")), 60000u);
+  }
+  EXPECT_GE(cabinets, 5);
+  EXPECT_NE(run.output.find("(Above file is a later segment of a continued file)"),
+            std::string::npos);
+  EXPECT_TRUE(test::CabextractTestsClean(Path("set1.cab")));
+  EXPECT_TRUE(test::CabextractExtracts(Path("set1.cab"), files));
+}
+
+TEST_F(CabCommandTest, ThresholdClosesFolders) {
+  Write({{"a.bin", test::NoiseBytes(40000, 1)}, {"b.bin", test::NoiseBytes(40000, 2)}});
+  ASSERT_EQ(Cab({"--threshold", "10000", "pkg", "a.bin", "b.bin"}).exit_code, 0);
+  const std::optional<test::CabLayout> cab =
+      test::ReadCabinetLayout(test::ReadBytes(Path("pkg1.cab")));
+  ASSERT_TRUE(cab);
+  EXPECT_EQ(cab->folders.size(), 2u);
+}
+
+TEST_F(CabCommandTest, BadUsageAndUnreadableInputExitWith2) {
+  Write({{"a.txt", "a"}});
+  fs::create_directory(Path("folder"));
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--max-size"},
+      {"--max-size", "-1", "pkg", "a.txt"},
+      {"--max-size", "4294967296", "pkg", "a.txt"},
+      {"--threshold", "12k", "pkg", "a.txt"},
+      {"--bogus", "1", "pkg", "a.txt"},
+      {"dir/pkg", "a.txt"},
+      {std::string(242, 'p'), "a.txt"},
+      {"pkg", "missing.txt"},
+      {"pkg", "folder"},
+  };
+  for (const std::vector<std::string>& args : cases) {
+    const ProgramResult run = Cab(args);
+    EXPECT_EQ(run.exit_code, 2) << testing::PrintToString(args);
+    EXPECT_TRUE(run.errors.starts_with("kitbinder-cli: ")) << run.errors;
+  }
+  EXPECT_FALSE(fs::exists(Path("pkg1.cab")));
+}
+
+TEST_F(CabCommandTest, FailedWorkExitsWith1AndSaysWhy) {
+  Write({{"a.txt", "a"}});
+  const ProgramResult run = Cab({"pkg", "a.txt"}, "no such folder");
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_EQ(run.errors,
+            "kitbinder-cli: cabinet creation failed: FCICreate() failed: code 4 [Could not create "
+            "a temporary file]\n");
+  EXPECT_FALSE(fs::exists(Path("pkg1.cab")));
+}
+
+// Memory must not grow with the input: a 32 MB file is packed in about the memory of a 1 MB one.
+TEST_F(CabCommandTest, PeakMemoryDoesNotGrowWithTheInput) {
+  test::WriteBytes(Path("small.bin"), test::NoiseBytes(1 << 20, 1));
+  {
+    // Mostly zeros (a sparse file), with noise every few megabytes so that folders hold real work.
+    test::WriteBytes(Path("large.bin"), "");
+    fs::resize_file(Path("large.bin"), 32 << 20);
+    std::FILE* f = std::fopen(Path("large.bin").c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    const std::string noise = test::NoiseBytes(1 << 20, 2);
+    for (long at = 0; at < (32 << 20); at += 8 << 20) {
+      std::fseek(f, at, SEEK_SET);
+      std::fwrite(noise.data(), 1, noise.size(), f);
+    }
+    std::fclose(f);
+  }
+  const ProgramResult small = Cab({"small", "small.bin"});
+  const ProgramResult large = Cab({"large", "large.bin"});
+  ASSERT_EQ(small.exit_code, 0);
+  ASSERT_EQ(large.exit_code, 0);
+  EXPECT_LT(static_cast<double>(large.peak_rss_kb), 1.2 * static_cast<double>(small.peak_rss_kb))
+      << "1 MB: " << small.peak_rss_kb << " kB, 32 MB: " << large.peak_rss_kb << " kB";
+  EXPECT_TRUE(test::CabextractTestsClean(Path("large1.cab")));
+}
+
+}  // namespace
+}  // namespace kb::cli
