@@ -272,6 +272,7 @@ def defined_properties(t):
     known |= {r["Directory"] for r in t.table("Directory").rows}
     known |= {r["Source"] for r in t.table("CustomAction").rows
               if int(r["Type"]) & 0x3F == 51}
+    known |= {r["Property"] for r in t.table("AppSearch").rows}
     known |= {r["Event"][1:-1] for r in t.table("ControlEvent").rows
               if r["Event"].startswith("[")}
     return known | INSTALLER_PROPERTIES

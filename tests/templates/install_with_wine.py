@@ -1,14 +1,17 @@
 #!/usr/bin/python3
-"""Installs and removes each installer template with Wine's msiexec.
+"""Installs and removes the installer templates, and a package built from one, with Wine.
 
-    install_with_wine.py TEMPLATE.msi...
+    install_with_wine.py KITBINDER_CLI TEMPLATE.msi...
 
 Needs an X display (run it under xvfb-run). In one fresh Wine prefix, each template is
 installed silently, its Add/Remove Programs entry and target folder are checked against
-the template's own properties, and it is removed again. Then a copy of the first template
+the template's own properties, and it is removed again. A copy of the first template
 with the welcome dialog's sequence number made negative and a support address set is
 installed with the full user interface: it must go straight through to the finished
-dialog, which one Enter closes, and register the support address. Exits 1 on a failure.
+dialog, which one Enter closes, and register the support address. Last, KITBINDER_CLI
+builds a small French project into a package, which is installed into a folder of the
+user's choosing and must leave neither file, folder nor shortcut behind when removed.
+Exits 1 on a failure.
 """
 
 import os
@@ -21,6 +24,19 @@ import time
 
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SUPPORT_URL = "https://example.org/support"
+CHOSEN_FOLDER = r"C:\Outils choisis\Boîte"
+PROJECT_TITLE = "Boîte à outils"
+PROJECT_FILE = "lisezmoi.txt"
+PROJECT_SHORTCUT = "Lisez-moi"
+PROJECT = f"""[properties]
+title={PROJECT_TITLE}
+version=2.1.0
+author=Essais
+language=fr
+[files]
+file0path={PROJECT_FILE}
+file0shortcutname={PROJECT_SHORTCUT}
+"""
 INSTALL_TIMEOUT = 120
 
 
@@ -171,12 +187,42 @@ def template_exit_dialog(path):
     return next(row[0] for row in rows if len(row) == 3 and row[2] == "-1")
 
 
+def install_package_into_chosen_folder(wine, cli):
+    package = build_project(wine.folder / "project", cli)
+    code = template_properties(package)["ProductCode"]
+    drive_c = wine.folder / "prefix" / "drive_c"
+    try:
+        if wine.msiexec("/i", str(package), f"TARGETDIR={CHOSEN_FOLDER}", "/qn") != 0:
+            raise Failure("silent installation failed")
+        installed = drive_c / CHOSEN_FOLDER[3:].replace("\\", "/") / PROJECT_FILE
+        if not installed.is_file() or not list(drive_c.rglob(PROJECT_SHORTCUT + ".lnk")):
+            raise Failure(f"{installed} or its shortcut is missing after installation")
+        remove(wine, code)
+        if installed.parent.exists() or list(drive_c.rglob(PROJECT_SHORTCUT + ".lnk")):
+            raise Failure(f"{installed.parent} or the shortcut is left after removal")
+    finally:
+        if wine.uninstall_entry(code) is not None:
+            wine.msiexec("/x", code, "/qn")
+
+
+def build_project(folder, cli):
+    folder.mkdir()
+    (folder / PROJECT_FILE).write_text("Lisez-moi\n")
+    project = folder / "project.kbr"
+    project.write_text(PROJECT, encoding="utf-8")
+    result = run([str(cli), "build", str(project)])
+    if result.returncode != 0:
+        raise Failure(f"kitbinder-cli build failed: {result.stdout.decode()}")
+    return folder / f"{PROJECT_TITLE}.msi"
+
+
 def main(argv):
-    if len(argv) < 2:
+    if len(argv) < 3:
         sys.exit(__doc__)
     if not os.environ.get("DISPLAY"):
         sys.exit("install_with_wine.py needs an X display: run it under xvfb-run")
-    templates = [pathlib.Path(p).resolve() for p in argv[1:]]
+    cli = pathlib.Path(argv[1]).resolve()
+    templates = [pathlib.Path(p).resolve() for p in argv[2:]]
     failures = 0
     with tempfile.TemporaryDirectory(prefix="kitbinder-wine-") as folder:
         wine = WinePrefix(pathlib.Path(folder))
@@ -184,15 +230,18 @@ def main(argv):
             steps = [(t.name, install_silently, t) for t in templates]
             steps.append((f"{templates[0].name} without questions", install_without_questions,
                           templates[0]))
-            for name, step, template in steps:
+            steps.append(("a package installed into a chosen folder",
+                          install_package_into_chosen_folder, cli))
+            for name, step, subject in steps:
                 try:
-                    step(wine, template)
+                    step(wine, subject)
                     print(f"ok: {name}")
                 except (Failure, subprocess.TimeoutExpired) as failure:
                     print(f"FAILED: {name}: {failure}")
                     failures += 1
-                    # The templates share a product code: leave none installed for the next.
-                    wine.msiexec("/x", template_properties(template)["ProductCode"], "/qn")
+                    if subject in templates:
+                        # The templates share a product code: leave none installed.
+                        wine.msiexec("/x", template_properties(subject)["ProductCode"], "/qn")
         finally:
             wine.close()
     return 1 if failures else 0
