@@ -258,8 +258,7 @@ UINT MsiRecordSetStringA(MSIHANDLE hRecord, UINT iField, LPCSTR szValue) {
   return Guarded([&]() -> UINT {
     auto record = Get<Record>(hRecord);
     if (!record) return ERROR_INVALID_HANDLE;
-    return record->SetString(iField, szValue ? szValue : "") ? ERROR_SUCCESS
-                                                             : ERROR_INVALID_PARAMETER;
+    return record->SetString(iField, szValue ? szValue : "") ? ERROR_SUCCESS : ERROR_INVALID_FIELD;
   });
 }
 
@@ -272,7 +271,7 @@ UINT MsiRecordSetInteger(MSIHANDLE hRecord, UINT iField, int iValue) {
   return Guarded([&]() -> UINT {
     auto record = Get<Record>(hRecord);
     if (!record) return ERROR_INVALID_HANDLE;
-    return record->SetInteger(iField, iValue) ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
+    return record->SetInteger(iField, iValue) ? ERROR_SUCCESS : ERROR_INVALID_FIELD;
   });
 }
 

@@ -131,6 +131,7 @@ BOOL MsiRecordIsNull(MSIHANDLE hRecord, UINT iField);
 // sets *pcchValueBuf to the text's length. ERROR_MORE_DATA, with the text cut to fit, when
 // the buffer is too small; with a null buffer only the length is given.
 UINT MsiRecordGetStringA(MSIHANDLE hRecord, UINT iField, LPSTR szValueBuf, DWORD* pcchValueBuf);
+// The setters give ERROR_INVALID_FIELD for a field past the record's last.
 UINT MsiRecordSetStringA(MSIHANDLE hRecord, UINT iField, LPCSTR szValue);
 int MsiRecordGetInteger(MSIHANDLE hRecord, UINT iField);  // MSI_NULL_INTEGER when none
 UINT MsiRecordSetInteger(MSIHANDLE hRecord, UINT iField, int iValue);

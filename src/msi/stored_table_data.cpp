@@ -27,7 +27,7 @@ FieldValue StoredTableData::Get(std::size_t row, std::size_t column) const {
       return DecodeText(bytes, database_->code_page()).value_or(platform::Windows1252ToUtf8(bytes));
     }
     case ColumnType::Kind::kObject: {
-      const std::u16string name = database_->ObjectStreamName(schema().name, KeyOf(row));
+      const std::u16string name = database_->ObjectStreamName(schema().name, StreamKeyOf(row));
       const auto size = database_->storage().StreamSize(name);
       if (!size) return std::monostate();
       return StreamField{
@@ -35,6 +35,16 @@ FieldValue StoredTableData::Get(std::size_t row, std::size_t column) const {
     }
   }
   return std::monostate();
+}
+
+std::vector<FieldValue> StoredTableData::StreamKeyOf(std::size_t row) const {
+  std::vector<FieldValue> key;
+  for (const std::size_t column : schema().KeyColumns()) {
+    // An object key column (only a damaged or odd catalog has one) names nothing: its value
+    // would be the very stream being named.
+    key.push_back(schema().columns[column].type.is_object() ? FieldValue() : Get(row, column));
+  }
+  return key;
 }
 
 ErrorCode StoredTableData::ToCell(const FieldValue& value, const ColumnDef& column,

@@ -30,6 +30,8 @@ class StoredTableData : public TableData {
   ErrorCode ToCells(std::span<const FieldValue> values, std::vector<Cell>* cells) const;
   ErrorCode ToCell(const FieldValue& value, const ColumnDef& column, Cell* cell) const;
   ErrorCode StoreObjects(std::span<const FieldValue> values);
+  // The key values that name the row's object streams.
+  std::vector<FieldValue> StreamKeyOf(std::size_t row) const;
 
   std::shared_ptr<Database> database_;
   std::shared_ptr<Table> table_;

@@ -138,9 +138,8 @@ ErrorCode View::Prepare(std::shared_ptr<Database> database, std::string_view sql
   if (!parsed) return kBadQuerySyntax;
   auto table = database->OpenTable(TableOf(parsed->statement));
   std::vector<std::size_t> columns;
-  if (std::holds_alternative<SqlCreate>(parsed->statement)) {
-    if (table) return kBadQuerySyntax;
-  } else if (!table || !StatementColumns(parsed->statement, table->schema(), columns)) {
+  if (!std::holds_alternative<SqlCreate>(parsed->statement) &&
+      (!table || !StatementColumns(parsed->statement, table->schema(), columns))) {
     return kBadQuerySyntax;
   }
   out->reset(new View(std::move(database), std::move(*parsed), std::move(columns)));
@@ -241,9 +240,10 @@ ErrorCode View::RunDelete() {
 ErrorCode View::Execute(const Record* parameters) {
   Close();
   if (markers_ > 0 && (parameters == nullptr || parameters->field_count() < markers_)) {
-    return kInvalidParameter;
+    return kFunctionFailed;
   }
   if (const auto* create = std::get_if<SqlCreate>(&statement_)) {
+    if (database_->OpenTable(create->schema.name)) return kBadQuerySyntax;
     return database_->CreateTable(create->schema) == kSuccess ? kSuccess : kFunctionFailed;
   }
   if (const auto* drop = std::get_if<SqlDrop>(&statement_)) {

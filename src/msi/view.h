@@ -31,15 +31,15 @@ enum class ModifyMode : int {
 // back with Modify. Keeps its database alive.
 class View {
  public:
-  // Parses `sql` and checks its table and columns. kBadQuerySyntax for bad syntax, an unknown
-  // table or column, or a table to create that exists.
+  // Parses `sql` and checks its table and columns. kBadQuerySyntax for bad syntax or an unknown
+  // table or column.
   static ErrorCode Prepare(std::shared_ptr<Database> database, std::string_view sql,
                            std::unique_ptr<View>* out);
 
   // Runs the statement. A SELECT gathers its rows for Fetch; the others make their change now.
-  // kInvalidParameter when `parameters` lacks a value for a `?`; kFunctionFailed when the change
-  // is refused (taken key, missing value, wrong type, text the code page cannot hold,
-  // read-only database).
+  // kBadQuerySyntax for a table to create that exists; kFunctionFailed when `parameters` lacks
+  // a field for a `?` or the change is refused (taken key, missing value, wrong type, text the
+  // code page cannot hold, read-only database).
   ErrorCode Execute(const Record* parameters);
 
   // The next row as a record of the selected columns; kNoMoreItems after the last, and

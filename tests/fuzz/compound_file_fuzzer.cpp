@@ -1,6 +1,6 @@
 // libFuzzer target: opens arbitrary bytes as a compound file, lists and reads every stream,
 // and, when the file opened, commits a change to it and checks that the change reads back.
-// Built by run_compound_file_fuzzer.sh with clang; not part of the regular build.
+// Built by run_fuzzer.sh with clang; not part of the regular build.
 #include <sys/mman.h>
 #include <unistd.h>
 

@@ -1,15 +1,64 @@
-// Writes seed files for the compound file fuzzer into the folder given as argument: databases
-// made by msitools' msibuild and wixl, files made by our own writer (after a few commits) and
-// hand-made ones with 4,096-byte sectors and sub-storages.
+// Writes seed files for the fuzzers into the folder given as argument: databases made by
+// msitools' msibuild and wixl and by our own engine, compound files made by our own writer
+// (after a few commits) and hand-made ones with 4,096-byte sectors and sub-storages.
 #include <string>
 
 #include "../msi/crafted_file.h"
 #include "../msi/peer_databases.h"
 #include "msi/compound_file.h"
+#include "msi/msi_interface.h"
+#include "msi/scoped_handle.h"
 
 using kb::msi::CompoundFile;
 using kb::msi::StorageError;
 using kb::msi::test::TestBytes;
+
+namespace {
+
+bool Run(MSIHANDLE database, const char* sql, MSIHANDLE parameters = 0) {
+  kb::msi::ScopedHandle view;
+  return MsiDatabaseOpenViewA(database, sql, view.Receive()) == ERROR_SUCCESS &&
+         MsiViewExecute(view.get(), parameters) == ERROR_SUCCESS;
+}
+
+// A database of our own with every column type, nulls, a stream column, a `_Streams` entry, a
+// temporary-free catalog of several tables, and summary information.
+bool MakeOwnDatabase(const std::string& dir) {
+  const std::string path = dir + "/ours.msi";
+  kb::msi::ScopedHandle database;
+  if (MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_CREATE, database.Receive()) != ERROR_SUCCESS) {
+    return false;
+  }
+  kb::msi::test::WriteFile(dir + "/stream.bin", TestBytes(3000, 9));
+  kb::msi::ScopedHandle record(MsiCreateRecord(1));
+  MsiRecordSetStreamA(record.get(), 1, (dir + "/stream.bin").c_str());
+  kb::msi::ScopedHandle summary;
+  bool ok =
+      Run(database.get(),
+          "CREATE TABLE `Kinds` (`Key` CHAR(72) NOT NULL, `Short` SHORT, `Long` LONG NOT NULL, "
+          "`Text` LONGCHAR LOCALIZABLE, `Data` OBJECT PRIMARY KEY `Key`, `Long`)") &&
+      Run(database.get(),
+          "INSERT INTO `Kinds` (`Key`, `Short`, `Long`, `Text`) "
+          "VALUES ('a', 1, -5, 'some text')") &&
+      Run(database.get(), "INSERT INTO `Kinds` (`Key`, `Long`) VALUES ('b', 2147483647)") &&
+      Run(database.get(), "INSERT INTO `Kinds` (`Key`, `Long`, `Data`) VALUES ('c', 0, ?)",
+          record.get()) &&
+      Run(database.get(),
+          "CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, "
+          "`Value` LONGCHAR NOT NULL PRIMARY KEY `Property`)") &&
+      Run(database.get(), "INSERT INTO `Property` (`Property`, `Value`) VALUES ('A', 'B')") &&
+      Run(database.get(), "INSERT INTO `_Streams` (`Name`, `Data`) VALUES ('Loose', ?)",
+          record.get()) &&
+      MsiGetSummaryInformationA(database.get(), nullptr, 5, summary.Receive()) == ERROR_SUCCESS &&
+      MsiSummaryInfoSetPropertyA(summary.get(), PID_TITLE, VT_LPSTR, 0, nullptr, "Seed") ==
+          ERROR_SUCCESS &&
+      MsiSummaryInfoSetPropertyA(summary.get(), PID_PAGECOUNT, VT_I4, 200, nullptr, nullptr) ==
+          ERROR_SUCCESS &&
+      MsiSummaryInfoPersist(summary.get()) == ERROR_SUCCESS;
+  return ok && MsiDatabaseCommit(database.get()) == ERROR_SUCCESS;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
@@ -30,7 +79,7 @@ int main(int argc, char** argv) {
             {{u"a", TestBytes(100, 1)}, {u"b", TestBytes(5000, 2)}, {u"c", {}}},
             {{u"Sub", {{u"inner", TestBytes(300, 3)}, {u"big", TestBytes(4100, 4)}}}}));
   }
-  return kb::msi::test::MakeMsibuildDatabase(dir).empty() ||
+  return !MakeOwnDatabase(dir) || kb::msi::test::MakeMsibuildDatabase(dir).empty() ||
                  kb::msi::test::MakeWixlDatabase(dir).empty()
              ? 1
              : 0;

@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 
@@ -149,25 +150,40 @@ Listing ListWithOlefile(const std::string& path, std::string* error) {
   return ParseListing(output, error);
 }
 
-Listing ListWithWine(const std::string& path, const std::string& work_dir, std::string* error) {
-  error->clear();
-  const std::string exe = work_dir + "/lister.exe";
-  int status = 0;
-  const std::string built = RunCommand("x86_64-w64-mingw32-gcc -municode -O1 '" KITBINDER_SOURCE_DIR
-                                       "/tests/msi/wine_storage_lister.c' -o '" +
-                                           exe + "' -lole32 -luuid 2>&1",
-                                       &status);
-  if (status != 0) {
-    *error = "cannot build the lister: " + built;
-    return {};
-  }
+std::string WindowsPath(const std::string& path) {
   std::string windows_path = "Z:" + path;
   std::replace(windows_path.begin(), windows_path.end(), '/', '\\');
-  const std::string output = RunCommand("WINEPREFIX='" + work_dir + "/prefix' WINEDEBUG=-all " +
-                                            "WINEDLLOVERRIDES='mscoree,mshtml=' wine '" + exe +
-                                            "' '" + windows_path + "' 2>/dev/null",
-                                        &status);
+  return windows_path;
+}
+
+std::string RunWindowsProgram(const std::string& source, const std::string& flags,
+                              const std::string& arguments, const std::string& work_dir,
+                              std::string* error) {
+  error->clear();
+  const std::string exe = work_dir + "/" + std::filesystem::path(source).stem().string() + ".exe";
+  int status = 0;
+  const std::string built =
+      RunCommand("x86_64-w64-mingw32-gcc -O1 '" KITBINDER_SOURCE_DIR "/tests/msi/" + source +
+                     "' -o '" + exe + "' " + flags + " 2>&1",
+                 &status);
+  if (status != 0) {
+    *error = "cannot build " + source + ": " + built;
+    return {};
+  }
+  const std::string prefix = "WINEPREFIX='" + work_dir + "/prefix' ";
+  const std::string output =
+      RunCommand(prefix + "WINEDEBUG=-all " + "WINEDLLOVERRIDES='mscoree,mshtml=' wine '" + exe +
+                     "' " + arguments + " 2>/dev/null",
+                 &status);
+  int stopped = 0;
+  RunCommand(prefix + "wineserver -w 2>/dev/null", &stopped);
   if (status != 0) *error = "wine failed: " + output;
+  return output;
+}
+
+Listing ListWithWine(const std::string& path, const std::string& work_dir, std::string* error) {
+  const std::string output = RunWindowsProgram("wine_storage_lister.c", "-municode -lole32 -luuid",
+                                               "'" + WindowsPath(path) + "'", work_dir, error);
   return ParseListing(output, error);
 }
 

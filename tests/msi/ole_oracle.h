@@ -46,6 +46,17 @@ Listing ListWithWine(const std::string& path, const std::string& work_dir, std::
 // Lists the root level of `file` the same way (sub-storages by name only).
 Listing ListWithUs(CompoundFile& file);
 
+// Builds `source` (a C file under tests/msi) with mingw-w64 into `work_dir`, compiled and
+// linked with `flags` ("-municode -lole32"), and runs it under Wine in a fresh prefix inside
+// `work_dir` with `arguments` (already quoted for the shell). Returns its standard output; `error`
+// receives what went wrong, empty when the program built and exited with 0.
+std::string RunWindowsProgram(const std::string& source, const std::string& flags,
+                              const std::string& arguments, const std::string& work_dir,
+                              std::string* error);
+
+// The path as a Windows program under Wine sees it (drive Z:, backslashes).
+std::string WindowsPath(const std::string& path);
+
 // Runs a shell command, returning its standard output; *status gets the exit status.
 std::string RunCommand(const std::string& command, int* status);
 
