@@ -27,7 +27,7 @@ bool NamesSomething(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-// Length of the file at `path` in bytes; 0 when it cannot be opened, as the Part's open does.
+// Length of the file at `path` in bytes; 0 when it cannot be read.
 int FileLength(const std::string& path) {
   std::error_code error;
   const auto size = std::filesystem::file_size(path, error);
@@ -38,7 +38,7 @@ std::string CabinetName(int number) {
   return std::string(kCabinetPrefix) + std::to_string(number) + ".cab";
 }
 
-// Step 1: a fresh copy of the template under the package's name.
+// A fresh copy of the template under the package's name; any older package goes first.
 bool CopyTemplate(const std::string& template_path, const std::string& package) {
   std::remove(package.c_str());
   std::error_code error;
@@ -46,7 +46,7 @@ bool CopyTemplate(const std::string& template_path, const std::string& package) 
                                     std::filesystem::copy_options::overwrite_existing, error);
 }
 
-// Steps 2 to 4: keys for every file and the cabinet of all of them. Returns the failure text,
+// Keys for every file and the cabinet of all of them. Returns the failure text,
 // or nullopt when "Install1.cab" holds every file.
 std::optional<std::string> PackFiles(CProjectSettings& settings) {
   cabinet::CabinetBuilder builder;
@@ -91,7 +91,8 @@ std::optional<std::string> TextOutsideCodePage(const CProjectSettings& settings,
   return std::nullopt;
 }
 
-// Step 6.
+// The summary information: title, author, comments, creating application and package code
+// (made now when the project has none). It reaches the file with the next commit.
 void WriteSummary(CPackageWriter& writer, CProjectSettings& settings) {
   msi::ScopedHandle summary;
   if (MsiGetSummaryInformationA(writer.database->database_handle(), nullptr, kSummaryUpdateCount,
@@ -110,8 +111,9 @@ void WriteSummary(CPackageWriter& writer, CProjectSettings& settings) {
   MsiSummaryInfoPersist(summary.get());
 }
 
-// Step 8. A property the project leaves empty keeps the template's value: the installer reads
-// an empty value as none, and a package without a product name or version does not install.
+// The product properties. A property the project leaves empty keeps the template's value: the
+// installer reads an empty value as none, and a package without a product name or version does not
+// install.
 void SetProductProperties(CPackageWriter& writer, CProjectSettings& settings) {
   if (settings.productcode.empty()) settings.productcode = NewBracedGuidText();
   if (settings.upgradecode.empty()) settings.upgradecode = NewBracedGuidText();
@@ -126,7 +128,7 @@ void SetProductProperties(CPackageWriter& writer, CProjectSettings& settings) {
   }
 }
 
-// Step 10: the cabinet becomes the package's stream "Instal01.cab". True when it was stored.
+// The cabinet becomes the package's stream "Instal01.cab". True when it was stored.
 bool StoreCabinet(CInstallerDatabase& database) {
   bool stored = false;
   if (database.Execute("insert into `_Streams` (`Name`) values('Instal01.cab')") &&
@@ -140,7 +142,8 @@ bool StoreCabinet(CInstallerDatabase& database) {
   return stored;
 }
 
-// Step 13 for the file at list position `sequence` (counted from 1).
+// The component, file row, feature link and shortcut of the file at list position `sequence`
+// (counted from 1, the file's place in the cabinet).
 void AddFileRows(CPackageWriter& writer, const ProjectFileEntry& file, int sequence,
                  const std::string& menu_folder_key) {
   CInstallerDatabase& database = *writer.database;
