@@ -1,13 +1,12 @@
 // kitbinder-cli's database subcommands, run as a user runs them.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "test_support/run_command.h"
 #include "test_support/temp_dir.h"
 #include "test_support/text_file.h"
 
@@ -25,16 +24,9 @@ struct Outcome {
 
 Outcome Cli(const std::string& arguments) {
   Outcome outcome;
-  const std::string command =
-      std::string(KITBINDER_BIN_DIR) + "/kitbinder-cli " + arguments + " 2>/dev/null";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return outcome;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-    outcome.out.append(buffer, n);
-  }
-  const int raw = ::pclose(pipe);
-  outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  outcome.out = test::RunCommand(
+      std::string(KITBINDER_BIN_DIR) + "/kitbinder-cli " + arguments + " 2>/dev/null",
+      &outcome.status);
   return outcome;
 }
 

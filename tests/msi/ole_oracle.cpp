@@ -80,21 +80,6 @@ std::string ClsidText(const Clsid& c) {
 
 }  // namespace
 
-std::string RunCommand(const std::string& command, int* status) {
-  std::string output;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) {
-    *status = -1;
-    return output;
-  }
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  const int raw = ::pclose(pipe);
-  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return output;
-}
-
 std::uint32_t Crc(const std::vector<std::byte>& data) {
   return static_cast<std::uint32_t>(
       ::crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));

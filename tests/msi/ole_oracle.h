@@ -9,6 +9,8 @@
 
 #include "msi/compound_file.h"
 
+#include "test_support/run_command.h"
+
 namespace kb::msi::test {
 
 // What a reader sees in a compound file: every stream (by its path from the root, parts
@@ -57,8 +59,7 @@ std::string RunWindowsProgram(const std::string& source, const std::string& flag
 // The path as a Windows program under Wine sees it (drive Z:, backslashes).
 std::string WindowsPath(const std::string& path);
 
-// Runs a shell command, returning its standard output; *status gets the exit status.
-std::string RunCommand(const std::string& command, int* status);
+using kb::test::RunCommand;
 
 std::uint32_t Crc(const std::vector<std::byte>& data);
 

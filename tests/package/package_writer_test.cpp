@@ -10,20 +10,15 @@
 #include "msi/scoped_handle.h"
 #include "package/installer_database.h"
 #include "package/package_writer.h"
+#include "test_support/run_command.h"
 #include "test_support/temp_dir.h"
 
 namespace kb {
 namespace {
 
 std::string Msiinfo(const std::string& arguments) {
-  std::string output;
-  FILE* pipe = ::popen(("msiinfo " + arguments + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return output;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    output.append(buffer, n);
-  ::pclose(pipe);
-  return output;
+  int status = 0;
+  return test::RunCommand("msiinfo " + arguments + " 2>&1", &status);
 }
 
 std::size_t OpenHandles() {
