@@ -1,12 +1,12 @@
 #include "package/installer_database.h"
 
-#include <stdlib.h>
-
 #include <array>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "platform/scratch_folder.h"
 
 namespace kb {
 namespace {
@@ -19,26 +19,6 @@ bool SetField(MSIHANDLE record, UINT field, const StatementValue& value) {
   }
   return MsiRecordSetInteger(record, field, std::get<int>(value)) == ERROR_SUCCESS;
 }
-
-// A folder under TMPDIR (or /tmp) that is removed with its contents on destruction.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/kbcp.XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 // The code page of a "_ForceCodepage" archive: its third line, "<code page>\t_ForceCodepage".
 std::optional<int> ParseForcedCodePage(const std::string& archive) {
@@ -116,13 +96,13 @@ bool CInstallerDatabase::Commit() {
 }
 
 std::optional<int> CInstallerDatabase::CodePage() {
-  const ScratchFolder folder;
+  const platform::ScratchFolder folder;
   if (folder.path().empty() ||
       MsiDatabaseExportA(database_.get(), "_ForceCodepage", folder.path().c_str(),
                          "_ForceCodepage.idt") != ERROR_SUCCESS) {
     return std::nullopt;
   }
-  std::ifstream in(folder.path() + "/_ForceCodepage.idt", std::ios::binary);
+  std::ifstream in(folder.path() / "_ForceCodepage.idt", std::ios::binary);
   return ParseForcedCodePage(
       std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
 }
