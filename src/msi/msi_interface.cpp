@@ -187,6 +187,20 @@ UINT MsiViewFetch(MSIHANDLE hView, MSIHANDLE* phRecord) {
   });
 }
 
+// The engine's modify modes carry the interface's values, so a mode passes through by cast.
+constexpr bool SameModifyMode(MSIMODIFY mode, kb::msi::ModifyMode engine_mode) {
+  return static_cast<int>(mode) == static_cast<int>(engine_mode);
+}
+static_assert(SameModifyMode(MSIMODIFY_SEEK, kb::msi::ModifyMode::kSeek) &&
+              SameModifyMode(MSIMODIFY_REFRESH, kb::msi::ModifyMode::kRefresh) &&
+              SameModifyMode(MSIMODIFY_INSERT, kb::msi::ModifyMode::kInsert) &&
+              SameModifyMode(MSIMODIFY_UPDATE, kb::msi::ModifyMode::kUpdate) &&
+              SameModifyMode(MSIMODIFY_ASSIGN, kb::msi::ModifyMode::kAssign) &&
+              SameModifyMode(MSIMODIFY_REPLACE, kb::msi::ModifyMode::kReplace) &&
+              SameModifyMode(MSIMODIFY_MERGE, kb::msi::ModifyMode::kMerge) &&
+              SameModifyMode(MSIMODIFY_DELETE, kb::msi::ModifyMode::kDelete) &&
+              SameModifyMode(MSIMODIFY_INSERT_TEMPORARY, kb::msi::ModifyMode::kInsertTemporary));
+
 UINT MsiViewModify(MSIHANDLE hView, MSIMODIFY eModifyMode, MSIHANDLE hRecord) {
   return Guarded([&]() -> UINT {
     auto view = Get<View>(hView);
