@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <filesystem>
-
 #include "package/package_writer.h"
 #include "platform/program_directory.h"
 
@@ -16,15 +14,7 @@ std::string TemplateFileName(std::string_view language) {
 }
 
 std::string TemplatePath(std::string_view language) {
-  const std::filesystem::path program_directory = platform::ProgramDirectory();
-  const std::string name = TemplateFileName(language);
-  const auto beside = program_directory / name;
-  const auto shared = program_directory / ".." / "share" / "kitbinder" / name;
-  std::error_code ignored;
-  if (!std::filesystem::exists(beside, ignored) && std::filesystem::exists(shared, ignored)) {
-    return shared.lexically_normal().string();
-  }
-  return beside.string();
+  return platform::ProgramDataFile(TemplateFileName(language));
 }
 
 BuildOutcome BuildPackage(CProjectSettings& settings, const std::string& project_folder) {

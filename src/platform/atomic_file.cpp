@@ -46,7 +46,9 @@ bool WriteFileAtomically(const std::string& path, std::string_view contents) {
   CopyMode(fd.get(), path);
   const bool written = WriteAll(fd.get(), contents) && ::fsync(fd.get()) == 0;
   if (!fd.Reset() || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
+    const int cause = errno;
     ::unlink(temp.c_str());
+    errno = cause;
     return false;
   }
   return true;

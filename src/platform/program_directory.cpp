@@ -11,4 +11,15 @@ std::string ProgramDirectory() {
   return error ? std::string() : executable.parent_path().string();
 }
 
+std::string ProgramDataFile(std::string_view name) {
+  const std::filesystem::path program_directory = ProgramDirectory();
+  const auto beside = program_directory / name;
+  const auto shared = program_directory / ".." / "share" / "kitbinder" / name;
+  std::error_code ignored;
+  if (!std::filesystem::exists(beside, ignored) && std::filesystem::exists(shared, ignored)) {
+    return shared.lexically_normal().string();
+  }
+  return beside.string();
+}
+
 }  // namespace kb::platform

@@ -1,0 +1,32 @@
+#include "app/framework/dialog.h"
+
+#include <QApplication>
+
+#include "app/framework/standard_ids.h"
+
+namespace kb {
+
+CDialog::CDialog(QWidget* parent) : QDialog(parent ? parent : QApplication::activeWindow()) {}
+
+int CDialog::DoModal() {
+  CDataExchange before(CDataExchange::Direction::kRemember);
+  DoDataExchange(before);
+  UpdateData(false);
+  if (exec() == QDialog::Accepted) return IDOK;
+  before.Restore();
+  return IDCANCEL;
+}
+
+bool CDialog::UpdateData(bool save_and_validate) {
+  CDataExchange exchange(save_and_validate ? CDataExchange::Direction::kControlsToMembers
+                                           : CDataExchange::Direction::kMembersToControls);
+  DoDataExchange(exchange);
+  return true;
+}
+
+void CDialog::accept() {
+  UpdateData(true);
+  QDialog::accept();
+}
+
+}  // namespace kb

@@ -1,0 +1,114 @@
+#include "app/framework/win_app.h"
+
+#include <QFileInfo>
+
+#include "app/framework/file_dialogs.h"
+#include "app/framework/standard_ids.h"
+
+namespace kb {
+namespace {
+
+CWinApp* the_app = nullptr;
+
+bool SameFile(const QString& a, const QString& b) {
+  return QFileInfo(a).absoluteFilePath().compare(QFileInfo(b).absoluteFilePath(),
+                                                 Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+CWinApp::CWinApp(int& argc, char** argv, const QString& name)
+    : application_(argc, argv), name_(name) {
+  QApplication::setApplicationName(name);
+  the_app = this;
+}
+
+CWinApp::~CWinApp() {
+  // The windows go before the Qt application they belong to.
+  doc_template_.reset();
+  the_app = nullptr;
+}
+
+CWinApp* AfxGetApp() {
+  return the_app;
+}
+
+int CWinApp::Run() {
+  if (!InitInstance()) return startup_exit_status_;
+  return QApplication::exec();
+}
+
+void CWinApp::SetRegistryKey(const QString& key) {
+  QApplication::setOrganizationName(key);
+}
+
+void CWinApp::LoadStdProfileSettings(int size) {
+  recent_files_.emplace(size);
+}
+
+void CWinApp::AddDocTemplate(std::unique_ptr<CSingleDocTemplate> doc_template) {
+  doc_template_ = std::move(doc_template);
+  MainWnd().UpdateRecentFileMenu(RecentFiles());
+}
+
+CSingleDocTemplate::OpenResult CWinApp::OpenDocumentFile(const QString& path) {
+  const QString& current = doc_template_->document().GetPathName();
+  if (!current.isEmpty() && SameFile(current, path)) {
+    return CSingleDocTemplate::OpenResult::kOpened;
+  }
+  return doc_template_->OpenDocumentFile(path);
+}
+
+void CWinApp::OnFileNew() {
+  doc_template_->OpenDocumentFile(QString());
+}
+
+void CWinApp::OnFileOpen() {
+  const QString path =
+      TheFileDialogs().GetOpenFileName(&MainWnd(), doc_template_->filter(), QString());
+  if (!path.isEmpty()) OpenDocumentFile(path);
+}
+
+void CWinApp::OnOpenRecentFile(int index) {
+  const QStringList paths = RecentFiles();
+  if (index < 0 || index >= paths.size()) return;
+  if (OpenDocumentFile(paths[index]) == CSingleDocTemplate::OpenResult::kFailed) {
+    recent_files_->Remove(index);
+    MainWnd().UpdateRecentFileMenu(RecentFiles());
+  }
+}
+
+void CWinApp::AddToRecentFileList(const QString& path) {
+  if (!recent_files_) return;
+  recent_files_->Add(path);
+  MainWnd().UpdateRecentFileMenu(RecentFiles());
+}
+
+QStringList CWinApp::RecentFiles() const {
+  return recent_files_ ? recent_files_->paths() : QStringList();
+}
+
+bool CWinApp::OnCmdMsg(int id) {
+  if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + 16) {
+    OnOpenRecentFile(id - ID_FILE_MRU_FILE1);
+    return true;
+  }
+  switch (id) {
+    case ID_FILE_NEW:
+      OnFileNew();
+      return true;
+    case ID_FILE_OPEN:
+      OnFileOpen();
+      return true;
+    case ID_APP_EXIT:
+      MainWnd().close();
+      return true;
+    case ID_HELP_INDEX:
+      WinHelp();
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace kb

@@ -1,0 +1,387 @@
+#include "ui/kitbinder_view.h"
+
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <cerrno>
+#include <cstring>
+
+#include "app/command_ids.h"
+#include "app/framework/file_dialogs.h"
+#include "app/framework/message_box.h"
+#include "app/kitbinder_doc.h"
+#include "ui/file_list_ctrl.h"
+#include "ui/help_texts.h"
+
+namespace kb {
+namespace {
+
+constexpr const char* kTabNames[] = {"Files to Install", "Product", "Author", "License",
+                                     "Advanced"};
+constexpr int kPageHelp[] = {kHelpFiles, kHelpProduct, kHelpAuthor, kHelpLicense, kHelpAdvanced};
+
+struct Column {
+  const char* header;
+  int width;
+};
+constexpr Column kColumns[] = {{"Source Path", 150},
+                               {"Shortcut Name", 84},
+                               {"Shortcut Icon", 140},
+                               {"Component GUID", 84},
+                               {"Use Target Dir", 0}};
+constexpr int kSetkdirColumn = 4;
+
+// The language list's entries and the project's language codes, by index.
+constexpr const char* kLanguageNames[] = {"English", "French", "Spanish"};
+constexpr const char* kLanguageCodes[] = {"en", "fr", "es"};
+
+constexpr int kFormFontPoints = 8;
+constexpr int kMinimumWidth = 420;
+constexpr int kMinimumHeight = 320;
+
+constexpr char kEulaFilter[] = "Rich Text Documents (*.rtf)";
+constexpr char kBannerFilter[] = "Jpeg Files (*.jpg)";
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+// The project file's name without folder and extension: "mytool" for "/work/mytool.kbr"; empty
+// for a name without ".".
+std::string TitleFromPath(const std::string& path) {
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos) return {};
+  const std::string stem = path.substr(0, dot);
+  const std::size_t separator = stem.find_last_of("/\\");
+  return separator == std::string::npos ? stem : stem.substr(separator + 1);
+}
+
+}  // namespace
+
+CKitbinderView::CKitbinderView(QWidget* parent) : CFormView(parent) {
+  // Below this the pages' rows would run into the help text.
+  setMinimumSize(kMinimumWidth, kMinimumHeight);
+  // The layout's pixel places were made for a compact 8-point dialog font; a larger one would
+  // not fit the buttons' captions.
+  QFont form_font = font();
+  form_font.setPointSize(kFormFontPoints);
+  setFont(form_font);
+  CreateControls();
+}
+
+CKitbinderView::~CKitbinderView() = default;
+
+void CKitbinderView::CreateControls() {
+  tabStrip = new QTabWidget(this);
+  connect(tabStrip, &QTabWidget::currentChanged, this, [this] { OnSelchangeTab(); });
+
+  fileList = new CFileListCtrl(this);
+  fileList->onKeyDown = [this](int key) { OnListKeyDown(key); };
+  fileList->onReturn = [this] { OnListReturn(); };
+  fileList->onDoubleClick = [this](int row) { OnListDblClk(row); };
+  addButton = new QPushButton(QStringLiteral("&Add"), this);
+  removeButton = new QPushButton(QStringLiteral("&Remove"), this);
+  propertiesButton = new QPushButton(QStringLiteral("&Properties"), this);
+  propertiesButton->setDefault(true);
+  connect(addButton, &QPushButton::clicked, this, [this] { OnAddFiles(); });
+  connect(removeButton, &QPushButton::clicked, this, [this] { OnRemoveFile(); });
+  connect(propertiesButton, &QPushButton::clicked, this, [this] { OnFileProperties(); });
+
+  const auto label = [this](const char* text) { return new QLabel(QString::fromUtf8(text), this); };
+  const auto box = [this] { return new QLineEdit(this); };
+  titleLabel = label("Title");
+  titleBox = box();
+  versionLabel = label("Version");
+  versionBox = box();
+  authorLabel = label("Author");
+  authorBox = box();
+  urlLabel = label("Url");
+  urlBox = box();
+  eulaFileLabel = label("Eula File Path");
+  eulaFileBox = box();
+  eulaBrowseButton = new QPushButton(QStringLiteral("&Browse"), this);
+  connect(eulaBrowseButton, &QPushButton::clicked, this, [this] { OnBrowseEula(); });
+  productCodeLabel = label("Product Code");
+  productCodeBox = box();
+  packageCodeLabel = label("Package Code");
+  packageCodeBox = box();
+  upgradeCodeLabel = label("Upgrade Code");
+  upgradeCodeBox = box();
+  languageLabel = label("Language");
+  languageList = new QComboBox(this);
+  // The choice is remembered as it is made, so that a New keeps it.
+  connect(languageList, &QComboBox::activated, this, [this](int index) { languageIndex = index; });
+  bannerFileLabel = label("Banner File Path");
+  bannerFileBox = box();
+  bannerBrowseButton = new QPushButton(QStringLiteral("&Browse"), this);
+  connect(bannerBrowseButton, &QPushButton::clicked, this, [this] { OnBrowseBanner(); });
+  noQuestionsCheck = new QCheckBox(QStringLiteral("No Questions Install"), this);
+
+  helpBox = new QPlainTextEdit(this);
+  helpBox->setReadOnly(true);
+  helpBox->setFrameShape(QFrame::NoFrame);
+  helpBox->setFocusPolicy(Qt::NoFocus);
+  helpBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  HideAllControls();
+}
+
+void CKitbinderView::DoDataExchange(CDataExchange& exchange) {
+  exchange.Text(authorBox, authorText);
+  exchange.Text(productCodeBox, productCodeText);
+  exchange.Text(titleBox, titleText);
+  exchange.Text(versionBox, versionText);
+  exchange.Text(packageCodeBox, packageCodeText);
+  exchange.Text(urlBox, urlText);
+  exchange.Text(eulaFileBox, eulaFileText);
+  exchange.Text(helpBox, helpText);
+  exchange.Text(bannerFileBox, bannerFileText);
+  exchange.Text(upgradeCodeBox, upgradeCodeText);
+}
+
+CKitbinderDoc* CKitbinderView::Document() const {
+  return static_cast<CKitbinderDoc*>(GetDocument());
+}
+
+bool CKitbinderView::OnCmdMsg(int id) {
+  switch (id) {
+    case ID_PACKAGE_BUILD:
+      OnPackageBuild();
+      return true;
+    case ID_PACKAGE_INSTALL:
+      OnPackageInstall();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CKitbinderView::OnInitialUpdate() {
+  CFormView::OnInitialUpdate();
+  if (tabStrip->count() == 0) {
+    const QSignalBlocker quiet(tabStrip);
+    for (const char* name : kTabNames) tabStrip->addTab(new QWidget, QString::fromUtf8(name));
+    helpFont = QFont(QStringLiteral("Arial"), 10);
+    helpBox->setFont(helpFont);
+  }
+  const QSignalBlocker quiet(tabStrip);
+  tabStrip->setCurrentIndex(0);
+  OnSelchangeTab();
+}
+
+void CKitbinderView::OnUpdate() {
+  if (!columnsCreated) {
+    QStringList headers;
+    for (const Column& column : kColumns) headers.append(QString::fromUtf8(column.header));
+    fileList->setHeaderLabels(headers);
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+      fileList->setColumnWidth(i, kColumns[i].width);
+    }
+    fileList->setColumnHidden(kSetkdirColumn, true);
+    for (const char* name : kLanguageNames) languageList->addItem(QString::fromUtf8(name));
+    languageList->setCurrentIndex(0);
+    columnsCreated = true;
+  }
+  languageList->setCurrentIndex(languageIndex);
+
+  fileList->DeleteAllItems();
+  QList<QTreeWidgetItem*> rows;
+  rows.reserve(static_cast<qsizetype>(storedSettings.files.size()));
+  for (const ProjectFileEntry& file : storedSettings.files) {
+    if (file.path.empty()) continue;
+    rows.append(new QTreeWidgetItem(QStringList{Q(file.path), Q(file.shortcutname),
+                                                Q(file.shortcuticon), Q(file.componentguid),
+                                                file.setkdir ? "1" : "0"}));
+  }
+  fileList->addTopLevelItems(rows);
+}
+
+std::vector<QWidget*> CKitbinderView::PageControls(int page) const {
+  switch (page) {
+    case 0:
+      return {fileList, addButton, removeButton, propertiesButton};
+    case 1:
+      return {titleBox, titleLabel, versionLabel, versionBox};
+    case 2:
+      return {authorBox, authorLabel, urlLabel, urlBox};
+    case 3:
+      return {eulaFileBox, eulaFileLabel, eulaBrowseButton};
+    case 4:
+      return {productCodeBox,   productCodeLabel, packageCodeLabel,  packageCodeBox,
+              upgradeCodeLabel, upgradeCodeBox,   languageLabel,     languageList,
+              bannerFileLabel,  bannerFileBox,    bannerBrowseButton, noQuestionsCheck};
+    default:
+      return {};
+  }
+}
+
+void CKitbinderView::OnSelchangeTab() {
+  UpdateData(true);
+  HideAllControls();
+  const int page = tabStrip->currentIndex();
+  const std::vector<QWidget*> controls = PageControls(page);
+  if (!controls.empty()) {
+    for (QWidget* control : controls) control->show();
+    controls.front()->setFocus();
+    helpText = std::string(HelpText(kPageHelp[page]));
+  }
+  UpdateData(false);
+}
+
+void CKitbinderView::HideAllControls() {
+  for (int page = 0; page < static_cast<int>(std::size(kTabNames)); ++page) {
+    for (QWidget* control : PageControls(page)) control->hide();
+  }
+}
+
+void CKitbinderView::OnSize(int cx, int cy) {
+  const int d = cx / 2;
+  tabStrip->setGeometry(0, 0, cx, cy);
+  const auto row_label = [](QLabel* label, int y) { label->setGeometry(10, y, 90, 19); };
+  row_label(titleLabel, 50);
+  row_label(authorLabel, 50);
+  row_label(productCodeLabel, 50);
+  row_label(eulaFileLabel, 50);
+  row_label(versionLabel, 75);
+  row_label(packageCodeLabel, 75);
+  row_label(upgradeCodeLabel, 100);
+  row_label(languageLabel, 125);
+  row_label(bannerFileLabel, 150);
+  urlLabel->setGeometry(10, 75, 30, 19);
+  for (QWidget* box : {titleBox, authorBox, productCodeBox}) box->setGeometry(100, 50, d, 19);
+  for (QWidget* box : {versionBox, urlBox, packageCodeBox}) box->setGeometry(100, 75, d, 19);
+  upgradeCodeBox->setGeometry(100, 100, d, 19);
+  languageList->setGeometry(100, 125, d, 100);
+  bannerFileBox->setGeometry(100, 150, cx - 170, 19);
+  bannerBrowseButton->setGeometry(cx - 70, 150, 60, 20);
+  noQuestionsCheck->setGeometry(100, 175, 200, 20);
+  eulaFileBox->setGeometry(100, 50, cx - 170, 19);
+  eulaBrowseButton->setGeometry(cx - 70, 50, 60, 20);
+  fileList->setGeometry(10, 50, cx - 20, cy - 190);
+  addButton->setGeometry(cx - 195, cy - 130, 60, 20);
+  removeButton->setGeometry(cx - 130, cy - 130, 60, 20);
+  propertiesButton->setGeometry(cx - 65, cy - 130, 60, 20);
+  helpBox->setGeometry(10, cy - 100, cx - 20, 90);
+
+  fileList->setColumnWidth(0, (cx / 8) * 4);
+  fileList->setColumnWidth(1, cx / 8);
+  fileList->setColumnWidth(2, cx - fileList->columnWidth(1) - fileList->columnWidth(0) - 25);
+}
+
+void CKitbinderView::FillSettings(CProjectSettings& settings) {
+  UpdateData(true);
+  settings.Clear();
+  settings.SetProperties(titleText, versionText, productCodeText, packageCodeText,
+                         upgradeCodeText, authorText, urlText, eulaFileText, bannerFileText,
+                         commentsText, noQuestionsCheck->isChecked());
+  const int language = languageList->currentIndex();
+  settings.language = kLanguageCodes[language == 1 || language == 2 ? language : 0];
+  for (int row = 0; row < fileList->RowCount(); ++row) {
+    const auto column = [&](int index) { return fileList->ItemText(row, index).toStdString(); };
+    settings.AddIcon(column(2));
+    settings.AddFileEntry({.path = column(0),
+                           .shortcutname = column(1),
+                           .shortcuticon = column(2),
+                           .id = "",
+                           .componentid = "",
+                           .componentguid = column(3),
+                           .setkdir = column(kSetkdirColumn) == "1"});
+  }
+}
+
+bool CKitbinderView::IsProjectModified() {
+  CProjectSettings form;
+  FillSettings(form);
+  return !form.IsEqual(storedSettings);
+}
+
+void CKitbinderView::LoadProject(const std::string& path) {
+  storedSettings.Load(path);
+  titleText = storedSettings.title;
+  versionText = storedSettings.version;
+  productCodeText = storedSettings.productcode;
+  packageCodeText = storedSettings.packagecode;
+  upgradeCodeText = storedSettings.upgradecode;
+  authorText = storedSettings.author;
+  urlText = storedSettings.supporturl;
+  eulaFileText = storedSettings.eulafile;
+  bannerFileText = storedSettings.bannerfile;
+  commentsText = storedSettings.comments;
+  for (int index = 0; index < static_cast<int>(std::size(kLanguageCodes)); ++index) {
+    if (storedSettings.language == kLanguageCodes[index]) languageIndex = index;
+  }
+  noQuestionsCheck->setChecked(storedSettings.noquestions);
+  RememberProjectFolder(path);
+  UpdateData(false);
+}
+
+bool CKitbinderView::SaveProject(const std::string& path) {
+  UpdateData(true);
+  const std::string typed_title = titleText;
+  if (titleText.empty()) {
+    titleText = TitleFromPath(path);
+    UpdateData(false);
+  }
+  CProjectSettings saved;
+  FillSettings(saved);
+  if (!saved.Save(path)) {
+    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    titleText = typed_title;
+    UpdateData(false);
+    AfxMessageBox(QStringLiteral("Cannot save %1.\n%2.\nYour changes are still here, not saved.")
+                      .arg(Q(path), reason),
+                  window());
+    return false;
+  }
+  storedSettings = std::move(saved);
+  RememberProjectFolder(path);
+  return true;
+}
+
+void CKitbinderView::ResetProject() {
+  storedSettings.SetProperties("", "", "", "", "", "", "", "", "", "", false);
+  storedSettings.Clear();
+  fileList->DeleteAllItems();
+  for (std::string* text : {&titleText, &versionText, &productCodeText, &packageCodeText,
+                            &upgradeCodeText, &authorText, &urlText, &eulaFileText,
+                            &bannerFileText, &commentsText, &projectFolder}) {
+    text->clear();
+  }
+  noQuestionsCheck->setChecked(false);
+  UpdateData(false);
+}
+
+void CKitbinderView::RememberProjectFolder(const std::string& path) {
+  const std::size_t separator = path.find_last_of("/\\");
+  if (separator == std::string::npos) return;
+  projectFolder = separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
+  // The project's relative paths resolve against its folder; a folder that has gone leaves
+  // the current one as it was.
+  [[maybe_unused]] const int entered = ::chdir(projectFolder.c_str());
+}
+
+void CKitbinderView::BrowseInto(std::string& text, const QString& filter) {
+  UpdateData(true);
+  const QString chosen = TheFileDialogs().GetOpenFileName(this, filter, QDir::currentPath());
+  if (chosen.isEmpty()) return;
+  text = chosen.toStdString();
+  UpdateData(false);
+}
+
+void CKitbinderView::OnBrowseEula() {
+  BrowseInto(eulaFileText, QString::fromUtf8(kEulaFilter));
+}
+
+void CKitbinderView::OnBrowseBanner() {
+  BrowseInto(bannerFileText, QString::fromUtf8(kBannerFilter));
+}
+
+}  // namespace kb

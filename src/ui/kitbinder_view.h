@@ -1,0 +1,164 @@
+#ifndef KITBINDER_UI_KITBINDER_VIEW_H_
+#define KITBINDER_UI_KITBINDER_VIEW_H_
+
+#include <QFont>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "app/framework/form_view.h"
+#include "project/project_settings.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace kb {
+
+class CFileListCtrl;
+class CKitbinderDoc;
+
+// The program's working surface: the open project on five tab pages ("Files to Install",
+// "Product", "Author", "License", "Advanced") with a help text below each page, and the
+// Package ▸ Build and Install commands.
+//
+// While the user edits, the controls are the working copy of the project; `storedSettings`
+// is the project as last loaded, saved or reset, and the model is rebuilt from the form
+// (FillSettings) whenever it is needed: to save, to tell whether there are unsaved changes,
+// and to build. The document reaches the project only through ResetProject, LoadProject,
+// SaveProject and IsProjectModified.
+class CKitbinderView : public CFormView {
+ public:
+  explicit CKitbinderView(QWidget* parent);
+  ~CKitbinderView() override;
+
+  // After every New and Open: the five tabs (once), page 0 shown.
+  void OnInitialUpdate() override;
+  // Creates the list's columns and the language entries once, selects `languageIndex`, and
+  // shows the files of `storedSettings` as rows (entries with an empty path get none).
+  void OnUpdate() override;
+
+  // Shows the selected tab's page: what was typed is kept, the page's controls are shown and
+  // its help text loaded.
+  void OnSelchangeTab();
+  // Hides every control but the tab strip and the help text.
+  void HideAllControls();
+
+  // The Browse buttons of the License and Advanced pages.
+  void OnBrowseEula();
+  void OnBrowseBanner();
+
+  // New: empties the form and `storedSettings`; the language choice stays.
+  void ResetProject();
+  // Open: reads the project file at `path` into `storedSettings` and the form, and makes its
+  // folder the current one. A file that is no project reads as an empty project.
+  void LoadProject(const std::string& path);
+  // Save and Save As: writes the form to the project file at `path`; an empty title becomes the
+  // file's name without extension. On success `storedSettings` is the form and the project's
+  // folder is the current one. Returns false, after a message naming the file and the reason,
+  // when the file could not be written: then `storedSettings`, the title and the folder are as
+  // they were, so the project still counts as modified.
+  bool SaveProject(const std::string& path);
+  // Whether the form differs from `storedSettings`.
+  bool IsProjectModified();
+  // Writes the form's contents into `settings` (which need not be empty): properties, language,
+  // and one file entry per row, with the row's shortcut icon among the icons. Files get no `id`
+  // and no `componentid`: every build makes new ones.
+  void FillSettings(CProjectSettings& settings);
+  // `projectFolder` becomes the folder of `path`, and the process's current folder.
+  void RememberProjectFolder(const std::string& path);
+
+  // Package ▸ Build (F7): builds the package of the project on screen beside its project file,
+  // saving a project that was never saved first, and shows the outcome and the codes the build
+  // generated.
+  void OnPackageBuild();
+  // Package ▸ Install (F5): opens the built package with the desktop's handler.
+  void OnPackageInstall();
+
+  // The file list's buttons, keys and double click.
+  void OnAddFiles();
+  void OnRemoveFile();
+  void OnFileProperties();
+  void OnListKeyDown(int key);
+  void OnListReturn();
+  void OnListDblClk(int row);
+  // Opens the File Properties dialog on `row`; nothing for a row outside the list.
+  void EditFileRow(int row);
+
+  // Package ▸ Build and Package ▸ Install.
+  bool OnCmdMsg(int id) override;
+
+  std::string projectFolder;
+  CProjectSettings storedSettings;
+  int languageIndex = 0;
+  QFont helpFont;
+
+  // The controls, owned through Qt's parent.
+  QTabWidget* tabStrip;
+  QPlainTextEdit* helpBox;
+  CFileListCtrl* fileList;
+  QPushButton* addButton;
+  QPushButton* removeButton;
+  QPushButton* propertiesButton;
+  QLabel* titleLabel;
+  QLineEdit* titleBox;
+  QLabel* versionLabel;
+  QLineEdit* versionBox;
+  QLabel* authorLabel;
+  QLineEdit* authorBox;
+  QLabel* urlLabel;
+  QLineEdit* urlBox;
+  QLabel* eulaFileLabel;
+  QLineEdit* eulaFileBox;
+  QPushButton* eulaBrowseButton;
+  QLabel* productCodeLabel;
+  QLineEdit* productCodeBox;
+  QLabel* packageCodeLabel;
+  QLineEdit* packageCodeBox;
+  QLabel* upgradeCodeLabel;
+  QLineEdit* upgradeCodeBox;
+  QLabel* languageLabel;
+  QComboBox* languageList;
+  QLabel* bannerFileLabel;
+  QLineEdit* bannerFileBox;
+  QPushButton* bannerBrowseButton;
+  QCheckBox* noQuestionsCheck;
+
+  // The texts bound to the edit boxes.
+  std::string authorText;
+  std::string productCodeText;
+  std::string titleText;
+  std::string versionText;
+  std::string packageCodeText;
+  std::string urlText;
+  std::string eulaFileText;
+  std::string helpText;
+  std::string bannerFileText;
+  std::string upgradeCodeText;
+  // The project's comments: no control shows them, but they stay with the project from Open
+  // to Save (the package carries them).
+  std::string commentsText;
+
+  bool columnsCreated = false;
+
+ protected:
+  void DoDataExchange(CDataExchange& exchange) override;
+  // Places every control for a client area of `cx` by `cy` pixels.
+  void OnSize(int cx, int cy) override;
+
+ private:
+  void CreateControls();
+  CKitbinderDoc* Document() const;
+  // The controls of tab `page`, the first of them taking the focus.
+  std::vector<QWidget*> PageControls(int page) const;
+  // Asks for an existing file with `filter`, starting in the current folder, into `text`.
+  void BrowseInto(std::string& text, const QString& filter);
+};
+
+}  // namespace kb
+
+#endif  // KITBINDER_UI_KITBINDER_VIEW_H_
