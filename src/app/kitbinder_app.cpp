@@ -14,6 +14,12 @@
 #include "platform/program_directory.h"
 #include "ui/kitbinder_view.h"
 
+// The images are compiled into the static library kb_desktop, whose resource table the linker
+// would otherwise leave out.
+static void LoadResources() {
+  Q_INIT_RESOURCE(kitbinder);
+}
+
 namespace kb {
 namespace {
 
@@ -27,6 +33,7 @@ constexpr char kUsage[] =
 }  // namespace
 
 CKitbinderApp::CKitbinderApp(int& argc, char** argv) : CWinApp(argc, argv, kAppTitle) {
+  LoadResources();
   QApplication::setApplicationVersion(kVersion);
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/48/kitbinder.png")));
   QApplication::setDesktopFileName(QStringLiteral("kitbinder"));

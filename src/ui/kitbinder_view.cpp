@@ -11,9 +11,11 @@
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabWidget>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "app/command_ids.h"
 #include "app/framework/file_dialogs.h"
@@ -83,6 +85,20 @@ CKitbinderView::~CKitbinderView() = default;
 void CKitbinderView::CreateControls() {
   tabStrip = new QTabWidget(this);
   connect(tabStrip, &QTabWidget::currentChanged, this, [this] { OnSelchangeTab(); });
+  // The pages' controls lie over the tab strip rather than inside it, so the strip's own
+  // Ctrl+Tab would not reach them.
+  const auto turn_page = [this](int step) {
+    const int count = tabStrip->count();
+    if (count > 0) tabStrip->setCurrentIndex((tabStrip->currentIndex() + step + count) % count);
+  };
+  for (const auto& [keys, step] : {std::pair{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+                                   std::pair{QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+                                   std::pair{QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+                                   std::pair{QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}}) {
+    auto* shortcut = new QShortcut(keys, this);
+    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(shortcut, &QShortcut::activated, this, [turn_page, step] { turn_page(step); });
+  }
 
   fileList = new CFileListCtrl(this);
   fileList->onKeyDown = [this](int key) { OnListKeyDown(key); };
@@ -259,7 +275,8 @@ void CKitbinderView::OnSize(int cx, int cy) {
   for (QWidget* box : {titleBox, authorBox, productCodeBox}) box->setGeometry(100, 50, d, 19);
   for (QWidget* box : {versionBox, urlBox, packageCodeBox}) box->setGeometry(100, 75, d, 19);
   upgradeCodeBox->setGeometry(100, 100, d, 19);
-  languageList->setGeometry(100, 125, d, 100);
+  // 100 pixels is the height of the list when it drops down; closed, the box keeps its own.
+  languageList->setGeometry(100, 125, d, languageList->sizeHint().height());
   bannerFileBox->setGeometry(100, 150, cx - 170, 19);
   bannerBrowseButton->setGeometry(cx - 70, 150, 60, 20);
   noQuestionsCheck->setGeometry(100, 175, 200, 20);

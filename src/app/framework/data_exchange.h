@@ -23,6 +23,11 @@ class CDataExchange {
 
   explicit CDataExchange(Direction direction) : direction_(direction) {}
 
+  // The direction of UpdateData(save_and_validate): true reads the controls.
+  static Direction ForUpdateData(bool save_and_validate) {
+    return save_and_validate ? Direction::kControlsToMembers : Direction::kMembersToControls;
+  }
+
   // Binds the text of `box` to `value`.
   void Text(QLineEdit* box, std::string& value);
   void Text(QPlainTextEdit* box, std::string& value);

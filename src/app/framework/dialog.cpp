@@ -18,8 +18,7 @@ int CDialog::DoModal() {
 }
 
 bool CDialog::UpdateData(bool save_and_validate) {
-  CDataExchange exchange(save_and_validate ? CDataExchange::Direction::kControlsToMembers
-                                           : CDataExchange::Direction::kMembersToControls);
+  CDataExchange exchange(CDataExchange::ForUpdateData(save_and_validate));
   DoDataExchange(exchange);
   return true;
 }

@@ -7,8 +7,7 @@ namespace kb {
 CFormView::CFormView(QWidget* parent) : QWidget(parent) {}
 
 bool CFormView::UpdateData(bool save_and_validate) {
-  CDataExchange exchange(save_and_validate ? CDataExchange::Direction::kControlsToMembers
-                                           : CDataExchange::Direction::kMembersToControls);
+  CDataExchange exchange(CDataExchange::ForUpdateData(save_and_validate));
   DoDataExchange(exchange);
   return true;
 }

@@ -16,6 +16,7 @@ inline constexpr int ID_FILE_OPEN = 57601;
 inline constexpr int ID_FILE_SAVE = 57603;
 inline constexpr int ID_FILE_SAVE_AS = 57604;
 inline constexpr int ID_FILE_MRU_FILE1 = 57616;  // the first recent file; the others follow
+inline constexpr int ID_FILE_MRU_LAST = 57631;   // room for sixteen
 inline constexpr int ID_APP_ABOUT = 57664;
 inline constexpr int ID_APP_EXIT = 57665;
 inline constexpr int ID_HELP_INDEX = 57670;

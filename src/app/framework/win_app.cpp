@@ -89,7 +89,7 @@ QStringList CWinApp::RecentFiles() const {
 }
 
 bool CWinApp::OnCmdMsg(int id) {
-  if (id >= ID_FILE_MRU_FILE1 && id < ID_FILE_MRU_FILE1 + 16) {
+  if (id >= ID_FILE_MRU_FILE1 && id <= ID_FILE_MRU_LAST) {
     OnOpenRecentFile(id - ID_FILE_MRU_FILE1);
     return true;
   }
