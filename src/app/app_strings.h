@@ -13,7 +13,8 @@ inline constexpr char kDocTemplateString[] =
 inline constexpr char kAppTitle[] = "kitbinder";
 inline constexpr char kVersionLine[] = "kitbinder Version 1.0.0.6";
 inline constexpr char kVersion[] = "1.0.0.6";
-inline constexpr char kNoticeLine[] = "Copyright \u00a9 2026 the kitbinder developers";
+// The About box gives the notice 140 dialog units, some 35 letters.
+inline constexpr char kNoticeLine[] = "\u00a9 2026 the kitbinder developers";
 inline constexpr char kWebAddress[] = "https://kitbinder.org/";
 inline constexpr char kHelpFileName[] = "kitbinder.html";
 

@@ -58,13 +58,12 @@ QString Q(const std::string& text) {
 }
 
 // The project file's name without folder and extension: "mytool" for "/work/mytool.kbr"; empty
-// for a name without ".".
+// for a name without "." (a dot in a folder's name does not count).
 std::string TitleFromPath(const std::string& path) {
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos) return {};
-  const std::string stem = path.substr(0, dot);
-  const std::size_t separator = stem.find_last_of("/\\");
-  return separator == std::string::npos ? stem : stem.substr(separator + 1);
+  const std::size_t separator = path.find_last_of("/\\");
+  const std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos ? std::string() : name.substr(0, dot);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
+#include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -72,6 +73,9 @@ void MessageBoxAnswers::Poll() {
 
 DesktopTest::DesktopTest() {
   ::setenv("XDG_CONFIG_HOME", settings_home.path().c_str(), 1);
+  // QSettings reads XDG_CONFIG_HOME once per process; tests that share one need telling.
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                     QString::fromStdString(settings_home.path().string()));
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
 }
 

@@ -30,10 +30,20 @@ class DocumentTest : public DesktopTest {
     project.title = title;
     project.version = "1.0";
     project.language = "fr";
-    project.AddFileEntry({.path = "a.exe", .shortcutname = "A", .shortcuticon = "", .id = "",
-                          .componentid = "", .componentguid = "", .setkdir = true});
-    project.AddFileEntry({.path = "b.txt", .shortcutname = "", .shortcuticon = "", .id = "",
-                          .componentid = "", .componentguid = "", .setkdir = false});
+    project.AddFileEntry({.path = "a.exe",
+                          .shortcutname = "A",
+                          .shortcuticon = "",
+                          .id = "",
+                          .componentid = "",
+                          .componentguid = "",
+                          .setkdir = true});
+    project.AddFileEntry({.path = "b.txt",
+                          .shortcutname = "",
+                          .shortcuticon = "",
+                          .id = "",
+                          .componentid = "",
+                          .componentguid = "",
+                          .setkdir = false});
     const std::string path = Path(name);
     EXPECT_TRUE(project.Save(path));
     return path;
@@ -95,11 +105,163 @@ TEST_F(DocumentTest, AFailedSaveSaysSoAndLosesNothing) {
   boxes->Answer(QMessageBox::Yes);  // save at the prompt ...
   Press(QKeySequence("Ctrl+N"));    // ... of a New, which the failed save must cancel
   ASSERT_EQ(boxes->texts.size(), 2u);
-  EXPECT_TRUE(boxes->texts[1].contains(QString::fromStdString(unwritable))) << boxes->texts[1].toStdString();
+  EXPECT_TRUE(boxes->texts[1].contains(QString::fromStdString(unwritable)))
+      << boxes->texts[1].toStdString();
   EXPECT_EQ(view().titleBox->text(), "Tool");
   EXPECT_TRUE(doc().IsModified());
   EXPECT_EQ(frame().windowTitle(), "Untitled - kitbinder");
   EXPECT_FALSE(std::filesystem::exists(unwritable));
+}
+
+TEST_F(DocumentTest, OpeningAMissingFileKeepsAnUnchangedProjectButNotOneTheUserGaveUp) {
+  const std::string path = WriteProject("tool.kbr", "Tool");
+  const std::string missing = Path("missing.kbr");
+  ASSERT_TRUE(Start());
+  dialogs.Answer(path);
+  Press(QKeySequence("Ctrl+O"));
+  dialogs.Answer(missing);
+  Press(QKeySequence("Ctrl+O"));
+  ASSERT_EQ(boxes->texts.size(), 1u);
+  EXPECT_TRUE(boxes->texts[0].startsWith("Cannot open " + QString::fromStdString(missing)))
+      << boxes->texts[0].toStdString();
+  EXPECT_EQ(frame().windowTitle(), "tool.kbr - kitbinder");
+  EXPECT_EQ(doc().GetPathName(), QString::fromStdString(path));
+  EXPECT_EQ(view().titleBox->text(), "Tool");
+
+  ClickTab(1);
+  Type(view().titleBox, "Edited");
+  boxes->Answer(QMessageBox::No);
+  dialogs.Answer(missing);
+  Press(QKeySequence("Ctrl+O"));
+  ASSERT_EQ(boxes->texts.size(), 3u);
+  EXPECT_EQ(boxes->texts[1], "Save changes to " + QString::fromStdString(path) + "?");
+  EXPECT_TRUE(boxes->texts[2].startsWith("Cannot open "));
+  EXPECT_EQ(frame().windowTitle(), "Untitled - kitbinder");
+  EXPECT_EQ(doc().GetPathName(), "");
+  EXPECT_EQ(view().titleBox->text(), "");
+  EXPECT_EQ(view().fileList->RowCount(), 0);
+  EXPECT_EQ(view().projectFolder, "");
+  EXPECT_FALSE(doc().IsModified());
+}
+
+TEST_F(DocumentTest, OpeningTheOpenProjectAgainKeepsTheEdits_ButAnotherFileOpens) {
+  const std::string path = WriteProject("tool.kbr", "Tool");
+  ASSERT_TRUE(Start());
+  dialogs.Answer(path);
+  Press(QKeySequence("Ctrl+O"));
+  ClickTab(1);
+  Type(view().titleBox, "Edited");
+  WriteProject("tool.kbr", "Changed on disk");
+
+  std::string upper = path;
+  upper.replace(upper.size() - 8, 8, "TOOL.KBR");
+  for (const std::string& spelling : {path, upper}) {
+    dialogs.Answer(spelling);
+    Press(QKeySequence("Ctrl+O"));
+  }
+  EXPECT_TRUE(boxes->texts.empty()) << "no prompt, no message";
+  EXPECT_EQ(view().titleBox->text(), "Edited") << "the file was read again";
+  EXPECT_EQ(doc().GetPathName(), QString::fromStdString(path));
+
+  // Here letters of another case make another name, which may be another project.
+  const std::string other = WriteProject("Tool.kbr", "Other");
+  boxes->Answer(QMessageBox::No);
+  dialogs.Answer(other);
+  Press(QKeySequence("Ctrl+O"));
+  EXPECT_EQ(boxes->texts.size(), 1u);
+  EXPECT_EQ(frame().windowTitle(), "Tool.kbr - kitbinder");
+  EXPECT_EQ(view().titleBox->text(), "Other");
+}
+
+TEST_F(DocumentTest, SaveNamesAnUntitledProjectAfterItsFileAndMovesToItsFolder) {
+  std::filesystem::create_directories(Path("work"));
+  std::filesystem::create_directories(Path("other"));
+  ASSERT_TRUE(Start());
+  ClickTab(2);
+  Type(view().authorBox, "Me");
+  const std::string mytool = Path("work/mytool.kbr");
+  dialogs.Answer(mytool);
+  Press(QKeySequence("Ctrl+S"));
+  ASSERT_EQ(dialogs.proposed.size(), 1u);
+  EXPECT_EQ(dialogs.proposed[0], "Untitled.kbr");
+  EXPECT_EQ(dialogs.filters.back(), "kitbinder Files (*.kbr)");
+  EXPECT_EQ(view().titleBox->text(), "mytool");
+  EXPECT_EQ(frame().windowTitle(), "mytool.kbr - kitbinder");
+  EXPECT_EQ(CurrentFolder(), Path("work"));
+  EXPECT_FALSE(doc().IsModified());
+  CProjectSettings saved;
+  saved.Load(mytool);
+  EXPECT_EQ(saved.title, "mytool");
+  EXPECT_EQ(saved.author, "Me");
+
+  // Save As with a title: the title stays; the name, folder and recent files follow the file.
+  ClickTab(1);
+  Type(view().titleBox, "Named");
+  const std::string named = Path("other/x.kbr");
+  dialogs.Answer(named);
+  Choose(ID_FILE_SAVE_AS);
+  EXPECT_EQ(view().titleBox->text(), "Named");
+  EXPECT_EQ(frame().windowTitle(), "x.kbr - kitbinder");
+  EXPECT_EQ(CurrentFolder(), Path("other"));
+  EXPECT_EQ(app().RecentFiles(),
+            QStringList({QString::fromStdString(named), QString::fromStdString(mytool)}));
+  EXPECT_EQ(ReadText(mytool).find("Named"), std::string::npos) << "Save As wrote the old file";
+
+  // Only the file's own name counts: a dotted folder gives no title.
+  std::filesystem::create_directories(Path("v1.2"));
+  Press(QKeySequence("Ctrl+N"));
+  ClickTab(2);
+  Type(view().authorBox, "Me");
+  dialogs.Answer(Path("v1.2/noextension"));
+  Press(QKeySequence("Ctrl+S"));
+  EXPECT_EQ(view().titleBox->text(), "");
+  EXPECT_EQ(frame().windowTitle(), "noextension - kitbinder");
+}
+
+TEST_F(DocumentTest, AFailedSaveKeepsTheOpenProjectsNameAndRecentFilesAndStopsTheOpen) {
+  const std::string path = WriteProject("tool.kbr", "Tool");
+  const std::string next = WriteProject("next.kbr", "Next");
+  ASSERT_TRUE(Start());
+  dialogs.Answer(path);
+  Press(QKeySequence("Ctrl+O"));
+  ClickTab(1);
+  Type(view().titleBox, "Edited");
+
+  // Save As into a "folder" that is a file.
+  const std::string under_a_file = path + "/copy.kbr";
+  dialogs.Answer(under_a_file);
+  Choose(ID_FILE_SAVE_AS);
+  ASSERT_EQ(boxes->texts.size(), 1u);
+  EXPECT_TRUE(boxes->texts[0].contains(QString::fromStdString(under_a_file)))
+      << boxes->texts[0].toStdString();
+  EXPECT_EQ(doc().GetPathName(), QString::fromStdString(path));
+  EXPECT_EQ(frame().windowTitle(), "tool.kbr - kitbinder");
+  EXPECT_EQ(app().RecentFiles(), QStringList{QString::fromStdString(path)});
+  EXPECT_EQ(view().titleBox->text(), "Edited");
+  EXPECT_TRUE(doc().IsModified());
+
+  // Yes at the prompt of an Open, but the project's own file cannot be replaced: no Open.
+  std::filesystem::remove(path);
+  std::filesystem::create_directory(path);
+  boxes->Answer(QMessageBox::Yes);
+  dialogs.Answer(next);
+  Press(QKeySequence("Ctrl+O"));
+  ASSERT_EQ(boxes->texts.size(), 3u);
+  EXPECT_TRUE(boxes->texts[2].startsWith("Cannot save " + QString::fromStdString(path)))
+      << boxes->texts[2].toStdString();
+  EXPECT_EQ(frame().windowTitle(), "tool.kbr - kitbinder");
+  EXPECT_EQ(view().titleBox->text(), "Edited");
+
+  // Once the file can be written, Yes saves and the Open goes on.
+  std::filesystem::remove(path);
+  WriteProject("tool.kbr", "Tool");
+  boxes->Answer(QMessageBox::Yes);
+  dialogs.Answer(next);
+  Press(QKeySequence("Ctrl+O"));
+  EXPECT_EQ(frame().windowTitle(), "next.kbr - kitbinder");
+  CProjectSettings saved;
+  saved.Load(path);
+  EXPECT_EQ(saved.title, "Edited");
 }
 
 }  // namespace

@@ -10,9 +10,16 @@ namespace {
 
 CWinApp* the_app = nullptr;
 
+// Names that differ only in letter case name one document, as they do on Windows; but where
+// the file system tells case apart and both names exist, they may be two projects.
 bool SameFile(const QString& a, const QString& b) {
-  return QFileInfo(a).absoluteFilePath().compare(QFileInfo(b).absoluteFilePath(),
-                                                 Qt::CaseInsensitive) == 0;
+  const QFileInfo first(a);
+  const QFileInfo second(b);
+  if (first.absoluteFilePath().compare(second.absoluteFilePath(), Qt::CaseInsensitive) != 0) {
+    return false;
+  }
+  return !first.exists() || !second.exists() ||
+         first.canonicalFilePath() == second.canonicalFilePath();
 }
 
 }  // namespace
@@ -56,7 +63,10 @@ CSingleDocTemplate::OpenResult CWinApp::OpenDocumentFile(const QString& path) {
   if (!current.isEmpty() && SameFile(current, path)) {
     return CSingleDocTemplate::OpenResult::kOpened;
   }
-  return doc_template_->OpenDocumentFile(path);
+  // A name typed on the command line is relative to the folder the program started in, which
+  // stops being the current one once the project is open.
+  return doc_template_->OpenDocumentFile(path.isEmpty() ? path
+                                                        : QFileInfo(path).absoluteFilePath());
 }
 
 void CWinApp::OnFileNew() {

@@ -1,0 +1,160 @@
+#!/usr/bin/python3
+"""The real kitbinder program on a virtual X display, as a user starts it from a shell.
+
+    real_program_test.py KITBINDER SOURCE_DIR
+
+- `kitbinder --version` answers without any display;
+- started with the sample project, the window is captioned "sample.kbr - kitbinder" and the
+  Product page's title box holds the project's title (read back through the clipboard);
+- started with a missing project, a message appears and, once dismissed, the program ends
+  with a failure status;
+- started without arguments, the caption is "Untitled - kitbinder".
+
+The part that needs a display runs again under xvfb-run. Windows are found with xdotool,
+waiting with a timeout rather than sleeping a fixed time.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+WAIT_SECONDS = 30
+
+
+def fail(message):
+    print("FAIL:", message)
+    sys.exit(1)
+
+
+def poll(what, probe, timeout=WAIT_SECONDS):
+    """Calls probe() until it answers something true; fails after `timeout` seconds."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        answer = probe()
+        if answer:
+            return answer
+        time.sleep(0.1)
+    fail("timed out waiting for " + what)
+
+
+def run(*command):
+    result = subprocess.run(command, capture_output=True, text=True, timeout=WAIT_SECONDS)
+    return result.stdout.strip() if result.returncode == 0 else ""
+
+
+def find_window(caption):
+    """The newest visible window whose whole caption is `caption`, once it appears."""
+    pattern = "^" + caption.replace(".", "\\.") + "$"
+    found = poll("a window captioned " + repr(caption),
+                 lambda: run("xdotool", "search", "--onlyvisible", "--name", pattern))
+    return found.splitlines()[-1]
+
+
+def press(window, *keys):
+    run("xdotool", "windowfocus", "--sync", window)
+    for key in keys:
+        subprocess.run(["xdotool", "key", "--clearmodifiers", key], check=True,
+                       timeout=WAIT_SECONDS)
+
+
+class Program:
+    """One run of kitbinder with its own settings folder."""
+
+    def __init__(self, kitbinder, *arguments):
+        self.settings = tempfile.mkdtemp(prefix="kitbinder-settings.")
+        environment = dict(os.environ, XDG_CONFIG_HOME=self.settings)
+        environment.pop("QT_QPA_PLATFORM", None)
+        self.errors = os.path.join(self.settings, "stderr.txt")
+        with open(self.errors, "w", encoding="utf-8") as errors:
+            self.process = subprocess.Popen([kitbinder, *arguments], env=environment,
+                                            stdout=subprocess.DEVNULL, stderr=errors)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *_):
+        if self.process.poll() is None:
+            self.process.kill()
+        self.process.wait()
+        shutil.rmtree(self.settings, ignore_errors=True)
+
+    def exit_status(self):
+        try:
+            return self.process.wait(timeout=WAIT_SECONDS)
+        except subprocess.TimeoutExpired:
+            fail("the program did not end")
+
+    def error_output(self):
+        with open(self.errors, encoding="utf-8", errors="replace") as errors:
+            return errors.read()
+
+
+def project_title(project):
+    with open(project, encoding="utf-8") as text:
+        for line in text:
+            if line.startswith("title="):
+                return line.strip()[len("title="):]
+    fail(project + " has no title")
+
+
+def check_version_without_display(kitbinder):
+    environment = {k: v for k, v in os.environ.items()
+                   if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    result = subprocess.run([kitbinder, "--version"], env=environment, capture_output=True,
+                            text=True, timeout=WAIT_SECONDS)
+    if result.returncode != 0 or result.stdout != "kitbinder Version 1.0.0.6\n":
+        fail(f"--version: status {result.returncode}, output {result.stdout!r} {result.stderr!r}")
+
+
+def check_sample_project(kitbinder, project):
+    with Program(kitbinder, project):
+        window = find_window("sample.kbr - kitbinder")
+        # The list has the focus on the first page; Ctrl+Tab turns to "Product", whose title
+        # box takes the focus.
+        press(window, "ctrl+Tab", "ctrl+a", "ctrl+c")
+        title = poll("the title on the clipboard",
+                     lambda: run("xclip", "-o", "-selection", "clipboard"))
+        if title != project_title(project):
+            fail(f"the title box shows {title!r}")
+
+
+def check_missing_project(kitbinder, folder):
+    missing = os.path.join(folder, "missing.kbr")
+    with Program(kitbinder, missing) as program:
+        message = find_window("kitbinder")
+        press(message, "Return")
+        status = program.exit_status()
+        if status == 0:
+            fail("a missing project ended the program with status 0")
+        if "ERROR: LeakSanitizer" in program.error_output():
+            fail("the program leaked on its way out")
+
+
+def check_untitled(kitbinder):
+    with Program(kitbinder):
+        find_window("Untitled - kitbinder")
+
+
+def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "--inside":
+        kitbinder, source = sys.argv[2], sys.argv[3]
+        check_sample_project(kitbinder, os.path.join(source, "examples/sample/sample.kbr"))
+        with tempfile.TemporaryDirectory() as folder:
+            check_missing_project(kitbinder, folder)
+        check_untitled(kitbinder)
+        return
+    if len(sys.argv) != 3:
+        print(__doc__.splitlines()[2].strip(), file=sys.stderr)
+        sys.exit(2)
+    kitbinder, source = sys.argv[1], sys.argv[2]
+    check_version_without_display(kitbinder)
+    inside = subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1024x768x24", sys.executable,
+                             os.path.abspath(__file__), "--inside", kitbinder, source],
+                            timeout=10 * WAIT_SECONDS)
+    sys.exit(inside.returncode)
+
+
+if __name__ == "__main__":
+    main()
