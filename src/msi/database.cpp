@@ -107,11 +107,7 @@ ErrorCode Database::LoadCatalog() {
   Table tables(TablesSchema());
   Table columns(ColumnsSchema());
   for (Table* catalog : {&tables, &columns}) {
-    auto stream = storage_->ReadWholeStream(TableStreamName(catalog->schema().name),
-                                            kTableStreamLimit, &error);
-    if (!stream && error != StorageError::kNotFound) return kOpenFailed;
-    auto rows = DecodeTableStream(catalog->schema(), stream ? *stream : std::vector<std::byte>(),
-                                  pool_.stored_ref_width());
+    auto rows = ReadRows(catalog->schema());
     if (!rows) return kOpenFailed;
     catalog->Load(std::move(*rows));
   }
@@ -124,9 +120,12 @@ ErrorCode Database::LoadCatalog() {
                                 ColumnType(static_cast<std::uint16_t>(column.cells[3] - 0x8000))});
     }
     if (schema.columns.empty() || schema.name.empty()) continue;
-    table_order_.push_back(schema.name);
     std::string key = schema.name;
-    tables_.emplace(std::move(key), TableEntry{nullptr, std::move(schema), false});
+    // A table listed twice would stay in the catalog order after being dropped once.
+    if (!tables_.emplace(std::move(key), TableEntry{nullptr, schema, false}).second) {
+      return kOpenFailed;
+    }
+    table_order_.push_back(std::move(schema.name));
   }
   return kSuccess;
 }
@@ -144,14 +143,28 @@ ErrorCode Database::SetCodePage(int code_page) {
   return kSuccess;
 }
 
-std::shared_ptr<Table> Database::LoadRows(TableEntry& entry) {
-  if (entry.table) return entry.table;
+std::optional<std::vector<Row>> Database::ReadRows(const TableSchema& schema) const {
   StorageError error = StorageError::kNone;
   const auto stream =
-      storage_->ReadWholeStream(TableStreamName(entry.schema.name), kTableStreamLimit, &error);
-  if (!stream && error != StorageError::kNotFound) return nullptr;
-  auto rows = DecodeTableStream(entry.schema, stream ? *stream : std::vector<std::byte>(),
+      storage_->ReadWholeStream(TableStreamName(schema.name), kTableStreamLimit, &error);
+  if (!stream && error != StorageError::kNotFound) return std::nullopt;
+  auto rows = DecodeTableStream(schema, stream ? *stream : std::vector<std::byte>(),
                                 pool_.stored_ref_width());
+  if (!rows) return std::nullopt;
+  // A reference past the pool would be counted past the end of the counts at commit.
+  for (std::size_t column = 0; column < schema.columns.size(); ++column) {
+    const ColumnType type = schema.columns[column].type;
+    if (!type.is_string() || type.temporary()) continue;
+    for (const Row& row : *rows) {
+      if (!pool_.Holds(row.cells[column])) return std::nullopt;
+    }
+  }
+  return rows;
+}
+
+std::shared_ptr<Table> Database::LoadRows(TableEntry& entry) {
+  if (entry.table) return entry.table;
+  auto rows = ReadRows(entry.schema);
   if (!rows) return nullptr;
   auto table = std::make_shared<Table>(entry.schema);
   table->Load(std::move(*rows));

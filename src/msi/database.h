@@ -46,8 +46,10 @@ class Database : public std::enable_shared_from_this<Database> {
   ErrorCode SetCodePage(int code_page);
 
   // The table for SQL, including `_Tables`, `_Columns`, `_Streams` and `_Storages`; null when
-  // there is no such table (or its stream is damaged).
+  // there is no such table or its stream is damaged (HasTable tells the two apart).
   std::shared_ptr<TableData> OpenTable(std::string_view name);
+  // True when the catalog lists a table of that name, readable or not.
+  bool HasTable(std::string_view name) const { return tables_.contains(name); }
   // kFunctionFailed when a table of that name exists or the database is read-only.
   ErrorCode CreateTable(TableSchema schema);
   // Removes a table with its rows and object streams. kInvalidTable when there is none.
@@ -78,6 +80,9 @@ class Database : public std::enable_shared_from_this<Database> {
 
   Database(std::shared_ptr<CompoundFile> storage, OpenMode mode);
   ErrorCode LoadCatalog();
+  // The stored rows of a table; nullopt when its stream cannot be read or decoded, or a string
+  // cell refers to no string of the pool.
+  std::optional<std::vector<Row>> ReadRows(const TableSchema& schema) const;
   std::shared_ptr<Table> LoadRows(TableEntry& entry);
   bool LoadAllRows();
   std::vector<std::uint32_t> CountReferences() const;

@@ -55,6 +55,9 @@ class StringPool {
 
   // The string of `id`; empty for 0, unused or unknown ids.
   std::string_view Get(std::uint32_t id) const;
+  // True when a cell may hold `id`: 0 (null) or the id of a string the pool holds. A table
+  // stream from a damaged file can hold any number.
+  bool Holds(std::uint32_t id) const { return id == 0 || !Get(id).empty(); }
   // The id of `bytes`, if the pool holds it; nullopt for empty text.
   std::optional<std::uint32_t> Find(std::string_view bytes) const;
   // The id of `bytes`, adding it when new (into the lowest unused id). 0 for empty text.

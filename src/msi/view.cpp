@@ -136,11 +136,16 @@ ErrorCode View::Prepare(std::shared_ptr<Database> database, std::string_view sql
                         std::unique_ptr<View>* out) {
   auto parsed = ParseSql(sql);
   if (!parsed) return kBadQuerySyntax;
-  auto table = database->OpenTable(TableOf(parsed->statement));
+  const std::string& name = TableOf(parsed->statement);
+  auto table = database->OpenTable(name);
   std::vector<std::size_t> columns;
-  if (!std::holds_alternative<SqlCreate>(parsed->statement) &&
-      (!table || !StatementColumns(parsed->statement, table->schema(), columns))) {
-    return kBadQuerySyntax;
+  if (!std::holds_alternative<SqlCreate>(parsed->statement)) {
+    if (!table && !database->HasTable(name)) return kBadQuerySyntax;
+    // A table whose rows are damaged can still be dropped.
+    if (!table && !std::holds_alternative<SqlDrop>(parsed->statement)) return kInvalidData;
+    if (table && !StatementColumns(parsed->statement, table->schema(), columns)) {
+      return kBadQuerySyntax;
+    }
   }
   out->reset(new View(std::move(database), std::move(*parsed), std::move(columns)));
   return kSuccess;

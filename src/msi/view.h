@@ -32,7 +32,7 @@ enum class ModifyMode : int {
 class View {
  public:
   // Parses `sql` and checks its table and columns. kBadQuerySyntax for bad syntax or an unknown
-  // table or column.
+  // table or column; kInvalidData for a table whose stored rows are damaged.
   static ErrorCode Prepare(std::shared_ptr<Database> database, std::string_view sql,
                            std::unique_ptr<View>* out);
 

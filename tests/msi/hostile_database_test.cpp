@@ -1,0 +1,102 @@
+// Databases damaged by accident or on purpose, and statements that misuse the interface: each
+// must end in an error code, never in a crash, a wrong answer or a corrupted file.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "msi/compound_file.h"
+#include "msi/msi_interface.h"
+#include "msi/scoped_handle.h"
+#include "msi/stream_name.h"
+#include "sql_helpers.h"
+#include "test_support/temp_dir.h"
+#include "test_support/text_file.h"
+
+namespace kb::msi::test {
+namespace {
+
+using Rows_ = std::vector<std::vector<std::string>>;
+
+class HostileDatabaseTest : public ::testing::Test {
+ protected:
+  // A committed database with one table of two rows.
+  void SetUp() override {
+    path_ = (dir_.path() / "test.msi").string();
+    ScopedHandle db;
+    ASSERT_EQ(MsiOpenDatabaseA(path_.c_str(), MSIDBOPEN_CREATE, db.Receive()), ERROR_SUCCESS);
+    ASSERT_EQ(RunSql(db.get(),
+                     "CREATE TABLE `Property` (`Property` CHAR(72) NOT NULL, `Value` LONGCHAR "
+                     "PRIMARY KEY `Property`)"),
+              ERROR_SUCCESS);
+    for (const char* row : {"('A','one')", "('B','two')"}) {
+      ASSERT_EQ(RunSql(db.get(),
+                       std::string("INSERT INTO `Property` (`Property`,`Value`) VALUES ") + row),
+                ERROR_SUCCESS);
+    }
+    ASSERT_EQ(MsiDatabaseCommit(db.get()), ERROR_SUCCESS);
+  }
+
+  // Changes the bytes of the stream of table `table` in the file behind the engine's back.
+  void EditTableStream(std::string_view table,
+                       const std::function<void(std::vector<std::byte>&)>& edit) {
+    StorageError error = StorageError::kNone;
+    auto file = CompoundFile::Open(path_, CompoundFile::Mode::kReadWrite, &error);
+    ASSERT_TRUE(file);
+    const std::u16string name = EncodeStreamName(table, true);
+    auto bytes = file->ReadWholeStream(name, 1 << 20, &error);
+    ASSERT_TRUE(bytes);
+    edit(*bytes);
+    ASSERT_EQ(file->WriteStream(name, std::move(*bytes)), StorageError::kNone);
+    ASSERT_EQ(file->Commit(), StorageError::kNone);
+  }
+
+  UINT Open(LPCSTR mode) {
+    db_.Reset();
+    return MsiOpenDatabaseA(path_.c_str(), mode, db_.Receive());
+  }
+
+  kb::test::TempDir dir_;
+  std::string path_;
+  ScopedHandle db_;
+};
+
+TEST_F(HostileDatabaseTest, StringReferencePastThePoolRefusesTheTable) {
+  // The Value column follows the Property column: two 2-byte references per column. One byte
+  // changed makes the second row's value refer past the end of the pool.
+  EditTableStream("Property", [](std::vector<std::byte>& bytes) { bytes[7] = std::byte{0x7F}; });
+  ASSERT_EQ(Open(MSIDBOPEN_TRANSACT), ERROR_SUCCESS);
+  ScopedHandle view;
+  EXPECT_EQ(MsiDatabaseOpenViewA(db_.get(), "SELECT * FROM `Property`", view.Receive()),
+            ERROR_INVALID_DATA);
+  EXPECT_EQ(RunSql(db_.get(), "UPDATE `Property` SET `Value`='x'"), ERROR_INVALID_DATA);
+  EXPECT_NE(MsiDatabaseExportA(db_.get(), "Property", dir_.path().c_str(), "Property.idt"),
+            ERROR_SUCCESS);
+  // The pool is recounted from every table at commit, so no commit may go through.
+  const std::string before = kb::test::ReadText(path_);
+  ASSERT_EQ(RunSql(db_.get(), "CREATE TABLE `T` (`K` SHORT PRIMARY KEY `K`)"), ERROR_SUCCESS);
+  EXPECT_EQ(MsiDatabaseCommit(db_.get()), ERROR_FUNCTION_FAILED);
+  EXPECT_EQ(kb::test::ReadText(path_), before);
+  // Dropping the damaged table leaves a database that commits and reads.
+  ASSERT_EQ(RunSql(db_.get(), "DROP TABLE `Property`"), ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
+  ASSERT_EQ(Open(MSIDBOPEN_READONLY), ERROR_SUCCESS);
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `_Tables`"), (Rows_{{"T"}}));
+}
+
+TEST_F(HostileDatabaseTest, DamagedCatalogRefusesTheDatabase) {
+  // `_Tables` holds one string reference per table: list the table twice.
+  EditTableStream("_Tables", [](std::vector<std::byte>& bytes) {
+    const std::vector<std::byte> once = bytes;
+    bytes.insert(bytes.end(), once.begin(), once.end());
+  });
+  EXPECT_EQ(Open(MSIDBOPEN_TRANSACT), ERROR_OPEN_FAILED);
+  SetUp();
+  // `_Columns` (Table, Number, Name, Type): a column name past the pool.
+  EditTableStream("_Columns", [](std::vector<std::byte>& bytes) {
+    bytes[bytes.size() / 2 + 1] = std::byte{0x7F};
+  });
+  EXPECT_EQ(Open(MSIDBOPEN_READONLY), ERROR_OPEN_FAILED);
+}
+
+}  // namespace
+}  // namespace kb::msi::test
