@@ -129,7 +129,10 @@ class Parser {
 
   std::unique_ptr<SqlCondition> Primary() {
     if (Symbol("(")) {
+      // Each level is a few frames of this parser, and of the view that evaluates it.
+      if (++nesting_ > kMaxNesting) return nullptr;
       auto inner = Condition();
+      --nesting_;
       return inner && Symbol(")") ? std::move(inner) : nullptr;
     }
     auto condition = std::make_unique<SqlCondition>();
@@ -150,17 +153,17 @@ class Parser {
 
   std::unique_ptr<SqlCondition> Joined(SqlCondition::Kind kind, std::string_view keyword,
                                        std::unique_ptr<SqlCondition> (Parser::*operand)()) {
-    auto left = (this->*operand)();
-    while (left && Keyword(keyword)) {
-      auto right = (this->*operand)();
-      if (!right) return nullptr;
-      auto joined = std::make_unique<SqlCondition>();
-      joined->kind = kind;
-      joined->first = std::move(left);
-      joined->second = std::move(right);
-      left = std::move(joined);
+    auto first = (this->*operand)();
+    if (!first || !Peek().IsKeyword(keyword)) return first;
+    auto joined = std::make_unique<SqlCondition>();
+    joined->kind = kind;
+    joined->operands.push_back(std::move(first));
+    while (Keyword(keyword)) {
+      auto next = (this->*operand)();
+      if (!next) return nullptr;
+      joined->operands.push_back(std::move(next));
     }
-    return left;
+    return joined;
   }
 
   std::unique_ptr<SqlCondition> Conjunction() {
@@ -295,9 +298,12 @@ class Parser {
     return SqlDrop{*table};
   }
 
+  static constexpr unsigned kMaxNesting = 256;
+
   std::vector<SqlToken> tokens_;
   std::size_t at_ = 0;
   unsigned markers_ = 0;
+  unsigned nesting_ = 0;  // parentheses open around the current condition
 };
 
 }  // namespace

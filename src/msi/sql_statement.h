@@ -40,9 +40,9 @@ struct SqlCondition {
   SqlOperand left;
   SqlCompare compare = SqlCompare::kEqual;
   SqlOperand right;  // unused for IS [NOT] NULL
-  // kAnd, kOr:
-  std::unique_ptr<SqlCondition> first;
-  std::unique_ptr<SqlCondition> second;
+  // kAnd, kOr: two or more operands in the order written. A chain of one operator is one node,
+  // so only parentheses make the tree deeper.
+  std::vector<std::unique_ptr<SqlCondition>> operands;
 };
 
 struct SqlSelect {

@@ -38,8 +38,9 @@ bool Resolve(const TableSchema& schema, const std::vector<std::string>& names,
 bool ResolveCondition(const TableSchema& schema, const SqlCondition* condition) {
   if (condition == nullptr) return true;
   if (condition->kind != SqlCondition::Kind::kCompare) {
-    return ResolveCondition(schema, condition->first.get()) &&
-           ResolveCondition(schema, condition->second.get());
+    return std::ranges::all_of(condition->operands, [&](const auto& operand) {
+      return ResolveCondition(schema, operand.get());
+    });
   }
   for (const SqlOperand* operand : {&condition->left, &condition->right}) {
     const auto* column = std::get_if<SqlColumn>(operand);
@@ -166,11 +167,12 @@ FieldValue View::Evaluate(const SqlOperand& operand, std::size_t row) const {
 }
 
 bool View::Matches(const SqlCondition& condition, std::size_t row) const {
+  auto matches = [&](const auto& operand) { return Matches(*operand, row); };
   switch (condition.kind) {
     case SqlCondition::Kind::kAnd:
-      return Matches(*condition.first, row) && Matches(*condition.second, row);
+      return std::ranges::all_of(condition.operands, matches);
     case SqlCondition::Kind::kOr:
-      return Matches(*condition.first, row) || Matches(*condition.second, row);
+      return std::ranges::any_of(condition.operands, matches);
     case SqlCondition::Kind::kCompare:
       break;
   }

@@ -98,5 +98,24 @@ TEST_F(HostileDatabaseTest, DamagedCatalogRefusesTheDatabase) {
   EXPECT_EQ(Open(MSIDBOPEN_READONLY), ERROR_OPEN_FAILED);
 }
 
+TEST_F(HostileDatabaseTest, DeepConditionsAreRefusedAndLongChainsRun) {
+  ASSERT_EQ(Open(MSIDBOPEN_READONLY), ERROR_SUCCESS);
+  auto nested = [](std::size_t depth) {
+    return "SELECT `Value` FROM `Property` WHERE " + std::string(depth, '(') + "`Property`='B'" +
+           std::string(depth, ')');
+  };
+  EXPECT_EQ(Rows(db_.get(), nested(256)), (Rows_{{"two"}}));
+  ScopedHandle view;
+  EXPECT_EQ(MsiDatabaseOpenViewA(db_.get(), nested(257).c_str(), view.Receive()),
+            ERROR_BAD_QUERY_SYNTAX);
+  EXPECT_EQ(MsiDatabaseOpenViewA(db_.get(), nested(20000).c_str(), view.Receive()),
+            ERROR_BAD_QUERY_SYNTAX);
+  // A long chain of one operator is as deep as a short one.
+  std::string chain = "SELECT `Value` FROM `Property` WHERE `Property`='none'";
+  for (int i = 0; i < 30000; ++i) chain += " OR `Property`='x" + std::to_string(i) + "'";
+  EXPECT_EQ(Rows(db_.get(), chain + " OR `Property`='B'"), (Rows_{{"two"}}));
+  EXPECT_EQ(Rows(db_.get(), chain + " AND `Property`='B'"), Rows_{});
+}
+
 }  // namespace
 }  // namespace kb::msi::test

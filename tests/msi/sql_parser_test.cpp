@@ -17,8 +17,9 @@ TEST(SqlParserTest, ReadsASelectWithConditionsAndOrder) {
   EXPECT_EQ(select.order_by, (std::vector<std::string>{"Name"}));
   ASSERT_TRUE(select.where);
   EXPECT_EQ(select.where->kind, SqlCondition::Kind::kAnd);
-  EXPECT_EQ(select.where->first->kind, SqlCondition::Kind::kOr);
-  EXPECT_EQ(select.where->second->compare, SqlCompare::kIsNotNull);
+  ASSERT_EQ(select.where->operands.size(), 2u);
+  EXPECT_EQ(select.where->operands[0]->kind, SqlCondition::Kind::kOr);
+  EXPECT_EQ(select.where->operands[1]->compare, SqlCompare::kIsNotNull);
 }
 
 TEST(SqlParserTest, ReadsChangesWithLiteralsAndMarkers) {
