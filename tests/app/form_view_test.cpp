@@ -18,6 +18,7 @@
 #include "app/kitbinder_app.h"
 #include "app/kitbinder_doc.h"
 #include "app/main_frame.h"
+#include "project/project_settings.h"
 #include "test_support/text_file.h"
 #include "ui/file_list_ctrl.h"
 #include "ui/kitbinder_view.h"
@@ -262,6 +263,12 @@ TEST_F(FormViewTest, AProjectSavedUnchangedIsWrittenAsItWasRead) {
   expected.replace(expected.find("language=es"), 11, "language=fr");
   expected.replace(expected.find("noquestions=true"), 16, "noquestions=false");
   EXPECT_EQ(ReadText(path), expected);
+
+  // A row without a path is no file: it is not written, and the others keep numbers 0, 1.
+  ClickTab(0);
+  v.fileList->InsertItem(1, "");
+  Press(QKeySequence("Ctrl+S"));
+  EXPECT_EQ(ReadText(path), expected);
 }
 
 TEST_F(FormViewTest, TheLanguageListFollowsOnlyTheCodesItKnows) {
@@ -307,6 +314,17 @@ TEST_F(FormViewTest, NewEmptiesEveryFieldButKeepsTheLanguage) {
   EXPECT_EQ(v.projectFolder, "");
   EXPECT_FALSE(doc().IsModified());
   EXPECT_EQ(frame().windowTitle(), "Untitled - kitbinder");
+
+  // The comments went with the old project.
+  ClickTab(1);
+  Type(v.titleBox, "Fresh");
+  dialogs.Answer(Path("fresh.kbr"));
+  Press(QKeySequence("Ctrl+S"));
+  CProjectSettings fresh;
+  fresh.Load(Path("fresh.kbr"));
+  EXPECT_EQ(fresh.title, "Fresh");
+  EXPECT_EQ(fresh.comments, "");
+  EXPECT_EQ(fresh.language, "es");
 }
 
 TEST_F(FormViewTest, BrowseButtonsOfferTheirFileTypeFromTheCurrentFolder) {

@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -271,6 +272,10 @@ TEST_F(MainFrameTest, StartsWithTheProjectNamedOnTheCommandLine) {
   std::filesystem::current_path(folder.path());
   ASSERT_TRUE(Start({"tool.kbr"}));  // as typed in a shell in the project's folder
   EXPECT_EQ(frame().windowTitle(), "tool.kbr - kitbinder");
+  // No placement is stored: three quarters of the screen, at most 800 by 600.
+  const QSize screen = QApplication::primaryScreen()->availableSize();
+  EXPECT_EQ(frame().size(),
+            QSize(std::min(800, screen.width() * 3 / 4), std::min(600, screen.height() * 3 / 4)));
   EXPECT_EQ(view().titleBox->text(), "Tool");
   EXPECT_EQ(app().RecentFiles(), QStringList{QString::fromStdString(project)});
   EXPECT_EQ(view().projectFolder, folder.path().string()) << "the project counts as never saved";
@@ -335,13 +340,19 @@ TEST_F(MainFrameTest, ExitAndClosingTheWindowAskToSaveAndCancelStays) {
   EXPECT_FALSE(frame().close());
   EXPECT_TRUE(frame().isVisible());
 
+  // Yes, but no file name given: the window stays.
+  boxes->Answer(QMessageBox::Yes);
+  dialogs.Cancel();
+  Choose(ID_APP_EXIT);
+  EXPECT_TRUE(frame().isVisible());
+
   // Yes, but the save fails: the window stays with the edits.
   boxes->Answer(QMessageBox::Yes);
   dialogs.Answer(Path("no-such-folder/tool.kbr"));
   Choose(ID_APP_EXIT);
-  ASSERT_EQ(boxes->texts.size(), 4u);
-  for (int i : {0, 1, 2}) EXPECT_EQ(boxes->texts[i], "Save changes to Untitled?");
-  EXPECT_TRUE(boxes->texts[3].contains("no-such-folder/tool.kbr"));
+  ASSERT_EQ(boxes->texts.size(), 5u);
+  for (int i : {0, 1, 2, 3}) EXPECT_EQ(boxes->texts[i], "Save changes to Untitled?");
+  EXPECT_TRUE(boxes->texts[4].contains("no-such-folder/tool.kbr"));
   EXPECT_TRUE(frame().isVisible());
   EXPECT_EQ(view().titleBox->text(), "Tool");
 
