@@ -41,8 +41,9 @@ class CWinApp : public CCmdTarget {
   void LoadStdProfileSettings(int size);
   void AddDocTemplate(std::unique_ptr<CSingleDocTemplate> doc_template);
 
-  // Opens the project at `path` as Open does, after the save prompt; nothing at all when it
-  // is the document's own file already (letter case ignored).
+  // Opens the project at `path` (a relative path from the current folder) as Open does, after
+  // the save prompt; nothing at all when it is the document's own file already (letter case
+  // ignored, unless another file exists under that spelling).
   CSingleDocTemplate::OpenResult OpenDocumentFile(const QString& path);
   // File New.
   void OnFileNew();
