@@ -57,7 +57,7 @@ class Commit {
         writer_(fd, committed.sector_shift),
         mini_(fd, committed.Entry(0).size, next, &allocator_, &writer_) {}
 
-  StorageError Run(const StagedMap& staged) {
+  StorageError Run(const StagedMap& staged, bool* header_tried) {
     StorageError e = ApplyStreams(staged);
     if (e == StorageError::kNone) e = WriteMiniStream();
     if (e == StorageError::kNone) {
@@ -76,7 +76,9 @@ class Commit {
     if (e == StorageError::kNone) e = WriteAllocationTables();
     if (e == StorageError::kNone) e = writer_.Flush();
     if (e == StorageError::kNone) e = Sync(fd_);
-    if (e == StorageError::kNone) e = WriteAt(fd_, 0, cfb::SerializeHeader(next_.MakeHeader()));
+    if (e != StorageError::kNone) return e;
+    *header_tried = true;
+    e = WriteAt(fd_, 0, cfb::SerializeHeader(next_.MakeHeader()));
     if (e == StorageError::kNone) e = Sync(fd_);
     return e;
   }
@@ -280,9 +282,11 @@ class Commit {
 
 }  // namespace
 
-StorageError WriteCommit(int fd, const Layout& committed, const StagedMap& staged, Layout* next) {
+StorageError WriteCommit(int fd, const Layout& committed, const StagedMap& staged, Layout* next,
+                         bool* header_tried) {
   *next = committed;
-  return Commit(fd, committed, next).Run(staged);
+  *header_tried = false;
+  return Commit(fd, committed, next).Run(staged, header_tried);
 }
 
 StorageError TrimFile(int fd, const Layout& layout) {

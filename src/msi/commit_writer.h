@@ -22,9 +22,15 @@ using StagedMap = std::map<std::u16string, StagedStream, cfb::NameLess>;
 // Streams in `staged` replace or remove the root's streams of the same names; everything
 // else (other streams, sub-storages and whatever lies below them) stays where it is.
 //
+// On failure *header_tried tells whether the header write had begun: if it had, the file may
+// already hold the new state (a failed sync says nothing of what reached the disk), so
+// `committed` no longer describes it for certain; if not, the file still holds `committed`
+// with perhaps some sectors appended.
+//
 // REQUIRES: `committed` describes the file open on `fd` (for a new file: no sectors yet);
 // every name in `staged` is valid and none names a storage.
-StorageError WriteCommit(int fd, const Layout& committed, const StagedMap& staged, Layout* next);
+StorageError WriteCommit(int fd, const Layout& committed, const StagedMap& staged, Layout* next,
+                         bool* header_tried);
 
 // Shortens the file to the last sector `layout` uses. Safe only once `layout` is committed.
 StorageError TrimFile(int fd, const Layout& layout);

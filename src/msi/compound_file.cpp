@@ -45,8 +45,11 @@ class CompoundFile::Impl {
 
   const Clsid& clsid() const { return root_.clsid; }
 
+  bool failed() const { return failed_; }
+
   std::vector<std::u16string> Names(cfb::ObjectType type) const {
     std::vector<std::u16string> names;
+    if (failed_) return names;
     for (const auto& [name, id] : children_) {
       if (layout_.Entry(id).type == type && !staged_.contains(name)) names.push_back(name);
     }
@@ -58,6 +61,7 @@ class CompoundFile::Impl {
   }
 
   std::optional<std::uint64_t> StreamSize(std::u16string_view name) const {
+    if (failed_) return std::nullopt;
     if (auto it = staged_.find(name); it != staged_.end()) {
       return it->second.removed() ? std::nullopt : std::optional(it->second.size());
     }
@@ -67,6 +71,7 @@ class CompoundFile::Impl {
 
   std::optional<std::size_t> ReadStream(std::u16string_view name, std::uint64_t offset,
                                         std::span<std::byte> out, StorageError* error) {
+    if (failed_) return Fail(error, StorageError::kIo);
     const auto size = StreamSize(name);
     if (!size) return Fail(error, StorageError::kNotFound);
     const std::size_t n =
@@ -87,6 +92,7 @@ class CompoundFile::Impl {
 
   std::optional<std::vector<std::byte>> ReadWholeStream(std::u16string_view name, std::size_t limit,
                                                         StorageError* error) {
+    if (failed_) return Fail(error, StorageError::kIo);
     const auto size = StreamSize(name);
     if (!size) return Fail(error, StorageError::kNotFound);
     if (*size > limit) return Fail(error, StorageError::kTooLarge);
@@ -96,6 +102,7 @@ class CompoundFile::Impl {
   }
 
   StorageError Stage(std::u16string_view name, StagedStream staged) {
+    if (failed_) return StorageError::kIo;
     if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
     if (!cfb::IsValidName(name) || IsStorage(name)) return StorageError::kBadName;
     if (layout_.major_version == 3 && staged.size() > cfb::kMaxVersion3StreamSize) {
@@ -108,6 +115,7 @@ class CompoundFile::Impl {
   }
 
   StorageError StageFile(std::u16string_view name, const std::string& path) {
+    if (failed_) return StorageError::kIo;
     if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
     platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
@@ -119,6 +127,7 @@ class CompoundFile::Impl {
   }
 
   StorageError Remove(std::u16string_view name) {
+    if (failed_) return StorageError::kIo;
     if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
     if (!StreamSize(name)) return StorageError::kNotFound;
     if (auto it = staged_.find(name); it != staged_.end()) staged_.erase(it);
@@ -127,6 +136,7 @@ class CompoundFile::Impl {
   }
 
   StorageError Commit() {
+    if (failed_) return StorageError::kIo;
     if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
     if (fd_.valid() && staged_.empty()) return StorageError::kNone;
     return fd_.valid() ? CommitInPlace() : CommitNewFile();
@@ -140,9 +150,16 @@ class CompoundFile::Impl {
 
   StorageError CommitInPlace() {
     Layout next;
-    if (StorageError e = WriteCommit(fd_.get(), layout_, staged_, &next);
+    bool header_tried = false;
+    if (StorageError e = WriteCommit(fd_.get(), layout_, staged_, &next, &header_tried);
         e != StorageError::kNone) {
-      TrimFile(fd_.get(), layout_);  // drops what the failed commit appended
+      // Once the header may point at the new sectors, neither layout is known to describe the
+      // file: trimming to the old one could cut off the new state, so this object gives up.
+      if (header_tried) {
+        failed_ = true;
+      } else {
+        TrimFile(fd_.get(), layout_);  // drops what the failed commit appended
+      }
       return e;
     }
     Adopt(std::move(next));
@@ -159,7 +176,8 @@ class CompoundFile::Impl {
     ::umask(mask);
     ::fchmod(fd.get(), 0666 & ~mask);
     Layout next;
-    StorageError e = WriteCommit(fd.get(), layout_, staged_, &next);
+    bool header_tried = false;  // the file is not in place yet, so it does not matter here
+    StorageError e = WriteCommit(fd.get(), layout_, staged_, &next, &header_tried);
     if (e == StorageError::kNone && ::rename(temp.c_str(), path_.c_str()) != 0) {
       e = StorageError::kIo;
     }
@@ -223,6 +241,7 @@ class CompoundFile::Impl {
   cfb::DirectoryEntry root_;
   std::map<std::u16string, std::uint32_t, cfb::NameLess> children_;
   StagedMap staged_;
+  bool failed_ = false;
 };
 
 std::unique_ptr<CompoundFile> CompoundFile::Open(const std::string& path, Mode mode,
@@ -255,6 +274,10 @@ CompoundFile::~CompoundFile() = default;
 
 const Clsid& CompoundFile::clsid() const {
   return impl_->clsid();
+}
+
+bool CompoundFile::failed() const {
+  return impl_->failed();
 }
 
 std::vector<std::u16string> CompoundFile::StreamNames() const {

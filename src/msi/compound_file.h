@@ -66,6 +66,11 @@ class CompoundFile {
 
   const Clsid& clsid() const;
 
+  // True once a Commit failed after it had begun to write the header: the file then holds the
+  // previous committed state or the new one, and reopening it tells which, but this object
+  // cannot. Every later call fails (kIo, or no streams) rather than guess.
+  bool failed() const;
+
   // Names of the streams (or sub-storages) directly in the root, in no particular order.
   std::vector<std::u16string> StreamNames() const;
   std::vector<std::u16string> StorageNames() const;

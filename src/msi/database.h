@@ -41,6 +41,9 @@ class Database : public std::enable_shared_from_this<Database> {
   Database& operator=(const Database&) = delete;
 
   bool read_only() const { return mode_ == OpenMode::kReadOnly; }
+  // True once a commit failed past the point where the file may hold the new state (see
+  // CompoundFile::failed); nothing more can be read or changed through this object.
+  bool failed() const { return storage_->failed(); }
   int code_page() const { return pool_.code_page(); }
   // Sets the code page the database's text is stored in. kFunctionFailed for an unsupported one.
   ErrorCode SetCodePage(int code_page);

@@ -37,6 +37,14 @@ std::shared_ptr<T> Get(MSIHANDLE handle) {
   return Handles().Get<T>(handle);
 }
 
+// The database of `handle` in *out, and what to answer when it cannot serve: the handle is no
+// database, or a failed commit left its file in a state it cannot tell.
+UINT UsableDatabase(MSIHANDLE handle, std::shared_ptr<Database>* out) {
+  *out = Get<Database>(handle);
+  if (!*out) return ERROR_INVALID_HANDLE;
+  return (*out)->failed() ? ERROR_FUNCTION_FAILED : ERROR_SUCCESS;
+}
+
 // Copies `text` into a caller's buffer as msi.dll's A functions do.
 UINT CopyOut(const std::string& text, LPSTR buffer, DWORD* size) {
   if (size == nullptr) return buffer == nullptr ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
@@ -110,8 +118,10 @@ UINT MsiOpenDatabaseA(LPCSTR szDatabasePath, LPCSTR szPersist, MSIHANDLE* phData
 
 UINT MsiDatabaseOpenViewA(MSIHANDLE hDatabase, LPCSTR szQuery, MSIHANDLE* phView) {
   return Guarded([&]() -> UINT {
-    auto database = Get<Database>(hDatabase);
-    if (!database) return ERROR_INVALID_HANDLE;
+    std::shared_ptr<Database> database;
+    if (const UINT error = UsableDatabase(hDatabase, &database); error != ERROR_SUCCESS) {
+      return error;
+    }
     if (szQuery == nullptr || phView == nullptr) return ERROR_INVALID_PARAMETER;
     std::unique_ptr<View> view;
     const UINT error = View::Prepare(database, szQuery, &view);
@@ -123,15 +133,18 @@ UINT MsiDatabaseOpenViewA(MSIHANDLE hDatabase, LPCSTR szQuery, MSIHANDLE* phView
 
 UINT MsiDatabaseCommit(MSIHANDLE hDatabase) {
   return Guarded([&]() -> UINT {
-    auto database = Get<Database>(hDatabase);
-    return database ? database->Commit() : ERROR_INVALID_HANDLE;
+    std::shared_ptr<Database> database;
+    const UINT error = UsableDatabase(hDatabase, &database);
+    return error == ERROR_SUCCESS ? database->Commit() : error;
   });
 }
 
 UINT MsiDatabaseGetPrimaryKeysA(MSIHANDLE hDatabase, LPCSTR szTableName, MSIHANDLE* phRecord) {
   return Guarded([&]() -> UINT {
-    auto database = Get<Database>(hDatabase);
-    if (!database) return ERROR_INVALID_HANDLE;
+    std::shared_ptr<Database> database;
+    if (const UINT error = UsableDatabase(hDatabase, &database); error != ERROR_SUCCESS) {
+      return error;
+    }
     if (szTableName == nullptr || phRecord == nullptr) return ERROR_INVALID_PARAMETER;
     const auto table = database->OpenTable(szTableName);
     if (!table) return ERROR_INVALID_TABLE;
@@ -147,8 +160,10 @@ UINT MsiDatabaseGetPrimaryKeysA(MSIHANDLE hDatabase, LPCSTR szTableName, MSIHAND
 
 UINT MsiDatabaseImportA(MSIHANDLE hDatabase, LPCSTR szFolderPath, LPCSTR szFileName) {
   return Guarded([&]() -> UINT {
-    auto database = Get<Database>(hDatabase);
-    if (!database) return ERROR_INVALID_HANDLE;
+    std::shared_ptr<Database> database;
+    if (const UINT error = UsableDatabase(hDatabase, &database); error != ERROR_SUCCESS) {
+      return error;
+    }
     if (szFolderPath == nullptr || szFileName == nullptr) return ERROR_INVALID_PARAMETER;
     return kb::msi::ImportArchive(*database, szFolderPath, szFileName);
   });
@@ -157,8 +172,10 @@ UINT MsiDatabaseImportA(MSIHANDLE hDatabase, LPCSTR szFolderPath, LPCSTR szFileN
 UINT MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName, LPCSTR szFolderPath,
                         LPCSTR szFileName) {
   return Guarded([&]() -> UINT {
-    auto database = Get<Database>(hDatabase);
-    if (!database) return ERROR_INVALID_HANDLE;
+    std::shared_ptr<Database> database;
+    if (const UINT error = UsableDatabase(hDatabase, &database); error != ERROR_SUCCESS) {
+      return error;
+    }
     if (szTableName == nullptr || szFolderPath == nullptr || szFileName == nullptr) {
       return ERROR_INVALID_PARAMETER;
     }
@@ -327,8 +344,10 @@ UINT MsiGetSummaryInformationA(MSIHANDLE hDatabase, LPCSTR szDatabasePath, UINT 
     auto summary = std::make_shared<SummaryHandle>();
     summary->max_updates = uiUpdateCount;
     if (hDatabase != 0) {
-      summary->database = Get<Database>(hDatabase);
-      if (!summary->database) return ERROR_INVALID_HANDLE;
+      if (const UINT error = UsableDatabase(hDatabase, &summary->database);
+          error != ERROR_SUCCESS) {
+        return error;
+      }
     } else {
       if (szDatabasePath == nullptr) return ERROR_INVALID_PARAMETER;
       const auto mode =

@@ -246,6 +246,7 @@ ErrorCode View::RunDelete() {
 
 ErrorCode View::Execute(const Record* parameters) {
   Close();
+  if (database_->failed()) return kFunctionFailed;
   if (markers_ > 0 && (parameters == nullptr || parameters->field_count() < markers_)) {
     return kFunctionFailed;
   }
@@ -282,7 +283,9 @@ void View::FillRecord(std::size_t row, Record& record) const {
 }
 
 ErrorCode View::Fetch(std::unique_ptr<Record>* out) {
-  if (!executed_ || !std::holds_alternative<SqlSelect>(statement_)) return kFunctionFailed;
+  if (!executed_ || !std::holds_alternative<SqlSelect>(statement_) || database_->failed()) {
+    return kFunctionFailed;
+  }
   while (next_ < result_keys_.size()) {
     const auto row = table_->Find(result_keys_[next_++]);
     if (!row) continue;  // deleted since Execute
@@ -317,7 +320,9 @@ std::optional<std::size_t> View::RecordRow(const Record& record) const {
 }
 
 ErrorCode View::Modify(ModifyMode mode, Record& record) {
-  if (!table_ || !std::holds_alternative<SqlSelect>(statement_)) return kFunctionFailed;
+  if (!table_ || !std::holds_alternative<SqlSelect>(statement_) || database_->failed()) {
+    return kFunctionFailed;
+  }
   const std::size_t width = table_->schema().columns.size();
   auto current = [&](std::size_t row) {
     std::vector<FieldValue> values;

@@ -28,7 +28,8 @@ enum class ModifyMode : int {
 
 // One prepared SQL statement on a database: executed with an optional record of `?` values;
 // a SELECT then yields its rows one record at a time, and a fetched record can be written
-// back with Modify. Keeps its database alive.
+// back with Modify. Keeps its database alive. Once the database has failed (Database::failed)
+// Execute, Fetch and Modify answer kFunctionFailed.
 class View {
  public:
   // Parses `sql` and checks its table and columns. kBadQuerySyntax for bad syntax or an unknown

@@ -10,8 +10,12 @@
 #include <random>
 #include <thread>
 
+#include "failing_syscalls.h"
 #include "msi/compound_file.h"
+#include "msi/msi_interface.h"
+#include "msi/scoped_handle.h"
 #include "peer_databases.h"
+#include "sql_helpers.h"
 #include "test_support/temp_dir.h"
 
 namespace kb::msi {
@@ -50,6 +54,16 @@ bool Stage(CompoundFile& file, const State& from, const State& to) {
     if (!to.contains(name) && file.RemoveStream(name) != StorageError::kNone) return false;
   }
   return true;
+}
+
+// Every stream of `file` with its bytes.
+State StoredState(const CompoundFile& file) {
+  State state;
+  StorageError error;
+  for (const auto& name : file.StreamNames()) {
+    state[name] = file.ReadWholeStream(name, 1 << 20, &error).value_or(std::vector<std::byte>());
+  }
+  return state;
 }
 
 std::optional<std::uint32_t> Generation(CompoundFile& file) {
@@ -124,12 +138,7 @@ TEST(CommitAtomicityTest, KilledCommitLeavesTheOldOrTheNewState) {
     ASSERT_TRUE(*found == confirmed || *found == confirmed + 1)
         << "found " << *found << ", confirmed " << confirmed;
     landed_between += *found == confirmed + 1;
-    const State expected = StateFor(*found);
-    State seen;
-    for (const auto& name : file->StreamNames()) {
-      seen[name] = *file->ReadWholeStream(name, 1 << 20, &error);
-    }
-    ASSERT_EQ(seen, expected) << "generation " << *found;
+    ASSERT_EQ(StoredState(*file), StateFor(*found)) << "generation " << *found;
     confirmed = *found;
     largest = std::max(largest, std::filesystem::file_size(path));
   }
@@ -137,6 +146,96 @@ TEST(CommitAtomicityTest, KilledCommitLeavesTheOldOrTheNewState) {
             << " after the header write but before Commit returned; last generation " << confirmed
             << "; largest file " << largest << " bytes\n";
   EXPECT_LT(largest, 2u << 20);  // live data is about 450 KB
+}
+
+// The generation the file at `path` holds, after checking that every stream is as that
+// generation wrote it; nullopt (with a test failure) when it cannot be read.
+std::optional<std::uint32_t> CheckedGeneration(const std::string& path, const std::string& trial) {
+  StorageError error;
+  auto file = CompoundFile::Open(path, CompoundFile::Mode::kReadOnly, &error);
+  EXPECT_TRUE(file) << trial << ": " << static_cast<int>(error);
+  const auto generation = file ? Generation(*file) : std::nullopt;
+  EXPECT_TRUE(generation) << trial;
+  if (!generation) return std::nullopt;
+  EXPECT_EQ(StoredState(*file), StateFor(*generation)) << trial;
+  return generation;
+}
+
+// Makes each write, sync and truncate of one commit fail in turn, as a full or failing disk
+// would, and looks at the file as a crash right then would leave it. A failure before the
+// header write leaves the old state, which the object still knows and can commit over; from
+// the header write on the disk may hold either state, so the object must refuse all further
+// work rather than trim the file to the old layout.
+TEST(CommitAtomicityTest, FailedCallsLeaveTheOldOrTheNewState) {
+  using test::Syscall;
+  kb::test::TempDir dir;
+  const std::string path = (dir.path() / "faulty.msi").string();
+  const std::string left = (dir.path() / "left.msi").string();
+  int gave_up = 0;
+  for (const Syscall call : {Syscall::kWrite, Syscall::kSync, Syscall::kTruncate}) {
+    for (int ordinal = 0; ordinal < 10000; ++ordinal) {
+      const std::string trial = "call kind " + std::to_string(static_cast<int>(call)) +
+                                ", number " + std::to_string(ordinal);
+      StorageError error;
+      {
+        auto file = CompoundFile::Create(path, kInstallerDatabaseClsid, &error);
+        ASSERT_TRUE(Stage(*file, {}, StateFor(4)));
+        ASSERT_EQ(file->Commit(), StorageError::kNone);
+      }
+      auto file = CompoundFile::Open(path, CompoundFile::Mode::kReadWrite, &error);
+      ASSERT_TRUE(file && Stage(*file, StateFor(4), StateFor(5)));
+      test::FailNth(call, ordinal);
+      const StorageError committed = file->Commit();
+      const int calls = test::StopFailing();
+      std::filesystem::copy_file(path, left, std::filesystem::copy_options::overwrite_existing);
+      const auto found = CheckedGeneration(left, trial);
+      if (committed == StorageError::kNone) {
+        EXPECT_EQ(found, 5u) << trial;
+      } else if (file->failed()) {
+        ++gave_up;
+        EXPECT_TRUE(found == 4u || found == 5u) << trial;
+        EXPECT_EQ(file->WriteStream(u"more", {}), StorageError::kIo) << trial;
+        EXPECT_EQ(file->Commit(), StorageError::kIo) << trial;
+        EXPECT_FALSE(file->ReadWholeStream(u"generation", 4, &error)) << trial;
+      } else {
+        EXPECT_EQ(found, 4u) << trial;
+        EXPECT_EQ(file->Commit(), StorageError::kNone) << trial;
+        file.reset();
+        EXPECT_EQ(CheckedGeneration(path, trial + ", tried again"), 5u);
+      }
+      if (calls <= ordinal) break;  // the commit made no more calls of this kind
+    }
+  }
+  EXPECT_GT(gave_up, 0);
+}
+
+// The database handle gives up with its storage: every call fails, and reopening the file
+// shows the state the disk holds (here the new one: only the sync after the header failed).
+TEST(CommitAtomicityTest, DatabaseRefusesWorkAfterItsHeaderSyncFailed) {
+  kb::test::TempDir dir;
+  const std::string path = (dir.path() / "db.msi").string();
+  ScopedHandle db;
+  ASSERT_EQ(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_CREATE, db.Receive()), ERROR_SUCCESS);
+  ASSERT_EQ(test::RunSql(db.get(), "CREATE TABLE `T` (`K` SHORT PRIMARY KEY `K`)"), ERROR_SUCCESS);
+  ASSERT_EQ(test::RunSql(db.get(), "INSERT INTO `T` (`K`) VALUES (1)"), ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db.get()), ERROR_SUCCESS);
+  ASSERT_EQ(test::RunSql(db.get(), "INSERT INTO `T` (`K`) VALUES (2)"), ERROR_SUCCESS);
+  ScopedHandle view;
+  ASSERT_EQ(MsiDatabaseOpenViewA(db.get(), "SELECT * FROM `T`", view.Receive()), ERROR_SUCCESS);
+  test::FailNth(test::Syscall::kSync,
+                1);  // the first sync secures the sectors, the second the header
+  EXPECT_EQ(MsiDatabaseCommit(db.get()), ERROR_FUNCTION_FAILED);
+  test::StopFailing();
+  EXPECT_EQ(MsiDatabaseCommit(db.get()), ERROR_FUNCTION_FAILED);
+  EXPECT_EQ(MsiViewExecute(view.get(), 0), ERROR_FUNCTION_FAILED);
+  ScopedHandle other;
+  EXPECT_EQ(MsiDatabaseOpenViewA(db.get(), "SELECT * FROM `T`", other.Receive()),
+            ERROR_FUNCTION_FAILED);
+  view.Reset();
+  db.Reset();
+  ASSERT_EQ(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY, db.Receive()), ERROR_SUCCESS);
+  EXPECT_EQ(test::Rows(db.get(), "SELECT `K` FROM `T`"),
+            (std::vector<std::vector<std::string>>{{"1"}, {"2"}}));
 }
 
 }  // namespace
