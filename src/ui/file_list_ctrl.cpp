@@ -1,35 +1,211 @@
-// TEMPORARY: the row access only, until the list's drops land.
 #include "ui/file_list_ctrl.h"
 
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <memory>
+
+#include "ui/one_line_name.h"
 
 namespace kb {
+namespace {
+
+// As many links as the system follows before it gives up on a loop (ELOOP).
+constexpr int kMaxLinkHops = 40;
+
+// The extension of the file name in `path`: from its last dot, empty when it has none.
+QString ExtensionOf(const QString& path) {
+  const QString name = QFileInfo(path).fileName();
+  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+  return dot < 0 ? QString() : name.mid(dot);
+}
+
+}  // namespace
 
 CFileListCtrl::CFileListCtrl(QWidget* parent) : QTreeWidget(parent) {
   setRootIsDecorated(false);
+  setItemsExpandable(false);
   setUniformRowHeights(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
   header()->setStretchLastSection(false);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+
+  const QAbstractItemModel* rows = model();
+  connect(rows, &QAbstractItemModel::rowsInserted, this,
+          [this](const QModelIndex&, int first, int last) { CountSources(first, last, 1); });
+  connect(rows, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+          [this](const QModelIndex&, int first, int last) { CountSources(first, last, -1); });
+  connect(rows, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& from) {
+    if (from.column() == 0) sourceRowsStale_ = true;
+  });
+  connect(rows, &QAbstractItemModel::modelReset, this, [this] { sourceRowsStale_ = true; });
 }
 
-int CFileListCtrl::AddPath(const QString&) { return -1; }
-QString CFileListCtrl::ResolveLinkTarget(const QString&) { return {}; }
-bool CFileListCtrl::AcceptsPath(const QString&, int&) const { return false; }
-void CFileListCtrl::OnDropFiles(const QStringList&) {}
-int CFileListCtrl::RowCount() const { return topLevelItemCount(); }
-QString CFileListCtrl::ItemText(int row, int column) const { return topLevelItem(row)->text(column); }
-void CFileListCtrl::SetItemText(int row, int column, const QString& text) { topLevelItem(row)->setText(column, text); }
-int CFileListCtrl::InsertItem(int row, const QString& text) { insertTopLevelItem(row, new QTreeWidgetItem(QStringList{text})); return row; }
-void CFileListCtrl::DeleteItem(int row) { delete takeTopLevelItem(row); }
-void CFileListCtrl::DeleteAllItems() { clear(); }
-int CFileListCtrl::FindItem(const QString&) const { return -1; }
-int CFileListCtrl::SelectionMark() const { return currentIndex().isValid() ? currentIndex().row() : -1; }
-void CFileListCtrl::dragEnterEvent(QDragEnterEvent* event) { QTreeWidget::dragEnterEvent(event); }
-void CFileListCtrl::dragMoveEvent(QDragMoveEvent* event) { QTreeWidget::dragMoveEvent(event); }
-void CFileListCtrl::dropEvent(QDropEvent* event) { QTreeWidget::dropEvent(event); }
-void CFileListCtrl::keyPressEvent(QKeyEvent* event) { QTreeWidget::keyPressEvent(event); }
-void CFileListCtrl::mouseDoubleClickEvent(QMouseEvent* event) { QTreeWidget::mouseDoubleClickEvent(event); }
+CFileListCtrl::~CFileListCtrl() {
+  // The tree empties its model after this part of the list is gone: stop counting first.
+  model()->disconnect(this);
+}
+
+int CFileListCtrl::AddPath(const QString& path) {
+  if (!(acceptFlags & kAllowDuplicates) && FindItem(path) >= 0) return -1;
+  if (!AcceptOneLineName(path, this)) return -1;
+  return InsertItem(0, path);
+}
+
+QString CFileListCtrl::ResolveLinkTarget(const QString& path) {
+  if (path.isEmpty()) return {};
+  QString target;
+  QFileInfo link(path);
+  for (int hop = 0; hop < kMaxLinkHops && link.isSymbolicLink(); ++hop) {
+    target = link.symLinkTarget();
+    link.setFile(target);
+  }
+  return target;
+}
+
+bool CFileListCtrl::AcceptsPath(const QString& path, int& kind) const {
+  const QFileInfo info(path);
+  if (path.isEmpty() || !info.exists()) return false;
+  if ((acceptFlags & kAcceptFolders) && info.isDir()) {
+    kind = kKindFolder;
+    return true;
+  }
+  if (!(acceptFlags & kAcceptFiles) || !info.isFile()) return false;
+  kind = kKindFile;
+  return !(acceptFlags & kOnlyAcceptedExtension) ||
+         ExtensionOf(path).compare(acceptedExtension, Qt::CaseInsensitive) == 0;
+}
+
+void CFileListCtrl::OnDropFiles(const QStringList& paths) {
+  for (QString path : paths) {
+    const QString target = ResolveLinkTarget(path);
+    if (!target.isEmpty()) path = target;
+    int kind = 0;
+    if (!AcceptsPath(path, kind)) continue;
+    if (!(acceptFlags & kHandToCallback)) {
+      AddPath(path);
+    } else if (dropCallback) {
+      dropCallback(*this, path);
+    }
+  }
+}
+
+int CFileListCtrl::RowCount() const {
+  return topLevelItemCount();
+}
+
+QString CFileListCtrl::ItemText(int row, int column) const {
+  return topLevelItem(row)->text(column);
+}
+
+void CFileListCtrl::SetItemText(int row, int column, const QString& text) {
+  topLevelItem(row)->setText(column, text);
+}
+
+int CFileListCtrl::InsertItem(int row, const QString& text) {
+  auto item = std::make_unique<QTreeWidgetItem>(QStringList{text});
+  insertTopLevelItem(row, item.release());  // the list owns its items
+  return row;
+}
+
+void CFileListCtrl::DeleteItem(int row) {
+  // A single-selection view selects the next row (or the new last one) when the selected row
+  // goes, which is where Windows leaves the selection mark.
+  std::unique_ptr<QTreeWidgetItem> removed(takeTopLevelItem(row));
+}
+
+void CFileListCtrl::DeleteAllItems() {
+  clear();
+}
+
+void CFileListCtrl::CountSources(int first, int last, int delta) const {
+  for (int row = first; row <= last; ++row) {
+    const QString key = topLevelItem(row)->text(0).toCaseFolded();
+    const int count = sourceRows_.value(key) + delta;
+    if (count > 0) {
+      sourceRows_.insert(key, count);
+    } else {
+      sourceRows_.remove(key);
+    }
+  }
+}
+
+int CFileListCtrl::FindItem(const QString& text) const {
+  const int rows = RowCount();
+  if (sourceRowsStale_) {
+    sourceRows_.clear();
+    sourceRowsStale_ = false;
+    CountSources(0, rows - 1, 1);
+  }
+  if (!sourceRows_.contains(text.toCaseFolded())) return -1;
+  for (int row = 0; row < rows; ++row) {
+    if (topLevelItem(row)->text(0).compare(text, Qt::CaseInsensitive) == 0) return row;
+  }
+  return -1;
+}
+
+int CFileListCtrl::SelectionMark() const {
+  // Qt makes the first row current when the list first gets the focus; only a row the user
+  // selected counts, as Windows' selection mark would.
+  const QModelIndex current = currentIndex();
+  return current.isValid() && selectionModel()->isSelected(current) ? current.row() : -1;
+}
+
+QStringList CFileListCtrl::LocalPaths(const QDropEvent& event) {
+  QStringList paths;
+  const QMimeData* data = event.mimeData();
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) paths.append(url.toLocalFile());
+  }
+  return paths;
+}
+
+void CFileListCtrl::dragEnterEvent(QDragEnterEvent* event) {
+  dragMoveEvent(event);
+}
+
+void CFileListCtrl::dragMoveEvent(QDragMoveEvent* event) {
+  if (LocalPaths(*event).isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+}
+
+void CFileListCtrl::dropEvent(QDropEvent* event) {
+  const QStringList paths = LocalPaths(*event);
+  if (paths.isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  QMetaObject::invokeMethod(
+      this, [this, paths] { OnDropFiles(paths); }, Qt::QueuedConnection);
+}
+
+void CFileListCtrl::keyPressEvent(QKeyEvent* event) {
+  const int key = event->key();
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    event->accept();
+    if (onReturn) onReturn();
+    return;
+  }
+  QTreeWidget::keyPressEvent(event);
+  if (onKeyDown) onKeyDown(key);
+}
+
+void CFileListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
+  QTreeWidget::mouseDoubleClickEvent(event);
+  if (event->button() != Qt::LeftButton) return;
+  const QModelIndex clicked = indexAt(event->position().toPoint());
+  if (onDoubleClick) onDoubleClick(clicked.isValid() ? clicked.row() : -1);
+}
 
 }  // namespace kb

@@ -1,7 +1,9 @@
 #ifndef KITBINDER_UI_FILE_LIST_CTRL_H_
 #define KITBINDER_UI_FILE_LIST_CTRL_H_
 
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QTreeWidget>
 #include <functional>
 
@@ -9,10 +11,12 @@ namespace kb {
 
 // The project's files as a report list, one row per file, five text columns: source path,
 // shortcut name, shortcut icon, component GUID, and "1"/"0" for the shortcut's working folder.
+// Rows are plain items with texts only, so that a project of tens of thousands of files stays
+// quick to fill and search.
+//
 // It takes files dropped on it from the desktop (local file URLs): a dropped symbolic link
 // contributes its target, names that do not exist and URLs that are not local files are
 // ignored, and each accepted path is added at the top (AddPath) or handed to `dropCallback`.
-//
 // The form view reacts to the list's keys and double clicks through the three callbacks.
 class CFileListCtrl : public QTreeWidget {
  public:
@@ -26,55 +30,82 @@ class CFileListCtrl : public QTreeWidget {
   static constexpr int kKindFolder = 64;
   static constexpr int kKindFile = 128;
 
+  // A report list: full-row, single selection, no tree decoration, taking drops.
   explicit CFileListCtrl(QWidget* parent);
+  ~CFileListCtrl() override;
 
   unsigned acceptFlags = kAcceptFiles | kAcceptFolders;
   QString acceptedExtension;  // with its dot, compared ignoring letter case
+  // Receives accepted paths under kHandToCallback; without one they are dropped.
   std::function<void(CFileListCtrl&, const QString&)> dropCallback;
 
-  // Called with the Qt key of a key pressed in the list (after the list's own handling).
+  // Called with the Qt key of a key pressed in the list other than Enter and Return, after the
+  // list's own handling (arrows move the selection).
   std::function<void(int key)> onKeyDown;
   // Called when Enter or Return is pressed in the list.
   std::function<void()> onReturn;
-  // Called on a double click with the row clicked, or -1 below the last row.
+  // Called on a left double click with the row clicked, or -1 below the last row.
   std::function<void(int row)> onDoubleClick;
 
   // Adds `path` as a new row at the top, text in column 0 only, unless a row with that path
-  // (letter case ignored) exists and duplicates are not allowed. Returns the new row's index
-  // (0), or -1 when nothing was added.
+  // (letter case ignored) exists and duplicates are not allowed. A path holding a line break is
+  // refused with a message box that says so, since a project file could not keep it. Returns
+  // the new row's index (0), or -1 when nothing was added.
   virtual int AddPath(const QString& path);
 
-  // The target of the symbolic link at `path`, as an absolute path; empty when `path` is
-  // empty or no link (an ordinary file gives empty text).
+  // The file or folder the symbolic link at `path` leads to, as an absolute path, following a
+  // chain of links to its end; empty when `path` is empty or not a link (an ordinary file gives
+  // empty text). The result need not exist: a dangling link gives the name it points to.
   static QString ResolveLinkTarget(const QString& path);
 
   // Whether `path` names something the list takes: a folder (kind kKindFolder) under
   // kAcceptFolders, a regular file (kind kKindFile) under kAcceptFiles with the accepted
-  // extension when kOnlyAcceptedExtension is set. False for a name that does not exist.
+  // extension when kOnlyAcceptedExtension is set. False, `kind` untouched, for a name that does
+  // not exist or is neither file nor folder.
   bool AcceptsPath(const QString& path, int& kind) const;
 
-  // Handles a drop of `paths` (local file paths) in order, as a drop from the desktop does.
+  // Handles dropped local paths in order: each link is replaced by its target, and each
+  // accepted path goes to AddPath (so the last one added ends up in row 0) or, under
+  // kHandToCallback, to `dropCallback`.
   void OnDropFiles(const QStringList& paths);
 
   // Row access, by row index from the top.
+  // REQUIRES: 0 <= row < RowCount() and 0 <= column < 5 where a row and column are taken.
   int RowCount() const;
   QString ItemText(int row, int column) const;
   void SetItemText(int row, int column, const QString& text);
-  // Inserts a row at `row` with `text` in column 0; returns its index.
+  // Inserts a row at `row` (0 <= row <= RowCount()) with `text` in column 0; returns `row`.
   int InsertItem(int row, const QString& text);
+  // Deletes `row`. When it carried the selection mark, the row that takes its place (or the new
+  // last row) carries it now.
   void DeleteItem(int row);
   void DeleteAllItems();
-  // The first row whose column 0 equals `text` ignoring letter case; -1 when none does.
+  // The first row whose column 0 equals `text` ignoring letter case; -1 when none does. Quick
+  // for a text no row holds, so that adding thousands of new files to a long list stays quick.
   int FindItem(const QString& text) const;
-  // The row of the selection mark (the current row); -1 when there is none.
+  // The selected row, which Remove, Properties, Delete and Enter act on; -1 when none is.
   int SelectionMark() const;
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
+  // Accepts the drop and handles its paths once the drag source has been answered, as the
+  // desktop's own posted drop message would: a message box must not hold the source's drag.
   void dropEvent(QDropEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  // The local paths a drag carries, in its order; empty when it offers no local file.
+  static QStringList LocalPaths(const QDropEvent& event);
+  // Adds `delta` to the count of each of the rows `first` to `last` in `sourceRows_`.
+  void CountSources(int first, int last, int delta) const;
+
+  // The rows' column-0 texts, case-folded, each with the number of rows that hold it: FindItem
+  // scans the rows only for a text some row holds. Kept up to date as rows come and go; an
+  // edited text makes it stale, and the next search counts every row again.
+  mutable QHash<QString, int> sourceRows_;
+  mutable bool sourceRowsStale_ = false;
 };
 
 }  // namespace kb

@@ -1,12 +1,68 @@
-// TEMPORARY: placeholders until the file list's handlers land.
+// The "Files to Install" page: adding, removing and editing the file list's rows.
+#include <QStringList>
+
+#include "app/framework/file_dialogs.h"
+#include "app/framework/standard_ids.h"
+#include "ui/file_list_ctrl.h"
+#include "ui/file_properties_dlg.h"
 #include "ui/kitbinder_view.h"
 
 namespace kb {
-void CKitbinderView::OnAddFiles() {}
-void CKitbinderView::OnRemoveFile() {}
-void CKitbinderView::OnFileProperties() {}
-void CKitbinderView::OnListKeyDown(int) {}
-void CKitbinderView::OnListReturn() {}
-void CKitbinderView::OnListDblClk(int) {}
-void CKitbinderView::EditFileRow(int) {}
+namespace {
+
+constexpr char kAddFilter[] = "All Files (*.*)";
+
+// The columns of a row (the form's column table).
+enum Column : int { kSource = 0, kShortcutName, kShortcutIcon, kComponentGuid, kUseTargetDir };
+
+}  // namespace
+
+void CKitbinderView::OnAddFiles() {
+  const QStringList chosen = TheFileDialogs().GetOpenFileNames(this, QString::fromUtf8(kAddFilter));
+  // Each goes on top of the one before, so they end up in the reverse of the dialog's order.
+  for (const QString& path : chosen) fileList->AddPath(path);
+}
+
+void CKitbinderView::OnRemoveFile() {
+  const int mark = fileList->SelectionMark();
+  if (mark >= 0) fileList->DeleteItem(mark);
+}
+
+void CKitbinderView::OnListKeyDown(int key) {
+  if (key == Qt::Key_Delete) OnRemoveFile();
+}
+
+void CKitbinderView::OnFileProperties() {
+  EditFileRow(fileList->SelectionMark());
+}
+
+void CKitbinderView::OnListReturn() {
+  OnFileProperties();
+}
+
+void CKitbinderView::OnListDblClk(int row) {
+  EditFileRow(row);
+}
+
+void CKitbinderView::EditFileRow(int row) {
+  if (row < 0 || row >= fileList->RowCount()) return;
+  const auto text = [&](Column column) { return fileList->ItemText(row, column).toStdString(); };
+  CFilePropertiesDlg dialog(this);
+  dialog.sourcePath = text(kSource);
+  dialog.shortcutLabel = text(kShortcutName);
+  dialog.iconPath = text(kShortcutIcon);
+  dialog.componentGuid = text(kComponentGuid);
+  dialog.workDirIsTargetDir = text(kUseTargetDir) == "1";
+  if (dialog.DoModal() != IDOK) return;
+
+  const auto set = [&](Column column, const std::string& value) {
+    fileList->SetItemText(row, column, QString::fromStdString(value));
+  };
+  set(kSource, dialog.sourcePath);
+  set(kShortcutName, dialog.shortcutLabel);
+  set(kShortcutIcon, dialog.iconPath);
+  set(kComponentGuid, dialog.componentGuid);
+  set(kUseTargetDir, dialog.workDirIsTargetDir ? "1" : "0");
+}
+
 }  // namespace kb

@@ -1,0 +1,21 @@
+#include "ui/one_line_name.h"
+
+#include "app/framework/message_box.h"
+
+namespace kb {
+
+bool AcceptOneLineName(const QString& name, QWidget* owner) {
+  if (!name.contains(QLatin1Char('\n')) && !name.contains(QLatin1Char('\r'))) return true;
+  // Each line break shows as a return symbol, so the box names the file on one line.
+  QString shown = name;
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\u21B5"))
+      .replace(QLatin1Char('\r'), QChar(0x21B5))
+      .replace(QLatin1Char('\n'), QChar(0x21B5));
+  AfxMessageBox(QStringLiteral("Cannot use \"%1\".\nIts name holds a line break, which a "
+                               "project file cannot keep.")
+                    .arg(shown),
+                owner);
+  return false;
+}
+
+}  // namespace kb

@@ -1,0 +1,17 @@
+#ifndef KITBINDER_UI_ONE_LINE_NAME_H_
+#define KITBINDER_UI_ONE_LINE_NAME_H_
+
+#include <QString>
+
+class QWidget;
+
+namespace kb {
+
+// A project file keeps one setting per line, so a file name holding a line break (CR or LF)
+// cannot be stored: it would come back as another name. Returns true when `name` holds none;
+// otherwise shows a message box over `owner` that names it and says why, and returns false.
+bool AcceptOneLineName(const QString& name, QWidget* owner);
+
+}  // namespace kb
+
+#endif  // KITBINDER_UI_ONE_LINE_NAME_H_
