@@ -2,6 +2,7 @@
 #include <string>
 
 #include "cli/database_commands.h"
+#include "cli/open_failure.h"
 #include "msi/database.h"
 #include "msi/idt_archive.h"
 #include "msi/msi_interface.h"
@@ -19,7 +20,7 @@ int RunExport(std::span<const std::string_view> args) {
     msi::ScopedHandle database;
     if (MsiOpenDatabaseA(database_path.c_str(), MSIDBOPEN_READONLY, database.Receive()) !=
         ERROR_SUCCESS) {
-      return UsageError(kExportCommand, "cannot open " + database_path);
+      return UsageError(kExportCommand, CannotOpen(database_path));
     }
     const std::string dir(args[2]);
     const UINT error =
@@ -32,7 +33,7 @@ int RunExport(std::span<const std::string_view> args) {
   std::shared_ptr<msi::Database> database;
   if (msi::Database::Open(database_path, msi::Database::OpenMode::kReadOnly, &database) !=
       ERROR_SUCCESS) {
-    return UsageError(kExportCommand, "cannot open " + database_path);
+    return UsageError(kExportCommand, CannotOpen(database_path));
   }
   const auto text = msi::RenderArchive(*database, table, nullptr);
   if (!text) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/database_commands.h"
+#include "cli/open_failure.h"
 #include "msi/msi_interface.h"
 #include "msi/scoped_handle.h"
 
@@ -45,7 +46,7 @@ int RunImport(std::span<const std::string_view> args) {
   const UINT opened = MsiOpenDatabaseA(
       database_path.c_str(), exists ? MSIDBOPEN_TRANSACT : MSIDBOPEN_CREATE, database.Receive());
   if (opened != ERROR_SUCCESS) {
-    std::fprintf(stderr, "kitbinder-cli: cannot open %s (error %u)\n", database_path.c_str(),
+    std::fprintf(stderr, "kitbinder-cli: %s (error %u)\n", CannotOpen(database_path).c_str(),
                  opened);
     return kExitUsage;
   }

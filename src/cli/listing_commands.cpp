@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/database_commands.h"
+#include "cli/open_failure.h"
 #include "cli/record_text.h"
 #include "msi/msi_interface.h"
 #include "msi/scoped_handle.h"
@@ -19,7 +20,7 @@ bool OpenReadOnly(const CliCommand& command, std::span<const std::string_view> a
   }
   const std::string path(args[0]);
   if (MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY, database.Receive()) != ERROR_SUCCESS) {
-    exit_code = UsageError(command, "cannot open " + path);
+    exit_code = UsageError(command, CannotOpen(path));
     return false;
   }
   return true;

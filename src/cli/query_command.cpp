@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/database_commands.h"
+#include "cli/open_failure.h"
 #include "cli/record_text.h"
 #include "msi/msi_interface.h"
 #include "msi/scoped_handle.h"
@@ -50,7 +51,7 @@ int RunQuery(std::span<const std::string_view> args) {
   msi::ScopedHandle database;
   if (MsiOpenDatabaseA(path.c_str(), select ? MSIDBOPEN_READONLY : MSIDBOPEN_TRANSACT,
                        database.Receive()) != ERROR_SUCCESS) {
-    return UsageError(kQueryCommand, "cannot open " + path);
+    return UsageError(kQueryCommand, CannotOpen(path));
   }
   msi::ScopedHandle view;
   UINT error = MsiDatabaseOpenViewA(database.get(), sql.c_str(), view.Receive());

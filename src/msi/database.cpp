@@ -72,7 +72,8 @@ Database::~Database() {
   if (mode_ == OpenMode::kDirect || mode_ == OpenMode::kCreateDirect) Commit();
 }
 
-ErrorCode Database::Open(const std::string& path, OpenMode mode, std::shared_ptr<Database>* out) {
+ErrorCode Database::Open(const std::string& path, OpenMode mode, std::shared_ptr<Database>* out,
+                         std::string* failure) {
   StorageError error = StorageError::kNone;
   const bool create = mode == OpenMode::kCreate || mode == OpenMode::kCreateDirect;
   std::unique_ptr<CompoundFile> file =
@@ -86,14 +87,14 @@ ErrorCode Database::Open(const std::string& path, OpenMode mode, std::shared_ptr
   if (create) {
     database->catalog_dirty_ = true;
     database->tables_changed_ = true;
-  } else if (database->LoadCatalog() != kSuccess) {
+  } else if (database->LoadCatalog(failure) != kSuccess) {
     return kOpenFailed;
   }
   *out = std::move(database);
   return kSuccess;
 }
 
-ErrorCode Database::LoadCatalog() {
+ErrorCode Database::LoadCatalog(std::string* failure) {
   StorageError error = StorageError::kNone;
   const auto pool =
       storage_->ReadWholeStream(TableStreamName(kPoolStream), kTableStreamLimit, &error);
@@ -103,6 +104,14 @@ ErrorCode Database::LoadCatalog() {
   auto decoded = StringPool::Decode(*pool, data ? *data : std::vector<std::byte>());
   if (!decoded) return kOpenFailed;
   pool_ = std::move(*decoded);
+  if (!IsSupportedCodePage(pool_.code_page())) {
+    // No text of it could be shown or changed: listing no tables would present it as empty.
+    if (failure != nullptr) {
+      *failure = "its text is in code page " + std::to_string(pool_.code_page()) +
+                 "; only code pages 0, 1252 and 65001 can be read";
+    }
+    return kOpenFailed;
+  }
 
   Table tables(TablesSchema());
   Table columns(ColumnsSchema());
@@ -111,7 +120,13 @@ ErrorCode Database::LoadCatalog() {
     if (!rows) return kOpenFailed;
     catalog->Load(std::move(*rows));
   }
-  auto text = [&](Cell id) { return DecodeText(pool_.Get(id), pool_.code_page()).value_or(""); };
+  // A name that does not decode could not be found again when the pool is recounted at commit.
+  bool names_decode = true;
+  auto text = [&](Cell id) {
+    auto decoded = DecodeText(pool_.Get(id), pool_.code_page());
+    names_decode = names_decode && decoded;
+    return decoded.value_or("");
+  };
   for (const Row& row : tables.rows()) {
     TableSchema schema{text(row.cells[0]), {}, false};
     for (const Row& column : columns.rows()) {  // in (table id, number) order
@@ -119,6 +134,7 @@ ErrorCode Database::LoadCatalog() {
       schema.columns.push_back({text(column.cells[2]),
                                 ColumnType(static_cast<std::uint16_t>(column.cells[3] - 0x8000))});
     }
+    if (!names_decode) return kOpenFailed;
     if (schema.columns.empty() || schema.name.empty()) continue;
     std::string key = schema.name;
     // A table listed twice would stay in the catalog order after being dropped once.

@@ -33,8 +33,11 @@ class Database : public std::enable_shared_from_this<Database> {
   enum class OpenMode { kReadOnly, kTransact, kDirect, kCreate, kCreateDirect };
 
   // Opens (or, for the create modes, starts) the database at `path`. kOpenFailed when the file
-  // cannot be opened or is no installer database; kCreateFailed when it cannot be created.
-  static ErrorCode Open(const std::string& path, OpenMode mode, std::shared_ptr<Database>* out);
+  // cannot be opened, is no installer database, or keeps its text in a code page the engine
+  // does not convert; kCreateFailed when it cannot be created. For the code page, *failure
+  // (when given) receives a sentence for the user that names it.
+  static ErrorCode Open(const std::string& path, OpenMode mode, std::shared_ptr<Database>* out,
+                        std::string* failure = nullptr);
 
   ~Database();
   Database(const Database&) = delete;
@@ -82,7 +85,7 @@ class Database : public std::enable_shared_from_this<Database> {
   };
 
   Database(std::shared_ptr<CompoundFile> storage, OpenMode mode);
-  ErrorCode LoadCatalog();
+  ErrorCode LoadCatalog(std::string* failure);
   // The stored rows of a table; nullopt when its stream cannot be read or decoded, or a string
   // cell refers to no string of the pool.
   std::optional<std::vector<Row>> ReadRows(const TableSchema& schema) const;

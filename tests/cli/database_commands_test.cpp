@@ -22,11 +22,13 @@ struct Outcome {
   std::string out;
 };
 
-Outcome Cli(const std::string& arguments) {
+// Runs kitbinder-cli; `out` holds what it printed on standard output, and its messages on
+// standard error too when `with_errors` is set.
+Outcome Cli(const std::string& arguments, bool with_errors = false) {
   Outcome outcome;
-  outcome.out = test::RunCommand(
-      std::string(KITBINDER_BIN_DIR) + "/kitbinder-cli " + arguments + " 2>/dev/null",
-      &outcome.status);
+  outcome.out = test::RunCommand(std::string(KITBINDER_BIN_DIR) + "/kitbinder-cli " + arguments +
+                                     (with_errors ? " 2>&1" : " 2>/dev/null"),
+                                 &outcome.status);
   return outcome;
 }
 
@@ -90,6 +92,28 @@ TEST_F(DatabaseCommandsTest, ExitCodesSayWhatWentWrong) {
                 " \"INSERT INTO Property (Property,Value) VALUES ('ProductName','dup')\"")
                 .status,
             1);
+}
+
+TEST_F(DatabaseCommandsTest, DatabaseInACodePageWeCannotReadIsRefusedByName) {
+  // msitools writes a database in any code page; the engine converts three and must not show
+  // another as an empty database.
+  const fs::path cyrillic = dir_.path() / "cyrillic";
+  WriteText(cyrillic / "_ForceCodepage.idt", "\r\n\r\n1251\t_ForceCodepage\r\n");
+  WriteText(cyrillic / "Property.idt",
+            "Property\tValue\r\ns72\tl0\r\nProperty\tProperty\r\nA\tB\r\n");
+  int status = -1;
+  test::RunCommand("cd '" + cyrillic.string() +
+                       "' && msibuild 1251.msi -i _ForceCodepage.idt -i Property.idt 2>&1",
+                   &status);
+  ASSERT_EQ(status, 0);
+  const std::string db = "'" + (cyrillic / "1251.msi").string() + "'";
+  const Outcome tables = Cli("tables " + db, true);
+  EXPECT_EQ(tables.status, 2);
+  EXPECT_NE(tables.out.find("code page 1251"), std::string::npos) << tables.out;
+  const std::string before = ReadText(cyrillic / "1251.msi");
+  EXPECT_EQ(Cli("query " + db + " \"UPDATE Property SET Value='x'\"").status, 2);
+  EXPECT_EQ(Cli("export " + db + " Property").status, 2);
+  EXPECT_EQ(ReadText(cyrillic / "1251.msi"), before);
 }
 
 }  // namespace

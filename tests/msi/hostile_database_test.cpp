@@ -98,6 +98,22 @@ TEST_F(HostileDatabaseTest, DamagedCatalogRefusesTheDatabase) {
   EXPECT_EQ(Open(MSIDBOPEN_READONLY), ERROR_OPEN_FAILED);
 }
 
+// A table whose name is not text of the database's code page would be missing from every list
+// (as if the database were empty) and its name lost when the pool is recounted at commit.
+TEST_F(HostileDatabaseTest, TableNameThatIsNoTextOfTheCodePageRefusesTheDatabase) {
+  ASSERT_EQ(Open(MSIDBOPEN_TRANSACT), ERROR_SUCCESS);
+  kb::test::WriteText(dir_.path() / "_ForceCodepage.idt", "\r\n\r\n65001\t_ForceCodepage\r\n");
+  ASSERT_EQ(MsiDatabaseImportA(db_.get(), dir_.path().c_str(), "_ForceCodepage.idt"),
+            ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
+  db_.Reset();
+  EditTableStream("_StringData", [](std::vector<std::byte>& bytes) {
+    const std::string text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    bytes[text.find("Property")] = std::byte{0xFF};  // no UTF-8 sequence starts so
+  });
+  EXPECT_EQ(Open(MSIDBOPEN_READONLY), ERROR_OPEN_FAILED);
+}
+
 TEST_F(HostileDatabaseTest, DeepConditionsAreRefusedAndLongChainsRun) {
   ASSERT_EQ(Open(MSIDBOPEN_READONLY), ERROR_SUCCESS);
   auto nested = [](std::size_t depth) {

@@ -1,0 +1,17 @@
+#include "cli/open_failure.h"
+
+#include <memory>
+
+#include "msi/database.h"
+
+namespace kb::cli {
+
+std::string CannotOpen(const std::string& path) {
+  // The installer interface answers with a code alone; the engine's own call says why.
+  std::shared_ptr<msi::Database> database;
+  std::string reason;
+  msi::Database::Open(path, msi::Database::OpenMode::kReadOnly, &database, &reason);
+  return "cannot open " + path + (reason.empty() ? "" : ": " + reason);
+}
+
+}  // namespace kb::cli
