@@ -32,9 +32,13 @@ int CProjectSettings::AddFileEntry(const ProjectFileEntry& entry) {
 }
 
 int CProjectSettings::AddIcon(std::string_view path) {
-  const bool held = std::ranges::any_of(
-      icons, [path](const ProjectIconEntry& icon) { return icon.path == path; });
-  if (!path.empty() && !held) icons.push_back({std::string(path), FileNameFromPath(path)});
+  if (icon_paths_.size() != icons.size()) {
+    icon_paths_.clear();
+    for (const ProjectIconEntry& icon : icons) icon_paths_.insert(icon.path);
+  }
+  if (!path.empty() && icon_paths_.emplace(path).second) {
+    icons.push_back({std::string(path), FileNameFromPath(path)});
+  }
   return static_cast<int>(icons.size());
 }
 
@@ -54,6 +58,7 @@ ProjectFileEntry CProjectSettings::FindFile(std::string_view path) const {
 bool CProjectSettings::Clear() {
   files.clear();
   icons.clear();
+  icon_paths_.clear();
   return true;
 }
 
