@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "msi/cfb_format.h"
 #include "msi/code_page_text.h"
 #include "msi/memory_table_data.h"
 #include "msi/stored_table_data.h"
@@ -265,6 +266,11 @@ ErrorCode Database::DropTable(std::string_view name) {
   return kSuccess;
 }
 
+bool Database::Holds(const Table& table) const {
+  const auto it = tables_.find(table.schema().name);
+  return it != tables_.end() && it->second.table.get() == &table;
+}
+
 void Database::MarkDirty(std::string_view table) {
   const auto it = tables_.find(table);
   if (it != tables_.end()) it->second.dirty = true;
@@ -281,16 +287,21 @@ std::u16string Database::ObjectStreamName(std::string_view table,
   return EncodeStreamName(name, false);
 }
 
-ErrorCode Database::StoreStream(const std::u16string& name, const FieldValue& value) {
+ErrorCode Database::CheckStream(const std::u16string& name, const FieldValue& value) const {
   if (read_only()) return kFunctionFailed;
+  if (std::holds_alternative<std::monostate>(value)) return kSuccess;  // removing: any name will do
+  if (!std::holds_alternative<StreamField>(value)) return kDatatypeMismatch;
+  return cfb::IsValidName(name) ? kSuccess : kFunctionFailed;
+}
+
+ErrorCode Database::StoreStream(const std::u16string& name, const FieldValue& value) {
+  if (const ErrorCode error = CheckStream(name, value); error != kSuccess) return error;
   if (std::holds_alternative<std::monostate>(value)) {
     const StorageError error = storage_->RemoveStream(name);
     return error == StorageError::kNone || error == StorageError::kNotFound ? kSuccess
                                                                             : kFunctionFailed;
   }
-  const auto* stream = std::get_if<StreamField>(&value);
-  if (stream == nullptr) return kDatatypeMismatch;
-  const StreamSource& source = *stream->source;
+  const StreamSource& source = *std::get<StreamField>(value).source;
   if (source.stored_name() != nullptr && *source.stored_name() == name) return kSuccess;
   if (source.file_path() != nullptr) {
     return storage_->WriteStreamFromFile(name, *source.file_path()) == StorageError::kNone

@@ -72,10 +72,17 @@ class Database : public std::enable_shared_from_this<Database> {
   StringPool& pool() { return pool_; }
   // The stored name of the stream of an object cell: "Table.Key1.Key2" folded.
   std::u16string ObjectStreamName(std::string_view table, std::span<const FieldValue> key) const;
+  // Whether StoreStream could stage `value` under `name` as far as can be told without the
+  // system: kFunctionFailed for a read-only database or a name the storage cannot hold,
+  // kDatatypeMismatch for a value that is neither null nor a stream.
+  ErrorCode CheckStream(const std::u16string& name, const FieldValue& value) const;
   // Stages a stream's new contents from a record field (a file, another stream, or null for
   // none). kFunctionFailed when the storage refuses.
   ErrorCode StoreStream(const std::u16string& name, const FieldValue& value);
   void MarkDirty(std::string_view table);
+  // True while `table` holds the rows of the table of its name: false once that table was
+  // dropped, even if one of the same name was created since.
+  bool Holds(const Table& table) const;
 
  private:
   struct TableEntry {

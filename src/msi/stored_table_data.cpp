@@ -86,9 +86,14 @@ ErrorCode StoredTableData::ToCell(const FieldValue& value, const ColumnDef& colu
   return kDatatypeMismatch;
 }
 
+ErrorCode StoredTableData::CheckWritable() const {
+  return database_->read_only() || !database_->Holds(*table_) ? kFunctionFailed : kSuccess;
+}
+
 ErrorCode StoredTableData::ToCells(std::span<const FieldValue> values,
                                    std::vector<Cell>* cells) const {
-  if (database_->read_only() || values.size() != schema().columns.size()) return kFunctionFailed;
+  if (values.size() != schema().columns.size()) return kFunctionFailed;
+  if (const ErrorCode error = CheckWritable(); error != kSuccess) return error;
   cells->assign(values.size(), 0);
   for (std::size_t i = 0; i < values.size(); ++i) {
     const ErrorCode error = ToCell(values[i], schema().columns[i], &(*cells)[i]);
@@ -122,14 +127,32 @@ std::optional<std::size_t> StoredTableData::Find(std::span<const FieldValue> key
   return table_->Find(cells);
 }
 
-ErrorCode StoredTableData::StoreObjects(std::span<const FieldValue> values) {
+std::vector<std::pair<std::u16string, std::size_t>> StoredTableData::ObjectStreams(
+    std::span<const FieldValue> values) const {
+  std::vector<std::pair<std::u16string, std::size_t>> streams;
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (!schema().columns[i].type.is_object()) continue;
     std::vector<FieldValue> key;
     for (const std::size_t column : schema().KeyColumns()) key.push_back(values[column]);
-    const ErrorCode error =
-        database_->StoreStream(database_->ObjectStreamName(schema().name, key), values[i]);
-    if (error != kSuccess) return error;
+    streams.emplace_back(database_->ObjectStreamName(schema().name, key), i);
+  }
+  return streams;
+}
+
+ErrorCode StoredTableData::CheckObjects(std::span<const FieldValue> values) const {
+  for (const auto& [name, column] : ObjectStreams(values)) {
+    if (const ErrorCode error = database_->CheckStream(name, values[column]); error != kSuccess) {
+      return error;
+    }
+  }
+  return kSuccess;
+}
+
+ErrorCode StoredTableData::StoreObjects(std::span<const FieldValue> values) {
+  for (const auto& [name, column] : ObjectStreams(values)) {
+    if (const ErrorCode error = database_->StoreStream(name, values[column]); error != kSuccess) {
+      return error;
+    }
   }
   return kSuccess;
 }
@@ -151,26 +174,44 @@ ErrorCode StoredTableData::Insert(std::span<const FieldValue> values, bool tempo
 }
 
 ErrorCode StoredTableData::Update(std::size_t row, std::span<const FieldValue> values) {
-  Row updated;
-  ErrorCode error = ToCells(values, &updated.cells);
-  if (error != kSuccess) return error;
-  if (table_->KeyOf(updated) != table_->KeyOf(table_->row(row))) return kFunctionFailed;
-  error = StoreObjects(values);
-  if (error != kSuccess) return error;
-  updated.temporary = table_->row(row).temporary;
-  table_->Replace(row, std::move(updated));
-  database_->MarkDirty(schema().name);
-  return kSuccess;
+  const std::vector<FieldValue> copy(values.begin(), values.end());
+  return UpdateRows(std::span(&row, 1), std::span(&copy, 1));
 }
 
 ErrorCode StoredTableData::Erase(std::size_t row) {
-  if (database_->read_only()) return kFunctionFailed;
-  std::vector<FieldValue> nothing(schema().columns.size());
-  for (const std::size_t column : schema().KeyColumns()) nothing[column] = Get(row, column);
-  const ErrorCode error = StoreObjects(nothing);
-  if (error != kSuccess) return error;
-  table_->Erase(row);
-  database_->MarkDirty(schema().name);
+  return EraseRows(std::span(&row, 1));
+}
+
+ErrorCode StoredTableData::UpdateRows(std::span<const std::size_t> rows,
+                                      std::span<const std::vector<FieldValue>> values) {
+  std::vector<Row> updated(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (const ErrorCode error = ToCells(values[i], &updated[i].cells); error != kSuccess) {
+      return error;
+    }
+    if (table_->KeyOf(updated[i]) != table_->KeyOf(table_->row(rows[i]))) return kFunctionFailed;
+    if (const ErrorCode error = CheckObjects(values[i]); error != kSuccess) return error;
+  }
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (const ErrorCode error = StoreObjects(values[i]); error != kSuccess) return error;
+  }
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    updated[i].temporary = table_->row(rows[i]).temporary;
+    table_->Replace(rows[i], std::move(updated[i]));
+  }
+  if (!rows.empty()) database_->MarkDirty(schema().name);
+  return kSuccess;
+}
+
+ErrorCode StoredTableData::EraseRows(std::span<const std::size_t> rows) {
+  if (const ErrorCode error = CheckWritable(); error != kSuccess) return error;
+  for (const std::size_t row : rows) {
+    std::vector<FieldValue> nothing(schema().columns.size());
+    for (const std::size_t column : schema().KeyColumns()) nothing[column] = Get(row, column);
+    if (const ErrorCode error = StoreObjects(nothing); error != kSuccess) return error;
+  }
+  for (auto it = rows.rbegin(); it != rows.rend(); ++it) table_->Erase(*it);
+  if (!rows.empty()) database_->MarkDirty(schema().name);
   return kSuccess;
 }
 

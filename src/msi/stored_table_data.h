@@ -11,7 +11,9 @@ namespace kb::msi {
 
 // A table of a database (stored or temporary) seen as values: text is converted between UTF-8
 // and the database's code page, integers lose their stored offset, and object cells become
-// stream fields whose bytes are read from the storage on demand.
+// stream fields whose bytes are read from the storage on demand. Once the table is dropped (or
+// dropped and created again) every change answers kFunctionFailed. UpdateRows and EraseRows
+// check every row before changing any; past that only the system can refuse a stream.
 class StoredTableData : public TableData {
  public:
   StoredTableData(std::shared_ptr<Database> database, std::shared_ptr<Table> table)
@@ -24,11 +26,20 @@ class StoredTableData : public TableData {
   ErrorCode Insert(std::span<const FieldValue> values, bool temporary) override;
   ErrorCode Update(std::size_t row, std::span<const FieldValue> values) override;
   ErrorCode Erase(std::size_t row) override;
+  ErrorCode UpdateRows(std::span<const std::size_t> rows,
+                       std::span<const std::vector<FieldValue>> values) override;
+  ErrorCode EraseRows(std::span<const std::size_t> rows) override;
 
  private:
   // The stored cells of `values`, or the error that refuses them.
   ErrorCode ToCells(std::span<const FieldValue> values, std::vector<Cell>* cells) const;
   ErrorCode ToCell(const FieldValue& value, const ColumnDef& column, Cell* cell) const;
+  // kFunctionFailed when the database is read-only or no longer holds this table.
+  ErrorCode CheckWritable() const;
+  // The object columns of a row with `values`: their stream names and column indexes.
+  std::vector<std::pair<std::u16string, std::size_t>> ObjectStreams(
+      std::span<const FieldValue> values) const;
+  ErrorCode CheckObjects(std::span<const FieldValue> values) const;
   ErrorCode StoreObjects(std::span<const FieldValue> values);
   // The key values that name the row's object streams.
   std::vector<FieldValue> StreamKeyOf(std::size_t row) const;

@@ -35,6 +35,24 @@ class TableData {
   virtual ErrorCode Update(std::size_t row, std::span<const FieldValue> values) = 0;
   virtual ErrorCode Erase(std::size_t row) = 0;
 
+  // The changes of one statement: every row `rows[i]` takes `values[i]`, or is removed. A table
+  // whose changes can be refused row by row overrides these so that a refusal leaves every row
+  // as it was; these plain ones stop at the first refusal.
+  // REQUIRES: rows.size() == values.size(); rows in ascending order, each once.
+  virtual ErrorCode UpdateRows(std::span<const std::size_t> rows,
+                               std::span<const std::vector<FieldValue>> values) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (const ErrorCode error = Update(rows[i], values[i]); error != kSuccess) return error;
+    }
+    return kSuccess;
+  }
+  virtual ErrorCode EraseRows(std::span<const std::size_t> rows) {
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+      if (const ErrorCode error = Erase(*it); error != kSuccess) return error;
+    }
+    return kSuccess;
+  }
+
   std::vector<FieldValue> KeyOf(std::size_t row) const {
     std::vector<FieldValue> key;
     for (const std::size_t column : schema().KeyColumns()) key.push_back(Get(row, column));

@@ -218,7 +218,9 @@ ErrorCode View::RunInsert(const SqlInsert& insert) {
 
 ErrorCode View::RunUpdate(const SqlUpdate& update) {
   const TableSchema& schema = table_->schema();
-  for (const std::size_t row : MatchingRows(update.where.get())) {
+  const std::vector<std::size_t> rows = MatchingRows(update.where.get());
+  std::vector<std::vector<FieldValue>> updated;
+  for (const std::size_t row : rows) {
     std::vector<FieldValue> values;
     for (std::size_t column = 0; column < schema.columns.size(); ++column) {
       values.push_back(table_->Get(row, column));
@@ -228,20 +230,20 @@ ErrorCode View::RunUpdate(const SqlUpdate& update) {
       if (schema.columns[column].type.key()) return kFunctionFailed;
       values[column] = Evaluate(operand, row);
     }
-    const ErrorCode error = table_->Update(row, values);
-    if (error != kSuccess) return error;
+    updated.push_back(std::move(values));
   }
-  return kSuccess;
+  return table_->UpdateRows(rows, updated);
 }
 
 ErrorCode View::RunDelete() {
   const auto& where = std::get<SqlDelete>(statement_).where;
-  std::vector<std::size_t> rows = MatchingRows(where.get());
-  for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-    const ErrorCode error = table_->Erase(*it);
-    if (error != kSuccess) return error;
-  }
-  return kSuccess;
+  return table_->EraseRows(MatchingRows(where.get()));
+}
+
+bool View::ResolveNow(std::shared_ptr<TableData>* table, std::vector<std::size_t>* columns) const {
+  *table = database_->OpenTable(TableOf(statement_));
+  columns->clear();
+  return *table && StatementColumns(statement_, (*table)->schema(), *columns);
 }
 
 ErrorCode View::Execute(const Record* parameters) {
@@ -257,8 +259,16 @@ ErrorCode View::Execute(const Record* parameters) {
   if (const auto* drop = std::get_if<SqlDrop>(&statement_)) {
     return database_->DropTable(drop->table) == kSuccess ? kSuccess : kFunctionFailed;
   }
-  table_ = database_->OpenTable(TableOf(statement_));
-  if (!table_) return kFunctionFailed;
+  // The table may have been dropped and created anew since Prepare: its names are looked up
+  // again, and a statement whose columns are gone fails.
+  std::shared_ptr<TableData> table;
+  std::vector<std::size_t> columns;
+  if (!ResolveNow(&table, &columns)) {
+    table_ = nullptr;  // nothing may be written through the view until it executes again
+    return kFunctionFailed;
+  }
+  table_ = std::move(table);
+  columns_ = std::move(columns);
   parameters_ = parameters;
   ErrorCode error = kSuccess;
   if (const auto* select = std::get_if<SqlSelect>(&statement_)) {
@@ -378,12 +388,13 @@ ErrorCode View::Modify(ModifyMode mode, Record& record) {
 }
 
 std::unique_ptr<Record> View::ColumnInfo(bool types) const {
-  auto record = std::make_unique<Record>(static_cast<unsigned>(columns_.size()));
   if (!std::holds_alternative<SqlSelect>(statement_)) return std::make_unique<Record>(0);
-  auto table = table_ ? table_ : database_->OpenTable(TableOf(statement_));
-  if (!table) return std::make_unique<Record>(0);
-  for (std::size_t i = 0; i < columns_.size(); ++i) {
-    const ColumnDef& column = table->schema().columns[columns_[i]];
+  std::shared_ptr<TableData> table = table_;
+  std::vector<std::size_t> columns = columns_;
+  if (!table && !ResolveNow(&table, &columns)) return std::make_unique<Record>(0);
+  auto record = std::make_unique<Record>(static_cast<unsigned>(columns.size()));
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const ColumnDef& column = table->schema().columns[columns[i]];
     record->SetString(static_cast<unsigned>(i + 1), types ? column.type.ToArchive() : column.name);
   }
   return record;

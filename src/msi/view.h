@@ -37,10 +37,11 @@ class View {
   static ErrorCode Prepare(std::shared_ptr<Database> database, std::string_view sql,
                            std::unique_ptr<View>* out);
 
-  // Runs the statement. A SELECT gathers its rows for Fetch; the others make their change now.
-  // kBadQuerySyntax for a table to create that exists; kFunctionFailed when `parameters` lacks
-  // a field for a `?` or the change is refused (taken key, missing value, wrong type, text the
-  // code page cannot hold, read-only database).
+  // Runs the statement. A SELECT gathers its rows for Fetch; the others make their change now,
+  // to every row they concern or, when one is refused, to none. kBadQuerySyntax for a table
+  // to create that exists; kFunctionFailed when `parameters` lacks a field for a `?`, the
+  // table no longer has the columns the statement names, or the change is refused (taken key,
+  // missing value, wrong type, text the code page cannot hold, read-only database).
   ErrorCode Execute(const Record* parameters);
 
   // The next row as a record of the selected columns; kNoMoreItems after the last, and
@@ -72,6 +73,9 @@ class View {
   std::vector<FieldValue> WithRecord(std::vector<FieldValue> values, const Record& record) const;
   std::optional<std::size_t> OriginRow(const Record& record) const;
   std::optional<std::size_t> RecordRow(const Record& record) const;
+  // The statement's table as the database holds it now and the view's columns in it; false
+  // when the table is gone or lacks a column the statement names.
+  bool ResolveNow(std::shared_ptr<TableData>* table, std::vector<std::size_t>* columns) const;
 
   std::shared_ptr<Database> database_;
   SqlStatement statement_;

@@ -114,6 +114,76 @@ TEST_F(HostileDatabaseTest, TableNameThatIsNoTextOfTheCodePageRefusesTheDatabase
   EXPECT_EQ(Open(MSIDBOPEN_READONLY), ERROR_OPEN_FAILED);
 }
 
+// A view keeps its statement, not the table it was prepared on: executed after the table was
+// dropped and created anew, it looks its columns up in the new table.
+TEST_F(HostileDatabaseTest, ViewPreparedBeforeTheTableWasReplacedChecksItAgain) {
+  ASSERT_EQ(Open(MSIDBOPEN_TRANSACT), ERROR_SUCCESS);
+  ScopedHandle view;
+  ASSERT_EQ(MsiDatabaseOpenViewA(db_.get(),
+                                 "SELECT `Value`, `Property` FROM `Property` WHERE `Value`='one'",
+                                 view.Receive()),
+            ERROR_SUCCESS);
+  ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
+  ScopedHandle fetched;
+  ASSERT_EQ(MsiViewFetch(view.get(), fetched.Receive()), ERROR_SUCCESS);
+  ASSERT_EQ(RunSql(db_.get(), "DROP TABLE `Property`"), ERROR_SUCCESS);
+  ASSERT_EQ(
+      RunSql(db_.get(), "CREATE TABLE `Property` (`Property` CHAR(72) PRIMARY KEY `Property`)"),
+      ERROR_SUCCESS);
+  ASSERT_EQ(RunSql(db_.get(), "INSERT INTO `Property` (`Property`) VALUES ('A')"), ERROR_SUCCESS);
+  // The fetched row belongs to the dropped table: writing it back must not reach the new one.
+  MsiRecordSetStringA(fetched.get(), 1, "changed");
+  EXPECT_EQ(MsiViewModify(view.get(), MSIMODIFY_UPDATE, fetched.get()), ERROR_FUNCTION_FAILED);
+  EXPECT_EQ(MsiViewExecute(view.get(), 0), ERROR_FUNCTION_FAILED);  // `Value` is gone
+  ScopedHandle names;
+  ASSERT_EQ(MsiViewGetColumnInfo(view.get(), MSICOLINFO_NAMES, names.Receive()), ERROR_SUCCESS);
+  EXPECT_EQ(MsiRecordGetFieldCount(names.get()), 0u);
+
+  ASSERT_EQ(RunSql(db_.get(), "DROP TABLE `Property`"), ERROR_SUCCESS);
+  ASSERT_EQ(RunSql(db_.get(),
+                   "CREATE TABLE `Property` (`Extra` SHORT, `Value` LONGCHAR, `Property` CHAR(72) "
+                   "PRIMARY KEY `Property`)"),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RunSql(db_.get(),
+                   "INSERT INTO `Property` (`Extra`,`Value`,`Property`) VALUES "
+                   "(7,'one','P')"),
+            ERROR_SUCCESS);
+  ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
+  ASSERT_EQ(MsiViewFetch(view.get(), fetched.Receive()), ERROR_SUCCESS);
+  EXPECT_EQ(FieldText(fetched.get(), 1), "one");
+  EXPECT_EQ(FieldText(fetched.get(), 2), "P");
+}
+
+// An UPDATE refused at one row leaves the rows before it as they were. Here the third row's
+// key makes a stream name too long for the storage, so its object cell cannot be set.
+TEST_F(HostileDatabaseTest, UpdateRefusedPartWayChangesNoRow) {
+  ASSERT_EQ(Open(MSIDBOPEN_TRANSACT), ERROR_SUCCESS);
+  ASSERT_EQ(RunSql(db_.get(),
+                   "CREATE TABLE `Bin` (`Key` CHAR(0) NOT NULL, `Size` SHORT, "
+                   "`Data` OBJECT PRIMARY KEY `Key`)"),
+            ERROR_SUCCESS);
+  for (const std::string& key : std::vector<std::string>{"a", "b", std::string(80, 'k'), "z"}) {
+    ASSERT_EQ(RunSql(db_.get(), "INSERT INTO `Bin` (`Key`,`Size`) VALUES ('" + key + "', 1)"),
+              ERROR_SUCCESS);
+  }
+  const std::string data = (dir_.path() / "data.bin").string();
+  kb::test::WriteText(data, "bytes");
+  ScopedHandle stream(MsiCreateRecord(1));
+  ASSERT_EQ(MsiRecordSetStreamA(stream.get(), 1, data.c_str()), ERROR_SUCCESS);
+  EXPECT_EQ(RunSql(db_.get(), "UPDATE `Bin` SET `Size`=2, `Data`=?", stream.get()),
+            ERROR_FUNCTION_FAILED);
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Size` FROM `Bin` WHERE `Data` IS NULL"),
+            (Rows_{{"1"}, {"1"}, {"1"}, {"1"}}));
+  EXPECT_TRUE(Rows(db_.get(), "SELECT `Name` FROM `_Streams`").empty());
+  // The rows a key can name are changed together.
+  EXPECT_EQ(RunSql(db_.get(),
+                   "UPDATE `Bin` SET `Size`=3, `Data`=? WHERE `Key` <> 'z' AND `Size`=1 "
+                   "AND `Key` < 'c'",
+                   stream.get()),
+            ERROR_SUCCESS);
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `_Streams`"), (Rows_{{"Bin.a"}, {"Bin.b"}}));
+}
+
 TEST_F(HostileDatabaseTest, DeepConditionsAreRefusedAndLongChainsRun) {
   ASSERT_EQ(Open(MSIDBOPEN_READONLY), ERROR_SUCCESS);
   auto nested = [](std::size_t depth) {
