@@ -5,10 +5,8 @@
 #   bench/package_vs_wixl.sh [BIN_DIR] [FILES] [MEGABYTES]
 #
 # BIN_DIR holds kitbinder-cli and the templates (default: this script's folder when they are
-# there, else build/release/bin). The files are the first regular files of /usr/lib and
-# /usr/share between 16 kB and 2 MB in sorted order, up to FILES (default 2000) files or
-# MEGABYTES (default 200), copied under unique names, so a machine with the same packages gets
-# the same set.
+# there, else build/release/bin). The files are those of make_bench_project.sh, up to FILES
+# (default 2000) files or MEGABYTES (default 200).
 set -euo pipefail
 
 here=$(dirname "$0")
@@ -21,25 +19,9 @@ cli=$(realpath "$bin/kitbinder-cli")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-{ LC_ALL=C find /usr/lib /usr/share -type f -readable -size +16k -size -2048k \
-    -printf '%p\t%s\n' 2>/dev/null || true; } | LC_ALL=C sort >"$work/all"
-awk -F '\t' -v files="$max_files" -v limit=$((megabytes * 1024 * 1024)) \
-  '{ print $1; total += $2; if (NR >= files || total >= limit) exit }' "$work/all" >"$work/list"
-
-mkdir -p "$work/project/files"
-n=0
-while IFS= read -r path; do
-  n=$((n + 1))
-  cp "$path" "$work/project/files/$(printf 'f%04d_' "$n")$(basename "$path")"
-done <"$work/list"
+source "$here/make_bench_project.sh"
+make_bench_project "$work/project" "$max_files" "$megabytes"
 mapfile -t names < <(cd "$work/project/files" && LC_ALL=C ls)
-bytes=$(du -sb "$work/project/files" | cut -f1)
-echo "input: ${#names[@]} files, $bytes bytes"
-
-{
-  printf '[properties]\r\ntitle=Bench\r\nversion=1.0.0\r\nlanguage=en\r\n[files]\r\n'
-  for i in "${!names[@]}"; do printf 'file%dpath=files/%s\r\n' "$i" "${names[$i]}"; done
-} >"$work/project/bench.kbr"
 
 {
   cat <<'WXS'

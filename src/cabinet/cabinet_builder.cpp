@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "cabinet/builder_callbacks.h"
@@ -28,6 +30,8 @@ struct BuilderState {
   std::uint32_t max_cabinet_size = CabinetBuilder::kDefaultMaxCabinetSize;
   std::uint32_t folder_threshold = CabinetBuilder::kDefaultFolderThreshold;
   int last_cabinet_number = 0;
+  CabinetProgressObserver observer;
+  CabinetProgress progress;
 };
 
 BuilderState& State() {
@@ -100,6 +104,34 @@ CabinetParameters BuildParameters() {
   return parameters;
 }
 
+void Report() {
+  if (State().observer) State().observer(State().progress);
+}
+
+// The progress of a run about to start: the sizes of its files (only when someone hears it).
+CabinetProgress StartProgress() {
+  CabinetProgress progress;
+  progress.entry_count = State().sources.size();
+  if (!State().observer) return progress;
+  for (const std::string& source : State().sources) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(source, error);
+    if (source != kFolderBreak && !error) progress.bytes_total += static_cast<std::int64_t>(size);
+  }
+  return progress;
+}
+
+// The builder's status callback, telling the observer of every compressed block as well.
+std::int32_t ReportingStatus(std::uint32_t kind, std::uint32_t value1, std::uint32_t value2,
+                             void* ctx) {
+  const std::int32_t result = BuilderStatus(kind, value1, value2, ctx);
+  if (kind == kStatusBlockCompressed) {
+    State().progress.bytes_done += value2;
+    Report();
+  }
+  return result;
+}
+
 std::string_view BaseName(std::string_view path) {
   const std::size_t separator = path.find_last_of("/\\");
   return separator == std::string_view::npos ? path : path.substr(separator + 1);
@@ -107,17 +139,20 @@ std::string_view BaseName(std::string_view path) {
 
 // Adds every entry in order; false with LastError set and the context destroyed.
 bool AddEntries(FciHandle& context, CabinetError& error) {
-  const BuilderState& state = State();
+  BuilderState& state = State();
   for (std::size_t i = 0; i < state.sources.size(); ++i) {
     const std::string& source = state.sources[i];
     if (source == kFolderBreak) {
-      if (!FCIFlushFolder(*context, NextCabinet, BuilderStatus)) {
+      if (!FCIFlushFolder(*context, NextCabinet, ReportingStatus)) {
         return FailedAndDestroyed("FCIFlushFolder", error, std::move(context));
       }
       continue;
     }
     const std::string_view name = state.names[i].empty() ? BaseName(source) : state.names[i];
-    if (!FCIAddFile(*context, source, name, false, NextCabinet, BuilderStatus, BuilderOpenInfo,
+    state.progress.entry = i;
+    state.progress.source = source;
+    Report();
+    if (!FCIAddFile(*context, source, name, false, NextCabinet, ReportingStatus, BuilderOpenInfo,
                     kCompressMszip)) {
       return FailedAndDestroyed("FCIAddFile", error, std::move(context));
     }
@@ -154,15 +189,20 @@ void CabinetBuilder::SetSizeLimits(std::uint32_t max_cabinet_size, std::uint32_t
   State().folder_threshold = folder_threshold;
 }
 
+void CabinetBuilder::SetProgressObserver(CabinetProgressObserver observer) {
+  State().observer = std::move(observer);
+}
+
 bool CabinetBuilder::CreateCabinet() {
   if (State().created) return true;
   const CabinetParameters parameters = BuildParameters();
+  State().progress = StartProgress();
   ProgressTotals totals;
   CabinetError error;
   FciHandle context = FCICreate(&error, BuilderCallbacks(), parameters, &totals);
   if (!context) return Failed("FCICreate", error);
   if (!AddEntries(context, error)) return false;
-  if (!FCIFlushCabinet(*context, false, NextCabinet, BuilderStatus)) {
+  if (!FCIFlushCabinet(*context, false, NextCabinet, ReportingStatus)) {
     return FailedAndDestroyed("FCIFlushCabinet", error, std::move(context));
   }
   if (!FCIDestroy(std::move(context))) return Failed("FCIDestroy", error);

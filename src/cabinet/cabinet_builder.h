@@ -3,10 +3,25 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace kb::cabinet {
+
+// Where a CreateCabinet run stands.
+struct CabinetProgress {
+  std::size_t entry = 0;         // the entry being added, from 0
+  std::size_t entry_count = 0;   // entries in the list, folder breaks included
+  std::string_view source;       // the entry's source path; valid during the report only
+  std::int64_t bytes_done = 0;   // uncompressed bytes compressed so far
+  std::int64_t bytes_total = 0;  // the sizes of the source files when the run began
+};
+
+// Hears a CreateCabinet run: when an entry is about to be added and after each data block has
+// been compressed. It is called on the thread that runs CreateCabinet and must not call the
+// builder.
+using CabinetProgressObserver = std::function<void(const CabinetProgress&)>;
 
 // The program's way to make a cabinet: collects (source path, name in cabinet) pairs and packs
 // them with MSZIP compression into "<prefix>1.cab" in the current folder (and "<prefix>2.cab"
@@ -45,6 +60,10 @@ class CabinetBuilder {
   // Sets the maximum cabinet size and the folder threshold of later runs (by default
   // kDefaultMaxCabinetSize and kDefaultFolderThreshold; a maximum of 0 means 134,217,727).
   static void SetSizeLimits(std::uint32_t max_cabinet_size, std::uint32_t folder_threshold);
+
+  // Makes `observer` hear later runs (process-wide, like the rest of the state); an empty one
+  // hears nothing. The progress lines on standard output stay the same either way.
+  static void SetProgressObserver(CabinetProgressObserver observer);
 
   // Makes the cabinet unless a run since the last SetCabinetName succeeded. Returns true when
   // the cabinet exists; false with LastError set. A cabinet finished before a later failure

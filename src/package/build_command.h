@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "cabinet/cabinet_builder.h"
 #include "project/project_settings.h"
 
 namespace kb {
@@ -30,9 +31,14 @@ struct BuildOutcome {
 
 // Builds the package of `settings` into the folder `project_folder`, which becomes the
 // process's current folder (the package and its temporary cabinet are named relative to it).
+// `progress`, when given, hears how the packing of the files into the cabinet advances, on the
+// thread that runs the build (the build's longest part, by far). It changes nothing the build
+// makes or prints.
 // REQUIRES: `settings` holds at least one file; the caller shows kNoFilesMessage otherwise.
+// No other build runs meanwhile (the cabinet builder's state is process-wide).
 // The codes and component GUIDs the build generates are left in `settings`.
-BuildOutcome BuildPackage(CProjectSettings& settings, const std::string& project_folder);
+BuildOutcome BuildPackage(CProjectSettings& settings, const std::string& project_folder,
+                          cabinet::CabinetProgressObserver progress = {});
 
 }  // namespace kb
 

@@ -1,46 +1,81 @@
 // Package ▸ Build and Package ▸ Install.
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/framework/message_box.h"
 #include "app/framework/wait_cursor.h"
 #include "app/kitbinder_doc.h"
 #include "package/build_command.h"
+#include "ui/background_build.h"
 #include "ui/file_list_ctrl.h"
 #include "ui/kitbinder_view.h"
 
 namespace kb {
+namespace {
+
+constexpr int kComponentGuidColumn = 3;
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Puts the codes and component GUIDs a build generated into the form, where the next save
+// keeps them. Row i was file i of the build; a row is matched by position, not by looking its
+// path up, so that a path listed twice gets each entry's own GUID rather than the first one's
+// twice (two components with one GUID would break the next package).
+void ShowGeneratedIdentifiers(CKitbinderView& view, const CProjectSettings& built) {
+  view.productCodeText = built.productcode;
+  view.packageCodeText = built.packagecode;
+  view.upgradeCodeText = built.upgradecode;
+  CFileListCtrl& list = *view.fileList;
+  const int rows = std::min(list.RowCount(), built.GetFileCount());
+  for (int row = 0; row < rows; ++row) {
+    const ProjectFileEntry& entry = built.files[static_cast<std::size_t>(row)];
+    if (list.ItemText(row, 0).toStdString() == entry.path) {
+      list.SetItemText(row, kComponentGuidColumn, FromUtf8(entry.componentguid));
+    }
+  }
+}
+
+}  // namespace
 
 void CKitbinderView::OnPackageBuild() {
   const CWaitCursor wait;
   UpdateData(true);
   if (fileList->RowCount() == 0) {
-    AfxMessageBox(QString::fromUtf8(kNoFilesMessage.data(), kNoFilesMessage.size()), window());
+    AfxMessageBox(FromUtf8(kNoFilesMessage), window());
     return;
   }
   if (projectFolder.empty()) {
-    static_cast<CKitbinderDoc*>(GetDocument())->SaveProjectNow();
+    Document()->SaveProjectNow();
     if (projectFolder.empty()) return;
   }
   CProjectSettings settings;
   FillSettings(settings);
-  const BuildOutcome outcome = BuildPackage(settings, projectFolder);
-  AfxMessageBox(QString::fromStdString(outcome.message), window());
-
-  productCodeText = settings.productcode;
-  packageCodeText = settings.packagecode;
-  upgradeCodeText = settings.upgradecode;
-  for (int row = 0; row < fileList->RowCount(); ++row) {
-    const std::string path = fileList->ItemText(row, 0).toStdString();
-    const ProjectFileEntry built = settings.FindFile(path);
-    if (built.path == path) fileList->SetItemText(row, 3, QString::fromStdString(built.componentguid));
-  }
+  // The build makes the project folder current; its template follows settings.language.
+  const BuildOutcome outcome = BuildInBackground(settings, projectFolder, this);
+  AfxMessageBox(FromUtf8(outcome.message), window());
+  ShowGeneratedIdentifiers(*this, settings);
   UpdateData(false);
 }
 
 void CKitbinderView::OnPackageInstall() {
-  const QString package = QString::fromStdString(projectFolder + "/" + titleText + ".msi");
-  QDesktopServices::openUrl(QUrl::fromLocalFile(package));
+  const QString package = FromUtf8(projectFolder + "/" + titleText + ".msi");
+  if (!QFileInfo(package).isFile()) {
+    AfxMessageBox(QStringLiteral("The package %1 does not exist.\n"
+                                 "Package \u25b8 Build (F7) makes it from the project.")
+                      .arg(package),
+                  window());
+    return;
+  }
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(package))) {
+    AfxMessageBox(QStringLiteral("No program on this desktop opens %1.\n"
+                                 "Install it with Wine: wine msiexec /i \"%1\"")
+                      .arg(package),
+                  window());
+  }
 }
 
 }  // namespace kb

@@ -1,0 +1,97 @@
+#include "ui/background_build.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "ui/build_progress_dlg.h"
+
+namespace kb {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+// A build that ends sooner shows no dialog, only the wait cursor.
+constexpr milliseconds kShowDialogAfter{300};
+// Often enough to look smooth, rarely enough to cost the build nothing.
+constexpr milliseconds kReportInterval{50};
+
+// Refuses every close of a window for its own life.
+class CloseRefusal : public QObject {
+ public:
+  explicit CloseRefusal(QWidget* window) { window->installEventFilter(this); }
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::Close) return false;
+    event->ignore();
+    return true;
+  }
+};
+
+// Lets a report through at most once per kReportInterval. Used by one thread.
+class ReportThrottle {
+ public:
+  bool Due() {
+    const steady_clock::time_point now = steady_clock::now();
+    if (now - last_ < kReportInterval) return false;
+    last_ = now;
+    return true;
+  }
+
+ private:
+  steady_clock::time_point last_{};
+};
+
+int PercentDone(const cabinet::CabinetProgress& progress) {
+  if (progress.bytes_total > 0) {
+    return static_cast<int>(
+        std::min<std::int64_t>(100, progress.bytes_done * 100 / progress.bytes_total));
+  }
+  return progress.entry_count == 0 ? 0
+                                   : static_cast<int>(progress.entry * 100 / progress.entry_count);
+}
+
+}  // namespace
+
+BuildOutcome BuildInBackground(CProjectSettings& settings, const std::string& project_folder,
+                               QWidget* owner) {
+  QWidget* window = owner->window();
+  const CloseRefusal refusal(window);
+  CBuildProgressDlg dialog(QString::fromStdString(settings.title + ".msi"), window);
+  QTimer::singleShot(kShowDialogAfter, &dialog, [&dialog] { dialog.show(); });
+
+  // Reports reach the dialog as events of this thread; those still queued when the dialog
+  // goes are dropped with it.
+  ReportThrottle throttle;
+  const auto report = [&dialog, &throttle](const cabinet::CabinetProgress& progress) {
+    if (!throttle.Due()) return;
+    QMetaObject::invokeMethod(
+        &dialog,
+        [&dialog,
+         file = QString::fromUtf8(progress.source.data(),
+                                  static_cast<qsizetype>(progress.source.size())),
+         number = static_cast<int>(progress.entry + 1),
+         count = static_cast<int>(progress.entry_count),
+         percent = PercentDone(progress)] { dialog.ShowProgress(file, number, count, percent); },
+        Qt::QueuedConnection);
+  };
+
+  QEventLoop loop;
+  BuildOutcome outcome;
+  std::thread worker([&, project_folder] {
+    outcome = BuildPackage(settings, project_folder, report);
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  worker.join();
+  return outcome;
+}
+
+}  // namespace kb

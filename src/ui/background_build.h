@@ -1,0 +1,29 @@
+#ifndef KITBINDER_UI_BACKGROUND_BUILD_H_
+#define KITBINDER_UI_BACKGROUND_BUILD_H_
+
+#include <string>
+
+#include "package/build_command.h"
+#include "project/project_settings.h"
+
+class QWidget;
+
+namespace kb {
+
+// Builds the package of `settings` in `project_folder` as BuildPackage does, on a worker
+// thread, while this thread keeps the program's windows painted and, once the build has taken
+// a moment, shows a CBuildProgressDlg over `owner`'s window with the file being packed and the
+// share of the data done. User input waits until the build has ended, as it would behind a
+// build that held this thread, and `owner`'s window refuses to close meanwhile.
+//
+// Returns the build's outcome; `settings` then holds what the build generated, and the
+// project folder is the process's current folder.
+// REQUIRES: called on the user-interface thread of a running application; until it returns,
+// nothing else uses `settings`, the package build, the cabinet builder or the current folder
+// (the windows' event handlers do not).
+BuildOutcome BuildInBackground(CProjectSettings& settings, const std::string& project_folder,
+                               QWidget* owner);
+
+}  // namespace kb
+
+#endif  // KITBINDER_UI_BACKGROUND_BUILD_H_

@@ -1,0 +1,407 @@
+// Package ▸ Build and Install as a user drives them: the form typed in, files added, F7 and F5,
+// the packages read back with msitools and installed with Wine's msiexec.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QUrl>
+#include <filesystem>
+#include <random>
+#include <regex>
+#include <set>
+
+#include "app/desktop_fixture.h"
+#include "app/kitbinder_doc.h"
+#include "app/main_frame.h"
+#include "cabinet/cabinet_builder.h"
+#include "project/project_settings.h"
+#include "test_support/run_command.h"
+#include "test_support/text_file.h"
+#include "ui/build_progress_dlg.h"
+#include "ui/file_list_ctrl.h"
+#include "ui/kitbinder_view.h"
+
+namespace kb::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Rows = std::vector<std::vector<std::string>>;
+
+const QKeySequence kBuildKey(Qt::Key_F7);
+const QKeySequence kInstallKey(Qt::Key_F5);
+constexpr char kComplete[] = "MSI Creation complete";
+constexpr int kGuidColumn = 3;
+
+std::string Quoted(const std::string& text) {
+  return "'" + std::regex_replace(text, std::regex("'"), "'\\''") + "'";
+}
+
+// The rows of `table` as msiinfo exports them, fields split at tabs.
+Rows ExportTable(const std::string& package, const std::string& table) {
+  int status = 0;
+  const std::string text =
+      RunCommand("msiinfo export " + Quoted(package) + " " + table + " 2>&1", &status);
+  EXPECT_EQ(status, 0) << text;
+  Rows rows;
+  std::size_t line = 0;
+  for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos;
+       start = end + 2, ++line) {
+    if (line < 3) continue;  // column names, types, table and keys
+    std::vector<std::string>& fields = rows.emplace_back();
+    std::string_view rest(text.data() + start, end - start);
+    for (std::size_t tab; (tab = rest.find('\t')) != std::string_view::npos;
+         rest.remove_prefix(tab + 1)) {
+      fields.emplace_back(rest.substr(0, tab));
+    }
+    fields.emplace_back(rest);
+  }
+  return rows;
+}
+
+std::string PropertyValue(const std::string& package, const std::string& name) {
+  for (const std::vector<std::string>& row : ExportTable(package, "Property")) {
+    if (row.size() == 2 && row[0] == name) return row[1];
+  }
+  return "(none)";
+}
+
+bool IsBracedGuid(const QString& text) {
+  static const std::regex guid(R"(\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\})");
+  return std::regex_match(text.toStdString(), guid);
+}
+
+std::vector<std::string> SampleFiles() {
+  const fs::path files = fs::path(KITBINDER_SOURCE_DIR) / "examples" / "sample" / "files";
+  return {(files / "Sample Tool.exe").string(), (files / "readme.txt").string(),
+          (files / "settings.ini").string(), (files / "manual.txt").string()};
+}
+
+// Stands in for the desktop's handler of file URLs: records what the program opens, or, after
+// Refuse, answers as a desktop with no program for them does.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+
+ public:
+  UrlCatcher() { QDesktopServices::setUrlHandler("file", this, "Open"); }
+  ~UrlCatcher() override { QDesktopServices::unsetUrlHandler("file"); }
+  // openUrl fails when the handler's method does not exist.
+  void Refuse() { QDesktopServices::setUrlHandler("file", this, "NoSuchMethod"); }
+
+  std::vector<QUrl> opened;
+
+ public slots:
+  void Open(const QUrl& url) { opened.push_back(url); }
+};
+
+// Watches the build's progress dialog as a user would, every 10 ms: what it showed, and whether
+// the main window could be closed meanwhile.
+class ProgressWatcher {
+ public:
+  explicit ProgressWatcher(QWidget* main_window) : main_window_(main_window) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+    timer_.start(10);
+  }
+
+  std::vector<std::pair<int, QString>> shown;  // percentage and texts, as they changed
+  bool closed_main_window = false;
+
+ private:
+  void Poll() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (!dynamic_cast<CBuildProgressDlg*>(widget) || !widget->isVisible()) continue;
+      if (shown.empty()) closed_main_window = main_window_->close();
+      QStringList lines;
+      for (const QLabel* label : widget->findChildren<QLabel*>()) lines.append(label->text());
+      const std::pair<int, QString> now = {widget->findChild<QProgressBar*>()->value(),
+                                           lines.join('\n')};
+      if (shown.empty() || shown.back() != now) shown.push_back(now);
+    }
+  }
+
+  QWidget* main_window_;
+  QTimer timer_;
+};
+
+class BuildTest : public DesktopTest {
+ protected:
+  // A saved project titled `title` with the files `paths`.
+  std::string WriteProject(const std::string& title, const std::vector<std::string>& paths) {
+    CProjectSettings project;
+    project.title = title;
+    project.version = "1.0";
+    for (const std::string& path : paths) {
+      ProjectFileEntry entry;
+      entry.path = path;
+      project.AddFileEntry(entry);
+    }
+    const std::string file = Path(title + ".kbr");
+    EXPECT_TRUE(project.Save(file));
+    return file;
+  }
+
+  // Adds `paths` with the Add button, so that they are listed in this order.
+  void AddFiles(const std::vector<std::string>& paths) {
+    ClickTab(0);
+    QStringList answer;  // each goes on top of the one before
+    for (const std::string& path : paths) answer.prepend(QString::fromStdString(path));
+    dialogs.Answer(answer);
+    QTest::mouseClick(view().addButton, Qt::LeftButton);
+    ASSERT_EQ(view().fileList->RowCount(), static_cast<int>(paths.size()));
+  }
+
+  void ChooseLanguage(int index) {
+    ClickTab(4);
+    QComboBox* list = view().languageList;
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Home);
+    for (int i = 0; i < index; ++i) QTest::keyClick(list, Qt::Key_Down);
+    ASSERT_EQ(list->currentIndex(), index);
+  }
+
+  std::vector<QString> FormGuids() const {
+    std::vector<QString> guids;
+    for (int row = 0; row < view().fileList->RowCount(); ++row) {
+      guids.push_back(view().fileList->ItemText(row, kGuidColumn));
+    }
+    return guids;
+  }
+
+  bool FolderIsEmpty() const { return fs::is_empty(folder.path()); }
+};
+
+TEST_F(BuildTest, BuildsTheTypedProjectIntoAPackageThatWineInstalls) {
+  ASSERT_TRUE(Start());
+  ClickTab(1);
+  Type(view().titleBox, "Sample Tool");
+  Type(view().versionBox, "1.2.0");
+  ClickTab(2);
+  Type(view().authorBox, "Kitbinder Examples");
+  AddFiles(SampleFiles());
+
+  const std::string project = Path("sample.kbr");
+  dialogs.Answer(project);
+  Press(kBuildKey);
+  ASSERT_EQ(boxes->texts, std::vector<QString>{kComplete});
+  EXPECT_EQ(dialogs.proposed.size(), 1u) << "a never-saved project is saved first";
+  const std::string package = Path("Sample Tool.msi");
+  ASSERT_TRUE(fs::exists(package));
+  EXPECT_FALSE(fs::exists(Path("Install1.cab")));
+
+  EXPECT_EQ(PropertyValue(package, "ProductName"), "Sample Tool");
+  EXPECT_EQ(PropertyValue(package, "ProductVersion"), "1.2.0");
+  EXPECT_EQ(PropertyValue(package, "Manufacturer"), "Kitbinder Examples");
+  EXPECT_EQ(PropertyValue(package, "ProductLanguage"), "1033");
+  std::multiset<std::string> long_names;
+  for (const auto& row : ExportTable(package, "File"))
+    long_names.insert(row.at(2).substr(row[2].find('|') + 1));
+  EXPECT_EQ(long_names, (std::multiset<std::string>{"Sample Tool.exe", "readme.txt", "settings.ini",
+                                                    "manual.txt"}));
+
+  // What the build generated is in the form, and it is what the package holds.
+  ClickTab(4);
+  for (const QLineEdit* box :
+       {view().productCodeBox, view().packageCodeBox, view().upgradeCodeBox}) {
+    EXPECT_TRUE(IsBracedGuid(box->text())) << box->text().toStdString();
+  }
+  EXPECT_EQ(PropertyValue(package, "ProductCode"), view().productCodeBox->text().toStdString());
+  EXPECT_EQ(PropertyValue(package, "UpgradeCode"), view().upgradeCodeBox->text().toStdString());
+  std::set<QString> component_guids;
+  for (const auto& row : ExportTable(package, "Component"))
+    component_guids.insert(QString::fromStdString(row.at(1)));
+  std::set<QString> form_guids;
+  for (const QString& guid : FormGuids()) {
+    EXPECT_EQ(guid.size(), 36) << guid.toStdString();
+    form_guids.insert('{' + guid + '}');
+  }
+  EXPECT_EQ(form_guids, component_guids);
+
+  // ... and it reaches the project file at the next save.
+  EXPECT_TRUE(doc().IsModified());
+  Press(QKeySequence::Save);
+  EXPECT_FALSE(doc().IsModified());
+  CProjectSettings saved;
+  saved.Load(project);
+  EXPECT_EQ(saved.productcode, view().productCodeBox->text().toStdString());
+  EXPECT_EQ(saved.packagecode, view().packageCodeBox->text().toStdString());
+  EXPECT_EQ(saved.upgradecode, view().upgradeCodeBox->text().toStdString());
+  ASSERT_EQ(saved.files.size(), 4u);
+  for (std::size_t i = 0; i < saved.files.size(); ++i) {
+    EXPECT_EQ(saved.files[i].componentguid, FormGuids()[i].toStdString());
+  }
+
+  UrlCatcher desktop;
+  Press(kInstallKey);
+  EXPECT_EQ(desktop.opened,
+            std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(package))});
+  EXPECT_EQ(boxes->texts.size(), 1u);
+
+  std::string command = "/usr/bin/python3 " KITBINDER_SOURCE_DIR
+                        "/tests/app/install_with_wine.py " +
+                        Quoted(package) + " 'Sample Tool'";
+  for (const std::string& file : SampleFiles()) command += " " + Quoted(file);
+  int status = 0;
+  const std::string output = RunCommand(command + " 2>&1", &status);
+  EXPECT_EQ(status, 0) << output;
+}
+
+TEST_F(BuildTest, TheLanguageListChoosesTheTemplate) {
+  const std::string file = WriteFile("a.txt", "a");
+  ASSERT_TRUE(Start({QString::fromStdString(WriteProject("Tool", {file}))}));
+  const std::string package = Path("Tool.msi");
+  for (const auto& [index, language] : {std::pair{1, "1036"}, {2, "3082"}, {0, "1033"}}) {
+    ChooseLanguage(index);
+    Press(kBuildKey);
+    EXPECT_EQ(boxes->texts.back(), kComplete);
+    EXPECT_EQ(PropertyValue(package, "ProductLanguage"), language) << "language index " << index;
+  }
+  EXPECT_EQ(boxes->texts.size(), 3u);
+}
+
+TEST_F(BuildTest, AnEmptyListIsRefusedBeforeAnythingIsSaved) {
+  ASSERT_TRUE(Start());
+  Press(kBuildKey);
+  EXPECT_EQ(boxes->texts, std::vector<QString>{"No files in package"});
+  EXPECT_TRUE(dialogs.proposed.empty());
+  EXPECT_TRUE(FolderIsEmpty());
+}
+
+TEST_F(BuildTest, CancellingTheSaveAsEndsTheBuildSilently) {
+  ASSERT_TRUE(Start());
+  AddFiles({SampleFiles()[1]});
+  dialogs.Cancel();
+  Press(kBuildKey);
+  EXPECT_EQ(dialogs.proposed.size(), 1u);
+  EXPECT_TRUE(boxes->texts.empty());
+  EXPECT_TRUE(view().projectFolder.empty());
+  EXPECT_TRUE(FolderIsEmpty());
+  EXPECT_EQ(view().fileList->ItemText(0, kGuidColumn), "");
+}
+
+TEST_F(BuildTest, AFailedBuildSaysWhyAndStillShowsWhatItGenerated) {
+  const std::string file = WriteFile("a.txt", "a");
+  ASSERT_TRUE(Start({QString::fromStdString(WriteProject("Tool", {file, "gone.txt"}))}));
+  Press(kBuildKey);
+  ASSERT_EQ(boxes->texts.size(), 1u);
+  const QStringList lines = boxes->texts[0].split('\n');
+  EXPECT_EQ(lines[0], "An error occurred during MSI Creation.");
+  EXPECT_EQ(lines.value(1), "Failed to add file gone.txt");
+  EXPECT_EQ(FormGuids()[0].size(), 36) << "the GUID made before the failure is shown";
+  EXPECT_TRUE(doc().IsModified());
+}
+
+TEST_F(BuildTest, InstallOpensTheBuiltPackageOrSaysWhyNot) {
+  const std::string file = WriteFile("a.txt", "a");
+  ASSERT_TRUE(Start({QString::fromStdString(WriteProject("Tool", {file}))}));
+  const QString package = QString::fromStdString(Path("Tool.msi"));
+  UrlCatcher desktop;
+  Press(kInstallKey);
+  ASSERT_EQ(boxes->texts.size(), 1u);
+  EXPECT_TRUE(boxes->texts[0].contains(package)) << boxes->texts[0].toStdString();
+  EXPECT_TRUE(boxes->texts[0].contains(QStringLiteral("Package \u25b8 Build")))
+      << boxes->texts[0].toStdString();
+
+  Press(kBuildKey);
+  ASSERT_EQ(boxes->texts.back(), kComplete);
+  Press(kInstallKey);
+  EXPECT_EQ(desktop.opened, std::vector<QUrl>{QUrl::fromLocalFile(package)});
+  EXPECT_EQ(boxes->texts.size(), 2u);
+
+  desktop.Refuse();
+  Press(kInstallKey);
+  ASSERT_EQ(boxes->texts.size(), 3u);
+  EXPECT_TRUE(boxes->texts[2].startsWith("No program")) << boxes->texts[2].toStdString();
+  EXPECT_TRUE(boxes->texts[2].contains(package)) << boxes->texts[2].toStdString();
+
+  // A title changed since the build names a package that does not exist.
+  ClickTab(1);
+  Type(view().titleBox, "Renamed");
+  ClickTab(0);
+  Press(kInstallKey);
+  ASSERT_EQ(boxes->texts.size(), 4u);
+  EXPECT_TRUE(boxes->texts[3].contains(QString::fromStdString(Path("Renamed.msi"))))
+      << boxes->texts[3].toStdString();
+  EXPECT_EQ(desktop.opened.size(), 1u);
+}
+
+TEST_F(BuildTest, ALongBuildShowsItsProgressAndKeepsTheWindowOpen) {
+  std::mt19937 random(7);
+  std::vector<std::string> files;
+  for (int i = 0; i < 300; ++i) {
+    std::string bytes(32 * 1024, '\0');
+    for (char& byte : bytes) byte = static_cast<char>(random());
+    files.push_back(WriteFile("files/f" + std::to_string(i) + ".bin", bytes));
+  }
+  ASSERT_TRUE(Start({QString::fromStdString(WriteProject("Many", files))}));
+  ProgressWatcher watcher(&frame());
+  Press(kBuildKey);
+  EXPECT_EQ(boxes->texts, std::vector<QString>{kComplete});
+  EXPECT_EQ(ExportTable(Path("Many.msi"), "File").size(), 300u);
+
+  ASSERT_GE(watcher.shown.size(), 2u) << "the dialog showed and then changed";
+  EXPECT_FALSE(watcher.closed_main_window);
+  EXPECT_TRUE(frame().isVisible());
+  for (std::size_t i = 1; i < watcher.shown.size(); ++i) {
+    EXPECT_GE(watcher.shown[i].first, watcher.shown[i - 1].first) << "the percentage only grows";
+  }
+  EXPECT_LE(watcher.shown.back().first, 100);
+  EXPECT_TRUE(watcher.shown.back().second.contains(
+      QRegularExpression(R"(^Packing the files into Many\.msi\nFile \d+ of 300: f\d+\.bin$)")))
+      << watcher.shown.back().second.toStdString();
+}
+
+// The cabinet builder's observer hears every file and all the bytes, and changes nothing the
+// build makes.
+TEST(CabinetProgressTest, HearsEveryFileAndLeavesTheCabinetAsItIs) {
+  TempDir folder;
+  ASSERT_EQ(::chdir(folder.path().c_str()), 0);
+  std::mt19937 random(3);
+  std::vector<std::string> sources;
+  std::int64_t total = 0;
+  for (int i = 0; i < 4; ++i) {
+    std::string bytes(static_cast<std::size_t>(20000 * i + 100), '\0');
+    for (char& byte : bytes) byte = static_cast<char>(random() % 7);
+    sources.push_back((folder.path() / ("f" + std::to_string(i))).string());
+    WriteText(sources.back(), bytes);
+    total += static_cast<std::int64_t>(bytes.size());
+  }
+  const auto make = [&] {
+    cabinet::CabinetBuilder builder;
+    builder.SetCabinetName("Install");
+    for (const std::string& source : sources) builder.AddFile(source, "");
+    EXPECT_TRUE(builder.CreateCabinet());
+    return ReadText("Install1.cab");
+  };
+  const std::string unobserved = make();
+
+  std::vector<std::string> heard_files;
+  cabinet::CabinetProgress last;
+  cabinet::CabinetBuilder::SetProgressObserver([&](const cabinet::CabinetProgress& progress) {
+    if (heard_files.empty() || heard_files.back() != progress.source) {
+      heard_files.emplace_back(progress.source);
+    }
+    EXPECT_GE(progress.bytes_done, last.bytes_done);
+    last = progress;
+    last.source = {};
+  });
+  const std::string observed = make();
+  cabinet::CabinetBuilder::SetProgressObserver({});
+
+  EXPECT_EQ(heard_files, sources);
+  EXPECT_EQ(last.entry_count, 4u);
+  EXPECT_EQ(last.bytes_done, total);
+  EXPECT_EQ(last.bytes_total, total);
+  EXPECT_FALSE(unobserved.empty());
+  EXPECT_EQ(observed, unobserved);
+}
+
+}  // namespace
+}  // namespace kb::test
+
+#include "build_test.moc"
