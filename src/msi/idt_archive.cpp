@@ -1,5 +1,6 @@
 #include "msi/idt_archive.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -167,14 +168,28 @@ bool HasNonAscii(std::string_view text) {
   return false;
 }
 
-std::string KeyFileName(const TableData& table, std::size_t row) {
+// True for a name that stays inside the folder it is put in, on this system and on Windows:
+// not empty, "." or "..", and without separators, control characters or < > : " | ? *.
+bool IsPlainFileName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return std::ranges::none_of(name, [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 ||
+           std::string_view("/\\<>:\"|?*").find(c) != std::string_view::npos;
+  });
+}
+
+// The file of a row's binary field, named after its key; nullopt when the key (which comes
+// from the database, whoever wrote it) would name anything but a plain file.
+std::optional<std::string> KeyFileName(const TableData& table, std::size_t row) {
   std::string name;
   for (const FieldValue& value : table.KeyOf(row)) {
     if (!name.empty()) name += '.';
     name += std::holds_alternative<int>(value) ? std::to_string(std::get<int>(value))
                                                : std::get<std::string>(value);
   }
-  return name + ".ibd";
+  name += ".ibd";
+  if (!IsPlainFileName(name)) return std::nullopt;
+  return name;
 }
 
 bool WriteStreamFile(const FieldValue& value, const std::filesystem::path& path) {
@@ -198,8 +213,8 @@ std::optional<std::string> FieldText(const TableData& table, std::size_t row, st
   if (std::holds_alternative<std::monostate>(value)) return std::string();
   if (const auto* number = std::get_if<int>(&value)) return std::to_string(*number);
   if (const auto* text = std::get_if<std::string>(&value)) return Escape(*text);
-  const std::string file = KeyFileName(table, row);
-  if (stream_folder != nullptr && !WriteStreamFile(value, *stream_folder / file)) {
+  const auto file = KeyFileName(table, row);
+  if (!file || (stream_folder != nullptr && !WriteStreamFile(value, *stream_folder / *file))) {
     return std::nullopt;
   }
   return file;
@@ -212,6 +227,7 @@ std::optional<std::string> RenderTable(Database& database, std::string_view name
   const TableSchema& schema = table->schema();
   std::optional<std::filesystem::path> stream_folder;
   if (binary_folder != nullptr && schema.HasObjectColumn()) {
+    if (!IsPlainFileName(schema.name)) return std::nullopt;
     stream_folder = std::filesystem::path(*binary_folder) / schema.name;
     std::error_code error;
     std::filesystem::create_directories(*stream_folder, error);
@@ -284,7 +300,7 @@ std::optional<std::string> RenderArchive(Database& database, std::string_view ta
 
 ErrorCode ExportArchive(Database& database, std::string_view table, const std::string& folder,
                         const std::string& file) {
-  if (!std::filesystem::is_directory(folder)) return kBadPathname;
+  if (!std::filesystem::is_directory(folder) || !IsPlainFileName(file)) return kBadPathname;
   const auto text = RenderArchive(database, table, &folder);
   if (!text) return kFunctionFailed;
   return platform::WriteFileAtomically((std::filesystem::path(folder) / file).string(), *text)

@@ -23,13 +23,17 @@ namespace kb::msi {
 ErrorCode ImportArchive(Database& database, const std::string& folder, const std::string& file);
 
 // The archive text of `table` in the database's code page. With `binary_folder`, the streams
-// of binary columns are written into `binary_folder`/`table`/ (created when missing). nullopt
-// when there is no such table, a stream cannot be written, or a text cannot be represented.
+// of binary columns are written into `binary_folder`/`table`/ (created when missing), each in
+// a file named after its row's key. nullopt when there is no such table, a stream cannot be
+// written, a text cannot be represented, or the table's name or a key would name something
+// other than a plain file (holding a path separator, say): nothing is written outside
+// `binary_folder`.
 std::optional<std::string> RenderArchive(Database& database, std::string_view table,
                                          const std::string* binary_folder);
 
 // Writes RenderArchive of `table` to `folder`/`file`, with the binary streams beside it.
-// kBadPathname when the folder cannot be written; kFunctionFailed otherwise.
+// kBadPathname when the folder cannot be written or `file` is not a plain file name;
+// kFunctionFailed otherwise.
 ErrorCode ExportArchive(Database& database, std::string_view table, const std::string& folder,
                         const std::string& file);
 

@@ -2,8 +2,11 @@
 // must end in an error code, never in a crash, a wrong answer or a corrupted file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 
+#include "crafted_file.h"
 #include "msi/compound_file.h"
 #include "msi/msi_interface.h"
 #include "msi/scoped_handle.h"
@@ -48,6 +51,34 @@ class HostileDatabaseTest : public ::testing::Test {
     edit(*bytes);
     ASSERT_EQ(file->WriteStream(name, std::move(*bytes)), StorageError::kNone);
     ASSERT_EQ(file->Commit(), StorageError::kNone);
+  }
+
+  // Writes the database anew, by hand, with the string `from` of its pool (and the names of
+  // the streams that hold it) changed to `to` of the same length.
+  void RewriteWithText(const std::string& from, const std::string& to) {
+    StorageError error = StorageError::kNone;
+    std::vector<CraftedStream> streams;
+    {
+      auto file = CompoundFile::Open(path_, CompoundFile::Mode::kReadOnly, &error);
+      ASSERT_TRUE(file);
+      for (const std::u16string& name : file->StreamNames()) {
+        auto bytes = file->ReadWholeStream(name, 1 << 20, &error);
+        ASSERT_TRUE(bytes);
+        std::string text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+        DecodedStreamName decoded = DecodeStreamName(name);
+        std::u16string stored = name;
+        if (decoded.is_table && decoded.name == "_StringData") {
+          text.replace(text.find(from), from.size(), to);
+        } else if (const auto at = decoded.name.find(from); at != std::string::npos) {
+          stored = EncodeStreamName(decoded.name.replace(at, from.size(), to), decoded.is_table);
+        }
+        const auto begin = reinterpret_cast<const std::byte*>(text.data());
+        streams.push_back({stored, std::vector<std::byte>(begin, begin + text.size())});
+      }
+    }
+    const auto crafted = CraftCompoundFile(9, kInstallerDatabaseClsid, streams, {});
+    kb::test::WriteText(path_,
+                        std::string(reinterpret_cast<const char*>(crafted.data()), crafted.size()));
   }
 
   UINT Open(LPCSTR mode) {
@@ -182,6 +213,52 @@ TEST_F(HostileDatabaseTest, UpdateRefusedPartWayChangesNoRow) {
                    stream.get()),
             ERROR_SUCCESS);
   EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `_Streams`"), (Rows_{{"Bin.a"}, {"Bin.b"}}));
+}
+
+// Export names each binary field's file after its row's key, and their folder after the
+// table: names that come from the database and must not lead out of the chosen folder. The
+// compound file format cannot name a stream with "/", so the row whose key leads out comes from
+// a file made by hand, as an attacker would make it.
+TEST_F(HostileDatabaseTest, ExportWritesNothingOutsideItsFolder) {
+  ASSERT_EQ(Open(MSIDBOPEN_TRANSACT), ERROR_SUCCESS);
+  const std::string data = (dir_.path() / "data.bin").string();
+  kb::test::WriteText(data, "bytes");
+  ScopedHandle stream(MsiCreateRecord(1));
+  ASSERT_EQ(MsiRecordSetStreamA(stream.get(), 1, data.c_str()), ERROR_SUCCESS);
+  for (const char* table : {"Binary", "UPUPU"}) {
+    ASSERT_EQ(
+        RunSql(db_.get(), std::string("CREATE TABLE `") + table +
+                              "` (`Name` CHAR(0) NOT NULL, `Data` OBJECT PRIMARY KEY `Name`)"),
+        ERROR_SUCCESS);
+  }
+  for (const char* key : {"ok", "KEYKEYK"}) {
+    ASSERT_EQ(RunSql(db_.get(),
+                     std::string("INSERT INTO `Binary` (`Name`,`Data`) VALUES ('") + key + "', ?)",
+                     stream.get()),
+              ERROR_SUCCESS);
+  }
+  ASSERT_EQ(RunSql(db_.get(), "INSERT INTO `UPUPU` (`Name`) VALUES ('none')"), ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
+  db_.Reset();
+  RewriteWithText("KEYKEYK", "../../x");
+  RewriteWithText("UPUPU", "../Up");
+
+  ASSERT_EQ(Open(MSIDBOPEN_READONLY), ERROR_SUCCESS);
+  ASSERT_EQ(Rows(db_.get(), "SELECT `Name` FROM `Binary`"), (Rows_{{"ok"}, {"../../x"}}));
+  const std::filesystem::path out = dir_.path() / "a" / "b" / "out";
+  std::filesystem::create_directories(out);
+  EXPECT_NE(MsiDatabaseExportA(db_.get(), "Binary", out.c_str(), "Binary.idt"), ERROR_SUCCESS);
+  EXPECT_NE(MsiDatabaseExportA(db_.get(), "../Up", out.c_str(), "Up.idt"), ERROR_SUCCESS);
+  EXPECT_EQ(MsiDatabaseExportA(db_.get(), "Property", out.c_str(), "../Property.idt"),
+            ERROR_BAD_PATHNAME);
+  std::vector<std::string> outside;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_.path())) {
+    if (*std::filesystem::relative(entry.path(), out).begin() == "..") {
+      outside.push_back(entry.path().lexically_relative(dir_.path()).string());
+    }
+  }
+  std::sort(outside.begin(), outside.end());
+  EXPECT_EQ(outside, (std::vector<std::string>{"a", "a/b", "data.bin", "test.msi"}));
 }
 
 TEST_F(HostileDatabaseTest, DeepConditionsAreRefusedAndLongChainsRun) {
