@@ -1,10 +1,17 @@
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
 
 #include "cli/cli_command.h"
 #include "package/build_command.h"
+#include "platform/codepage.h"
 #include "project/project_settings.h"
 
 namespace kb::cli {
@@ -30,9 +37,10 @@ CProjectSettings AsFilledFromForm(const CProjectSettings& project) {
 }
 
 // What the desktop program writes back into its form after a build, and so into the project
-// file at its next save: the codes and the component GUIDs.
+// file at its next save: the codes, the version the product code is for, and the component GUIDs.
 void TakeGeneratedIdentifiers(CProjectSettings& project, const CProjectSettings& built) {
   project.productcode = built.productcode;
+  project.productcodeversion = built.productcodeversion;
   project.packagecode = built.packagecode;
   project.upgradecode = built.upgradecode;
   for (std::size_t i = 0; i < project.files.size(); ++i) {
@@ -40,31 +48,76 @@ void TakeGeneratedIdentifiers(CProjectSettings& project, const CProjectSettings&
   }
 }
 
+// Why the file at `path` cannot be read as a project file, or nullopt when it can. A reader of
+// profile files finds no keys in a folder or in UTF-16 text, and would report an empty project.
+std::optional<std::string> ProjectFileProblem(const std::filesystem::path& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    return path.string() + " is a folder; name the project file (.kbr) in it";
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return "cannot read " + path.string();
+  const std::string start(std::istreambuf_iterator<char>(in), {});
+  if (platform::LooksLikeUtf16(start)) {
+    return path.string() + " is UTF-16 text; save it as UTF-8 (or Windows-1252) and build again";
+  }
+  return std::nullopt;
+}
+
+void PrintError(std::string_view message) {
+  std::fflush(stdout);  // the progress lines come first
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(message.size()), message.data());
+}
+
+// True when no one may write the file at `path`: the user made it read-only.
+bool IsReadOnly(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+// --write-back after a successful build: the generated codes into the project file, unless the
+// user made it read-only (a permission root would not be stopped by).
+int WriteBack(CProjectSettings& project, const CProjectSettings& built) {
+  const std::string& path = project.projectPath;
+  if (IsReadOnly(path)) {
+    PrintError("kitbinder-cli: " + path +
+               " is read-only, so the generated codes were not saved in it; make it writable "
+               "and build again with --write-back to keep them");
+    return kExitFailed;
+  }
+  TakeGeneratedIdentifiers(project, built);
+  if (!project.Save("")) {
+    PrintError("kitbinder-cli: cannot write " + path + " (" + std::strerror(errno) +
+               "); the generated codes were not saved in it");
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
 int RunBuild(std::span<const std::string_view> args) {
   if (args.empty() || args.size() > 2 || (args.size() == 2 && args[1] != "--write-back")) {
     return UsageError(kBuildCommand, "expected a project file and optionally --write-back");
   }
   const std::filesystem::path project_path = std::filesystem::absolute(std::string(args[0]));
-  if (!std::ifstream(project_path)) {
-    return UsageError(kBuildCommand, "cannot read " + project_path.string());
+  if (const auto problem = ProjectFileProblem(project_path)) {
+    return UsageError(kBuildCommand, *problem);
   }
   CProjectSettings project;
   project.Load(project_path.string());
   if (project.files.empty()) {
-    std::printf("%.*s\n", static_cast<int>(kNoFilesMessage.size()), kNoFilesMessage.data());
+    PrintError(kNoFilesMessage);
     return kExitFailed;
   }
   CProjectSettings settings = AsFilledFromForm(project);
   const BuildOutcome outcome = BuildPackage(settings, project_path.parent_path().string());
-  std::printf("\n%s\n", outcome.message.c_str());
-  if (args.size() == 2) {
-    TakeGeneratedIdentifiers(project, settings);
-    if (!project.Save("")) {
-      std::fprintf(stderr, "kitbinder-cli: cannot write %s\n", project_path.c_str());
-      return kExitFailed;
-    }
+  std::printf("\n");  // ends the last progress line
+  if (!outcome.success) {
+    PrintError(outcome.message);
+    return kExitFailed;
   }
-  return outcome.success ? kExitOk : kExitFailed;
+  std::printf("%s\n", outcome.message.c_str());
+  if (args.size() == 2) return WriteBack(project, settings);
+  return kExitOk;
 }
 
 }  // namespace

@@ -1,30 +1,34 @@
-#include <sys/stat.h>
-
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <system_error>
 #include <vector>
 
-#include "cabinet/cabinet_builder.h"
 #include "msi/code_page_text.h"
+#include "package/file_packing.h"
 #include "package/identifiers.h"
 #include "package/license_text.h"
+#include "package/major_upgrade.h"
 #include "package/package_writer.h"
+#include "package/product_icon.h"
 #include "package/shortcut_names.h"
+#include "package/staged_cabinet.h"
+#include "platform/replacement_file.h"
 #include "project/file_name_from_path.h"
 
 namespace kb {
 namespace {
 
-constexpr char kCabinetPrefix[] = "Install";
-constexpr char kCabinetFile[] = "Install1.cab";
-constexpr char kCabinetFailed[] = "Cab file creation failed : ";
 constexpr int kVitalFile = 512;
 constexpr UINT kSummaryUpdateCount = 17;
+constexpr char kFreeSomeSpace[] =
+    "The disk holding the project folder may be full, or it refused a write: free some space "
+    "there and build again";
 
-bool NamesSomething(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0;
+std::string ErrorText(int error) {
+  return std::generic_category().message(error);
 }
 
 // Length of the file at `path` in bytes; 0 when it cannot be read.
@@ -34,38 +38,29 @@ int FileLength(const std::string& path) {
   return error ? 0 : static_cast<int>(size);
 }
 
-std::string CabinetName(int number) {
-  return std::string(kCabinetPrefix) + std::to_string(number) + ".cab";
-}
-
-// A fresh copy of the template under the package's name; any older package goes first.
-bool CopyTemplate(const std::string& template_path, const std::string& package) {
-  std::remove(package.c_str());
+// Makes `package` a copy of the template. Returns why it could not, or nullopt.
+std::optional<std::string> CopyTemplate(const std::string& template_path,
+                                        const platform::ReplacementFile& package) {
+  const std::string target = std::filesystem::absolute(package.target()).string();
   std::error_code error;
-  return std::filesystem::copy_file(template_path, package,
-                                    std::filesystem::copy_options::overwrite_existing, error);
-}
-
-// Keys for every file and the cabinet of all of them. Returns the failure text,
-// or nullopt when "Install1.cab" holds every file.
-std::optional<std::string> PackFiles(CProjectSettings& settings) {
-  cabinet::CabinetBuilder builder;
-  builder.SetCabinetName(kCabinetPrefix);
-  for (ProjectFileEntry& file : settings.files) {
-    if (file.id.empty()) file.id = NewKeyText();
-    if (file.componentid.empty()) file.componentid = NewKeyText();
-    if (file.componentguid.empty()) file.componentguid = NewGuidText();
-    if (!NamesSomething(file.path)) return "Failed to add file " + file.path;
-    builder.AddFile(file.path, file.id);
+  if (std::filesystem::exists(target, error) && !std::filesystem::is_regular_file(target, error)) {
+    return target +
+           " is a folder or another kind of non-file: rename or remove it, or change "
+           "the title";
   }
-  if (!builder.CreateCabinet()) return kCabinetFailed + builder.LastError();
-  // A package embeds one cabinet: files that spill into a second cannot be installed.
-  if (const int cabinets = builder.LastCabinetNumber(); cabinets > 1) {
-    for (int number = 1; number <= cabinets; ++number) std::remove(CabinetName(number).c_str());
-    return std::string(kCabinetFailed) + "the files need " + std::to_string(cabinets) +
-           " cabinets of at most " +
-           std::to_string(cabinet::CabinetBuilder::kDefaultMaxCabinetSize) +
-           " bytes, and a package holds one\n";
+  if (!package.valid()) {
+    return "Cannot create a file in the project folder " +
+           std::filesystem::current_path(error).string() + " (" + ErrorText(package.error()) +
+           "): make the folder writable, or move the project";
+  }
+  if (!std::ifstream(template_path, std::ios::binary)) {
+    return "Cannot read the installer template " + template_path + " (" + ErrorText(errno) +
+           "): reinstall kitbinder";
+  }
+  if (!std::filesystem::copy_file(template_path, package.temp_path(),
+                                  std::filesystem::copy_options::overwrite_existing, error)) {
+    return "Cannot write the package in the project folder (" + error.message() +
+           "): free some space there and build again";
   }
   return std::nullopt;
 }
@@ -92,7 +87,7 @@ std::optional<std::string> TextOutsideCodePage(const CProjectSettings& settings,
 }
 
 // The summary information: title, author, comments, creating application and package code
-// (made now when the project has none). It reaches the file with the next commit.
+// (new for every package, whatever the project holds). It reaches the file with the next commit.
 void WriteSummary(CPackageWriter& writer, CProjectSettings& settings) {
   msi::ScopedHandle summary;
   if (MsiGetSummaryInformationA(writer.database->database_handle(), nullptr, kSummaryUpdateCount,
@@ -106,16 +101,17 @@ void WriteSummary(CPackageWriter& writer, CProjectSettings& settings) {
   set(PID_AUTHOR, settings.author);
   set(PID_COMMENTS, settings.comments);
   set(PID_APPNAME, "kitbinder");
-  if (settings.packagecode.empty()) settings.packagecode = NewBracedGuidText();
+  settings.packagecode = NewBracedGuidText();
   set(PID_REVNUMBER, settings.packagecode);
   MsiSummaryInfoPersist(summary.get());
 }
 
 // The product properties. A property the project leaves empty keeps the template's value: the
 // installer reads an empty value as none, and a package without a product name or version does not
-// install.
+// install. The product code is new for a new version; the version it was made for is recorded.
 void SetProductProperties(CPackageWriter& writer, CProjectSettings& settings) {
-  if (settings.productcode.empty()) settings.productcode = NewBracedGuidText();
+  if (NeedsNewProductCode(settings)) settings.productcode = NewBracedGuidText();
+  settings.productcodeversion = settings.version;
   if (settings.upgradecode.empty()) settings.upgradecode = NewBracedGuidText();
   const std::pair<const char*, const std::string*> properties[] = {
       {"TargetDirName", &settings.title},     {"ProductName", &settings.title},
@@ -129,16 +125,15 @@ void SetProductProperties(CPackageWriter& writer, CProjectSettings& settings) {
 }
 
 // The cabinet becomes the package's stream "Instal01.cab". True when it was stored.
-bool StoreCabinet(CInstallerDatabase& database) {
+bool StoreCabinet(CInstallerDatabase& database, const std::string& cabinet) {
   bool stored = false;
   if (database.Execute("insert into `_Streams` (`Name`) values('Instal01.cab')") &&
       database.Execute("select `Name`,`Data` from `_Streams` where `Name`='Instal01.cab'")) {
-    if (database.Fetch() && database.SetStreamAndUpdate(2, kCabinetFile)) {
+    if (database.Fetch() && database.SetStreamAndUpdate(2, cabinet)) {
       stored = database.Commit();
     }
     database.CloseView();
   }
-  std::remove(kCabinetFile);
   return stored;
 }
 
@@ -165,44 +160,84 @@ void AddFileRows(CPackageWriter& writer, const ProjectFileEntry& file, int seque
   if (!file.shortcutname.empty()) writer.AddShortcut(file, menu_folder_key);
 }
 
+// The package's edits, from the summary information to the last file's rows. Returns why the
+// package is not whole, or nullopt when every edit reached the file.
+std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings& settings,
+                                       const std::string& template_path,
+                                       const StagedCabinet& cabinet) {
+  CInstallerDatabase& database = *writer.database;
+  if (!database.is_open()) {
+    return "The package could not be opened as an installer database\nThe installer template " +
+           template_path + " is damaged or no installer database: reinstall kitbinder";
+  }
+  if (const auto code_page = database.CodePage()) {
+    if (const auto text = TextOutsideCodePage(settings, *code_page)) {
+      return "The package's code page " + std::to_string(*code_page) + " cannot hold the text \"" +
+             *text + "\"";
+    }
+  }
+  WriteSummary(writer, settings);
+  writer.SetLicenseText(settings.eulafile);
+  writer.SetBanner(settings.bannerfile);
+  SetProductProperties(writer, settings);
+  if (settings.noquestions) writer.SkipWelcomeDialog();
+  WriteUpgradeRows(database, settings.upgradecode, settings.version);
+  SetProductIcon(database, settings);
+  if (!StoreCabinet(database, cabinet.path())) {
+    return std::string("The cabinet could not be stored in the package\n") + kFreeSomeSpace;
+  }
+  for (const ProjectIconEntry& icon : settings.icons) writer.AddIcon(icon.path, icon.name);
+  const std::string menu_folder_key = writer.AddMenuFolder(settings.title);
+  for (std::size_t i = 0; i < settings.files.size(); ++i) {
+    AddFileRows(writer, settings.files[i], static_cast<int>(i + 1), menu_folder_key);
+  }
+  database.Commit();
+  if (database.commit_failed()) {
+    return std::string(
+               "The package could not be written completely (disk full or write "
+               "error)\n") +
+           kFreeSomeSpace;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 bool CPackageWriter::Build(CProjectSettings& settings, const std::string& template_path) {
-  const std::string package = settings.title + ".msi";
-  if (!CopyTemplate(template_path, package)) {
-    errorText = "Error creating blank msi";
+  // The package is made under a temporary name and replaces the last one only when whole.
+  if (auto problem = ProductVersionProblem(settings.version)) {
+    errorText = *problem;
     return false;
   }
-  if (auto failure = PackFiles(settings)) {
+  platform::ReplacementFile package(settings.title + ".msi");
+  if (const auto failure = CopyTemplate(template_path, package)) {
+    errorText = "Error creating blank msi\n" + *failure;
+    return false;
+  }
+  const StagedCabinet cabinet;
+  if (!cabinet.valid()) {
+    errorText = "Cab file creation failed : cannot create a file in the project folder (" +
+                ErrorText(errno) + ")\nMake the folder writable, or move the project";
+    return false;
+  }
+  if (auto failure = PackFiles(settings, cabinet)) {
     errorText = *failure;
     return false;
   }
-  database = std::make_unique<CInstallerDatabase>(package);
-  if (const auto code_page = database->CodePage()) {
-    if (const auto text = TextOutsideCodePage(settings, *code_page)) {
-      std::remove(kCabinetFile);
-      errorText = "The package's code page " + std::to_string(*code_page) +
-                  " cannot hold the text \"" + *text + "\"";
-      return false;
-    }
-  }
-  WriteSummary(*this, settings);
-  SetLicenseText(settings.eulafile);
-  SetBanner(settings.bannerfile);
-  SetProductProperties(*this, settings);
-  if (settings.noquestions) SkipWelcomeDialog();
-  const bool stored = StoreCabinet(*database);
-  for (const ProjectIconEntry& icon : settings.icons) AddIcon(icon.path, icon.name);
-  const std::string menu_folder_key = AddMenuFolder(settings.title);
-  for (std::size_t i = 0; i < settings.files.size(); ++i) {
-    AddFileRows(*this, settings.files[i], static_cast<int>(i + 1), menu_folder_key);
-  }
-  database->Commit();
-  if (stored && database->commit_failed()) {
-    errorText = "The package could not be written completely (disk full or write error)";
+  database = std::make_unique<CInstallerDatabase>(package.temp_path());
+  const auto failure = EditPackage(*this, settings, template_path, cabinet);
+  database->CloseDatabase();
+  if (failure) {
+    errorText = *failure;
     return false;
   }
-  return stored;
+  if (!package.Commit()) {
+    errorText = "The package could not replace " +
+                std::filesystem::absolute(package.target()).string() + "\n" +
+                ErrorText(package.error()) + ": make the file and its folder writable";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace kb

@@ -27,10 +27,12 @@ class CPackageWriter {
   CPackageWriter& operator=(const CPackageWriter&) = delete;
 
   // Writes the package `settings.title` + ".msi" in the current folder from the template at
-  // `template_path`, with the temporary cabinet "Install1.cab" beside it. Fills the empty codes
-  // and the empty keys and component GUIDs of `settings` with new ones. True when the package
-  // is whole; false with `errorText` saying why (possibly empty when the package could not be
-  // opened or the cabinet not stored).
+  // `template_path`. The package is made under a temporary name beside it and replaces an older
+  // package only once it is whole; the cabinet of the files is staged under a private name and
+  // removed. Fills the empty codes and the empty keys and component GUIDs of `settings` with new
+  // ones. True when the package is whole; false with `errorText` saying why (what failed on its
+  // first line, the cause and what to do on the next), the folder then holding what it held
+  // before. The package is closed when Build returns.
   // REQUIRES: the current folder is the project folder.
   bool Build(CProjectSettings& settings, const std::string& template_path);
 
@@ -63,7 +65,7 @@ class CPackageWriter {
   // starts without questions.
   void SkipWelcomeDialog();
 
-  std::unique_ptr<CInstallerDatabase> database;  // the open package, none before Build opens it
+  std::unique_ptr<CInstallerDatabase> database;  // the package while Build edits it
   std::string errorText;                         // the last failure, for the Build command
 };
 

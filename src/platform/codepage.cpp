@@ -106,4 +106,18 @@ std::string Utf8OrWindows1252(std::string_view bytes) {
   return IsValidUtf8(bytes) ? std::string(bytes) : Windows1252ToUtf8(bytes);
 }
 
+bool LooksLikeUtf16(std::string_view bytes) {
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) return true;
+  // Four characters are enough to tell, and short enough for a file of one word.
+  constexpr std::size_t kSample = 8;
+  if (bytes.size() < kSample) return false;
+  const auto zero_at = [&](std::size_t parity) {
+    for (std::size_t i = parity; i < kSample; i += 2) {
+      if (bytes[i] != '\0') return false;
+    }
+    return true;
+  };
+  return zero_at(0) || zero_at(1);
+}
+
 }  // namespace kb::platform

@@ -23,6 +23,11 @@ std::optional<std::string> Utf8ToWindows1252(std::string_view text);
 // as Windows-1252.
 std::string Utf8OrWindows1252(std::string_view bytes);
 
+// True when `bytes`, the start of a file, look like UTF-16 text: they begin with a UTF-16
+// byte-order mark, or every other byte of their first characters is zero (Latin text without
+// a mark). Neither UTF-8 nor Windows-1252 text ever looks so.
+bool LooksLikeUtf16(std::string_view bytes);
+
 }  // namespace kb::platform
 
 #endif  // KITBINDER_PLATFORM_CODEPAGE_H_

@@ -1,5 +1,6 @@
-"""`kitbinder-cli build` as a command: how it fails (each failure gives its text and exit code
-and leaves the project folder as it should, and no failure is ever reported as a finished
+"""`kitbinder-cli build` as a command: how it fails (each failure gives its text, naming the
+cause, on standard error with its exit code, and leaves the project folder as it was: the last
+package untouched, no file of the build's own behind; no failure is ever reported as a finished
 package) and what --write-back keeps.
 
 usage: build_command_test.py KITBINDER_CLI SOURCE_DIR
@@ -78,75 +79,206 @@ class BuildCommandTest(unittest.TestCase):
         with open(self.project, "rb") as f:
             self.assertEqual(f.read(), before)
 
-    def last_lines(self, result, count):
-        return result.stdout.rstrip("\n").split("\n")[-count:]
+    def test_write_back_only_after_a_successful_build(self):
+        with open(self.project, "rb") as f:
+            before = f.read()
+        self.edit_project("file2path=files/settings.ini", "file2path=files/nowhere.ini")
+        with open(self.project, "rb") as f:
+            broken = f.read()
+        self.failure(self.build(options=["--write-back"]))
+        with open(self.project, "rb") as f:
+            self.assertEqual(f.read(), broken)
+
+        # A project file the user made read-only is not replaced; the package stands.
+        with open(self.project, "wb") as f:
+            f.write(before)
+        os.chmod(self.project, 0o444)
+        result = self.build(options=["--write-back"])
+        self.assertEqual(result.returncode, 1)
+        self.assertTrue(result.stdout.endswith("\nMSI Creation complete\n"), result.stdout)
+        self.assertIn(self.project + " is read-only", result.stderr)
+        self.assertEqual(len(oracle.export_table(self.package, "File")), 4)
+        with open(self.project, "rb") as f:
+            self.assertEqual(f.read(), before)
+        self.assertEqual(os.stat(self.project).st_mode & 0o777, 0o444)
+
+    def failure(self, result):
+        """The lines of a failed build's message, which goes to standard error, checking that
+        it failed as a build (exit code 1) and that standard output carries no message."""
+        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+        self.assertNotIn(FAILED, result.stdout)
+        self.assertNotIn("MSI Creation complete", result.stdout)
+        return result.stderr.rstrip("\n").split("\n")
+
+    def folder_listing(self):
+        return sorted(os.listdir(self.project_dir))
+
+    def package_bytes(self):
+        with open(self.package, "rb") as f:
+            return f.read()
 
     def test_no_files(self):
         for n in range(4):
             self.edit_project("file%dpath=" % n, "gone%dpath=" % n)
         result = self.build()
-        self.assertEqual(result.returncode, 1)
-        self.assertEqual(result.stdout.strip(), "No files in package")
+        self.assertEqual(self.failure(result), ["No files in package"])
         self.assertFalse(os.path.exists(self.package))
 
     def test_unreadable_project_is_bad_input(self):
-        result = subprocess.run([CLI, "build", os.path.join(self.dir, "missing.kbr")],
-                                capture_output=True, text=True)
-        self.assertEqual(result.returncode, 2)
-        self.assertIn("missing.kbr", result.stderr)
+        missing = os.path.join(self.dir, "missing.kbr")
+        utf16 = os.path.join(self.dir, "utf16.kbr")
+        with open(self.project, encoding="utf-8") as f, open(utf16, "w", encoding="utf-16") as out:
+            out.write(f.read())
+        for project, cause in ((missing, "cannot read"), (self.project_dir, "is a folder"),
+                               (utf16, "is UTF-16 text")):
+            result = subprocess.run([CLI, "build", project], capture_output=True, text=True)
+            self.assertEqual(result.returncode, 2, project)
+            self.assertIn(project, result.stderr)
+            self.assertIn(cause, result.stderr)
 
     def test_missing_template(self):
         lonely = os.path.join(self.dir, "bin")
         os.mkdir(lonely)
         shutil.copy(CLI, lonely)
         result = self.build(cli=os.path.join(lonely, os.path.basename(CLI)))
-        self.assertEqual(result.returncode, 1)
-        self.assertEqual(self.last_lines(result, 2), [FAILED, "Error creating blank msi"])
+        lines = self.failure(result)
+        self.assertEqual(lines[:2], [FAILED, "Error creating blank msi"])
+        self.assertIn(os.path.join(lonely, "template-en.msi") + " (No such file", lines[2])
+
+    def test_folder_in_the_packages_place(self):
+        os.mkdir(self.package)
+        lines = self.failure(self.build())
+        self.assertEqual(lines[:2], [FAILED, "Error creating blank msi"])
+        self.assertIn(self.package + " is a folder", lines[2])
+        self.assertEqual(os.listdir(self.package), [])
+        self.assertEqual(self.folder_listing(), ["Sample Tool.msi", "app.ico", "banner.jpg",
+                                                 "files", "licence.rtf", "sample.kbr"])
+
+    def build_as_nobody(self, project_folder_mode):
+        """Builds as a user without privileges (root writes and reads anything), with the
+        project folder's permission bits set to `project_folder_mode`."""
+        def drop_privileges():
+            if os.geteuid() == 0:
+                os.setgid(65534)
+                os.setuid(65534)
+        os.chmod(self.dir, 0o755)
+        os.chmod(self.project_dir, project_folder_mode)
+        return subprocess.run([CLI, "build", self.project], capture_output=True, text=True,
+                              preexec_fn=drop_privileges)
+
+    def test_read_only_project_folder(self):
+        lines = self.failure(self.build_as_nobody(0o755))
+        self.assertEqual(lines[:2], [FAILED, "Error creating blank msi"])
+        self.assertEqual(lines[2], "Cannot create a file in the project folder %s (Permission "
+                                   "denied): make the folder writable, or move the project"
+                         % self.project_dir)
+
+    def test_unreadable_source_file_is_named(self):
+        os.chmod(os.path.join(self.project_dir, "files", "settings.ini"), 0)
+        lines = self.failure(self.build_as_nobody(0o777))
+        self.assertEqual(lines[:3], [
+            FAILED, "Cab file creation failed : FCIAddFile() failed: code 1 "
+                    "[Failure opening file to be stored in cabinet]",
+            "Cannot read files/settings.ini (Permission denied): make it readable or remove it "
+            "from the project"])
+        self.assertFalse(os.path.exists(self.package))
 
     def test_missing_source_file(self):
         self.edit_project("file2path=files/settings.ini", "file2path=files/nowhere.ini")
-        result = self.build()
-        self.assertEqual(result.returncode, 1)
-        self.assertEqual(self.last_lines(result, 2), [FAILED, "Failed to add file files/nowhere.ini"])
-        # The package is the unedited template copy.
-        self.assertEqual(oracle.export_table(self.package, "File"), [])
+        lines = self.failure(self.build())
+        self.assertEqual(lines[:2], [FAILED, "Failed to add file files/nowhere.ini"])
+        self.assertTrue(lines[2].startswith("files/nowhere.ini does not exist"), lines[2])
 
-    def test_cabinet_failure(self):
-        # A folder passes the existence check but cannot be packed.
+    def test_source_that_is_no_file(self):
         self.edit_project("file2path=files/settings.ini", "file2path=files")
-        result = self.build()
-        self.assertEqual(result.returncode, 1)
-        self.assertEqual(self.last_lines(result, 2), [
-            FAILED, "Cab file creation failed : FCIAddFile() failed: code 1 "
-                    "[Failure opening file to be stored in cabinet]"])
-        self.assertEqual(oracle.export_table(self.package, "File"), [])
+        lines = self.failure(self.build())
+        self.assertEqual(lines, [FAILED, "Failed to add file files",
+                                 "files is a folder: list the files in it instead"])
+        self.assertFalse(os.path.exists(self.package))
 
     def test_package_that_cannot_be_opened(self):
-        # A template that is no database is copied, but the copy cannot be opened: the build
-        # fails with no text of its own, and the cabinet is removed all the same.
+        # A template that is no database is copied, but the copy cannot be opened.
         bogus = os.path.join(self.dir, "bin")
         os.mkdir(bogus)
         shutil.copy(CLI, bogus)
-        with open(os.path.join(bogus, "template-en.msi"), "wb") as f:
+        template = os.path.join(bogus, "template-en.msi")
+        with open(template, "wb") as f:
             f.write(b"not an installer database" * 100)
-        result = self.build(cli=os.path.join(bogus, os.path.basename(CLI)))
-        self.assertEqual(result.returncode, 1)
-        self.assertTrue(result.stdout.endswith("\n" + FAILED + "\n\n"), result.stdout)
-        self.assertFalse(os.path.exists(os.path.join(self.project_dir, "Install1.cab")))
+        lines = self.failure(self.build(cli=os.path.join(bogus, os.path.basename(CLI))))
+        self.assertEqual(lines[:2], [FAILED, "The package could not be opened as an installer "
+                                             "database"])
+        self.assertIn(template, lines[2])
+        self.assertNotIn("Sample Tool.msi", self.folder_listing())
 
     def test_text_outside_the_code_page(self):
         self.edit_project("title=Sample Tool", "title=\u30b5\u30f3\u30d7\u30eb")
+        lines = self.failure(self.build())
+        self.assertEqual(lines[0], FAILED)
+        self.assertIn("\u30b5\u30f3\u30d7\u30eb", lines[1])
+
+    def test_a_failed_build_keeps_the_last_package(self):
+        self.assertEqual(self.build().returncode, 0)
+        good = self.package_bytes()
+        listing = self.folder_listing()
+        self.edit_project("file2path=files/settings.ini", "file2path=files/nowhere.ini")
+        self.failure(self.build())
+        self.assertEqual(self.package_bytes(), good)
+        self.assertEqual(self.folder_listing(), listing)
+
+    def test_a_file_named_like_the_cabinet_is_the_users(self):
+        # A file of the user's named as the cabinet used to be, listed in the project: it is
+        # packed with its own bytes and left alone.
+        mine = os.path.join(self.project_dir, "Install1.cab")
+        data = b"the user's own bytes\n" * 300
+        with open(mine, "wb") as f:
+            f.write(data)
+        self.edit_project("file3path=files/manual.txt\r\n[icons]",
+                          "file3path=files/manual.txt\r\nfile4path=Install1.cab\r\n[icons]")
         result = self.build()
-        self.assertEqual(result.returncode, 1)
-        self.assertEqual(self.last_lines(result, 2)[0], FAILED)
-        self.assertIn("\u30b5\u30f3\u30d7\u30eb", self.last_lines(result, 1)[0])
-        self.assertFalse(os.path.exists(os.path.join(self.project_dir, "Install1.cab")))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(mine, "rb") as f:
+            self.assertEqual(f.read(), data)
+        rows = {row[2].split("|")[1]: row for row in oracle.export_table(self.package, "File")}
+        self.assertEqual(int(rows["Install1.cab"][3]), len(data))
+        cab = tempfile.mkdtemp(dir=self.dir)
+        oracle.extract_cabinet(self.package, cab)
+        with open(os.path.join(cab, rows["Install1.cab"][0]), "rb") as f:
+            self.assertEqual(f.read(), data)
+
+    def test_two_builds_in_one_folder_at_once(self):
+        # Each package holds its own project's files, whatever the other build does meanwhile.
+        projects = {}
+        for name in ("One", "Two"):
+            data = os.urandom(1500000)
+            with open(os.path.join(self.project_dir, name + ".bin"), "wb") as f:
+                f.write(data)
+            project = os.path.join(self.project_dir, name + ".kbr")
+            with open(project, "w", encoding="utf-8") as f:
+                f.write("[properties]\ntitle=%s\n[files]\nfile0path=%s.bin\n" % (name, name))
+            projects[name] = (project, data)
+        runs = {name: subprocess.Popen([CLI, "build", project], stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.PIPE, text=True)
+                for name, (project, _) in projects.items()}
+        for name, run in runs.items():
+            self.assertEqual(run.wait(), 0, run.stderr.read())
+            run.stderr.close()
+        for name, (_, data) in projects.items():
+            cab = tempfile.mkdtemp(dir=self.dir)
+            files = oracle.extract_cabinet(os.path.join(self.project_dir, name + ".msi"), cab)
+            self.assertEqual(len(files), 1)
+            with open(os.path.join(cab, files[0]), "rb") as f:
+                self.assertEqual(f.read(), data, name)
+        self.assertFalse([n for n in self.folder_listing() if n.endswith(".cab")])
 
     def test_full_disk_is_never_reported_as_success(self):
         # With the file size limited at many points, every build either succeeds with a whole
-        # package or fails with a message; none claims success for a partial package.
+        # package or fails with a message saying why, leaving the last package as it was and
+        # no file of its own behind; none claims success for a partial package.
+        self.assertEqual(self.build().returncode, 0)
+        listing = self.folder_listing()
         outcomes = set()
         for limit in range(20000, 70000, 2000):
+            before = self.package_bytes()
             result = self.build(limit=limit)
             if result.returncode == 0:
                 outcomes.add("built")
@@ -154,14 +286,16 @@ class BuildCommandTest(unittest.TestCase):
                 self.assertEqual(len(oracle.export_table(self.package, "Shortcut")), 2, limit)
                 self.assertTrue(oracle.extract_stream(self.package, "Instal01.cab"))
             else:
-                self.assertEqual(result.returncode, 1)
-                self.assertIn(FAILED, result.stdout, limit)
-                unfinished = "could not be written completely" in result.stdout
-                outcomes.add("unfinished" if unfinished else "failed")
-            self.assertFalse(os.path.exists(os.path.join(self.project_dir, "Install1.cab")), limit)
-        # The limits reach every stage: the template copy or cabinet, the commits after the
-        # cabinet is stored, and none at all.
-        self.assertEqual(outcomes, {"built", "failed", "unfinished"})
+                lines = self.failure(result)
+                self.assertGreaterEqual(len(lines), 3, (limit, lines))
+                self.assertEqual(self.package_bytes(), before, limit)
+                outcomes.add(lines[1])
+            self.assertEqual(self.folder_listing(), listing, limit)
+        # The limits reach every stage: the template copy, the stream, the commits after it,
+        # and none at all.
+        self.assertEqual(outcomes, {
+            "built", "Error creating blank msi", "The cabinet could not be stored in the package",
+            "The package could not be written completely (disk full or write error)"})
 
 
 if __name__ == "__main__":

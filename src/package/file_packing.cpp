@@ -1,0 +1,80 @@
+#include "package/file_packing.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <system_error>
+
+#include "cabinet/cabinet_builder.h"
+#include "package/identifiers.h"
+#include "platform/temp_name.h"
+#include "platform/unique_fd.h"
+
+namespace kb {
+namespace {
+
+constexpr char kCabinetFailed[] = "Cab file creation failed : ";
+
+std::string ErrorText(int error) {
+  return std::generic_category().message(error);
+}
+
+// Why `path` cannot be packed as it stands, or nullopt when it names a file.
+std::optional<std::string> SourceProblem(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    return path + " does not exist (" + ErrorText(errno) +
+           "): correct its path or remove it from the project";
+  }
+  if (S_ISDIR(st.st_mode)) return path + " is a folder: list the files in it instead";
+  if (!S_ISREG(st.st_mode)) {
+    // A pipe or a device would never end, or block the build.
+    return path + " is not a file but a pipe, socket or device: list only files";
+  }
+  return std::nullopt;
+}
+
+// Why the cabinet could not be made, as far as the files tell: the first that cannot be
+// opened, or else the folders the cabinet writer writes in.
+std::string CabinetFailureCause(const CProjectSettings& settings) {
+  for (const ProjectFileEntry& file : settings.files) {
+    if (!platform::UniqueFd(::open(file.path.c_str(), O_RDONLY)).valid()) {
+      return "Cannot read " + file.path + " (" + ErrorText(errno) +
+             "): make it readable or remove it from the project";
+    }
+  }
+  return "Check that the project folder and the temporary folder " +
+         platform::TempFolder().value_or("") + " can be written and have free space";
+}
+
+}  // namespace
+
+std::optional<std::string> PackFiles(CProjectSettings& settings, const StagedCabinet& cabinet) {
+  cabinet::CabinetBuilder builder;
+  builder.SetCabinetName(cabinet.prefix());
+  for (ProjectFileEntry& file : settings.files) {
+    if (file.id.empty()) file.id = NewKeyText();
+    if (file.componentid.empty()) file.componentid = NewKeyText();
+    if (file.componentguid.empty()) file.componentguid = NewGuidText();
+    if (const auto problem = SourceProblem(file.path)) {
+      return "Failed to add file " + file.path + "\n" + *problem;
+    }
+  }
+  // Added only once every file is known to be there: a builder discarded before CreateCabinet
+  // makes its cabinet all the same.
+  for (const ProjectFileEntry& file : settings.files) builder.AddFile(file.path, file.id);
+  if (!builder.CreateCabinet()) {
+    return kCabinetFailed + builder.LastError() + CabinetFailureCause(settings);
+  }
+  // A package embeds one cabinet: files that spill into a second cannot be installed.
+  if (const int cabinets = builder.LastCabinetNumber(); cabinets > 1) {
+    return std::string(kCabinetFailed) + "the files need " + std::to_string(cabinets) +
+           " cabinets of at most " +
+           std::to_string(cabinet::CabinetBuilder::kDefaultMaxCabinetSize) +
+           " bytes, and a package holds one\nLeave some files out, or make two packages";
+  }
+  return std::nullopt;
+}
+
+}  // namespace kb

@@ -1,0 +1,22 @@
+#ifndef KITBINDER_PACKAGE_FILE_PACKING_H_
+#define KITBINDER_PACKAGE_FILE_PACKING_H_
+
+#include <optional>
+#include <string>
+
+#include "package/staged_cabinet.h"
+#include "project/project_settings.h"
+
+namespace kb {
+
+// Gives every file of `settings` its missing file key, component key and component GUID (in
+// list order, up to and including a file that fails) and packs the files into `cabinet`, each
+// under its file key. Returns the failure text for the user, first line as the build reports
+// it ("Failed to add file " + path, or "Cab file creation failed : " + the builder's text) and
+// the cause on the next line; nullopt when the cabinet holds every file.
+// REQUIRES: cabinet.valid().
+std::optional<std::string> PackFiles(CProjectSettings& settings, const StagedCabinet& cabinet);
+
+}  // namespace kb
+
+#endif  // KITBINDER_PACKAGE_FILE_PACKING_H_

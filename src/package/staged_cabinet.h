@@ -1,0 +1,32 @@
+#ifndef KITBINDER_PACKAGE_STAGED_CABINET_H_
+#define KITBINDER_PACKAGE_STAGED_CABINET_H_
+
+#include <string>
+
+namespace kb {
+
+// The cabinet file of one build, under a private name in the current folder: construction
+// reserves ".Install-XXXXXX-1.cab" (created exclusively, so that no file of the user's and no
+// other build's cabinet can carry that name), and destruction removes it together with any
+// further cabinets of the set ("-2.cab", ...). The cabinet builder writes it under prefix().
+class StagedCabinet {
+ public:
+  // valid() tells whether the name could be reserved; errno then tells why not.
+  StagedCabinet();
+  ~StagedCabinet();
+  StagedCabinet(const StagedCabinet&) = delete;
+  StagedCabinet& operator=(const StagedCabinet&) = delete;
+
+  bool valid() const { return !prefix_.empty(); }
+  // The text in front of the cabinet number, for CabinetBuilder::SetCabinetName.
+  const std::string& prefix() const { return prefix_; }
+  // The file of cabinet `number` of the set (counted from 1).
+  std::string path(int number = 1) const;
+
+ private:
+  std::string prefix_;
+};
+
+}  // namespace kb
+
+#endif  // KITBINDER_PACKAGE_STAGED_CABINET_H_

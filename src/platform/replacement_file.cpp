@@ -1,0 +1,62 @@
+#include "platform/replacement_file.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace kb::platform {
+namespace {
+
+// ".<name>.XXXXXX" beside `target`: hidden, so that a folder listing during the work shows
+// the files the user knows.
+std::string TempPattern(const std::string& target) {
+  const std::size_t slash = target.rfind('/');
+  const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+  return target.substr(0, name_start) + "." + target.substr(name_start) + ".XXXXXX";
+}
+
+// The permissions of the file being replaced, or those the umask leaves for a new file.
+mode_t ReplacementMode(const std::string& target) {
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+ReplacementFile::ReplacementFile(std::string target)
+    : target_(std::move(target)), temp_path_(TempPattern(target_)) {
+  fd_.Reset(::mkstemp(temp_path_.data()));
+  if (!fd_.valid()) {
+    error_ = errno;
+    temp_path_.clear();
+  }
+}
+
+ReplacementFile::~ReplacementFile() {
+  if (temp_path_.empty() || committed_) return;
+  const int cause = errno;
+  ::unlink(temp_path_.c_str());
+  errno = cause;
+}
+
+bool ReplacementFile::Commit() {
+  const bool flushed =
+      ::fchmod(fd_.get(), ReplacementMode(target_)) == 0 && ::fsync(fd_.get()) == 0;
+  const bool closed = fd_.Reset();
+  if (!flushed || !closed || ::rename(temp_path_.c_str(), target_.c_str()) != 0) {
+    error_ = errno;
+    ::unlink(temp_path_.c_str());
+    temp_path_.clear();
+    errno = error_;
+    return false;
+  }
+  committed_ = true;
+  return true;
+}
+
+}  // namespace kb::platform
