@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -11,9 +12,13 @@
 namespace kb::cli {
 namespace {
 
+// Skips what the engine takes for white space: every character isspace names.
 bool IsSelect(std::string_view sql) {
-  const auto start = sql.find_first_not_of(" \t\r\n");
-  if (start == std::string_view::npos || sql.size() - start < 6) return false;
+  const auto start = static_cast<std::size_t>(
+      std::find_if_not(sql.begin(), sql.end(),
+                       [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }) -
+      sql.begin());
+  if (sql.size() - start < 6) return false;
   std::string word(sql.substr(start, 6));
   for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return word == "SELECT";

@@ -182,7 +182,7 @@ class Parser {
 
   std::optional<SqlStatement> Select() {
     SqlSelect select;
-    Keyword("DISTINCT");
+    select.distinct = Keyword("DISTINCT");
     if (!Symbol("*") && !Names(select.columns)) return std::nullopt;
     auto table = Keyword("FROM") ? Name() : std::nullopt;
     if (!table) return std::nullopt;

@@ -8,11 +8,12 @@
 
 namespace kb::msi {
 
-// Parses one statement of the installer's SQL: SELECT, INSERT INTO ... VALUES [TEMPORARY],
-// UPDATE ... SET, DELETE FROM, CREATE TABLE ... PRIMARY KEY [HOLD] and DROP TABLE. Keywords
-// ignore letter case; names are bare or back-quoted. nullopt for anything else, including
-// conditions nested more than 256 parentheses deep (the caller answers kBadQuerySyntax). Names
-// are not checked against a database here.
+// Parses one statement of the installer's SQL: SELECT [DISTINCT], INSERT INTO ... VALUES
+// [TEMPORARY], UPDATE ... SET, DELETE FROM, CREATE TABLE ... PRIMARY KEY [HOLD] and DROP TABLE.
+// Keywords ignore letter case; names are bare or back-quoted; every white space character
+// separates tokens. nullopt for anything else, including an empty statement and conditions
+// nested more than 256 parentheses deep (the caller answers kBadQuerySyntax). Names are not
+// checked against a database here.
 std::optional<ParsedSql> ParseSql(std::string_view sql);
 
 }  // namespace kb::msi

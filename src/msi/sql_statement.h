@@ -47,6 +47,7 @@ struct SqlCondition {
 
 struct SqlSelect {
   std::string table;
+  bool distinct = false;             // rows whose selected values repeat an earlier row's go
   std::vector<std::string> columns;  // empty for *
   std::unique_ptr<SqlCondition> where;
   std::vector<std::string> order_by;

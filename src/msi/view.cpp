@@ -1,6 +1,7 @@
 #include "msi/view.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "msi/sql_parser.h"
 
@@ -94,6 +95,27 @@ std::optional<int> CompareValues(const FieldValue& a, const FieldValue& b) {
 
 bool IsNull(const FieldValue& value) {
   return std::holds_alternative<std::monostate>(value);
+}
+
+// The values of `columns` in `row` as one text that equals another row's exactly when the
+// values do. A stream equals no other row's.
+std::string DistinctText(const TableData& table, std::size_t row,
+                         std::span<const std::size_t> columns) {
+  std::string text;
+  for (const std::size_t column : columns) {
+    const FieldValue value = table.Get(row, column);
+    if (const auto* number = std::get_if<int>(&value)) {
+      text += 'i' + std::to_string(*number);
+    } else if (const auto* string = std::get_if<std::string>(&value)) {
+      text += 's' + std::to_string(string->size()) + ':' + *string;
+    } else if (std::holds_alternative<StreamField>(value)) {
+      text += 'o' + std::to_string(row);
+    } else {
+      text += 'n';
+    }
+    text += ';';
+  }
+  return text;
 }
 
 bool Test(SqlCompare compare, const FieldValue& a, const FieldValue& b) {
@@ -204,7 +226,11 @@ ErrorCode View::RunSelect(const SqlSelect& select) {
     });
   }
   result_keys_.clear();
-  for (const std::size_t row : rows) result_keys_.push_back(table_->KeyOf(row));
+  std::unordered_set<std::string> seen;
+  for (const std::size_t row : rows) {
+    if (select.distinct && !seen.insert(DistinctText(*table_, row, columns_)).second) continue;
+    result_keys_.push_back(table_->KeyOf(row));
+  }
   next_ = 0;
   return kSuccess;
 }

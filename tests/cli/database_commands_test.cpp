@@ -77,6 +77,17 @@ TEST_F(DatabaseCommandsTest, QueryChangesAndPrintsRows) {
   EXPECT_EQ(rows.status, 0);
   EXPECT_EQ(rows.out, "ProductName\tCaf\u00e9\nA\t1\n");
   EXPECT_EQ(Cli("summary " + db_).status, 0);
+  // Any white space may lead; a statement of white space alone is no statement.
+  const Outcome fed = Cli(
+      "query " + db_ + " \"$(printf '\\f\\v\\r')SELECT Value FROM Property WHERE Property='A'\"");
+  EXPECT_EQ(fed.status, 0);
+  EXPECT_EQ(fed.out, "1\n");
+  EXPECT_EQ(Cli("query " + db_ + " \"$(printf ' \\f\\t')\"").status, 2);
+  EXPECT_EQ(Cli("query " + db_ + " ''").status, 2);
+  ASSERT_EQ(
+      Cli("query " + db_ + " \"INSERT INTO Property (Property,Value) VALUES ('B','1')\"").status,
+      0);
+  EXPECT_EQ(Cli("query " + db_ + " \"SELECT DISTINCT Value FROM Property\"").out, "Caf\u00e9\n1\n");
 }
 
 TEST_F(DatabaseCommandsTest, ExitCodesSayWhatWentWrong) {

@@ -183,6 +183,11 @@ static void SelectRows(MSIHANDLE db) {
       {"pairs-stored-order", "SELECT * FROM `Pairs`"},
       {"order-by-text", "SELECT `Key` FROM `Kinds` ORDER BY `Key`"},
       {"order-by-number", "SELECT `Key`, `Num` FROM `Kinds` WHERE `Num` <> 0 ORDER BY `Num`"},
+      {"select-distinct", "SELECT DISTINCT `Text` FROM `Kinds`"},
+      {"select-distinct-columns", "SELECT DISTINCT `Big`, `Text` FROM `Kinds`"},
+      {"select-distinct-ordered", "SELECT DISTINCT `Big` FROM `Kinds` ORDER BY `Big`"},
+      {"leading-white-space", "\f\t\n SELECT `Key` FROM `Kinds` WHERE `Num` = 7"},
+      {"only-white-space", " \f\v\t "},
   };
   for (size_t i = 0; i < sizeof kQueries / sizeof kQueries[0]; ++i) {
     Show(db, kQueries[i][0], kQueries[i][1], 0);
