@@ -10,9 +10,7 @@
 #include "package/file_packing.h"
 #include "package/identifiers.h"
 #include "package/license_text.h"
-#include "package/major_upgrade.h"
 #include "package/package_writer.h"
-#include "package/product_icon.h"
 #include "package/shortcut_names.h"
 #include "package/staged_cabinet.h"
 #include "platform/replacement_file.h"
@@ -87,7 +85,7 @@ std::optional<std::string> TextOutsideCodePage(const CProjectSettings& settings,
 }
 
 // The summary information: title, author, comments, creating application and package code
-// (new for every package, whatever the project holds). It reaches the file with the next commit.
+// (made now when the project has none). It reaches the file with the next commit.
 void WriteSummary(CPackageWriter& writer, CProjectSettings& settings) {
   msi::ScopedHandle summary;
   if (MsiGetSummaryInformationA(writer.database->database_handle(), nullptr, kSummaryUpdateCount,
@@ -101,17 +99,16 @@ void WriteSummary(CPackageWriter& writer, CProjectSettings& settings) {
   set(PID_AUTHOR, settings.author);
   set(PID_COMMENTS, settings.comments);
   set(PID_APPNAME, "kitbinder");
-  settings.packagecode = NewBracedGuidText();
+  if (settings.packagecode.empty()) settings.packagecode = NewBracedGuidText();
   set(PID_REVNUMBER, settings.packagecode);
   MsiSummaryInfoPersist(summary.get());
 }
 
 // The product properties. A property the project leaves empty keeps the template's value: the
 // installer reads an empty value as none, and a package without a product name or version does not
-// install. The product code is new for a new version; the version it was made for is recorded.
+// install.
 void SetProductProperties(CPackageWriter& writer, CProjectSettings& settings) {
-  if (NeedsNewProductCode(settings)) settings.productcode = NewBracedGuidText();
-  settings.productcodeversion = settings.version;
+  if (settings.productcode.empty()) settings.productcode = NewBracedGuidText();
   if (settings.upgradecode.empty()) settings.upgradecode = NewBracedGuidText();
   const std::pair<const char*, const std::string*> properties[] = {
       {"TargetDirName", &settings.title},     {"ProductName", &settings.title},
@@ -181,8 +178,6 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
   writer.SetBanner(settings.bannerfile);
   SetProductProperties(writer, settings);
   if (settings.noquestions) writer.SkipWelcomeDialog();
-  WriteUpgradeRows(database, settings.upgradecode, settings.version);
-  SetProductIcon(database, settings);
   if (!StoreCabinet(database, cabinet.path())) {
     return std::string("The cabinet could not be stored in the package\n") + kFreeSomeSpace;
   }
@@ -205,10 +200,6 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
 
 bool CPackageWriter::Build(CProjectSettings& settings, const std::string& template_path) {
   // The package is made under a temporary name and replaces the last one only when whole.
-  if (auto problem = ProductVersionProblem(settings.version)) {
-    errorText = *problem;
-    return false;
-  }
   platform::ReplacementFile package(settings.title + ".msi");
   if (const auto failure = CopyTemplate(template_path, package)) {
     errorText = "Error creating blank msi\n" + *failure;
