@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <cctype>
 #include <cstddef>
 #include <filesystem>
 
@@ -39,12 +40,32 @@ std::string NewBracedGuidText() {
   return guid.empty() ? std::string() : "{" + guid + "}";
 }
 
+std::optional<std::string> CanonicalGuidText(std::string_view text) {
+  if (text.size() == 38 && text.front() == '{' && text.back() == '}') {
+    text = text.substr(1, 36);
+  }
+  if (text.size() != 36) return std::nullopt;
+  std::string guid;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool hyphen_place = i == 8 || i == 13 || i == 18 || i == 23;
+    if (hyphen_place ? c != '-' : !std::isxdigit(static_cast<unsigned char>(c))) {
+      return std::nullopt;
+    }
+    guid += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return guid;
+}
+
+std::string ShortLongName(std::string_view long_name) {
+  const std::string short_name = platform::AlternateShortName(long_name);
+  return (short_name.empty() ? std::string(long_name) : short_name) + "|" + std::string(long_name);
+}
+
 std::string ShortLongFileName(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
-  const std::string long_name = std::filesystem::path(path).filename().string();
-  const std::string short_name = platform::AlternateShortName(long_name);
-  return (short_name.empty() ? long_name : short_name) + "|" + long_name;
+  return ShortLongName(std::filesystem::path(path).filename().string());
 }
 
 }  // namespace kb

@@ -1,7 +1,9 @@
 #ifndef KITBINDER_PACKAGE_IDENTIFIERS_H_
 #define KITBINDER_PACKAGE_IDENTIFIERS_H_
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace kb {
 
@@ -20,6 +22,15 @@ std::string NewKeyText();
 
 // A new GUID text between braces, 38 characters: product, package and upgrade codes.
 std::string NewBracedGuidText();
+
+// `text` as a GUID text (36 characters, upper case, no braces) when it is a GUID in registry
+// format, with or without a pair of braces, in any letter case: "{0f1e2d3c-4b5a-4697-8877-
+// 665544332211}" gives "0F1E2D3C-4B5A-4697-8877-665544332211". nullopt for anything else.
+std::optional<std::string> CanonicalGuidText(std::string_view text);
+
+// The installer's file-name form of a file named `long_name` (one path component): its 8.3
+// short name, "|" and `long_name`, as ShortLongFileName below makes it for an existing file.
+std::string ShortLongName(std::string_view long_name);
 
 // The installer's file-name form of the file at `path`: its 8.3 short name, "|" and its long
 // name (the last component of `path`). A long name that is a valid 8.3 name stands on both

@@ -11,6 +11,7 @@
 #include "package/identifiers.h"
 #include "package/license_text.h"
 #include "package/package_writer.h"
+#include "package/project_checks.h"
 #include "package/shortcut_names.h"
 #include "package/staged_cabinet.h"
 #include "platform/replacement_file.h"
@@ -199,6 +200,12 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
 }  // namespace
 
 bool CPackageWriter::Build(CProjectSettings& settings, const std::string& template_path) {
+  if (const std::vector<std::string> problems = CheckProject(settings); !problems.empty()) {
+    for (const std::string& problem : problems) {
+      errorText += (errorText.empty() ? "" : "\n") + problem;
+    }
+    return false;
+  }
   // The package is made under a temporary name and replaces the last one only when whole.
   platform::ReplacementFile package(settings.title + ".msi");
   if (const auto failure = CopyTemplate(template_path, package)) {

@@ -68,24 +68,24 @@ TEST_F(PackageBuildTest, FilesThatNeedSeveralCabinetsFailTheBuildAndLeaveNoCabin
   EXPECT_FALSE(AnyCabinetLeft());
 }
 
-TEST_F(PackageBuildTest, FillsOnlyTheIdentifiersThatAreMissing) {
-  WriteRandomFile("tool.exe", 1000);
+TEST_F(PackageBuildTest, FillsOnlyTheIdentifiersThatAreMissingAndKeepsTheOthersInCanonicalForm) {
   CProjectSettings settings;
   settings.title = "Keep";
-  settings.productcode = "{11111111-2222-3333-4444-555555555555}";
-  ProjectFileEntry kept;
-  kept.path = "tool.exe";
-  kept.componentguid = "{typed-with-braces}";
-  settings.AddFileEntry(kept);
-  kept.componentguid.clear();
-  settings.AddFileEntry(kept);
+  settings.productcode = "{0f1e2d3c-4b5a-4697-8877-665544332211}";
+  for (const char* name : {"tool.exe", "helper.exe"}) {
+    WriteRandomFile(name, 1000);
+    ProjectFileEntry entry;
+    entry.path = name;
+    settings.AddFileEntry(entry);
+  }
+  settings.files[0].componentguid = "{a1b2c3d4-e5f6-4789-8abc-def012345678}";
 
   CPackageWriter writer;
   ASSERT_TRUE(writer.Build(settings, KITBINDER_BIN_DIR "/template-en.msi")) << writer.errorText;
-  EXPECT_EQ(settings.productcode, "{11111111-2222-3333-4444-555555555555}");
+  EXPECT_EQ(settings.productcode, "{0F1E2D3C-4B5A-4697-8877-665544332211}");
   EXPECT_EQ(settings.packagecode.size(), 38u);
   EXPECT_EQ(settings.upgradecode.size(), 38u);
-  EXPECT_EQ(settings.files[0].componentguid, "{typed-with-braces}");
+  EXPECT_EQ(settings.files[0].componentguid, "A1B2C3D4-E5F6-4789-8ABC-DEF012345678");
   EXPECT_EQ(settings.files[1].componentguid.size(), 36u);
   for (const ProjectFileEntry& file : settings.files) {
     EXPECT_EQ(file.id.size(), 33u);

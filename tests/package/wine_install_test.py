@@ -38,17 +38,22 @@ def write(path, data):
 
 def write_project(folder, title, language, noquestions):
     """A project that uses every field: quotes and accents in its texts, spaces in file names,
-    one icon file name shared by two icon files, shortcuts with and without a working folder,
-    "default" labels, a licence over 32,000 characters with CR LF line ends and a banner."""
+    names that differ only in characters Windows tells apart, codes and a component GUID typed
+    in lower case with braces, one icon shared by two shortcuts, shortcuts with and without a
+    working folder, "default" labels, a licence over 32,000 characters with CR LF line ends and
+    a banner."""
     rng = random.Random(7)
     write(os.path.join(folder, "bin", "My Tool.exe"), bytes(rng.randrange(256) for _ in range(70000)))
     write(os.path.join(folder, "bin", "helper.exe"), b"MZ" + bytes(5000))
     write(os.path.join(folder, "doc", "read me.txt"), "Read me, it's short.\r\n" * 40)
     write(os.path.join(folder, "doc", "empty.txt"), b"")
+    write(os.path.join(folder, "doc", "read_me.txt"), "Not the same as read me.txt\r\n")
+    write(os.path.join(folder, "doc", "R\u00e9sum\u00e9.txt"), "Accented\r\n")
+    write(os.path.join(folder, "doc", "resume.txt"), "Plain\r\n")
     sample_icon = os.path.join(SOURCE_DIR, "examples", "sample", "app.ico")
     os.makedirs(os.path.join(folder, "icons"))
     shutil.copy(sample_icon, os.path.join(folder, "icons", "app.ico"))
-    write(os.path.join(folder, "other", "app.ico"), b"\x00\x00\x01\x00" + bytes(60))
+    write(os.path.join(folder, "other", "helper.ico"), read_bytes(sample_icon))
     shutil.copy(sample_icon, os.path.join(folder, "tool.ico"))
     write(os.path.join(folder, "licence.rtf"), "".join(LICENCE_LINE % i for i in range(700)))
     shutil.copy(os.path.join(SOURCE_DIR, "examples", "sample", "banner.jpg"), os.path.join(folder, "banner.jpg"))
@@ -56,7 +61,7 @@ def write_project(folder, title, language, noquestions):
         "[properties]",
         "title=" + title,
         "author=O'Neil & Søn",
-        "productcode=",
+        "productcode=" + PRODUCT_CODE.lower(),
         "packagecode=",
         "upgradecode=",
         "version=2.5.1",
@@ -73,15 +78,18 @@ def write_project(folder, title, language, noquestions):
         "file0setkdir=true",
         "file1path=bin/helper.exe",
         "file1shortcutname=Helper's Menu",
-        "file1shortcuticon=other/app.ico",
+        "file1shortcuticon=other/helper.ico",
         "file2path=doc/read me.txt",
         "file2shortcutname=Read Me",
         "file2shortcuticon=tool.ico",
-        "file2componentguid={0F1E2D3C-4B5A-4697-8877-665544332211}",
+        "file2componentguid={%s}" % COMPONENT_GUID.lower(),
         "file3path=doc/empty.txt",
+        "file4path=doc/read_me.txt",
+        "file5path=doc/R\u00e9sum\u00e9.txt",
+        "file6path=doc/resume.txt",
         "[icons]",
         "icon0path=icons/app.ico",
-        "icon1path=other/app.ico",
+        "icon1path=other/helper.ico",
         "icon2path=tool.ico",
     ]
     project = os.path.join(folder, "project.kbr")
@@ -89,7 +97,10 @@ def write_project(folder, title, language, noquestions):
     return project
 
 
-FULL_FILES = ["bin/My Tool.exe", "bin/helper.exe", "doc/read me.txt", "doc/empty.txt"]
+PRODUCT_CODE = "{9C2B7E14-3A5D-4F68-B1C0-7D2E9F3A4B5C}"
+COMPONENT_GUID = "0F1E2D3C-4B5A-4697-8877-665544332211"
+FULL_FILES = ["bin/My Tool.exe", "bin/helper.exe", "doc/read me.txt", "doc/empty.txt",
+              "doc/read_me.txt", "doc/R\u00e9sum\u00e9.txt", "doc/resume.txt"]
 SAMPLE_FILES = ["files/Sample Tool.exe", "files/readme.txt", "files/settings.ini", "files/manual.txt"]
 
 
@@ -187,8 +198,13 @@ class PackageTest(unittest.TestCase):
         self.assertEqual(oracle.property_value(package, "WelcomeForm_NextArgs"), "EulaForm")
         self.assertEqual(oracle.property_value(package, "FolderForm_PrevArgs"), "EulaForm")
 
+        # Typed in lower case with braces, stored in canonical form, braces once.
+        self.assertEqual(oracle.property_value(package, "ProductCode"), PRODUCT_CODE)
+        self.assertIn("{%s}" % COMPONENT_GUID,
+                      [row[1] for row in oracle.export_table(package, "Component")])
+
         icons = sorted(oracle.rows_by_key(package, "Icon"))
-        self.assertEqual(icons, ["app.exe", "tool.exe"])
+        self.assertEqual(icons, ["app.exe", "helper.exe", "tool.exe"])
         self.assertEqual(oracle.extract_stream(package, "Icon.app.exe"),
                          read_bytes(os.path.join(folder, "icons", "app.ico")))
         self.assertEqual(oracle.extract_stream(package, "Binary.BannerBitmap"),
@@ -200,6 +216,7 @@ class PackageTest(unittest.TestCase):
         self.assertEqual(shortcuts["helper|Helper's Menu"][11], "")
         self.assertEqual(shortcuts["MYTOOL~1.EXE|My Tool"][4], "_MainFeature")
         self.assertEqual(shortcuts["README~1|Read Me"][8], "tool.exe")
+        self.assertEqual(shortcuts["helper|Helper's Menu"][8], "helper.exe")
 
         sequence = oracle.rows_by_key(package, "InstallUISequence")["WelcomeForm"][2]
         self.assertEqual(int(sequence) < 0, noquestions)

@@ -63,6 +63,13 @@ DIALOG_ATTRIBUTE_ERROR = 0x10000
 BRACKETED = re.compile(r"\[([^\[\]]+)\]")
 STYLE_REFERENCE = re.compile(r"\{[\\&]([^}]+)\}")
 DIRECTORY_CONTROLS = {"PathEdit", "DirectoryCombo", "DirectoryList"}
+# Upgrade attributes: migrate feature states, detect only, and the inclusive bounds.
+MIGRATE_FEATURES, ONLY_DETECT, MIN_INCLUSIVE, MAX_INCLUSIVE = 0x1, 0x2, 0x100, 0x200
+DOWNGRADE_TEXTS = {
+    "en": "A newer version of [ProductName] is already installed.",
+    "fr": "Une version plus récente de [ProductName] est déjà installée.",
+    "es": "Ya hay instalada una versión más reciente de [ProductName].",
+}
 
 
 class Table:
@@ -170,6 +177,58 @@ def check_build_rows(t):
     media = t.table("Media").find(Cabinet="#Instal01.cab")
     if len(media) != 1 or int(media[0]["LastSequence"]) < MAX_CABINET_FILES:
         t.fail(f"no single media row for #Instal01.cab covering {MAX_CABINET_FILES} files")
+
+
+def sequence_numbers(t, table):
+    return {r["Action"]: int(r["Sequence"]) for r in t.table(table).rows}
+
+
+def in_order(t, table, *actions):
+    numbers = sequence_numbers(t, table)
+    found = [numbers.get(a) for a in actions]
+    if None in found or found != sorted(found) or len(set(found)) != len(found):
+        t.fail(f"{table} does not run {' < '.join(actions)} in that order")
+
+
+def upgrade_row(t, action_property):
+    rows = t.table("Upgrade").find(ActionProperty=action_property)
+    if len(rows) != 1:
+        t.fail(f"no single Upgrade row sets {action_property}")
+        return None
+    if rows[0]["UpgradeCode"] != t.property("UpgradeCode"):
+        t.fail(f"the Upgrade row for {action_property} is not for the product's upgrade code")
+    return rows[0]
+
+
+def check_upgrade(t, language):
+    """A major upgrade: older and equal versions found and removed before the new files go in,
+    newer ones only detected, and the install refused by a launch condition before anything
+    changes."""
+    if "Upgrade" not in t.tables:
+        t.fail("table Upgrade is missing")
+        return
+    version = t.property("ProductVersion")
+    older = upgrade_row(t, "PREVIOUSVERSIONSINSTALLED")
+    if older and (older["VersionMax"] != version or int(older["Attributes"]) !=
+                  MIGRATE_FEATURES | MIN_INCLUSIVE | MAX_INCLUSIVE):
+        t.fail("the Upgrade row for older versions does not remove up to this version")
+    newer = upgrade_row(t, "NEWERVERSIONDETECTED")
+    if newer and (newer["VersionMin"] != version or newer["VersionMax"] or
+                  int(newer["Attributes"]) != ONLY_DETECT):
+        t.fail("the Upgrade row for newer versions does not only detect above this version")
+    secure = (t.property("SecureCustomProperties") or "").split(";")
+    for name in ("PREVIOUSVERSIONSINSTALLED", "NEWERVERSIONDETECTED"):
+        if name not in secure:
+            t.fail(f"SecureCustomProperties does not list {name}")
+    guards = t.table("LaunchCondition").find(Condition="NOT NEWERVERSIONDETECTED")
+    if len(guards) != 1 or guards[0]["Description"] != DOWNGRADE_TEXTS[language]:
+        t.fail(f"no launch condition says {DOWNGRADE_TEXTS[language]!r} over a newer version")
+    for table in ("InstallUISequence", "InstallExecuteSequence"):
+        in_order(t, table, "AppSearch", "FindRelatedProducts", "LaunchConditions", "CostFinalize",
+                 "MigrateFeatureStates")
+    in_order(t, "InstallUISequence", "MigrateFeatureStates", "ExecuteAction")
+    in_order(t, "InstallExecuteSequence", "MigrateFeatureStates", "InstallValidate",
+             "RemoveExistingProducts", "InstallInitialize")
 
 
 def check_summary(t, language):
@@ -385,6 +444,7 @@ def check(template, language):
                 template.fail(f"{table.name} {table.key_of(row)} holds an unfilled text")
     check_build_rows(template)
     check_summary(template, language)
+    check_upgrade(template, language)
     check_dialog_controls(template)
     check_events(template)
     check_properties(template)

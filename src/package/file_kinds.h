@@ -1,0 +1,27 @@
+#ifndef KITBINDER_PACKAGE_FILE_KINDS_H_
+#define KITBINDER_PACKAGE_FILE_KINDS_H_
+
+#include <optional>
+#include <string>
+
+namespace kb {
+
+// What the files a project names for its icons, licence and banner hold, told from their first
+// bytes, as far as the installer cares. Each returns why the file at `path` cannot serve, as a
+// phrase to follow its name ("does not exist", "is a folder", "is not an icon", ...), or nullopt
+// when it can.
+
+// An icon the installer can copy for a shortcut: a Windows icon file (.ico) holding at least one
+// image, or a program (PE, .exe or .dll) that holds icons.
+std::optional<std::string> IconFileProblem(const std::string& path);
+
+// A licence the licence dialog can show: Rich Text or plain text in a single-byte or UTF-8
+// encoding. UTF-16 text and binary data are refused.
+std::optional<std::string> LicenseFileProblem(const std::string& path);
+
+// A banner the dialogs' bitmap control can show: a JPEG or BMP image.
+std::optional<std::string> BannerFileProblem(const std::string& path);
+
+}  // namespace kb
+
+#endif  // KITBINDER_PACKAGE_FILE_KINDS_H_

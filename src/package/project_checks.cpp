@@ -1,0 +1,202 @@
+#include "package/project_checks.h"
+
+#include <algorithm>
+#include <climits>
+#include <filesystem>
+#include <map>
+
+#include "package/file_kinds.h"
+#include "package/identifiers.h"
+#include "package/shortcut_names.h"
+#include "package/windows_names.h"
+
+namespace kb {
+namespace {
+
+// The longest title whose package, under the hidden temporary name it is written under first
+// (".TITLE.msi.XXXXXX"), is a valid file name here.
+constexpr std::size_t kMaxTitleBytes = NAME_MAX - std::string_view("..msi.XXXXXX").size();
+// The width of the Shortcut table's Name column (short name, "|", label).
+constexpr std::size_t kMaxShortcutNameCharacters = 128;
+
+using Problems = std::vector<std::string>;
+
+std::string Quoted(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
+
+std::size_t Characters(std::string_view utf8) {
+  std::size_t count = 0;
+  for (const char c : utf8) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+// The name a source file is installed under: its name on disk.
+std::string InstalledName(const std::string& path) {
+  return std::filesystem::path(path).filename().string();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return a == b || std::filesystem::equivalent(a, b, error);
+}
+
+void CheckTitle(const std::string& title, Problems& problems) {
+  constexpr char kUse[] = ": change it; it names the package file and the product's folder";
+  if (title.empty()) {
+    problems.push_back(std::string("The title is empty") + kUse);
+  } else if (const auto problem = WindowsNameProblem(title)) {
+    problems.push_back("The title " + Quoted(title) + " " + *problem + kUse);
+  } else if (title.size() > kMaxTitleBytes) {
+    problems.push_back("The title " + Quoted(title) + " is longer than " +
+                       std::to_string(kMaxTitleBytes) + " bytes" + kUse);
+  }
+}
+
+void CheckFileNames(const CProjectSettings& settings, Problems& problems) {
+  std::map<std::string, const std::string*> installed;  // name key -> the first file's path
+  for (const ProjectFileEntry& file : settings.files) {
+    const std::string name = InstalledName(file.path);
+    if (const auto problem = WindowsNameProblem(name)) {
+      problems.push_back("The file name " + Quoted(name) + " of " + file.path + " " + *problem +
+                         ": rename the file");
+      continue;
+    }
+    const auto [first, added] = installed.emplace(WindowsNameKey(name), &file.path);
+    if (added) continue;
+    if (*first->second == file.path) {
+      problems.push_back(file.path + " is listed twice: leave one out");
+    } else {
+      problems.push_back(*first->second + " and " + file.path +
+                         " would be installed into one folder under one name (letter case "
+                         "aside): rename one of them, or leave one out");
+    }
+  }
+}
+
+// Puts `code` into the form `canonical` makes of its GUID text; refuses it when it is no GUID.
+template <typename Canonical>
+void CheckGuid(std::string& code, const std::string& field, Canonical canonical,
+               const std::string& shape, Problems& problems) {
+  if (code.empty()) return;
+  if (const auto guid = CanonicalGuidText(code)) {
+    code = canonical(*guid);
+    return;
+  }
+  problems.push_back("The " + field + " " + Quoted(code) + " is not a GUID: write it as " + shape +
+                     " with hexadecimal digits, or leave it empty to get a new one");
+}
+
+void CheckCodes(CProjectSettings& settings, Problems& problems) {
+  const auto braced = [](const std::string& guid) { return "{" + guid + "}"; };
+  const auto bare = [](const std::string& guid) { return guid; };
+  const std::string braced_shape = "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
+  CheckGuid(settings.productcode, "product code", braced, braced_shape, problems);
+  CheckGuid(settings.packagecode, "package code", braced, braced_shape, problems);
+  CheckGuid(settings.upgradecode, "upgrade code", braced, braced_shape, problems);
+  std::map<std::string, const std::string*> owners;  // component GUID -> the first file's path
+  for (ProjectFileEntry& file : settings.files) {
+    CheckGuid(file.componentguid, "component GUID of " + file.path, bare,
+              "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX", problems);
+    if (file.componentguid.empty()) continue;
+    const auto [first, added] = owners.emplace(file.componentguid, &file.path);
+    if (!added) {
+      problems.push_back(*first->second + " and " + file.path + " share the component GUID " +
+                         file.componentguid +
+                         ": each file needs its own; clear one to get a new one");
+    }
+  }
+}
+
+void CheckIcons(const CProjectSettings& settings, Problems& problems) {
+  constexpr char kChoose[] = ": choose a Windows icon (.ico) or a program holding icons (.exe)";
+  std::map<std::string, const std::string*> keys;  // icon key -> the first icon's path
+  for (const ProjectIconEntry& icon : settings.icons) {
+    if (const auto problem = IconFileProblem(icon.path)) {
+      problems.push_back("The icon file " + icon.path + " " + *problem + kChoose);
+    }
+    const std::string key = IconKey(icon.name);
+    if (const auto problem = WindowsNameProblem(key)) {
+      problems.push_back("The name " + Quoted(key) + " the package keeps the icon file " +
+                         icon.path + " under " + *problem + ": rename the icon file");
+      continue;
+    }
+    const auto [first, added] = keys.emplace(WindowsNameKey(key), &icon.path);
+    if (!added) {
+      problems.push_back("The icon files " + *first->second + " and " + icon.path +
+                         " have one name (letter case aside), and the package keeps icons by "
+                         "name: rename one of them");
+    }
+  }
+  for (const ProjectFileEntry& file : settings.files) {
+    if (file.shortcutname.empty() || file.shortcuticon.empty()) continue;
+    const bool listed = std::any_of(
+        settings.icons.begin(), settings.icons.end(),
+        [&](const ProjectIconEntry& icon) { return SameFile(icon.path, file.shortcuticon); });
+    if (!listed) {
+      problems.push_back("The shortcut icon " + file.shortcuticon + " of " + file.path +
+                         " is not among the project's icons: add it to them ([icons] in the "
+                         "project file)");
+    }
+  }
+}
+
+// A project that sets no licence or banner keeps the template's.
+void CheckLicenseAndBanner(const CProjectSettings& settings, Problems& problems) {
+  if (!settings.eulafile.empty()) {
+    if (const auto problem = LicenseFileProblem(settings.eulafile)) {
+      problems.push_back("The licence file " + settings.eulafile + " " + *problem +
+                         ": choose a Rich Text (.rtf) or plain text file in UTF-8 or "
+                         "Windows-1252, or none");
+    }
+  }
+  if (!settings.bannerfile.empty()) {
+    if (const auto problem = BannerFileProblem(settings.bannerfile)) {
+      problems.push_back("The banner " + settings.bannerfile + " " + *problem +
+                         ": choose a JPEG or BMP image, or none");
+    }
+  }
+}
+
+void CheckShortcutLabels(const CProjectSettings& settings, Problems& problems) {
+  for (const ProjectFileEntry& file : settings.files) {
+    const std::string& label = file.shortcutname;
+    if (label.empty()) continue;
+    const std::string start = "The shortcut label " + Quoted(label) + " of " + file.path + " ";
+    if (label.find('|') != std::string::npos) {
+      problems.push_back(start +
+                         "holds \"|\", which the installer keeps between a short and a "
+                         "long name: remove it");
+      continue;
+    }
+    // The long part names the shortcut's file in the Start Menu; "default" takes the file's own
+    // name, checked with the files.
+    if (label != "default") {
+      if (const auto problem = WindowsNameProblem(label + ".lnk")) {
+        problems.push_back(start + *problem + ": change it");
+        continue;
+      }
+    }
+    const std::string name = ShortcutLabel(ShortLongName(InstalledName(file.path)), label);
+    if (const std::size_t length = Characters(name); length > kMaxShortcutNameCharacters) {
+      problems.push_back(start + "is too long: with the file's short name in front it takes " +
+                         std::to_string(length) + " characters, and the installer keeps at most " +
+                         std::to_string(kMaxShortcutNameCharacters) + "; shorten it");
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> CheckProject(CProjectSettings& settings) {
+  Problems problems;
+  CheckTitle(settings.title, problems);
+  CheckFileNames(settings, problems);
+  CheckCodes(settings, problems);
+  CheckIcons(settings, problems);
+  CheckLicenseAndBanner(settings, problems);
+  CheckShortcutLabels(settings, problems);
+  return problems;
+}
+
+}  // namespace kb

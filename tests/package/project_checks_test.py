@@ -1,0 +1,177 @@
+"""`kitbinder-cli build` refuses a project whose package Windows would not install, or would
+install other than the project lists, before it writes anything: each problem on a line of its
+own naming the value, field or source path, the project folder left as it was.
+
+usage: project_checks_test.py KITBINDER_CLI SOURCE_DIR
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+CLI = None
+SOURCE_DIR = None
+FAILED = "An error occurred during MSI Creation."
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data if isinstance(data, bytes) else data.encode("utf-8"))
+
+
+def value(text):
+    """A project file's value for `text`: quoted when blanks lead or end it, which a profile
+    reader would drop."""
+    return '"%s"' % text if text != text.strip(" ") else text
+
+
+def listing(folder):
+    return sorted(os.path.relpath(os.path.join(root, name), folder)
+                  for root, dirs, files in os.walk(folder) for name in dirs + files)
+
+
+class ProjectChecksTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="kbcheck.")
+        self.folder = os.path.join(self.dir, "project")
+        self.icon = os.path.join(SOURCE_DIR, "examples", "sample", "app.ico")
+        write(os.path.join(self.folder, "tool.exe"), b"MZ" + bytes(100))
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def refused(self, properties, files=(), icons=()):
+        """Builds a project made of `properties` (a dict of property keys), `files` (one dict of file keys
+        each) and `icons` (paths); returns the problems, one a line, checking that the build
+        failed and wrote nothing, in the project folder or beside it."""
+        lines = ["[properties]"] + [key + "=" + value(text) for key, text in properties.items()]
+        lines += ["[files]"]
+        for n, entry in enumerate(files):
+            lines += ["file%d%s=%s" % (n, key, value(text)) for key, text in entry.items()]
+        lines += ["[icons]"] + ["icon%dpath=%s" % (n, path) for n, path in enumerate(icons)]
+        project = os.path.join(self.folder, "project.kbr")
+        write(project, "\r\n".join(lines) + "\r\n")
+        before = listing(self.dir)
+        result = subprocess.run([CLI, "build", project], capture_output=True, text=True)
+        self.assertEqual(result.returncode, 1, result.stdout + result.stderr)
+        self.assertEqual(result.stdout.strip(), "", "nothing was packed")
+        self.assertEqual(listing(self.dir), before)
+        errors = result.stderr.rstrip("\n").split("\n")
+        self.assertEqual(errors[0], FAILED)
+        return errors[1:]
+
+    def assertProblems(self, problems, expected):
+        """Each expected problem is a tuple of texts that one line holds all of, and each line
+        is one expected problem."""
+        self.assertEqual(len(problems), len(expected), "\n".join(problems))
+        for texts in expected:
+            self.assertTrue([p for p in problems if all(t in p for t in texts)],
+                            "%s not in\n%s" % (texts, "\n".join(problems)))
+
+    def test_titles_that_name_no_file_or_folder_on_windows(self):
+        for title, cause in [("", "is empty"), (".", "ends in a dot"), ("..", "ends in a dot"),
+                             ("../Escape", 'holds "/"'), ("a\\b", 'holds "\\"'),
+                             ("Tool:2", 'holds ":"'), ("What?", 'holds "?"'),
+                             ("Tool ", "ends in a dot or a space"), ("con", "Windows device"),
+                             ("LPT1.old", "Windows device"), ("x" * 250, "longer than 243 bytes")]:
+            problems = self.refused({"title": title},
+                                    [{"path": "tool.exe", "shortcutname": "Tool"}])
+            self.assertProblems(problems, [("title", cause, "change it")])
+            self.assertIn('"%s"' % title if title else "The title is empty", problems[0])
+
+    def test_file_names_windows_cannot_create_or_tell_apart(self):
+        names = ["con.txt", "NUL", "aux", "Com1.log", "lpt9", "com\u00b9.txt", "dot.", "blank ",
+                 "a:b.txt", "q?.txt", "star*.txt", "pipe|.txt", 'quote".txt', "lt<.txt",
+                 "gt>.txt", "back\\slash.txt", "tab\t.txt"]
+        for name in names:
+            write(os.path.join(self.folder, "bad", name), b"x")
+        write(os.path.join(self.folder, "a", "readme.txt"), b"a")
+        write(os.path.join(self.folder, "b", "README.TXT"), b"b")
+        write(os.path.join(self.folder, "c", "\u00e9t\u00e9.txt"), b"c")
+        write(os.path.join(self.folder, "d", "\u00c9T\u00c9.TXT"), b"d")
+        files = [{"path": "bad/" + name} for name in names] + [
+            {"path": "a/readme.txt"}, {"path": "b/README.TXT"},
+            {"path": "c/\u00e9t\u00e9.txt"}, {"path": "d/\u00c9T\u00c9.TXT"}]
+        problems = self.refused({"title": "Tool"}, files)
+        self.assertProblems(problems, [("bad/" + name, "rename the file") for name in names] + [
+            ("a/readme.txt and b/README.TXT", "one name"),
+            ("c/\u00e9t\u00e9.txt and d/\u00c9T\u00c9.TXT", "one name")])
+
+    def test_codes_that_are_no_guids_and_shared_component_guids(self):
+        write(os.path.join(self.folder, "two.exe"), b"2")
+        write(os.path.join(self.folder, "three.exe"), b"3")
+        problems = self.refused(
+            {"title": "Tool", "productcode": "not-a-guid",
+             "packagecode": "12345678123412341234123456789012",
+             "upgradecode": "{12345678-1234-1234-1234-12345678901}"},
+            [{"path": "tool.exe", "componentguid": "{{0F1E2D3C-4B5A-4697-8877-665544332211}}"},
+             {"path": "two.exe", "componentguid": "{0f1e2d3c-4b5a-4697-8877-665544332211}"},
+             {"path": "three.exe", "componentguid": "0F1E2D3C-4B5A-4697-8877-665544332211"}])
+        self.assertProblems(problems, [
+            ("product code", '"not-a-guid"', "is not a GUID", "leave it empty"),
+            ("package code", '"12345678123412341234123456789012"', "is not a GUID"),
+            ("upgrade code", '"{12345678-1234-1234-1234-12345678901}"', "is not a GUID"),
+            ("component GUID of tool.exe", "{{0F1E2D3C", "is not a GUID"),
+            ("two.exe and three.exe", "0F1E2D3C-4B5A-4697-8877-665544332211",
+             "share the component GUID")])
+
+    def test_icons_that_are_no_icons_or_share_a_name(self):
+        os.makedirs(os.path.join(self.folder, "folder.ico"))
+        write(os.path.join(self.folder, "text.ico"), "not an icon")
+        write(os.path.join(self.folder, "empty.ico"), b"\0\0\1\0\0\0")
+        shutil.copy(self.icon, os.path.join(self.folder, "app.ico"))
+        os.makedirs(os.path.join(self.folder, "other"))
+        shutil.copy(self.icon, os.path.join(self.folder, "other", "APP.ico"))
+        shutil.copy(self.icon, os.path.join(self.folder, "unlisted.ico"))
+        icons = ["missing.ico", "folder.ico", "text.ico", "empty.ico", "app.ico", "other/APP.ico"]
+        files = [{"path": "tool.exe", "shortcutname": "Tool", "shortcuticon": "unlisted.ico"}]
+        problems = self.refused({"title": "Tool"}, files, icons)
+        self.assertProblems(problems, [
+            ("icon file missing.ico", "does not exist"),
+            ("icon file folder.ico", "is a folder"),
+            ("icon file text.ico", "is not an icon"),
+            ("icon file empty.ico", "is not an icon"),
+            ("app.ico and other/APP.ico", "one name"),
+            ("shortcut icon unlisted.ico of tool.exe", "not among the project's icons")])
+
+    def test_licences_and_banners_that_are_not_what_they_claim(self):
+        os.makedirs(os.path.join(self.folder, "folder"))
+        write(os.path.join(self.folder, "utf16.rtf"), "{\\rtf1 Licence}".encode("utf-16"))
+        write(os.path.join(self.folder, "utf16be.txt"), "Licence text".encode("utf-16-be"))
+        write(os.path.join(self.folder, "binary.rtf"), b"{\\rtf1 \x01\x02\x03}")
+        write(os.path.join(self.folder, "banner.png"), b"\x89PNG\r\n\x1a\n" + bytes(50))
+        cases = [("eulafile", "missing.rtf", "licence file missing.rtf does not exist"),
+                 ("eulafile", "folder", "licence file folder is a folder"),
+                 ("eulafile", "utf16.rtf", "licence file utf16.rtf is UTF-16 text"),
+                 ("eulafile", "utf16be.txt", "licence file utf16be.txt is UTF-16 text"),
+                 ("eulafile", "binary.rtf", "licence file binary.rtf is not text"),
+                 ("bannerfile", "missing.jpg", "banner missing.jpg does not exist"),
+                 ("bannerfile", "folder", "banner folder is a folder"),
+                 ("bannerfile", "banner.png", "banner banner.png is not a JPEG or BMP image")]
+        for key, path, problem in cases:
+            problems = self.refused({"title": "Tool", key: path}, [{"path": "tool.exe"}])
+            self.assertProblems(problems, [(problem, ", or none")])
+
+    def test_shortcut_labels_the_installer_cannot_keep(self):
+        long_label = "L" * 120  # 120 characters and "TOOL|" in front: 125, the most that fits
+        write(os.path.join(self.folder, "Long Tool Name.exe"), b"MZ")  # "LONGTO~1|" in front
+        write(os.path.join(self.folder, "x.exe"), b"MZ")
+        write(os.path.join(self.folder, "y.exe"), b"MZ")
+        files = [{"path": "tool.exe", "shortcutname": long_label},
+                 {"path": "Long Tool Name.exe", "shortcutname": long_label},
+                 {"path": "x.exe", "shortcutname": "Tools|More"},
+                 {"path": "y.exe", "shortcutname": "Tools: more"}]
+        problems = self.refused({"title": "Tool"}, files)
+        self.assertProblems(problems, [
+            ("shortcut label", "of Long Tool Name.exe", "takes 129 characters", "at most 128"),
+            ("shortcut label \"Tools|More\" of x.exe", 'holds "|"'),
+            ("shortcut label \"Tools: more\" of y.exe", 'holds ":"')])
+
+
+if __name__ == "__main__":
+    CLI, SOURCE_DIR = sys.argv[1], sys.argv[2]
+    unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)
