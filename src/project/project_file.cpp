@@ -15,6 +15,7 @@ namespace {
 constexpr std::string_view kProperties = "properties";
 constexpr std::string_view kFiles = "files";
 constexpr std::string_view kIcons = "icons";
+constexpr std::string_view kProductCodeVersion = "productcodeversion";
 
 // The texts of a file entry that are stored only when not empty, in the order they are written.
 struct EntryText {
@@ -48,6 +49,10 @@ void WriteProperties(const CProjectSettings& project, ProfileWriter& profile) {
     profile.SetString(kProperties, property.key, project.*property.member);
   }
   profile.SetString(kProperties, "noquestions", project.noquestions ? "true" : "false");
+  // Written only when known, so a project that never had it saves as before.
+  if (!project.productcodeversion.empty()) {
+    profile.SetString(kProperties, kProductCodeVersion, project.productcodeversion);
+  }
 }
 
 void WriteFileEntry(const ProjectFileEntry& entry, int index, ProfileWriter& profile) {
@@ -80,6 +85,7 @@ void ReadProperties(const ProfileReader& profile, CProjectSettings& project) {
     project.*property.member = profile.GetString(kProperties, property.key);
   }
   project.noquestions = IsTrueIgnoringCase(profile.GetString(kProperties, "noquestions"));
+  project.productcodeversion = profile.GetString(kProperties, kProductCodeVersion);
 }
 
 // Reads entries 0, 1, ... up to the first missing or empty path.

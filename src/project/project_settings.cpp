@@ -65,7 +65,8 @@ bool CProjectSettings::Clear() {
 bool CProjectSettings::IsEqual(const CProjectSettings& other) const {
   const bool texts_equal = std::ranges::all_of(
       kTextProperties, [&](const TextProperty& p) { return this->*p.member == other.*p.member; });
-  return texts_equal && noquestions == other.noquestions && files == other.files;
+  return texts_equal && productcodeversion == other.productcodeversion &&
+         noquestions == other.noquestions && files == other.files;
 }
 
 }  // namespace kb

@@ -56,8 +56,8 @@ class CProjectSettings {
   // Removes every file and every icon; properties and `projectPath` stay. Returns true.
   bool Clear();
 
-  // True when the eleven texts, `noquestions` and the files (all members, in order) are equal.
-  // `icons` and `projectPath` take no part.
+  // True when the eleven texts, `productcodeversion`, `noquestions` and the files (all members,
+  // in order) are equal. `icons` and `projectPath` take no part.
   bool IsEqual(const CProjectSettings& other) const;
 
   // Writes the project file. A non-empty `path` first becomes `projectPath`; an empty one means
@@ -84,6 +84,10 @@ class CProjectSettings {
   std::string language = "en";
   std::string bannerfile;
   bool noquestions = false;
+  // The `version` that `productcode` was made for; empty when unknown (a project from before
+  // upgrades were built, or a product code typed in), and then the product code is kept as it
+  // is. A build makes a new product code when this differs from `version`.
+  std::string productcodeversion;
   std::vector<ProjectFileEntry> files;
   // Never holds an empty path, nor two entries with equal paths.
   std::vector<ProjectIconEntry> icons;

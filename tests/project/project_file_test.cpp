@@ -86,6 +86,7 @@ TEST(ProjectFileTest, WritesOptionalKeysOnlyWhenSet) {
   test::TempDir dir;
   CProjectSettings project;
   project.noquestions = true;
+  project.productcodeversion = "1.1";
   ProjectFileEntry full = test::FileEntry("full.exe");
   full.id = "_ID";
   full.componentid = "_COMP";
@@ -94,7 +95,8 @@ TEST(ProjectFileTest, WritesOptionalKeysOnlyWhenSet) {
   project.AddFileEntry(full);
   ASSERT_TRUE(project.Save((dir.path() / "p.kbr").string()));
   const std::string text = test::ReadBytes(dir.path() / "p.kbr");
-  EXPECT_NE(text.find("noquestions=true\r\n[files]\r\nfile0path=full.exe\r\nfile0id=_ID\r\n"
+  EXPECT_NE(text.find("noquestions=true\r\nproductcodeversion=1.1\r\n[files]\r\nfile0path=full."
+                      "exe\r\nfile0id=_ID\r\n"
                       "file0componentid=_COMP\r\nfile0componentguid=GUID\r\nfile0setkdir=true\r\n"),
             std::string::npos)
       << text;
@@ -102,8 +104,10 @@ TEST(ProjectFileTest, WritesOptionalKeysOnlyWhenSet) {
   EXPECT_TRUE(Loaded(dir.path() / "p.kbr").IsEqual(project));
 
   project.files[0].setkdir = false;
+  project.productcodeversion.clear();
   ASSERT_TRUE(project.Save(""));
   EXPECT_EQ(test::ReadBytes(dir.path() / "p.kbr").find("setkdir"), std::string::npos);
+  EXPECT_EQ(test::ReadBytes(dir.path() / "p.kbr").find("productcodeversion"), std::string::npos);
 }
 
 TEST(ProjectFileTest, AProjectWithoutFilesHasOnlyProperties) {
@@ -241,6 +245,7 @@ CProjectSettings RandomProject(std::mt19937& random) {
   project.SetProperties(text(), text(), text(), text(), text(), text(), text(), text(), text(),
                         text(), random() % 2 == 0);
   project.language = text();
+  project.productcodeversion = text();
   for (int n = random() % 4; n > 0; --n) {
     project.AddFileEntry({"p" + text(), text(), text(), text(), text(), text(), random() % 2 == 0});
     project.AddIcon(text());
