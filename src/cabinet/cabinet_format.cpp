@@ -48,6 +48,17 @@ void EncodeHeader(const CabinetHeader& header, std::span<std::byte> out) {
   Put16(out, 34, header.cabinet_index);
 }
 
+CabinetHeader DecodeHeader(std::span<const std::byte> in) {
+  return {.complete = std::equal(kSignatureComplete.begin(), kSignatureComplete.end(), in.begin()),
+          .cabinet_size = Get32(in, 8),
+          .files_offset = Get32(in, 16),
+          .folder_count = Get16(in, 26),
+          .file_count = Get16(in, 28),
+          .flags = Get16(in, 30),
+          .set_id = Get16(in, 32),
+          .cabinet_index = Get16(in, 34)};
+}
+
 void EncodeFolderRecord(const FolderRecord& record, std::span<std::byte> out) {
   Put32(out, 0, record.first_block_offset);
   Put16(out, 4, record.block_count);

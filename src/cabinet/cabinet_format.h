@@ -74,6 +74,7 @@ inline constexpr std::array<std::byte, 4> kSignatureComplete = {std::byte{'M'}, 
                                                                 std::byte{'C'}, std::byte{'F'}};
 
 void EncodeHeader(const CabinetHeader& header, std::span<std::byte> out);
+CabinetHeader DecodeHeader(std::span<const std::byte> in);
 void EncodeFolderRecord(const FolderRecord& record, std::span<std::byte> out);
 FolderRecord DecodeFolderRecord(std::span<const std::byte> in);
 void EncodeFileRecord(const FileRecord& record, std::span<std::byte> out);

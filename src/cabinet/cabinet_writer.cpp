@@ -1,6 +1,8 @@
 #include "cabinet/cabinet_writer.h"
 
+#include <algorithm>
 #include <memory>
+#include <thread>
 #include <utility>
 
 #include "cabinet/fci_context.h"
@@ -31,16 +33,36 @@ class SourceFile {
   int handle_;
 };
 
-// What the cabinet would occupy if the open folder were closed into it now.
-std::uint64_t ProjectedSize(const FciContext& context) {
-  return context.cabinet.fixed_header_size() + context.cabinet.folder_record_size() +
-         context.cabinet.StagedSize() + context.folder.data().size() +
-         context.folder.files().size();
+std::size_t WorkerCount(std::size_t requested) {
+  if (requested != 0) return requested;
+  return std::max<std::size_t>(std::thread::hardware_concurrency(), 1);
 }
 
-bool FolderIsFull(const FciContext& context) {
-  return context.folder.data().size() > context.cabinet.parameters().folder_threshold ||
-         ProjectedSize(context) > context.cabinet.max_size();
+// Whether the folder is to be closed, given the size of its data staging: when the data passes
+// the threshold, or the cabinet would pass its maximum size if the folder went in now.
+bool FolderIsFull(const FciContext& context, std::uint64_t folder_data_size) {
+  const std::uint64_t projected_size =
+      context.cabinet.fixed_header_size() + context.cabinet.folder_record_size() +
+      context.cabinet.StagedSize() + folder_data_size + context.folder.files_size();
+  return folder_data_size > context.cabinet.parameters().folder_threshold ||
+         projected_size > context.cabinet.max_size();
+}
+
+// Whether the folder is to be closed after a file. Blocks still being compressed count at
+// their largest size first; only when that could close the folder does the decision wait for
+// their real sizes.
+bool FolderIsFull(FciContext& context, StatusCallback status, bool& failed) {
+  if (!FolderIsFull(context, context.folder.data_size_bound())) return false;
+  failed = !context.folder.FinishBlocks(status);
+  return !failed && FolderIsFull(context, context.folder.data().size());
+}
+
+// After a failure on the reading side, which runs ahead of the staging: the blocks read
+// before it are staged, as they would have been before the failure was met, and a failure
+// among them is the one reported.
+bool FailedAfterEarlierBlocks(FciContext& context, StatusCallback status) {
+  context.folder.FinishBlocks(status);
+  return false;
 }
 
 // Reads the source into the folder and stages its record.
@@ -50,7 +72,7 @@ bool StageFile(FciContext& context, int handle, FileRecord record, std::string_v
   const std::optional<std::uint32_t> size = context.folder.ReadFile(handle, status);
   if (!size) return false;
   record.size = *size;
-  return context.folder.AppendFileRecord(record, name);
+  return context.folder.AppendFileRecord(record, name, status);
 }
 
 }  // namespace
@@ -62,7 +84,7 @@ void FciContextDeleter::operator()(FciContext* context) const {
 }
 
 FciHandle FCICreate(CabinetError* error, const CabinetCallbacks& callbacks,
-                    const CabinetParameters& parameters, void* ctx) {
+                    const CabinetParameters& parameters, void* ctx, std::size_t workers) {
   ClientServices services(callbacks, error, ctx);
   if (!ReservesFit(parameters)) {
     services.Fail(FciError::kCabinetFile);
@@ -73,8 +95,8 @@ FciHandle FCICreate(CabinetError* error, const CabinetCallbacks& callbacks,
     services.Fail(FciError::kAllocFail);
     return nullptr;
   }
-  FciHandle context(
-      std::construct_at(static_cast<FciContext*>(storage), callbacks, error, parameters, ctx));
+  FciHandle context(std::construct_at(static_cast<FciContext*>(storage), callbacks, error,
+                                      parameters, ctx, WorkerCount(workers)));
   if (!context->folder.CreateTemporaries() || !context->cabinet.CreateTemporaries()) {
     return nullptr;
   }
@@ -97,10 +119,17 @@ bool FCIAddFile(FciContext& context, std::string_view source, std::string_view n
   int err = 0;
   const int handle = open_info(std::string(source), record.date, record.time, record.attributes,
                                err, context.services.ctx());
-  if (handle == -1) return context.services.Fail(FciError::kOpenFile, err);
+  if (handle == -1) {
+    context.services.Fail(FciError::kOpenFile, err);
+    return FailedAfterEarlierBlocks(context, status);
+  }
   if (execute) record.attributes |= kAttributeExecute;
-  if (!StageFile(context, handle, record, name, status)) return false;
-  return !FolderIsFull(context) || FlushFolder(context, false, next_cabinet, status);
+  if (!StageFile(context, handle, record, name, status)) {
+    return FailedAfterEarlierBlocks(context, status);
+  }
+  bool failed = false;
+  if (!FolderIsFull(context, status, failed)) return !failed;
+  return FlushFolder(context, false, next_cabinet, status);
 }
 
 bool FCIFlushFolder(FciContext& context, NextCabinetCallback next_cabinet, StatusCallback status) {

@@ -19,9 +19,18 @@
 // temporaries, and assembles a cabinet file only when it is complete. When the cabinet would
 // outgrow its maximum size, the writer closes it, asks the client to name the next one and
 // continues the open folder there. Memory per context does not grow with the input: two
-// block buffers, the compressor's buffers and a copy buffer while a cabinet is assembled.
+// block buffers per block in flight, the compressors' buffers and a copy buffer while a cabinet
+// is assembled.
 //
-// Not thread-safe; separate contexts share nothing but the callbacks.
+// MSZIP blocks are compressed by worker threads while the files are read; the blocks go to the
+// staging in order, and every byte written is what compressing one block after the other
+// makes, whatever the number of workers. Every callback is called on the thread that called
+// the writer: the writes, status reports and placements in the same order as with one worker,
+// while reading may run a fixed number of blocks ahead. The workers live from the first
+// FCIAddFile until FCIDestroy (or the destruction of the handle), which joins them.
+//
+// Not thread-safe: one thread calls a context; separate contexts share nothing but the
+// callbacks.
 
 namespace kb::cabinet {
 
@@ -133,11 +142,12 @@ struct FciContextDeleter {
 };
 using FciHandle = std::unique_ptr<FciContext, FciContextDeleter>;
 
-// Makes a context with its five staging temporaries. REQUIRES: every callback is set; *error
-// outlives the context. Returns null after filling *error (codes 3, 4, or 6 for reserves
-// larger than a cabinet can record).
+// Makes a context with its five staging temporaries. `workers` threads compress MSZIP blocks:
+// 1 compresses them on the calling thread, 0 means one per hardware thread.
+// REQUIRES: every callback is set; *error outlives the context. Returns null after filling
+// *error (codes 3, 4, or 6 for reserves larger than a cabinet can record).
 FciHandle FCICreate(CabinetError* error, const CabinetCallbacks& callbacks,
-                    const CabinetParameters& parameters, void* ctx);
+                    const CabinetParameters& parameters, void* ctx, std::size_t workers = 0);
 
 // Adds the file `source` under `name` (stored byte for byte up to its first NUL; at most 255
 // bytes, or the folder flush that places it fails with code 4). A change of compression type

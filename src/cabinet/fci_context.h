@@ -1,6 +1,8 @@
 #ifndef KITBINDER_CABINET_FCI_CONTEXT_H_
 #define KITBINDER_CABINET_FCI_CONTEXT_H_
 
+#include <cstddef>
+
 #include "cabinet/cabinet_state.h"
 #include "cabinet/cabinet_writer.h"
 #include "cabinet/client_services.h"
@@ -14,10 +16,10 @@ namespace kb::cabinet {
 class FciContext {
  public:
   FciContext(const CabinetCallbacks& callbacks, CabinetError* error,
-             const CabinetParameters& parameters, void* ctx)
+             const CabinetParameters& parameters, void* ctx, std::size_t workers)
       : services(callbacks, error, ctx),
         cabinet(&services, parameters),
-        folder(&services, parameters.data_reserve) {}
+        folder(&services, parameters.data_reserve, workers) {}
   FciContext(const FciContext&) = delete;
   FciContext& operator=(const FciContext&) = delete;
 

@@ -63,6 +63,20 @@ void MatchFinder::KeepAsHistory() {
   std::memcpy(&window_[0], &window_[kBlockStart], kHalf);
 }
 
+void MatchFinder::Prime(std::span<const std::byte> block) {
+  std::memcpy(&window_[0], block.data(), kHalf);
+  // Coding leaves the block's positions in the upper half, which the next Load drops by one
+  // half; so the lower-half bytes are entered under their upper-half positions.
+  heads_.fill(0);
+  std::uint32_t hash = window_[0];
+  hash = ((hash << kHashShift) ^ window_[1]) & kHashMask;
+  for (std::uint32_t p = 0; p + 3 <= kHalf; ++p) {
+    hash = ((hash << kHashShift) ^ window_[p + 2]) & kHashMask;
+    chains_[p] = heads_[hash];
+    heads_[hash] = static_cast<std::uint16_t>(p + kHalf);
+  }
+}
+
 Match MatchFinder::LongestMatch(std::uint32_t position, std::uint32_t candidate, Match best) const {
   const std::uint32_t limit = std::min<std::uint32_t>(deflate::kMaxMatch, end_ - position);
   if (best.length >= limit) return best;

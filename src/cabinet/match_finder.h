@@ -39,6 +39,12 @@ class MatchFinder {
   // Moves the loaded block to the lower half, to serve as history for the next Load.
   void KeepAsHistory();
 
+  // Makes `block` the history of the next Load, with the hash chains exactly as coding it
+  // would have left them (every position inserted that had three bytes ahead), so that a block
+  // coded after a Prime comes out as it would after its predecessor.
+  // REQUIRES: block.size() == kHalf.
+  void Prime(std::span<const std::byte> block);
+
   // Enters the three bytes at `position` into the hash chains and returns the most recent
   // earlier position whose bytes hashed alike (0 for none).
   // REQUIRES: positions are inserted in order, without gaps, from kBlockStart; at least three

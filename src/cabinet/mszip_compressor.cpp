@@ -46,4 +46,12 @@ MszipResult MszipCompressor::Reset() {
   return MszipResult::kOk;
 }
 
+MszipResult MszipCompressor::Prime(std::span<const std::byte> history) {
+  if (block_size_ != kMaxBlockSize || history.size() != kMaxBlockSize) {
+    return MszipResult::kBadArgument;
+  }
+  encoder_->Prime(history);
+  return MszipResult::kOk;
+}
+
 }  // namespace kb::cabinet

@@ -56,6 +56,13 @@ class MszipCompressor {
   // Always returns kOk.
   MszipResult Reset();
 
+  // Takes `history` as the block compressed last: the next Compress codes its input exactly as
+  // it would right after compressing `history`. This lets any compressor code any block of a
+  // folder, given the block before it. Returns kBadArgument, changing nothing, unless
+  // history.size() is the block size and that is kMaxBlockSize (only full blocks pass history
+  // on); else kOk.
+  MszipResult Prime(std::span<const std::byte> history);
+
   std::size_t block_size() const { return block_size_; }
 
  private:

@@ -32,6 +32,13 @@ class MszipEncoder {
   // Ends the history: the next block is coded as if it were the first.
   void Reset() { history_ = false; }
 
+  // Makes `history` the block coded last, as far as the next block can tell.
+  // REQUIRES: history.size() == kFullBlock.
+  void Prime(std::span<const std::byte> history) {
+    finder_.Prime(history);
+    history_ = true;
+  }
+
  private:
   bool history_ = false;  // the previous block was full and its data is in the window
   MatchFinder finder_;

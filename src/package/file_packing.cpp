@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "cabinet/cabinet_builder.h"
+#include "package/cabinet_contents.h"
 #include "package/identifiers.h"
 #include "platform/temp_name.h"
 #include "platform/unique_fd.h"
@@ -48,9 +49,25 @@ std::string CabinetFailureCause(const CProjectSettings& settings) {
          platform::TempFolder().value_or("") + " can be written and have free space";
 }
 
+// The bytes the cabinet holds of each file of `settings`, in list order; nullopt when it does
+// not hold every file.
+std::optional<std::vector<std::uint32_t>> PackedSizes(const CProjectSettings& settings,
+                                                      const StagedCabinet& cabinet) {
+  const auto packed = CabinetFileSizes(cabinet.path());
+  if (!packed) return std::nullopt;
+  std::vector<std::uint32_t> sizes;
+  for (const ProjectFileEntry& file : settings.files) {
+    const auto size = packed->find(file.id);
+    if (size == packed->end()) return std::nullopt;
+    sizes.push_back(size->second);
+  }
+  return sizes;
+}
+
 }  // namespace
 
-std::optional<std::string> PackFiles(CProjectSettings& settings, const StagedCabinet& cabinet) {
+std::optional<std::string> PackFiles(CProjectSettings& settings, const StagedCabinet& cabinet,
+                                     std::vector<std::uint32_t>* sizes) {
   cabinet::CabinetBuilder builder;
   builder.SetCabinetName(cabinet.prefix());
   for (ProjectFileEntry& file : settings.files) {
@@ -74,6 +91,19 @@ std::optional<std::string> PackFiles(CProjectSettings& settings, const StagedCab
            std::to_string(cabinet::CabinetBuilder::kDefaultMaxCabinetSize) +
            " bytes, and a package holds one\nLeave some files out, or make two packages";
   }
+  for (const ProjectFileEntry& file : settings.files) {
+    if (SourceProblem(file.path)) {
+      return "Failed to add file " + file.path + "\n" + file.path +
+             " was removed while the files were packed: put it back, or remove it from the "
+             "project, and build again";
+    }
+  }
+  auto packed = PackedSizes(settings, cabinet);
+  if (!packed) {
+    return std::string(kCabinetFailed) +
+           "the cabinet does not hold every file\nThe disk may have failed: build again";
+  }
+  *sizes = std::move(*packed);
   return std::nullopt;
 }
 

@@ -1,8 +1,10 @@
 #ifndef KITBINDER_PACKAGE_FILE_PACKING_H_
 #define KITBINDER_PACKAGE_FILE_PACKING_H_
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "package/staged_cabinet.h"
 #include "project/project_settings.h"
@@ -13,9 +15,12 @@ namespace kb {
 // list order, up to and including a file that fails) and packs the files into `cabinet`, each
 // under its file key. Returns the failure text for the user, first line as the build reports
 // it ("Failed to add file " + path, or "Cab file creation failed : " + the builder's text) and
-// the cause on the next line; nullopt when the cabinet holds every file.
+// the cause on the next line; nullopt when the cabinet holds every file, with *sizes the bytes
+// it holds of each, in list order (a file that changed meanwhile is installed as it was packed).
+// A file that no longer exists once the cabinet is made fails.
 // REQUIRES: cabinet.valid().
-std::optional<std::string> PackFiles(CProjectSettings& settings, const StagedCabinet& cabinet);
+std::optional<std::string> PackFiles(CProjectSettings& settings, const StagedCabinet& cabinet,
+                                     std::vector<std::uint32_t>* sizes);
 
 }  // namespace kb
 

@@ -1,15 +1,18 @@
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "msi/code_page_text.h"
 #include "package/file_packing.h"
 #include "package/identifiers.h"
 #include "package/license_text.h"
+#include "package/package_readback.h"
 #include "package/package_writer.h"
 #include "package/project_checks.h"
 #include "package/shortcut_names.h"
@@ -30,11 +33,9 @@ std::string ErrorText(int error) {
   return std::generic_category().message(error);
 }
 
-// Length of the file at `path` in bytes; 0 when it cannot be read.
-int FileLength(const std::string& path) {
-  std::error_code error;
-  const auto size = std::filesystem::file_size(path, error);
-  return error ? 0 : static_cast<int>(size);
+// The first line of the failure of a statement adding a row about the file at `path`.
+std::string RowOf(std::string_view table, const std::string& path) {
+  return "Could not add the " + std::string(table) + " row of " + path + " to the package";
 }
 
 // Makes `package` a copy of the template. Returns why it could not, or nullopt.
@@ -87,14 +88,17 @@ std::optional<std::string> TextOutsideCodePage(const CProjectSettings& settings,
 
 // The summary information: title, author, comments, creating application and package code
 // (made now when the project has none). It reaches the file with the next commit.
-void WriteSummary(CPackageWriter& writer, CProjectSettings& settings) {
+// True when every property was set.
+bool WriteSummary(CPackageWriter& writer, CProjectSettings& settings) {
   msi::ScopedHandle summary;
   if (MsiGetSummaryInformationA(writer.database->database_handle(), nullptr, kSummaryUpdateCount,
                                 summary.Receive()) != ERROR_SUCCESS) {
-    return;
+    return false;
   }
+  bool written = true;
   const auto set = [&](UINT property, const std::string& text) {
-    MsiSummaryInfoSetPropertyA(summary.get(), property, VT_LPSTR, 0, nullptr, text.c_str());
+    written &= MsiSummaryInfoSetPropertyA(summary.get(), property, VT_LPSTR, 0, nullptr,
+                                          text.c_str()) == ERROR_SUCCESS;
   };
   set(PID_TITLE, settings.title);
   set(PID_AUTHOR, settings.author);
@@ -102,24 +106,37 @@ void WriteSummary(CPackageWriter& writer, CProjectSettings& settings) {
   set(PID_APPNAME, "kitbinder");
   if (settings.packagecode.empty()) settings.packagecode = NewBracedGuidText();
   set(PID_REVNUMBER, settings.packagecode);
-  MsiSummaryInfoPersist(summary.get());
+  return written && MsiSummaryInfoPersist(summary.get()) == ERROR_SUCCESS;
 }
 
-// The product properties. A property the project leaves empty keeps the template's value: the
-// installer reads an empty value as none, and a package without a product name or version does not
-// install.
-void SetProductProperties(CPackageWriter& writer, CProjectSettings& settings) {
-  if (settings.productcode.empty()) settings.productcode = NewBracedGuidText();
-  if (settings.upgradecode.empty()) settings.upgradecode = NewBracedGuidText();
+// The product properties the build sets: those the project gives a value.
+std::vector<std::pair<std::string, std::string>> ProductProperties(
+    const CProjectSettings& settings) {
   const std::pair<const char*, const std::string*> properties[] = {
       {"TargetDirName", &settings.title},     {"ProductName", &settings.title},
       {"ProductVersion", &settings.version},  {"ProductCode", &settings.productcode},
       {"UpgradeCode", &settings.upgradecode}, {"Manufacturer", &settings.author},
       {"SupportURL", &settings.supporturl},
   };
+  std::vector<std::pair<std::string, std::string>> set;
   for (const auto& [name, value] : properties) {
-    if (!value->empty()) writer.SetProperty(name, *value);
+    if (!value->empty()) set.emplace_back(name, *value);
   }
+  return set;
+}
+
+// The product properties. A property the project leaves empty keeps the template's value: the
+// installer reads an empty value as none, and a package without a product name or version does not
+// install.
+// Returns the name of the first property that could not be set.
+std::optional<std::string> SetProductProperties(CPackageWriter& writer,
+                                                CProjectSettings& settings) {
+  if (settings.productcode.empty()) settings.productcode = NewBracedGuidText();
+  if (settings.upgradecode.empty()) settings.upgradecode = NewBracedGuidText();
+  for (const auto& [name, value] : ProductProperties(settings)) {
+    if (!writer.SetProperty(name, value)) return name;
+  }
+  return std::nullopt;
 }
 
 // The cabinet becomes the package's stream "Instal01.cab". True when it was stored.
@@ -136,33 +153,67 @@ bool StoreCabinet(CInstallerDatabase& database, const std::string& cabinet) {
 }
 
 // The component, file row, feature link and shortcut of the file at list position `sequence`
-// (counted from 1, the file's place in the cabinet).
-void AddFileRows(CPackageWriter& writer, const ProjectFileEntry& file, int sequence,
-                 const std::string& menu_folder_key) {
+// (counted from 1, the file's place in the cabinet), which holds `size` bytes of it. Returns
+// which row could not be added.
+std::optional<std::string> AddFileRows(CPackageWriter& writer, const ProjectFileEntry& file,
+                                       int sequence, std::uint32_t size,
+                                       const std::string& menu_folder_key) {
   CInstallerDatabase& database = *writer.database;
-  database.Execute(
-      "insert into `Component` (`Component`,`ComponentId`,`Directory_`,`Attributes`,`KeyPath`) "
-      "values(?,?,'TARGETDIR',0,?)",
-      {file.componentid, "{" + file.componentguid + "}", file.id});
+  if (!database.Execute("insert into `Component` (`Component`,`ComponentId`,`Directory_`,"
+                        "`Attributes`,`KeyPath`) values(?,?,'TARGETDIR',0,?)",
+                        {file.componentid, "{" + file.componentguid + "}", file.id})) {
+    return RowOf("Component", file.path);
+  }
+  // The installer's file size column is a signed 32-bit number; the cabinet keeps a file far
+  // below its limit (a package holds one cabinet of at most 600,000,000 bytes).
+  if (!database.Execute("insert into `File` (`File`,`Component_`,`FileName`,`FileSize`,`Version`,"
+                        "`Language`,`Attributes`,`Sequence`) values(?,?,?,?,NULL,NULL,?,?)",
+                        {file.id, file.componentid,
+                         ShortLongName(std::filesystem::path(file.path).filename().string()),
+                         static_cast<int>(size), kVitalFile, sequence})) {
+    return RowOf("File", file.path);
+  }
+  if (!database.Execute(
+          "insert into `FeatureComponents` (`Feature_`,`Component_`) values('_MainFeature',?)",
+          {file.componentid})) {
+    return RowOf("FeatureComponents", file.path);
+  }
   database.CloseView();
-  database.Execute(
-      "insert into `File` (`File`,`Component_`,`FileName`,`FileSize`,`Version`,`Language`,"
-      "`Attributes`,`Sequence`) values(?,?,?,?,NULL,NULL,?,?)",
-      {file.id, file.componentid, ShortLongFileName(file.path), FileLength(file.path), kVitalFile,
-       sequence});
-  database.CloseView();
-  database.Execute(
-      "insert into `FeatureComponents` (`Feature_`,`Component_`) values('_MainFeature',?)",
-      {file.componentid});
-  database.CloseView();
-  if (!file.shortcutname.empty()) writer.AddShortcut(file, menu_folder_key);
+  if (!file.shortcutname.empty() && writer.AddShortcut(file, menu_folder_key).empty()) {
+    return RowOf("Shortcut", file.path);
+  }
+  return std::nullopt;
+}
+
+// The edits a package of `settings` shows when read back.
+ExpectedPackage ExpectedContents(const CProjectSettings& settings) {
+  ExpectedPackage expected;
+  const int files = static_cast<int>(settings.files.size());
+  const auto shortcuts =
+      std::count_if(settings.files.begin(), settings.files.end(),
+                    [](const ProjectFileEntry& file) { return !file.shortcutname.empty(); });
+  expected.added_rows = {{"File", files},
+                         {"Component", files},
+                         {"FeatureComponents", files},
+                         {"Shortcut", static_cast<int>(shortcuts)},
+                         {"Icon", static_cast<int>(settings.icons.size())},
+                         {"Directory", 1}};
+  expected.properties = ProductProperties(settings);
+  if (!settings.eulafile.empty()) {
+    expected.properties.emplace_back("WelcomeForm_NextArgs", "EulaForm");
+    expected.properties.emplace_back("FolderForm_PrevArgs", "EulaForm");
+  }
+  expected.package_code = settings.packagecode;
+  expected.welcome_skipped = settings.noquestions;
+  return expected;
 }
 
 // The package's edits, from the summary information to the last file's rows. Returns why the
 // package is not whole, or nullopt when every edit reached the file.
 std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings& settings,
                                        const std::string& template_path,
-                                       const StagedCabinet& cabinet) {
+                                       const StagedCabinet& cabinet,
+                                       const std::vector<std::uint32_t>& sizes) {
   CInstallerDatabase& database = *writer.database;
   if (!database.is_open()) {
     return "The package could not be opened as an installer database\nThe installer template " +
@@ -174,18 +225,40 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
              *text + "\"";
     }
   }
-  WriteSummary(writer, settings);
-  writer.SetLicenseText(settings.eulafile);
-  writer.SetBanner(settings.bannerfile);
-  SetProductProperties(writer, settings);
+  // A statement fails here only when the template lacks what it needs: every value passed the
+  // project's checks.
+  const std::string lacking = "\nThe installer template " + template_path +
+                              " lacks a table, column or row the build needs: reinstall kitbinder";
+  if (!WriteSummary(writer, settings)) {
+    return "Could not write the package's summary information" + lacking;
+  }
+  if (!settings.eulafile.empty() && !writer.SetLicenseText(settings.eulafile)) {
+    return "Could not put the licence " + settings.eulafile +
+           " into the licence dialog (Control row EulaForm_LicenseText)" + lacking;
+  }
+  if (!settings.bannerfile.empty() && !writer.SetBanner(settings.bannerfile)) {
+    return "Could not put the banner " + settings.bannerfile +
+           " into the dialogs (Binary row BannerBitmap)" + lacking;
+  }
+  if (const auto property = SetProductProperties(writer, settings)) {
+    return "Could not set the property " + *property + " of the package" + lacking;
+  }
   if (settings.noquestions) writer.SkipWelcomeDialog();
   if (!StoreCabinet(database, cabinet.path())) {
     return std::string("The cabinet could not be stored in the package\n") + kFreeSomeSpace;
   }
-  for (const ProjectIconEntry& icon : settings.icons) writer.AddIcon(icon.path, icon.name);
+  for (const ProjectIconEntry& icon : settings.icons) {
+    if (!writer.AddIcon(icon.path, icon.name)) return RowOf("Icon", icon.path) + lacking;
+  }
   const std::string menu_folder_key = writer.AddMenuFolder(settings.title);
+  if (menu_folder_key.empty()) {
+    return "Could not add the Start Menu folder (a Directory row) to the package" + lacking;
+  }
   for (std::size_t i = 0; i < settings.files.size(); ++i) {
-    AddFileRows(writer, settings.files[i], static_cast<int>(i + 1), menu_folder_key);
+    if (const auto failure = AddFileRows(writer, settings.files[i], static_cast<int>(i + 1),
+                                         sizes[i], menu_folder_key)) {
+      return *failure + lacking;
+    }
   }
   database.Commit();
   if (database.commit_failed()) {
@@ -218,13 +291,23 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
                 ErrorText(errno) + ")\nMake the folder writable, or move the project";
     return false;
   }
-  if (auto failure = PackFiles(settings, cabinet)) {
+  std::vector<std::uint32_t> sizes;
+  if (auto failure = PackFiles(settings, cabinet, &sizes)) {
     errorText = *failure;
     return false;
   }
   database = std::make_unique<CInstallerDatabase>(package.temp_path());
-  const auto failure = EditPackage(*this, settings, template_path, cabinet);
+  const std::map<std::string, int> template_rows = CountRows(*database);
+  auto failure = EditPackage(*this, settings, template_path, cabinet, sizes);
   database->CloseDatabase();
+  if (!failure) {
+    if (const auto lacked =
+            WhatThePackageLacks(package.temp_path(), ExpectedContents(settings), template_rows)) {
+      failure = *lacked + "\nThe installer template " + template_path +
+                " may lack what the build needs, or the disk failed: reinstall kitbinder, or "
+                "build again";
+    }
+  }
   if (failure) {
     errorText = *failure;
     return false;

@@ -206,6 +206,9 @@ TEST(MszipCompressorTest, RefusesOversizedInputAndShortOutputWithoutSideEffects)
             MszipResult::kBadArgument);
   EXPECT_EQ(size, 7);
   EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](std::uint8_t b) { return b == 0xEE; }));
+  // Only a full block can be history.
+  EXPECT_EQ(compressor->Prime(std::as_bytes(std::span(second).first(32767))),
+            MszipResult::kBadArgument);
   // The refused calls left the history alone.
   EXPECT_EQ(CompressBlock(*compressor, second), expected);
 }

@@ -6,10 +6,15 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
+#include <sstream>
+#include <vector>
 
 #include "cabinet/cabinet_builder.h"
+#include "cabinet/cabinet_oracles.h"
 #include "package/package_writer.h"
+#include "test_support/run_command.h"
 #include "test_support/temp_dir.h"
 
 namespace kb {
@@ -25,6 +30,7 @@ class PackageBuildTest : public ::testing::Test {
     ASSERT_EQ(::chdir(dir_.path().c_str()), 0);
   }
   void TearDown() override {
+    CabinetBuilder::SetProgressObserver({});
     CabinetBuilder::SetSizeLimits(CabinetBuilder::kDefaultMaxCabinetSize,
                                   CabinetBuilder::kDefaultFolderThreshold);
     ASSERT_EQ(::chdir(previous_.data()), 0);
@@ -34,6 +40,36 @@ class PackageBuildTest : public ::testing::Test {
     std::mt19937 random(static_cast<unsigned>(size));
     std::ofstream out(name, std::ios::binary);
     for (std::size_t i = 0; i < size; ++i) out.put(static_cast<char>(random()));
+  }
+
+  // A project of the files `names` (made with WriteRandomFile, `size` bytes each).
+  static CProjectSettings ProjectOfFiles(std::initializer_list<const char*> names,
+                                         std::size_t size) {
+    CProjectSettings settings;
+    settings.title = "Tool";
+    for (const char* name : names) {
+      WriteRandomFile(name, size);
+      ProjectFileEntry entry;
+      entry.path = name;
+      settings.AddFileEntry(entry);
+    }
+    return settings;
+  }
+
+  // The package's File rows as msiinfo reads them: the size of each, by file key.
+  static std::map<std::string, std::string> FileSizes(const std::string& package) {
+    int status = 0;
+    std::istringstream rows(test::RunCommand("msiinfo export '" + package + "' File", &status));
+    EXPECT_EQ(status, 0);
+    std::map<std::string, std::string> sizes;
+    std::vector<std::string> fields;
+    for (std::string line; std::getline(rows, line);) {
+      std::istringstream row(line);
+      fields.clear();
+      for (std::string field; std::getline(row, field, '\t');) fields.push_back(field);
+      if (fields.size() >= 4 && fields[0].starts_with('_')) sizes[fields[0]] = fields[3];
+    }
+    return sizes;
   }
 
   static bool AnyCabinetLeft() {
@@ -51,14 +87,7 @@ class PackageBuildTest : public ::testing::Test {
 };
 
 TEST_F(PackageBuildTest, FilesThatNeedSeveralCabinetsFailTheBuildAndLeaveNoCabinet) {
-  CProjectSettings settings;
-  settings.title = "Spill";
-  for (const char* name : {"one.bin", "two.bin"}) {
-    WriteRandomFile(name, 50000);
-    ProjectFileEntry entry;
-    entry.path = name;
-    settings.AddFileEntry(entry);
-  }
+  CProjectSettings settings = ProjectOfFiles({"one.bin", "two.bin"}, 50000);
   CabinetBuilder::SetSizeLimits(40000, CabinetBuilder::kDefaultFolderThreshold);
 
   CPackageWriter writer;
@@ -69,15 +98,8 @@ TEST_F(PackageBuildTest, FilesThatNeedSeveralCabinetsFailTheBuildAndLeaveNoCabin
 }
 
 TEST_F(PackageBuildTest, FillsOnlyTheIdentifiersThatAreMissingAndKeepsTheOthersInCanonicalForm) {
-  CProjectSettings settings;
-  settings.title = "Keep";
+  CProjectSettings settings = ProjectOfFiles({"tool.exe", "helper.exe"}, 1000);
   settings.productcode = "{0f1e2d3c-4b5a-4697-8877-665544332211}";
-  for (const char* name : {"tool.exe", "helper.exe"}) {
-    WriteRandomFile(name, 1000);
-    ProjectFileEntry entry;
-    entry.path = name;
-    settings.AddFileEntry(entry);
-  }
   settings.files[0].componentguid = "{a1b2c3d4-e5f6-4789-8abc-def012345678}";
 
   CPackageWriter writer;
@@ -92,6 +114,46 @@ TEST_F(PackageBuildTest, FillsOnlyTheIdentifiersThatAreMissingAndKeepsTheOthersI
     EXPECT_EQ(file.componentid.size(), 33u);
   }
   EXPECT_NE(settings.files[0].id, settings.files[1].id);
+}
+
+// A file that grows or shrinks after it was packed is installed as the cabinet holds it, and its
+// File row says so; a file that is gone once the cabinet is made fails the build.
+TEST_F(PackageBuildTest, FilesThatChangeDuringTheBuildAreInstalledAsPacked) {
+  CProjectSettings settings = ProjectOfFiles({"grows.bin", "shrinks.bin", "last.bin"}, 3000);
+  const test::FileSet packed = {{"grows.bin", test::ReadBytes("grows.bin")},
+                                {"shrinks.bin", test::ReadBytes("shrinks.bin")},
+                                {"last.bin", test::ReadBytes("last.bin")}};
+  CabinetBuilder::SetProgressObserver([](const cabinet::CabinetProgress& progress) {
+    if (progress.entry != 2 || std::filesystem::file_size("shrinks.bin") == 10) return;
+    std::ofstream("grows.bin", std::ios::app) << std::string(500, 'x');
+    std::filesystem::resize_file("shrinks.bin", 10);
+  });
+  CPackageWriter writer;
+  ASSERT_TRUE(writer.Build(settings, KITBINDER_BIN_DIR "/template-en.msi")) << writer.errorText;
+
+  test::FileSet by_key;
+  std::map<std::string, std::string> sizes_by_key;
+  for (const ProjectFileEntry& file : settings.files) {
+    by_key[file.id] = packed.at(file.path);
+    sizes_by_key[file.id] = "3000";
+  }
+  EXPECT_EQ(FileSizes("Tool.msi"), sizes_by_key);
+  int status = 0;
+  test::WriteBytes("Instal01.cab",
+                   test::RunCommand("msiinfo extract Tool.msi Instal01.cab", &status));
+  EXPECT_TRUE(test::CabextractExtracts("Instal01.cab", by_key));
+  std::filesystem::remove("Instal01.cab");
+
+  CabinetBuilder::SetProgressObserver([](const cabinet::CabinetProgress& progress) {
+    if (progress.entry == 2) std::filesystem::remove("grows.bin");
+  });
+  const auto built = std::filesystem::last_write_time("Tool.msi");
+  CPackageWriter second;
+  EXPECT_FALSE(second.Build(settings, KITBINDER_BIN_DIR "/template-en.msi"));
+  EXPECT_THAT(second.errorText, ::testing::StartsWith("Failed to add file grows.bin\ngrows.bin "
+                                                      "was removed while the files were packed"));
+  EXPECT_EQ(std::filesystem::last_write_time("Tool.msi"), built);
+  EXPECT_FALSE(AnyCabinetLeft());
 }
 
 }  // namespace
