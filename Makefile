@@ -9,7 +9,7 @@ bootstrap:
 	@scripts/bootstrap
 
 debug: bootstrap
-	@cmake -S . -B $(DEBUG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKITBINDER_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(DEBUG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKITBINDER_SANITIZE=ON -DKITBINDER_WERROR=ON >/dev/null
 	@cmake --build $(DEBUG_DIR) -j $(JOBS)
 
 test: debug
