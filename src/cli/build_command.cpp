@@ -37,9 +37,10 @@ CProjectSettings AsFilledFromForm(const CProjectSettings& project) {
 }
 
 // What the desktop program writes back into its form after a build, and so into the project
-// file at its next save: the codes and the component GUIDs.
+// file at its next save: the codes, the version the product code is for, and the component GUIDs.
 void TakeGeneratedIdentifiers(CProjectSettings& project, const CProjectSettings& built) {
   project.productcode = built.productcode;
+  project.productcodeversion = built.productcodeversion;
   project.packagecode = built.packagecode;
   project.upgradecode = built.upgradecode;
   for (std::size_t i = 0; i < project.files.size(); ++i) {

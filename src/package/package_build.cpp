@@ -12,8 +12,10 @@
 #include "package/file_packing.h"
 #include "package/identifiers.h"
 #include "package/license_text.h"
+#include "package/major_upgrade.h"
 #include "package/package_readback.h"
 #include "package/package_writer.h"
+#include "package/product_icon.h"
 #include "package/project_checks.h"
 #include "package/shortcut_names.h"
 #include "package/staged_cabinet.h"
@@ -87,7 +89,7 @@ std::optional<std::string> TextOutsideCodePage(const CProjectSettings& settings,
 }
 
 // The summary information: title, author, comments, creating application and package code
-// (made now when the project has none). It reaches the file with the next commit.
+// (new for every package, whatever the project holds). It reaches the file with the next commit.
 // True when every property was set.
 bool WriteSummary(CPackageWriter& writer, CProjectSettings& settings) {
   msi::ScopedHandle summary;
@@ -104,7 +106,7 @@ bool WriteSummary(CPackageWriter& writer, CProjectSettings& settings) {
   set(PID_AUTHOR, settings.author);
   set(PID_COMMENTS, settings.comments);
   set(PID_APPNAME, "kitbinder");
-  if (settings.packagecode.empty()) settings.packagecode = NewBracedGuidText();
+  settings.packagecode = NewBracedGuidText();
   set(PID_REVNUMBER, settings.packagecode);
   return written && MsiSummaryInfoPersist(summary.get()) == ERROR_SUCCESS;
 }
@@ -127,11 +129,12 @@ std::vector<std::pair<std::string, std::string>> ProductProperties(
 
 // The product properties. A property the project leaves empty keeps the template's value: the
 // installer reads an empty value as none, and a package without a product name or version does not
-// install.
+// install. The product code is new for a new version; the version it was made for is recorded.
 // Returns the name of the first property that could not be set.
 std::optional<std::string> SetProductProperties(CPackageWriter& writer,
                                                 CProjectSettings& settings) {
-  if (settings.productcode.empty()) settings.productcode = NewBracedGuidText();
+  if (NeedsNewProductCode(settings)) settings.productcode = NewBracedGuidText();
+  settings.productcodeversion = settings.version;
   if (settings.upgradecode.empty()) settings.upgradecode = NewBracedGuidText();
   for (const auto& [name, value] : ProductProperties(settings)) {
     if (!writer.SetProperty(name, value)) return name;
@@ -244,6 +247,8 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
     return "Could not set the property " + *property + " of the package" + lacking;
   }
   if (settings.noquestions) writer.SkipWelcomeDialog();
+  WriteUpgradeRows(database, settings.upgradecode, settings.version);
+  SetProductIcon(database, settings);
   if (!StoreCabinet(database, cabinet.path())) {
     return std::string("The cabinet could not be stored in the package\n") + kFreeSomeSpace;
   }
@@ -277,6 +282,10 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
     for (const std::string& problem : problems) {
       errorText += (errorText.empty() ? "" : "\n") + problem;
     }
+    return false;
+  }
+  if (auto problem = ProductVersionProblem(settings.version)) {
+    errorText = *problem;
     return false;
   }
   // The package is made under a temporary name and replaces the last one only when whole.

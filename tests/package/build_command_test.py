@@ -67,9 +67,12 @@ class BuildCommandTest(unittest.TestCase):
         components = {row[1] for row in oracle.export_table(self.package, "Component")}
         self.assertEqual(components, {"{%s}" % after["file%dcomponentguid" % n] for n in range(4)})
 
-        # The next build uses them: the same product and component GUIDs, a package code kept.
+        # The next build uses them: the same product and component GUIDs; the package is a new
+        # package with a package code of its own.
         self.assertEqual(self.build(options=["--write-back"]).returncode, 0)
-        self.assertEqual(self.project_keys(), after)
+        again = self.project_keys()
+        self.assertNotEqual(again.pop("packagecode"), after.pop("packagecode"))
+        self.assertEqual(again, after)
         self.assertEqual(oracle.property_value(self.package, "ProductCode"), after["productcode"])
 
     def test_build_without_write_back_leaves_the_project_file(self):
