@@ -212,9 +212,9 @@ void CKitbinderView::OnUpdate() {
   rows.reserve(static_cast<qsizetype>(storedSettings.files.size()));
   for (const ProjectFileEntry& file : storedSettings.files) {
     if (file.path.empty()) continue;
-    rows.append(new QTreeWidgetItem(QStringList{Q(file.path), Q(file.shortcutname),
-                                                Q(file.shortcuticon), Q(file.componentguid),
-                                                file.setkdir ? "1" : "0"}));
+    rows.append(
+        new QTreeWidgetItem(QStringList{Q(file.path), Q(file.shortcutname), Q(file.shortcuticon),
+                                        Q(file.componentguid), file.setkdir ? "1" : "0"}));
   }
   fileList->addTopLevelItems(rows);
 }
@@ -230,8 +230,8 @@ std::vector<QWidget*> CKitbinderView::PageControls(int page) const {
     case 3:
       return {eulaFileBox, eulaFileLabel, eulaBrowseButton};
     case 4:
-      return {productCodeBox,   productCodeLabel, packageCodeLabel,  packageCodeBox,
-              upgradeCodeLabel, upgradeCodeBox,   languageLabel,     languageList,
+      return {productCodeBox,   productCodeLabel, packageCodeLabel,   packageCodeBox,
+              upgradeCodeLabel, upgradeCodeBox,   languageLabel,      languageList,
               bannerFileLabel,  bannerFileBox,    bannerBrowseButton, noQuestionsCheck};
     default:
       return {};
@@ -295,11 +295,12 @@ void CKitbinderView::OnSize(int cx, int cy) {
 void CKitbinderView::FillSettings(CProjectSettings& settings) {
   UpdateData(true);
   settings.Clear();
-  settings.SetProperties(titleText, versionText, productCodeText, packageCodeText,
-                         upgradeCodeText, authorText, urlText, eulaFileText, bannerFileText,
-                         commentsText, noQuestionsCheck->isChecked());
+  settings.SetProperties(titleText, versionText, productCodeText, packageCodeText, upgradeCodeText,
+                         authorText, urlText, eulaFileText, bannerFileText, commentsText,
+                         noQuestionsCheck->isChecked());
   const int language = languageList->currentIndex();
   settings.language = kLanguageCodes[language == 1 || language == 2 ? language : 0];
+  if (productCodeText == versionedProductCode) settings.productcodeversion = productCodeVersionText;
   for (int row = 0; row < fileList->RowCount(); ++row) {
     const auto column = [&](int index) { return fileList->ItemText(row, index).toStdString(); };
     settings.AddIcon(column(2));
@@ -331,6 +332,8 @@ void CKitbinderView::LoadProject(const std::string& path) {
   eulaFileText = storedSettings.eulafile;
   bannerFileText = storedSettings.bannerfile;
   commentsText = storedSettings.comments;
+  productCodeVersionText = storedSettings.productcodeversion;
+  versionedProductCode = storedSettings.productcode;
   for (int index = 0; index < static_cast<int>(std::size(kLanguageCodes)); ++index) {
     if (storedSettings.language == kLanguageCodes[index]) languageIndex = index;
   }
@@ -364,11 +367,13 @@ bool CKitbinderView::SaveProject(const std::string& path) {
 
 void CKitbinderView::ResetProject() {
   storedSettings.SetProperties("", "", "", "", "", "", "", "", "", "", false);
+  storedSettings.productcodeversion.clear();
   storedSettings.Clear();
   fileList->DeleteAllItems();
-  for (std::string* text : {&titleText, &versionText, &productCodeText, &packageCodeText,
-                            &upgradeCodeText, &authorText, &urlText, &eulaFileText,
-                            &bannerFileText, &commentsText, &projectFolder}) {
+  for (std::string* text :
+       {&titleText, &versionText, &productCodeText, &packageCodeText, &upgradeCodeText, &authorText,
+        &urlText, &eulaFileText, &bannerFileText, &commentsText, &productCodeVersionText,
+        &versionedProductCode, &projectFolder}) {
     text->clear();
   }
   noQuestionsCheck->setChecked(false);

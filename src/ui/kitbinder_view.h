@@ -142,6 +142,10 @@ class CKitbinderView : public CFormView {
   // The project's comments: no control shows them, but they stay with the project from Open
   // to Save (the package carries them).
   std::string commentsText;
+  // The version the product code `versionedProductCode` was made for, carried from Open or a
+  // build to Save like the comments. A product code typed over it has no version recorded.
+  std::string productCodeVersionText;
+  std::string versionedProductCode;
 
   bool columnsCreated = false;
 

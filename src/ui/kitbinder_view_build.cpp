@@ -21,12 +21,15 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Puts the codes and component GUIDs a build generated into the form, where the next save
-// keeps them. Row i was file i of the build; a row is matched by position, not by looking its
-// path up, so that a path listed twice gets each entry's own GUID rather than the first one's
-// twice (two components with one GUID would break the next package).
+// Puts the codes (with the version the product code is for) and component GUIDs a build
+// generated into the form, where the next save keeps them. Row i was file i of the build; a row
+// is matched by position, not by looking its path up, so that a path listed twice gets each
+// entry's own GUID rather than the first one's twice (two components with one GUID would break
+// the next package).
 void ShowGeneratedIdentifiers(CKitbinderView& view, const CProjectSettings& built) {
   view.productCodeText = built.productcode;
+  view.productCodeVersionText = built.productcodeversion;
+  view.versionedProductCode = built.productcode;
   view.packageCodeText = built.packagecode;
   view.upgradeCodeText = built.upgradecode;
   CFileListCtrl& list = *view.fileList;

@@ -231,6 +231,7 @@ TEST_F(BuildTest, BuildsTheTypedProjectIntoAPackageThatWineInstalls) {
   EXPECT_EQ(saved.productcode, view().productCodeBox->text().toStdString());
   EXPECT_EQ(saved.packagecode, view().packageCodeBox->text().toStdString());
   EXPECT_EQ(saved.upgradecode, view().upgradeCodeBox->text().toStdString());
+  EXPECT_EQ(saved.productcodeversion, "1.2.0");
   ASSERT_EQ(saved.files.size(), 4u);
   for (std::size_t i = 0; i < saved.files.size(); ++i) {
     EXPECT_EQ(saved.files[i].componentguid, FormGuids()[i].toStdString());
@@ -249,6 +250,25 @@ TEST_F(BuildTest, BuildsTheTypedProjectIntoAPackageThatWineInstalls) {
   int status = 0;
   const std::string output = RunCommand(command + " 2>&1", &status);
   EXPECT_EQ(status, 0) << output;
+
+  // The same version built again is the same product in a new package; a new version is a new
+  // product of the same upgrade code.
+  const QString product = view().productCodeBox->text();
+  const QString package_code = view().packageCodeBox->text();
+  const QString upgrade = view().upgradeCodeBox->text();
+  Press(kBuildKey);
+  EXPECT_EQ(view().productCodeBox->text(), product);
+  EXPECT_NE(view().packageCodeBox->text(), package_code);
+  ClickTab(1);
+  Type(view().versionBox, "1.3.0");
+  Press(kBuildKey);
+  EXPECT_NE(view().productCodeBox->text(), product);
+  EXPECT_EQ(view().upgradeCodeBox->text(), upgrade);
+  EXPECT_EQ(PropertyValue(package, "ProductCode"), view().productCodeBox->text().toStdString());
+  Press(QKeySequence::Save);
+  saved.Load(project);
+  EXPECT_EQ(saved.productcodeversion, "1.3.0");
+  EXPECT_EQ(saved.productcode, view().productCodeBox->text().toStdString());
 }
 
 TEST_F(BuildTest, TheLanguageListChoosesTheTemplate) {

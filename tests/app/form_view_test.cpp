@@ -41,6 +41,7 @@ constexpr char kFullProject[] =
     "language=es\r\n"
     "bannerfile=C:\\src\\banner.jpg\r\n"
     "noquestions=true\r\n"
+    "productcodeversion=1.0\r\n"
     "[files]\r\n"
     "file0path=C:\\src\\app.exe\r\n"
     "file0shortcutname=Sample\r\n"
@@ -269,6 +270,15 @@ TEST_F(FormViewTest, AProjectSavedUnchangedIsWrittenAsItWasRead) {
   v.fileList->InsertItem(1, "");
   Press(QKeySequence("Ctrl+S"));
   EXPECT_EQ(ReadText(path), expected);
+
+  // A product code typed in was made for no known version: the next build keeps it.
+  ClickTab(4);
+  Type(v.productCodeBox, "{22222222-2222-3333-4444-555555555555}");
+  Press(QKeySequence("Ctrl+S"));
+  CProjectSettings saved;
+  saved.Load(path);
+  EXPECT_EQ(saved.productcode, "{22222222-2222-3333-4444-555555555555}");
+  EXPECT_EQ(saved.productcodeversion, "");
 }
 
 TEST_F(FormViewTest, TheLanguageListFollowsOnlyTheCodesItKnows) {
@@ -324,6 +334,7 @@ TEST_F(FormViewTest, NewEmptiesEveryFieldButKeepsTheLanguage) {
   fresh.Load(Path("fresh.kbr"));
   EXPECT_EQ(fresh.title, "Fresh");
   EXPECT_EQ(fresh.comments, "");
+  EXPECT_EQ(fresh.productcodeversion, "");
   EXPECT_EQ(fresh.language, "es");
 }
 
