@@ -27,12 +27,14 @@ class CPackageWriter {
   CPackageWriter& operator=(const CPackageWriter&) = delete;
 
   // Writes the package `settings.title` + ".msi" in the current folder from the template at
-  // `template_path`. The package is made under a temporary name beside it and replaces an older
-  // package only once it is whole; the cabinet of the files is staged under a private name and
+  // `template_path`. A project that fails CheckProject (project_checks.h) is refused before
+  // anything is written, `errorText` holding one line per problem. The package is made under a
+  // temporary name beside it and replaces an older package only once every row it needs is in
+  // it, read back from the file; the cabinet of the files is staged under a private name and
   // removed. Fills the empty codes and the empty keys and component GUIDs of `settings` with new
-  // ones. True when the package is whole; false with `errorText` saying why (what failed on its
-  // first line, the cause and what to do on the next), the folder then holding what it held
-  // before. The package is closed when Build returns.
+  // ones and puts typed ones in canonical form. True when the package is whole; false with
+  // `errorText` saying why (what failed on its first line, the cause and what to do on the next),
+  // the folder then holding what it held before. The package is closed when Build returns.
   // REQUIRES: the current folder is the project folder.
   bool Build(CProjectSettings& settings, const std::string& template_path);
 
