@@ -65,9 +65,14 @@ std::string AsMsiinfoPrints(const std::string& archive) {
   return has_code_page ? platform::Windows1252ToUtf8(text) : text;
 }
 
+// Runs in a scratch folder: msiinfo's export writes the data of binary columns into the
+// current folder.
 std::string Msiinfo(const std::string& arguments) {
   int status = 0;
-  const std::string out = RunCommand("msiinfo " + arguments + " 2>/dev/null", &status);
+  const kb::test::TempDir scratch;
+  const std::string out =
+      RunCommand("cd '" + scratch.path().string() + "' && msiinfo " + arguments + " 2>/dev/null",
+                 &status);
   EXPECT_EQ(status, 0) << "msiinfo " << arguments;
   return out;
 }
