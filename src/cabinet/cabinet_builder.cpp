@@ -29,6 +29,7 @@ struct BuilderState {
   std::string last_error;
   std::uint32_t max_cabinet_size = CabinetBuilder::kDefaultMaxCabinetSize;
   std::uint32_t folder_threshold = CabinetBuilder::kDefaultFolderThreshold;
+  std::size_t compression_threads = 0;  // 0: one per hardware thread
   int last_cabinet_number = 0;
   CabinetProgressObserver observer;
   CabinetProgress progress;
@@ -189,6 +190,10 @@ void CabinetBuilder::SetSizeLimits(std::uint32_t max_cabinet_size, std::uint32_t
   State().folder_threshold = folder_threshold;
 }
 
+void CabinetBuilder::SetCompressionThreads(std::size_t threads) {
+  State().compression_threads = threads;
+}
+
 void CabinetBuilder::SetProgressObserver(CabinetProgressObserver observer) {
   State().observer = std::move(observer);
 }
@@ -199,7 +204,8 @@ bool CabinetBuilder::CreateCabinet() {
   State().progress = StartProgress();
   ProgressTotals totals;
   CabinetError error;
-  FciHandle context = FCICreate(&error, BuilderCallbacks(), parameters, &totals);
+  FciHandle context =
+      FCICreate(&error, BuilderCallbacks(), parameters, &totals, State().compression_threads);
   if (!context) return Failed("FCICreate", error);
   if (!AddEntries(context, error)) return false;
   if (!FCIFlushCabinet(*context, false, NextCabinet, ReportingStatus)) {

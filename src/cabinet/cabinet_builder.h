@@ -61,6 +61,10 @@ class CabinetBuilder {
   // kDefaultMaxCabinetSize and kDefaultFolderThreshold; a maximum of 0 means 134,217,727).
   static void SetSizeLimits(std::uint32_t max_cabinet_size, std::uint32_t folder_threshold);
 
+  // Sets how many threads compress the data blocks of later runs: 0 (the default) one per
+  // hardware thread, 1 the calling thread alone. The cabinet is the same to the byte either way.
+  static void SetCompressionThreads(std::size_t threads);
+
   // Makes `observer` hear later runs (process-wide, like the rest of the state); an empty one
   // hears nothing. The progress lines on standard output stay the same either way.
   static void SetProgressObserver(CabinetProgressObserver observer);

@@ -9,7 +9,9 @@
 #include <optional>
 #include <string>
 
+#include "cabinet/cabinet_builder.h"
 #include "cli/cli_command.h"
+#include "cli/jobs_option.h"
 #include "package/build_command.h"
 #include "platform/codepage.h"
 #include "project/project_settings.h"
@@ -21,7 +23,8 @@ int RunBuild(std::span<const std::string_view> args);
 
 }  // namespace
 
-extern const CliCommand kBuildCommand = {"build", "build PROJECT.kbr [--write-back]", RunBuild};
+extern const CliCommand kBuildCommand = {"build", "build PROJECT.kbr [--write-back] [--jobs N]",
+                                         RunBuild};
 
 namespace {
 
@@ -94,10 +97,37 @@ int WriteBack(CProjectSettings& project, const CProjectSettings& built) {
   return kExitOk;
 }
 
-int RunBuild(std::span<const std::string_view> args) {
-  if (args.empty() || args.size() > 2 || (args.size() == 2 && args[1] != "--write-back")) {
-    return UsageError(kBuildCommand, "expected a project file and optionally --write-back");
+struct BuildOptions {
+  bool write_back = false;
+  std::size_t jobs = 0;  // one per hardware thread
+};
+
+// Fills `options` from the arguments after the project file; returns the usage error's
+// message, or nullopt.
+std::optional<std::string> ParseOptions(std::span<const std::string_view> args,
+                                        BuildOptions& options) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--write-back") {
+      options.write_back = true;
+      continue;
+    }
+    if (args[i] != kJobsOption) {
+      return "expected a project file and optionally --write-back and --jobs N";
+    }
+    const std::optional<std::size_t> jobs = ++i < args.size() ? ParseJobs(args[i]) : std::nullopt;
+    if (!jobs) return std::string(kJobsRangeMessage);
+    options.jobs = *jobs;
   }
+  return std::nullopt;
+}
+
+int RunBuild(std::span<const std::string_view> args) {
+  if (args.empty()) return UsageError(kBuildCommand, "expected a project file");
+  BuildOptions options;
+  if (const std::optional<std::string> message = ParseOptions(args.subspan(1), options)) {
+    return UsageError(kBuildCommand, *message);
+  }
+  cabinet::CabinetBuilder::SetCompressionThreads(options.jobs);
   const std::filesystem::path project_path = std::filesystem::absolute(std::string(args[0]));
   if (const auto problem = ProjectFileProblem(project_path)) {
     return UsageError(kBuildCommand, *problem);
@@ -116,7 +146,7 @@ int RunBuild(std::span<const std::string_view> args) {
     return kExitFailed;
   }
   std::printf("%s\n", outcome.message.c_str());
-  if (args.size() == 2) return WriteBack(project, settings);
+  if (options.write_back) return WriteBack(project, settings);
   return kExitOk;
 }
 

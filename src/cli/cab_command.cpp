@@ -9,9 +9,10 @@
 
 #include "cabinet/cabinet_builder.h"
 #include "cli/cli_command.h"
+#include "cli/jobs_option.h"
 #include "platform/unique_fd.h"
 
-// kitbinder-cli cab [--max-size N] [--threshold N] PREFIX FILE...
+// kitbinder-cli cab [--max-size N] [--threshold N] [--jobs N] PREFIX FILE...
 // Packs the files into PREFIX1.cab (PREFIX2.cab ... when spanning) in the current folder
 // through the cabinet builder; "+" is a folder break.
 namespace kb::cli {
@@ -21,9 +22,10 @@ int RunCab(std::span<const std::string_view> args);
 
 }  // namespace
 
-extern const CliCommand kCabCommand = {
-    "cab", "cab [--max-size N] [--threshold N] PREFIX FILE...  (FILE \"+\" starts a new folder)",
-    RunCab};
+extern const CliCommand kCabCommand = {"cab",
+                                       "cab [--max-size N] [--threshold N] [--jobs N] PREFIX "
+                                       "FILE...  (FILE \"+\" starts a new folder)",
+                                       RunCab};
 
 namespace {
 
@@ -32,6 +34,7 @@ constexpr std::string_view kFolderBreak = "+";
 struct CabOptions {
   std::uint32_t max_size = cabinet::CabinetBuilder::kDefaultMaxCabinetSize;
   std::uint32_t threshold = cabinet::CabinetBuilder::kDefaultFolderThreshold;
+  std::size_t jobs = 0;  // one per hardware thread
   std::string_view prefix;
   std::vector<std::string_view> files;
 };
@@ -48,6 +51,13 @@ std::optional<std::string> ParseArguments(std::span<const std::string_view> args
                                           CabOptions& options) {
   std::size_t i = 0;
   for (; i < args.size() && args[i].starts_with("--"); i += 2) {
+    if (args[i] == kJobsOption) {
+      const std::optional<std::size_t> jobs =
+          i + 1 < args.size() ? ParseJobs(args[i + 1]) : std::nullopt;
+      if (!jobs) return std::string(kJobsRangeMessage);
+      options.jobs = *jobs;
+      continue;
+    }
     const bool is_max = args[i] == "--max-size";
     if (!is_max && args[i] != "--threshold") return "unknown option '" + std::string(args[i]) + "'";
     const std::optional<std::uint32_t> value =
@@ -76,6 +86,7 @@ std::optional<std::string> Build(const CabOptions& options) {
   cabinet::CabinetBuilder builder;
   builder.SetCabinetName(options.prefix);
   builder.SetSizeLimits(options.max_size, options.threshold);
+  builder.SetCompressionThreads(options.jobs);
   for (const std::string_view file : options.files) builder.AddFile(file, "");
   if (builder.CreateCabinet()) return std::nullopt;
   return builder.LastError();

@@ -105,6 +105,9 @@ TEST_F(CabCommandTest, BadUsageAndUnreadableInputExitWith2) {
       {"--max-size", "4294967296", "pkg", "a.txt"},
       {"--threshold", "12k", "pkg", "a.txt"},
       {"--bogus", "1", "pkg", "a.txt"},
+      {"--jobs", "0", "pkg", "a.txt"},
+      {"--jobs", "257", "pkg", "a.txt"},
+      {"--jobs", "two", "pkg", "a.txt"},
       {"dir/pkg", "a.txt"},
       {std::string(242, 'p'), "a.txt"},
       {"pkg", "missing.txt"},
@@ -128,28 +131,31 @@ TEST_F(CabCommandTest, FailedWorkExitsWith1AndSaysWhy) {
   EXPECT_FALSE(fs::exists(Path("pkg1.cab")));
 }
 
-// Memory must not grow with the input: a 32 MB file is packed in about the memory of a 1 MB one.
+// Memory must not grow with the input, and eight compression workers stay within 64 MB and 2 MB
+// each: a 1 GB file is packed in about the memory of a 1 MB one.
 TEST_F(CabCommandTest, PeakMemoryDoesNotGrowWithTheInput) {
+  constexpr long kGigabyte = 1L << 30;
   test::WriteBytes(Path("small.bin"), test::NoiseBytes(1 << 20, 1));
   {
-    // Mostly zeros (a sparse file), with noise every few megabytes so that folders hold real work.
+    // Mostly zeros (a sparse file), with noise every 128 MB so that folders hold real work.
     test::WriteBytes(Path("large.bin"), "");
-    fs::resize_file(Path("large.bin"), 32 << 20);
+    fs::resize_file(Path("large.bin"), kGigabyte);
     std::FILE* f = std::fopen(Path("large.bin").c_str(), "r+b");
     ASSERT_NE(f, nullptr);
     const std::string noise = test::NoiseBytes(1 << 20, 2);
-    for (long at = 0; at < (32 << 20); at += 8 << 20) {
+    for (long at = 0; at < kGigabyte; at += 128L << 20) {
       std::fseek(f, at, SEEK_SET);
       std::fwrite(noise.data(), 1, noise.size(), f);
     }
     std::fclose(f);
   }
-  const ProgramResult small = Cab({"small", "small.bin"});
-  const ProgramResult large = Cab({"large", "large.bin"});
+  const ProgramResult small = Cab({"--jobs", "8", "small", "small.bin"});
+  const ProgramResult large = Cab({"--jobs", "8", "large", "large.bin"});
   ASSERT_EQ(small.exit_code, 0);
   ASSERT_EQ(large.exit_code, 0);
   EXPECT_LT(static_cast<double>(large.peak_rss_kb), 1.2 * static_cast<double>(small.peak_rss_kb))
-      << "1 MB: " << small.peak_rss_kb << " kB, 32 MB: " << large.peak_rss_kb << " kB";
+      << "1 MB: " << small.peak_rss_kb << " kB, 1 GB: " << large.peak_rss_kb << " kB";
+  EXPECT_LT(large.peak_rss_kb, (64 + 2 * 8) * 1024);
   EXPECT_TRUE(test::CabextractTestsClean(Path("large1.cab")));
 }
 
