@@ -192,7 +192,10 @@ TEST_F(BuildTest, BuildsTheTypedProjectIntoAPackageThatWineInstalls) {
   EXPECT_EQ(dialogs.proposed.size(), 1u) << "a never-saved project is saved first";
   const std::string package = Path("Sample Tool.msi");
   ASSERT_TRUE(fs::exists(package));
-  EXPECT_FALSE(fs::exists(Path("Install1.cab")));
+  // Nothing but the package and the project's own files is left beside the project.
+  for (const auto& entry : fs::directory_iterator(folder.path())) {
+    EXPECT_NE(entry.path().filename().string().front(), '.') << "left behind: " << entry.path();
+  }
 
   EXPECT_EQ(PropertyValue(package, "ProductName"), "Sample Tool");
   EXPECT_EQ(PropertyValue(package, "ProductVersion"), "1.2.0");
