@@ -6,6 +6,10 @@
 // that speed work leaves the bytes alone. Our output is also decoded with zlib, untimed.
 //
 // Run by hand: make release && build/release/bin/bench_mszip
+//
+// `bench_mszip --only text|executables|compressed MEGABYTES` compresses the first MEGABYTES of
+// one corpus with our compressor alone and prints its size and CRC-32: a run small enough for
+// valgrind --tool=callgrind, whose instruction counts do not depend on the machine's load.
 
 #include <zlib.h>
 
@@ -13,6 +17,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -20,6 +25,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cabinet/mszip_compressor.h"
@@ -68,9 +74,10 @@ Bytes Collect(const fs::path& root, bool recursive, std::size_t limit,
 
 // Half the corpus from each root.
 Bytes CollectHalves(const fs::path& first, const fs::path& second, bool recursive,
+                    std::size_t limit,
                     const std::function<bool(const fs::path&, const Bytes&)>& wanted) {
-  Bytes corpus = Collect(first, recursive, kCorpusSize / 2, wanted);
-  const Bytes rest = Collect(second, recursive, kCorpusSize - corpus.size(), wanted);
+  Bytes corpus = Collect(first, recursive, limit / 2, wanted);
+  const Bytes rest = Collect(second, recursive, limit - corpus.size(), wanted);
   corpus.insert(corpus.end(), rest.begin(), rest.end());
   return corpus;
 }
@@ -228,13 +235,45 @@ void Report(const char* name, std::span<const std::uint8_t> corpus) {
   row("zlib -9", zlib9);
 }
 
+struct Corpus {
+  const char* key;
+  const char* title;
+  Bytes (*collect)(std::size_t limit);
+};
+
+constexpr Corpus kCorpora[] = {
+    {"text", "text (/usr/share/doc, files without NUL)",
+     [](std::size_t limit) { return Collect("/usr/share/doc", true, limit, LooksLikeText); }},
+    {"executables", "executables (/usr/lib/x86_64-linux-gnu, /usr/bin)",
+     [](std::size_t limit) {
+       return CollectHalves("/usr/lib/x86_64-linux-gnu", "/usr/bin", false, limit, Anything);
+     }},
+    {"compressed", "compressed (.gz under /usr/share/doc, /usr/share/man)",
+     [](std::size_t limit) {
+       return CollectHalves("/usr/share/doc", "/usr/share/man", true, limit, IsGzip);
+     }},
+};
+
+// Our compressor alone over the first `megabytes` of one corpus.
+int CompressOnly(std::string_view key, std::size_t megabytes) {
+  for (const Corpus& corpus : kCorpora) {
+    if (key != corpus.key) continue;
+    const Bytes data = corpus.collect(megabytes << 20);
+    Outcome ours;
+    MszipRun().Compress(data, ours);
+    std::printf("%s: %zu bytes -> %zu, CRC-32 %08x\n", corpus.key, data.size(), ours.bytes,
+                ours.crc);
+    return 0;
+  }
+  std::fprintf(stderr, "usage: bench_mszip [--only text|executables|compressed MEGABYTES]\n");
+  return 2;
+}
+
 }  // namespace
 
-int main() {
-  const Bytes text = Collect("/usr/share/doc", true, kCorpusSize, LooksLikeText);
-  const Bytes binaries = CollectHalves("/usr/lib/x86_64-linux-gnu", "/usr/bin", false, Anything);
-  const Bytes compressed = CollectHalves("/usr/share/doc", "/usr/share/man", true, IsGzip);
-  Report("text (/usr/share/doc, files without NUL)", text);
-  Report("executables (/usr/lib/x86_64-linux-gnu, /usr/bin)", binaries);
-  Report("compressed (.gz under /usr/share/doc, /usr/share/man)", compressed);
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string_view(argv[1]) == "--only") {
+    return CompressOnly(argv[2], static_cast<std::size_t>(std::atol(argv[3])));
+  }
+  for (const Corpus& corpus : kCorpora) Report(corpus.title, corpus.collect(kCorpusSize));
 }

@@ -38,64 +38,68 @@ std::uint32_t CommonLength(const std::uint8_t* a, const std::uint8_t* b, std::ui
   return n;
 }
 
-// Drops every position by one half; positions in the lower half fall out (become "none").
-void Rebase(std::span<std::uint16_t> positions, std::uint16_t half) {
-  for (std::uint16_t& p : positions) p = static_cast<std::uint16_t>(p - std::min(p, half));
+// Position `p` of the upper half as a position of the lower half; positions in the lower half
+// fall out (become "none").
+std::uint16_t OneHalfDown(std::uint16_t p, std::uint16_t half) {
+  return static_cast<std::uint16_t>(p - std::min(p, half));
 }
 
 }  // namespace
 
 void MatchFinder::Load(std::span<const std::byte> block, bool keep_history) {
+  if (keep_history && !primed_) MoveToHistory();
+  if (!keep_history) heads_.fill(0);
+  primed_ = false;
   if (!block.empty()) std::memcpy(&window_[kBlockStart], block.data(), block.size());
   end_ = kBlockStart + static_cast<std::uint32_t>(block.size());
-  if (keep_history) {
-    Rebase(heads_, kHalf);
-    Rebase(chains_, kHalf);
-  } else {
-    heads_.fill(0);
-  }
   // The chains of new positions are written as they are inserted, so stale ones are never read.
   hash_ = window_[kBlockStart];
   hash_ = ((hash_ << kHashShift) ^ window_[kBlockStart + 1]) & kHashMask;
 }
 
-void MatchFinder::KeepAsHistory() {
-  std::memcpy(&window_[0], &window_[kBlockStart], kHalf);
+void MatchFinder::MoveToHistory() {
+  std::memcpy(&window_[0], &window_[kHalf], kHalf);
+  for (std::uint16_t& head : heads_) head = OneHalfDown(head, kHalf);
+  for (std::uint32_t p = 0; p < kHalf; ++p) chains_[p] = OneHalfDown(chains_[p + kHalf], kHalf);
 }
 
 void MatchFinder::Prime(std::span<const std::byte> block) {
   std::memcpy(&window_[0], block.data(), kHalf);
-  // Coding leaves the block's positions in the upper half, which the next Load drops by one
-  // half; so the lower-half bytes are entered under their upper-half positions.
   heads_.fill(0);
   std::uint32_t hash = window_[0];
   hash = ((hash << kHashShift) ^ window_[1]) & kHashMask;
+  // As coding the block and moving it down would: position 0 becomes "none".
   for (std::uint32_t p = 0; p + 3 <= kHalf; ++p) {
     hash = ((hash << kHashShift) ^ window_[p + 2]) & kHashMask;
     chains_[p] = heads_[hash];
-    heads_[hash] = static_cast<std::uint16_t>(p + kHalf);
+    heads_[hash] = static_cast<std::uint16_t>(p);
   }
+  primed_ = true;
 }
 
 Match MatchFinder::LongestMatch(std::uint32_t position, std::uint32_t candidate, Match best) const {
   const std::uint32_t limit = std::min<std::uint32_t>(deflate::kMaxMatch, end_ - position);
   if (best.length >= limit) return best;
-  const std::uint8_t* scan = &window_[position];
+  const std::uint8_t* const window = window_.data();
+  const std::uint8_t* const scan = window + position;
   const std::uint32_t lowest = position - kMaxDistance;  // candidates must lie above this
+  // A longer match must agree at the first two bytes and at the last two of the best so far;
+  // the scan's side of both stays in registers while the chain is walked.
+  const std::uint16_t scan_start = Load16(scan);
+  std::uint32_t end_offset = best.length - 1;
+  std::uint16_t scan_end = Load16(scan + end_offset);
   int chain = kMaxChain;
   do {
-    const std::uint8_t* match = &window_[candidate];
-    // A longer match must agree at the last two bytes of the best so far, and at the first two.
-    if (Load16(match + best.length - 1) != Load16(scan + best.length - 1) ||
-        Load16(match) != Load16(scan)) {
-      continue;
-    }
+    const std::uint8_t* const match = window + candidate;
+    if (Load16(match + end_offset) != scan_end || Load16(match) != scan_start) continue;
     const std::uint32_t length = 2 + CommonLength(scan + 2, match + 2, limit - 2);
     if (length > best.length) {
       best = {length, candidate};
       if (length >= limit) break;
+      end_offset = length - 1;
+      scan_end = Load16(scan + end_offset);
     }
-  } while ((candidate = chains_[candidate & kHashMask]) > lowest && --chain != 0);
+  } while ((candidate = chains_[candidate]) > lowest && --chain != 0);
   return best;
 }
 

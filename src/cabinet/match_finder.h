@@ -16,8 +16,8 @@ struct Match {
 
 // The compression window and its hash chains. The window has two halves of 32,768 bytes: the
 // block being coded always lies in the upper half, and the lower half holds the previous full
-// block when history is kept, so matches can reach back into it. History costs one copy per
-// block instead of sliding the window.
+// block when history is kept, so matches can reach back into it. History costs one copy of the
+// block and its chains per block instead of sliding the window.
 //
 // Positions are window offsets. Position 0 always lies out of reach of the block, so the chains
 // use it for "none".
@@ -31,13 +31,10 @@ class MatchFinder {
   static constexpr int kMaxChain = 4096;
 
   // Puts `block` into the upper half and restarts the hash chains. With `keep_history` the
-  // chains go on into the previous block, which KeepAsHistory moved to the lower half;
-  // without, nothing earlier can be found.
-  // REQUIRES: block.size() <= kHalf.
+  // block loaded (or primed) before becomes the lower half, its chains going on from the new
+  // block's; without, nothing earlier can be found.
+  // REQUIRES: block.size() <= kHalf; with `keep_history`, the block before was full.
   void Load(std::span<const std::byte> block, bool keep_history);
-
-  // Moves the loaded block to the lower half, to serve as history for the next Load.
-  void KeepAsHistory();
 
   // Makes `block` the history of the next Load, with the hash chains exactly as coding it
   // would have left them (every position inserted that had three bytes ahead), so that a block
@@ -52,7 +49,7 @@ class MatchFinder {
   std::uint32_t Insert(std::uint32_t position) {
     hash_ = ((hash_ << kHashShift) ^ window_[position + 2]) & kHashMask;
     const std::uint16_t previous = heads_[hash_];
-    chains_[position & kHashMask] = previous;
+    chains_[position] = previous;
     heads_[hash_] = static_cast<std::uint16_t>(position);
     return previous;
   }
@@ -78,10 +75,15 @@ class MatchFinder {
   static constexpr int kHashShift = 5;
   static constexpr std::uint32_t kHashMask = kHalf - 1;
 
+  // Moves the block in the upper half, with its chains, to the lower half.
+  void MoveToHistory();
+
   std::array<std::uint8_t, 2 * kHalf> window_{};
-  std::array<std::uint16_t, kHalf> heads_{};   // newest position per hash
-  std::array<std::uint16_t, kHalf> chains_{};  // per position (mod kHalf): the previous one
-                                               // with the same hash
+  std::array<std::uint16_t, kHalf> heads_{};  // newest position per hash
+  // Per window position, the previous one with the same hash. A slot for every position, not
+  // one per hash-table entry, spares the chain walk a mask per candidate.
+  std::array<std::uint16_t, 2 * kHalf> chains_{};
+  bool primed_ = false;  // the lower half and its chains were set up by Prime
   std::uint32_t end_ = kBlockStart;
   std::uint32_t hash_ = 0;
 };

@@ -14,7 +14,6 @@ MszipEncoder::Encoded MszipEncoder::Encode(std::span<const std::byte> input,
   LazyMatcher(finder_, tally_, writer_, out_).Run();
 
   history_ = input.size() == kFullBlock;
-  if (history_) finder_.KeepAsHistory();
   return {static_cast<std::uint16_t>(out_.bytes_written()), out_.overflowed()};
 }
 
