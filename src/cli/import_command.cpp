@@ -1,7 +1,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "cli/database_commands.h"
@@ -13,14 +16,18 @@ namespace kb::cli {
 namespace {
 
 // The archive files of `dir`, `_ForceCodepage.idt` first since it decides how the others'
-// text is stored, then by name.
-std::vector<std::string> ArchivesIn(const std::filesystem::path& dir) {
+// text is stored, then by name; nullopt with *error set when the folder cannot be listed.
+std::optional<std::vector<std::string>> ArchivesIn(const std::filesystem::path& dir,
+                                                   std::error_code& error) {
   std::vector<std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    if (entry.is_regular_file() && entry.path().extension() == ".idt") {
-      files.push_back(entry.path().filename().string());
+  for (std::filesystem::directory_iterator entry(dir, error), end; !error && entry != end;
+       entry.increment(error)) {
+    std::error_code unreadable_entry;  // such an entry is simply not an archive
+    if (entry->is_regular_file(unreadable_entry) && entry->path().extension() == ".idt") {
+      files.push_back(entry->path().filename().string());
     }
   }
+  if (error) return std::nullopt;
   std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
     const bool a_first = a == "_ForceCodepage.idt";
     const bool b_first = b == "_ForceCodepage.idt";
@@ -40,7 +47,15 @@ int RunImport(std::span<const std::string_view> args) {
     return UsageError(kImportCommand, "no such folder: " + dir.string());
   }
   std::vector<std::string> files(args.begin() + 2, args.end());
-  if (files.empty()) files = ArchivesIn(dir);
+  if (files.empty()) {
+    auto listed = ArchivesIn(dir, error);
+    if (!listed) {
+      std::fprintf(stderr, "kitbinder-cli: cannot list the folder %s (%s)\n", dir.c_str(),
+                   error.message().c_str());
+      return kExitUsage;
+    }
+    files = std::move(*listed);
+  }
   const bool exists = std::filesystem::exists(database_path, error);
   msi::ScopedHandle database;
   const UINT opened = MsiOpenDatabaseA(

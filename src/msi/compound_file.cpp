@@ -15,6 +15,7 @@
 #include "msi/layout_loader.h"
 #include "msi/staged_stream.h"
 #include "msi/stream_reader.h"
+#include "platform/regular_file.h"
 #include "platform/unique_fd.h"
 
 namespace kb::msi {
@@ -117,9 +118,10 @@ class CompoundFile::Impl {
   StorageError StageFile(std::u16string_view name, const std::string& path) {
     if (failed_) return StorageError::kIo;
     if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
-    platform::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string problem;
+    platform::UniqueFd file = platform::OpenRegularFile(path, &problem);
     struct stat st {};
-    if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!file.valid() || ::fstat(file.get(), &st) != 0) {
       return StorageError::kIo;
     }
     return Stage(name,
@@ -246,8 +248,9 @@ class CompoundFile::Impl {
 
 std::unique_ptr<CompoundFile> CompoundFile::Open(const std::string& path, Mode mode,
                                                  StorageError* error) {
-  const int flags = (mode == Mode::kReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
-  platform::UniqueFd fd(::open(path.c_str(), flags));
+  std::string problem;
+  platform::UniqueFd fd =
+      platform::OpenRegularFile(path, &problem, mode == Mode::kReadOnly ? O_RDONLY : O_RDWR);
   if (!fd.valid()) {
     *error = errno == ENOENT ? StorageError::kNotFound : StorageError::kIo;
     return nullptr;

@@ -9,6 +9,7 @@
 #include "msi/code_page_text.h"
 #include "msi/summary_information.h"
 #include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 
 namespace kb::msi {
 namespace {
@@ -56,14 +57,6 @@ std::vector<std::string> Lines(std::string_view text) {
   }
   if (!lines.empty() && lines.back().empty()) lines.pop_back();
   return lines;
-}
-
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return text;
 }
 
 std::string Join(const std::vector<std::string>& parts) {
@@ -184,8 +177,13 @@ std::optional<std::string> KeyFileName(const TableData& table, std::size_t row) 
   std::string name;
   for (const FieldValue& value : table.KeyOf(row)) {
     if (!name.empty()) name += '.';
-    name += std::holds_alternative<int>(value) ? std::to_string(std::get<int>(value))
-                                               : std::get<std::string>(value);
+    if (const auto* number = std::get_if<int>(&value)) {
+      name += std::to_string(*number);
+    } else if (const auto* text = std::get_if<std::string>(&value)) {
+      name += *text;
+    } else {
+      return std::nullopt;  // a damaged row without its key names no file
+    }
   }
   name += ".ibd";
   if (!IsPlainFileName(name)) return std::nullopt;
@@ -275,7 +273,8 @@ std::optional<std::string> RenderSummary(const Database& database) {
 
 ErrorCode ImportArchive(Database& database, const std::string& folder, const std::string& file) {
   const std::filesystem::path dir(folder);
-  const auto bytes = ReadWholeFile(dir / file);
+  std::string problem;
+  const auto bytes = platform::ReadRegularFile((dir / file).string(), &problem);
   if (!bytes) return kBadPathname;
   const std::vector<std::string> lines = Lines(*bytes);
   if (lines.size() < 3) return kFunctionFailed;
@@ -300,7 +299,8 @@ std::optional<std::string> RenderArchive(Database& database, std::string_view ta
 
 ErrorCode ExportArchive(Database& database, std::string_view table, const std::string& folder,
                         const std::string& file) {
-  if (!std::filesystem::is_directory(folder) || !IsPlainFileName(file)) return kBadPathname;
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error) || !IsPlainFileName(file)) return kBadPathname;
   const auto text = RenderArchive(database, table, &folder);
   if (!text) return kFunctionFailed;
   return platform::WriteFileAtomically((std::filesystem::path(folder) / file).string(), *text)

@@ -1,15 +1,17 @@
 #include "msi/stream_source.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/regular_file.h"
 
 namespace kb::msi {
 
 std::shared_ptr<const FileStreamSource> FileStreamSource::Open(const std::string& path) {
-  platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  std::string problem;
+  platform::UniqueFd fd = platform::OpenRegularFile(path, &problem);
   struct stat info {};
-  if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+  if (!fd.valid() || ::fstat(fd.get(), &info) != 0) return nullptr;
   return std::make_shared<const FileStreamSource>(path, std::move(fd),
                                                   static_cast<std::uint64_t>(info.st_size));
 }

@@ -2,11 +2,10 @@
 
 #include <sys/stat.h>
 
-#include <cerrno>
-#include <fstream>
-#include <system_error>
+#include <utility>
 
 #include "platform/codepage.h"
+#include "platform/regular_file.h"
 
 namespace kb {
 namespace {
@@ -23,13 +22,10 @@ std::optional<std::string> ReadFirstBytes(const std::string& path, std::size_t c
                                           std::string* bytes) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return "does not exist";
-  if (S_ISDIR(st.st_mode)) return "is a folder";
-  if (!S_ISREG(st.st_mode)) return "is not a file";
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "cannot be read (" + std::generic_category().message(errno) + ")";
-  bytes->assign(count, '\0');
-  in.read(bytes->data(), static_cast<std::streamsize>(count));
-  bytes->resize(static_cast<std::size_t>(in.gcount()));
+  std::string problem;
+  auto read = platform::ReadRegularFile(path, &problem, count);
+  if (!read) return problem;
+  *bytes = std::move(*read);
   return std::nullopt;
 }
 

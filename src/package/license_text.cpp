@@ -1,9 +1,9 @@
 #include "package/license_text.h"
 
-#include <fstream>
-#include <iterator>
+#include <optional>
 
 #include "platform/codepage.h"
+#include "platform/regular_file.h"
 
 namespace kb {
 namespace {
@@ -36,10 +36,10 @@ std::string FirstCharacters(const std::string& text, std::size_t count) {
 }  // namespace
 
 std::string ReadLicenseText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return FirstCharacters(platform::Utf8OrWindows1252(TextModeBytes(raw)), kMaxLicenseTextLength);
+  std::string problem;
+  const std::optional<std::string> raw = platform::ReadRegularFile(path, &problem);
+  if (!raw) return {};
+  return FirstCharacters(platform::Utf8OrWindows1252(TextModeBytes(*raw)), kMaxLicenseTextLength);
 }
 
 }  // namespace kb

@@ -40,10 +40,17 @@ std::string RowOf(std::string_view table, const std::string& path) {
   return "Could not add the " + std::string(table) + " row of " + path + " to the package";
 }
 
+// `path` made absolute for a message; as given when the current folder is gone.
+std::string AbsolutePath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.string();
+}
+
 // Makes `package` a copy of the template. Returns why it could not, or nullopt.
 std::optional<std::string> CopyTemplate(const std::string& template_path,
                                         const platform::ReplacementFile& package) {
-  const std::string target = std::filesystem::absolute(package.target()).string();
+  const std::string target = AbsolutePath(package.target());
   std::error_code error;
   if (std::filesystem::exists(target, error) && !std::filesystem::is_regular_file(target, error)) {
     return target +
@@ -322,8 +329,7 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
     return false;
   }
   if (!package.Commit()) {
-    errorText = "The package could not replace " +
-                std::filesystem::absolute(package.target()).string() + "\n" +
+    errorText = "The package could not replace " + AbsolutePath(package.target()) + "\n" +
                 ErrorText(package.error()) + ": make the file and its folder writable";
     return false;
   }

@@ -1,9 +1,7 @@
 #include "project/profile_reader.h"
 
-#include <fstream>
-#include <sstream>
-
 #include "platform/codepage.h"
+#include "platform/regular_file.h"
 
 namespace kb {
 namespace {
@@ -46,10 +44,8 @@ std::string DecodeValue(std::string_view raw) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream contents;
-  if (in) contents << in.rdbuf();
-  return contents.str();
+  std::string problem;
+  return platform::ReadRegularFile(path, &problem).value_or(std::string());
 }
 
 }  // namespace

@@ -36,7 +36,8 @@ class ProfileReader {
   // Parses `text`, the whole contents of a profile file. Any bytes are accepted.
   explicit ProfileReader(std::string_view text);
 
-  // Reads the file at `path`. A missing or unreadable file reads as an empty profile.
+  // Reads the file at `path`. A missing or unreadable file, and anything but a regular file (a
+  // folder, a pipe that would wait for a writer), reads as an empty profile.
   static ProfileReader FromFile(const std::string& path);
 
   // The value of `key` in `section`; empty text when the section or the key is missing.

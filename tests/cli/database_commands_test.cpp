@@ -1,6 +1,9 @@
 // kitbinder-cli's database subcommands, run as a user runs them.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -22,13 +25,18 @@ struct Outcome {
   std::string out;
 };
 
+// The shell command that runs kitbinder-cli with `arguments`; one that hangs is stopped and
+// fails with status 124.
+std::string CliCommandLine(const std::string& arguments) {
+  return "timeout 60 " + std::string(KITBINDER_BIN_DIR) + "/kitbinder-cli " + arguments;
+}
+
 // Runs kitbinder-cli; `out` holds what it printed on standard output, and its messages on
 // standard error too when `with_errors` is set.
 Outcome Cli(const std::string& arguments, bool with_errors = false) {
   Outcome outcome;
-  outcome.out = test::RunCommand(std::string(KITBINDER_BIN_DIR) + "/kitbinder-cli " + arguments +
-                                     (with_errors ? " 2>&1" : " 2>/dev/null"),
-                                 &outcome.status);
+  outcome.out = test::RunCommand(
+      CliCommandLine(arguments) + (with_errors ? " 2>&1" : " 2>/dev/null"), &outcome.status);
   return outcome;
 }
 
@@ -103,6 +111,49 @@ TEST_F(DatabaseCommandsTest, ExitCodesSayWhatWentWrong) {
                 " \"INSERT INTO Property (Property,Value) VALUES ('ProductName','dup')\"")
                 .status,
             1);
+}
+
+// A pipe waits for a writer that never comes; each command must refuse it at once, naming it.
+TEST_F(DatabaseCommandsTest, PipesAndUnreadableFoldersAreRefusedPromptly) {
+  const auto pipe = [](const fs::path& path) {
+    fs::create_directories(path.parent_path());
+    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0) << path;
+  };
+  pipe(dir_.path() / "pipe.msi");
+  const std::string pipe_db = "'" + (dir_.path() / "pipe.msi").string() + "'";
+  for (const std::string command : {"tables ", "streams ", "summary ", "export "}) {
+    const Outcome opened = Cli(command + pipe_db + (command == "export " ? " Property" : ""), true);
+    EXPECT_EQ(opened.status, 2) << command << opened.out;
+    EXPECT_NE(opened.out.find("pipe.msi"), std::string::npos) << opened.out;
+  }
+  pipe(in_ / "Pipe.idt");
+  const Outcome archive = Cli("import " + db_ + " '" + in_.string() + "' Pipe.idt", true);
+  EXPECT_EQ(archive.status, 2) << archive.out;
+  EXPECT_NE(archive.out.find("Pipe.idt"), std::string::npos) << archive.out;
+  // A binary field's data comes from a file of the folder beside the archive.
+  fs::remove(in_ / "Binary" / "BannerBitmap.ibd");
+  pipe(in_ / "Binary" / "BannerBitmap.ibd");
+  const Outcome stream = Cli("import " + db_ + " '" + in_.string() + "' Binary.idt", true);
+  EXPECT_EQ(stream.status, 1) << stream.out;
+  EXPECT_NE(stream.out.find("Binary.idt"), std::string::npos) << stream.out;
+
+  // A folder its reader may not list: as root, read it as the user nobody.
+  fs::permissions(dir_.path(), fs::perms(0755));
+  const fs::path closed = dir_.path() / "closed";
+  WriteText(closed / "Property.idt", kProperty);
+  fs::permissions(closed, fs::perms::none);
+  const std::string as_reader =
+      ::geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
+  int status = -1;
+  const std::string listed = test::RunCommand(
+      as_reader + CliCommandLine("import '" + (dir_.path() / "nobody.msi").string() + "' '" +
+                                 closed.string() + "' 2>&1"),
+      &status);
+  fs::permissions(closed, fs::perms(0755));
+  EXPECT_EQ(status, 2) << listed;
+  EXPECT_NE(listed.find("cannot list the folder " + closed.string() + " (Permission denied)"),
+            std::string::npos)
+      << listed;
 }
 
 TEST_F(DatabaseCommandsTest, DatabaseInACodePageWeCannotReadIsRefusedByName) {
