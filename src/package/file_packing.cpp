@@ -1,6 +1,5 @@
 #include "package/file_packing.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -9,8 +8,8 @@
 #include "cabinet/cabinet_builder.h"
 #include "package/cabinet_contents.h"
 #include "package/identifiers.h"
+#include "platform/regular_file.h"
 #include "platform/temp_name.h"
-#include "platform/unique_fd.h"
 
 namespace kb {
 namespace {
@@ -40,7 +39,8 @@ std::optional<std::string> SourceProblem(const std::string& path) {
 // opened, or else the folders the cabinet writer writes in.
 std::string CabinetFailureCause(const CProjectSettings& settings) {
   for (const ProjectFileEntry& file : settings.files) {
-    if (!platform::UniqueFd(::open(file.path.c_str(), O_RDONLY)).valid()) {
+    std::string problem;
+    if (!platform::OpenRegularFile(file.path, &problem).valid()) {
       return "Cannot read " + file.path + " (" + ErrorText(errno) +
              "): make it readable or remove it from the project";
     }

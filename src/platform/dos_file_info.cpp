@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "platform/regular_file.h"
+
 namespace kb::platform {
 namespace {
 
@@ -56,12 +58,10 @@ std::uint16_t DosAttributes(const std::string& path, const struct stat& st) {
 }
 
 UniqueFd OpenWithDosInfo(const std::string& path, DosFileInfo* info) {
-  UniqueFd fd;
-  do {
-    fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  } while (!fd.valid() && errno == EINTR);
+  std::string problem;
+  UniqueFd fd = OpenRegularFile(path, &problem);
   struct stat st {};
-  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return UniqueFd();
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0) return UniqueFd();
   ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   SetDosDateTime(st.st_mtime, info);
   info->attributes = DosAttributes(path, st);

@@ -31,7 +31,8 @@ void SetDosDateTime(std::time_t when, DosFileInfo* info);
 std::uint16_t DosAttributes(const std::string& path, const struct stat& st);
 
 // Opens the file `path` for sequential reading and fills *info from its modification time and
-// attributes. Returns an invalid UniqueFd when the file cannot be opened or is a folder.
+// attributes. Returns an invalid UniqueFd when the file cannot be opened or is no regular file
+// (a folder, or a pipe or device, which is refused without waiting for a writer).
 UniqueFd OpenWithDosInfo(const std::string& path, DosFileInfo* info);
 
 }  // namespace kb::platform

@@ -274,12 +274,18 @@ TEST_F(CabinetBuilderTest, MissingSourceFileFailsWithItsText) {
   EXPECT_TRUE(TempFolderIsEmpty());
 }
 
-TEST_F(CabinetBuilderTest, FolderAsSourceFailsLikeAMissingFile) {
+// A pipe would wait for a writer for ever; it is refused at once.
+TEST_F(CabinetBuilderTest, FolderOrPipeAsSourceFailsLikeAMissingFile) {
   fs::create_directory("folder");
-  builder_->AddFile("folder", "");
-  EXPECT_FALSE(builder_->CreateCabinet());
-  EXPECT_EQ(builder_->LastError(),
-            "FCIAddFile() failed: code 1 [Failure opening file to be stored in cabinet]\n");
+  ASSERT_EQ(::mkfifo("pipe", 0644), 0);
+  for (const char* source : {"folder", "pipe"}) {
+    CabinetBuilder builder;
+    builder.SetCabinetName("Install");
+    builder.AddFile(source, "");
+    EXPECT_FALSE(builder.CreateCabinet()) << source;
+    EXPECT_EQ(builder.LastError(),
+              "FCIAddFile() failed: code 1 [Failure opening file to be stored in cabinet]\n");
+  }
 }
 
 TEST_F(CabinetBuilderTest, MissingTemporaryFolderFailsWithItsText) {
