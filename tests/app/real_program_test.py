@@ -28,15 +28,17 @@ def fail(message):
     sys.exit(1)
 
 
-def poll(what, probe, timeout=WAIT_SECONDS):
-    """Calls probe() until it answers something true; fails after `timeout` seconds."""
+def poll(what, probe, timeout=WAIT_SECONDS, program=None):
+    """Calls probe() until it answers something true; fails after `timeout` seconds, showing
+    what `program` wrote on its standard error."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         answer = probe()
         if answer:
             return answer
         time.sleep(0.1)
-    fail("timed out waiting for " + what)
+    said = program.error_output()[-3000:] if program else ""
+    fail("timed out waiting for " + what + ("\nthe program said:\n" + said if said else ""))
 
 
 def run(*command):
@@ -44,11 +46,12 @@ def run(*command):
     return result.stdout.strip() if result.returncode == 0 else ""
 
 
-def find_window(caption):
-    """The newest visible window whose whole caption is `caption`, once it appears."""
+def find_window(caption, program):
+    """The newest visible window whose whole caption is `caption`, once `program` shows it."""
     pattern = "^" + caption.replace(".", "\\.") + "$"
     found = poll("a window captioned " + repr(caption),
-                 lambda: run("xdotool", "search", "--onlyvisible", "--name", pattern))
+                 lambda: run("xdotool", "search", "--onlyvisible", "--name", pattern),
+                 program=program)
     return found.splitlines()[-1]
 
 
@@ -109,8 +112,8 @@ def check_version_without_display(kitbinder):
 
 
 def check_sample_project(kitbinder, project):
-    with Program(kitbinder, project):
-        window = find_window("sample.kbr - kitbinder")
+    with Program(kitbinder, project) as program:
+        window = find_window("sample.kbr - kitbinder", program)
         # The list has the focus on the first page; Ctrl+Tab turns to "Product", whose title
         # box takes the focus.
         press(window, "ctrl+Tab", "ctrl+a", "ctrl+c")
@@ -123,7 +126,7 @@ def check_sample_project(kitbinder, project):
 def check_missing_project(kitbinder, folder):
     missing = os.path.join(folder, "missing.kbr")
     with Program(kitbinder, missing) as program:
-        message = find_window("kitbinder")
+        message = find_window("kitbinder", program)
         press(message, "Return")
         status = program.exit_status()
         if status == 0:
@@ -133,8 +136,8 @@ def check_missing_project(kitbinder, folder):
 
 
 def check_untitled(kitbinder):
-    with Program(kitbinder):
-        find_window("Untitled - kitbinder")
+    with Program(kitbinder) as program:
+        find_window("Untitled - kitbinder", program)
 
 
 def main():
