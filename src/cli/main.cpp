@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "platform/removal_on_signal.h"
 
 namespace kb::cli {
 
@@ -24,6 +25,8 @@ void PrintUsage(std::FILE* out) {
 }
 
 int Main(int argc, char** argv) {
+  // An interrupted command leaves none of its marked temporary files behind.
+  platform::RemoveMarkedFilesOnSignals();
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   if (args.empty()) {
     PrintUsage(stderr);
@@ -44,4 +47,6 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace kb::cli
 
-int main(int argc, char** argv) { return kb::cli::Main(argc, argv); }
+int main(int argc, char** argv) {
+  return kb::cli::Main(argc, argv);
+}

@@ -21,6 +21,7 @@ StagedCabinet::StagedCabinet() {
   if (fd < 0) return;
   ::close(fd);
   prefix_ = name.substr(0, name.size() - kFirstCabinet.size());
+  removal_.emplace(name);
 }
 
 StagedCabinet::~StagedCabinet() {

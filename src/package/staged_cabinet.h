@@ -1,14 +1,18 @@
 #ifndef KITBINDER_PACKAGE_STAGED_CABINET_H_
 #define KITBINDER_PACKAGE_STAGED_CABINET_H_
 
+#include <optional>
 #include <string>
+
+#include "platform/removal_on_signal.h"
 
 namespace kb {
 
 // The cabinet file of one build, under a private name in the current folder: construction
 // reserves ".Install-XXXXXX-1.cab" (created exclusively, so that no file of the user's and no
 // other build's cabinet can carry that name), and destruction removes it together with any
-// further cabinets of the set ("-2.cab", ...). The cabinet builder writes it under prefix().
+// further cabinets of the set ("-2.cab", ...); the first is removed too should a signal end the
+// program (see RemovalOnSignal). The cabinet builder writes it under prefix().
 class StagedCabinet {
  public:
   // valid() tells whether the name could be reserved; errno then tells why not.
@@ -25,6 +29,7 @@ class StagedCabinet {
 
  private:
   std::string prefix_;
+  std::optional<platform::RemovalOnSignal> removal_;
 };
 
 }  // namespace kb

@@ -34,7 +34,9 @@ ReplacementFile::ReplacementFile(std::string target)
   if (!fd_.valid()) {
     error_ = errno;
     temp_path_.clear();
+    return;
   }
+  removal_.emplace(temp_path_);
 }
 
 ReplacementFile::~ReplacementFile() {
@@ -56,6 +58,7 @@ bool ReplacementFile::Commit() {
     return false;
   }
   committed_ = true;
+  removal_.reset();
   return true;
 }
 

@@ -1,8 +1,10 @@
 #ifndef KITBINDER_PLATFORM_REPLACEMENT_FILE_H_
 #define KITBINDER_PLATFORM_REPLACEMENT_FILE_H_
 
+#include <optional>
 #include <string>
 
+#include "platform/removal_on_signal.h"
 #include "platform/unique_fd.h"
 
 namespace kb::platform {
@@ -10,7 +12,8 @@ namespace kb::platform {
 // The new version of the file at `target`, made under a hidden temporary name in the same folder
 // (".<name>.XXXXXX") and moved over `target` in one step by Commit, so that `target` is either
 // the old file or the whole new one. Until Commit the old file is untouched; an object destroyed
-// without a successful Commit removes its temporary file.
+// without a successful Commit removes its temporary file, and so does a program ended by a signal
+// (see RemovalOnSignal).
 //
 //   ReplacementFile next("Tool.msi");
 //   if (!next.valid()) return Report(next.error());
@@ -44,6 +47,7 @@ class ReplacementFile {
   std::string target_;
   std::string temp_path_;
   UniqueFd fd_;
+  std::optional<RemovalOnSignal> removal_;
   int error_ = 0;
   bool committed_ = false;
 };

@@ -273,6 +273,31 @@ class BuildCommandTest(unittest.TestCase):
                 self.assertEqual(f.read(), data, name)
         self.assertFalse([n for n in self.folder_listing() if n.endswith(".cab")])
 
+    def test_a_killed_build_leaves_no_files_of_its_own(self):
+        # Ended by a signal while it packs a large file, the build removes its hidden package
+        # and cabinet from the project folder. (The cabinet writer stages in TMPDIR.)
+        with open(os.path.join(self.project_dir, "files", "large.bin"), "wb") as f:
+            for _ in range(100):
+                f.write(os.urandom(1 << 20))
+        self.edit_project("file3path=files/manual.txt\r\n",
+                          "file3path=files/manual.txt\r\nfile4path=files/large.bin\r\n")
+        listing = self.folder_listing()
+        staging = os.path.join(self.dir, "staging")
+        os.mkdir(staging)
+        run = subprocess.Popen([CLI, "build", self.project], stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, env=dict(os.environ, TMPDIR=staging))
+        # The cabinet's progress shows that both files are made.
+        progress = b""
+        while b"Compressing:" not in progress and run.poll() is None:
+            progress += run.stdout.read(1)
+        own = [n for n in os.listdir(self.project_dir)
+               if n.startswith((".Install-", ".Sample Tool.msi."))]
+        self.assertEqual(len(own), 2, progress)
+        run.send_signal(signal.SIGTERM)
+        self.assertEqual(run.wait(), -signal.SIGTERM)
+        run.stdout.close()
+        self.assertEqual(self.folder_listing(), listing)
+
     def test_full_disk_is_never_reported_as_success(self):
         # With the file size limited at many points, every build either succeeds with a whole
         # package or fails with a message saying why, leaving the last package as it was and
