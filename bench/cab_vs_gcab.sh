@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# kitbinder-cli cab beside gcab -cz on the same files: wall time, peak memory and cabinet size.
+# kitbinder-cli cab beside gcab -cz on the same files: wall time, peak memory and cabinet size,
+# for kitbinder-cli with one compression thread (--jobs 1) and with one per hardware thread.
 #
 #   bench/cab_vs_gcab.sh [BIN_DIR] [MEGABYTES]
 #
@@ -7,8 +8,8 @@
 # (the build copies the script into build/release/bin as bench_cab_vs_gcab, so `make bench` runs
 # it), else build/release/bin. The files are
 # the first regular files of /usr/lib and /usr/share in sorted order until MEGABYTES (default
-# 300) are reached, so a machine with the same packages gets the same set. Both cabinets are
-# checked with `cabextract -t` afterwards.
+# 300) are reached, so a machine with the same packages gets the same set. The cabinets are
+# checked with `cabextract -t` afterwards, and ours must be the same with any number of threads.
 set -euo pipefail
 
 here=$(dirname "$0")
@@ -37,17 +38,24 @@ measure() {
 mapfile -t files <"$work/list"
 # Both tools read the files from the page cache, not the first one from the disk.
 cat "${files[@]}" >/dev/null
-read -r kb_seconds kb_memory < <(measure "$cli" cab kb "${files[@]}")
+read -r one_seconds one_memory < <(measure "$cli" cab --jobs 1 one "${files[@]}")
+read -r all_seconds all_memory < <(measure "$cli" cab all "${files[@]}")
 read -r gcab_seconds gcab_memory < <(measure gcab -c -z -n "$work/gcab.cab" "${files[@]}")
-kb_size=$(cat "$work"/kb*.cab | wc -c)
+kb_size=$(cat "$work"/all*.cab | wc -c)
 gcab_size=$(wc -c <"$work/gcab.cab")
 
-cabextract -t "$work"/kb1.cab >/dev/null || { echo "kitbinder cabinet failed cabextract -t"; exit 1; }
+cmp -s <(cat "$work"/one*.cab) <(cat "$work"/all*.cab) ||
+  { echo "the cabinets of --jobs 1 and of all threads differ"; exit 1; }
+cabextract -t "$work"/all1.cab >/dev/null || { echo "kitbinder cabinet failed cabextract -t"; exit 1; }
 cabextract -t "$work/gcab.cab" >/dev/null || { echo "gcab cabinet failed cabextract -t"; exit 1; }
 
-printf '%-14s %10s %12s %14s\n' tool seconds peak_kB cabinet_bytes
-printf '%-14s %10s %12s %14s\n' kitbinder-cli "$kb_seconds" "$kb_memory" "$kb_size"
-printf '%-14s %10s %12s %14s\n' "gcab -cz" "$gcab_seconds" "$gcab_memory" "$gcab_size"
-awk -v a="$kb_seconds" -v b="$gcab_seconds" -v c="$kb_size" -v d="$gcab_size" \
-  -v e="$kb_memory" -v f="$gcab_memory" 'BEGIN {
-    printf "kitbinder/gcab: time %.2f, size %.3f, peak memory %.2f\n", a / b, c / d, e / f }'
+threads=$(nproc)
+printf '%-26s %10s %12s %14s\n' tool seconds peak_kB cabinet_bytes
+printf '%-26s %10s %12s %14s\n' "kitbinder-cli --jobs 1" "$one_seconds" "$one_memory" "$kb_size"
+printf '%-26s %10s %12s %14s\n' "kitbinder-cli ($threads threads)" "$all_seconds" "$all_memory" "$kb_size"
+printf '%-26s %10s %12s %14s\n' "gcab -cz" "$gcab_seconds" "$gcab_memory" "$gcab_size"
+awk -v one="$one_seconds" -v all="$all_seconds" -v g="$gcab_seconds" -v c="$kb_size" \
+  -v d="$gcab_size" -v e="$all_memory" -v f="$gcab_memory" -v n="$threads" 'BEGIN {
+    printf "speed-up of %d threads over one: %.2f\n", n, one / all
+    printf "kitbinder/gcab: time %.2f with one thread, %.2f with %d; size %.3f; peak memory %.2f\n",
+      one / g, all / g, n, c / d, e / f }'

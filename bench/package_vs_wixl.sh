@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # kitbinder-cli build beside wixl on the same files: wall time, peak memory, package size, and
 # the bytes our database engine writes into the package (counted with strace in a second run).
+# kitbinder-cli builds once with one compression thread (--jobs 1), once with one per hardware
+# thread.
 #
 #   bench/package_vs_wixl.sh [BIN_DIR] [FILES] [MEGABYTES]
 #
@@ -51,6 +53,7 @@ measure() {
 }
 
 cat "$work"/project/files/* >/dev/null  # both read from the page cache
+read -r one_seconds one_memory < <(measure "$cli" build bench.kbr --jobs 1)
 read -r kb_seconds kb_memory < <(measure "$cli" build bench.kbr)
 kb_size=$(stat -c %s "$work/project/Bench.msi")
 read -r wixl_seconds wixl_memory < <(measure wixl -o wixl.msi bench.wxs)
@@ -63,10 +66,16 @@ wixl_size=$(stat -c %s "$work/project/wixl.msi")
 engine_bytes=$(grep -E '<[^>]*Bench\.msi>' "$work/trace" | sed -nE 's/.*= ([0-9]+)$/\1/p' |
   awk '{ s += $1 } END { print s + 0 }')
 
-printf '%-22s %10s %12s %14s\n' tool seconds peak_kB package_bytes
-printf '%-22s %10s %12s %14s\n' "kitbinder-cli build" "$kb_seconds" "$kb_memory" "$kb_size"
-printf '%-22s %10s %12s %14s\n' wixl "$wixl_seconds" "$wixl_memory" "$wixl_size"
+threads=$(nproc)
+printf '%-32s %10s %12s %14s\n' tool seconds peak_kB package_bytes
+printf '%-32s %10s %12s %14s\n' "kitbinder-cli build --jobs 1" "$one_seconds" "$one_memory" ""
+printf '%-32s %10s %12s %14s\n' "kitbinder-cli build ($threads threads)" "$kb_seconds" "$kb_memory" \
+  "$kb_size"
+printf '%-32s %10s %12s %14s\n' wixl "$wixl_seconds" "$wixl_memory" "$wixl_size"
 awk -v a="$kb_seconds" -v b="$wixl_seconds" -v c="$kb_size" -v d="$wixl_size" \
-  -v e="$kb_memory" -v f="$wixl_memory" -v w="$engine_bytes" 'BEGIN {
-    printf "kitbinder/wixl: time %.2f, size %.3f, peak memory %.2f\n", a / b, c / d, e / f
+  -v e="$kb_memory" -v f="$wixl_memory" -v w="$engine_bytes" -v one="$one_seconds" \
+  -v n="$threads" 'BEGIN {
+    printf "speed-up of %d threads over one: %.2f\n", n, one / a
+    printf "kitbinder/wixl: time %.2f (%.2f with one thread), size %.3f, peak memory %.2f\n",
+      a / b, one / b, c / d, e / f
     printf "database engine wrote %d bytes into the package: %.3f times its size\n", w, w / c }'

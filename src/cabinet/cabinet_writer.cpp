@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -48,13 +49,13 @@ bool FolderIsFull(const FciContext& context, std::uint64_t folder_data_size) {
          projected_size > context.cabinet.max_size();
 }
 
-// Whether the folder is to be closed after a file. Blocks still being compressed count at
-// their largest size first; only when that could close the folder does the decision wait for
-// their real sizes.
-bool FolderIsFull(FciContext& context, StatusCallback status, bool& failed) {
+// Whether the folder is to be closed after a file; nullopt after a failure. Blocks still being
+// compressed count at their largest size first; only when that could close the folder does the
+// decision wait for their real sizes.
+std::optional<bool> FolderIsFull(FciContext& context, StatusCallback status) {
   if (!FolderIsFull(context, context.folder.data_size_bound())) return false;
-  failed = !context.folder.FinishBlocks(status);
-  return !failed && FolderIsFull(context, context.folder.data().size());
+  if (!context.folder.FinishBlocks(status)) return std::nullopt;
+  return FolderIsFull(context, context.folder.data().size());
 }
 
 // After a failure on the reading side, which runs ahead of the staging: the blocks read
@@ -127,9 +128,9 @@ bool FCIAddFile(FciContext& context, std::string_view source, std::string_view n
   if (!StageFile(context, handle, record, name, status)) {
     return FailedAfterEarlierBlocks(context, status);
   }
-  bool failed = false;
-  if (!FolderIsFull(context, status, failed)) return !failed;
-  return FlushFolder(context, false, next_cabinet, status);
+  const std::optional<bool> full = FolderIsFull(context, status);
+  if (!full) return false;
+  return !*full || FlushFolder(context, false, next_cabinet, status);
 }
 
 bool FCIFlushFolder(FciContext& context, NextCabinetCallback next_cabinet, StatusCallback status) {

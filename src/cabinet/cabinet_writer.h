@@ -26,8 +26,11 @@
 // staging in order, and every byte written is what compressing one block after the other
 // makes, whatever the number of workers. Every callback is called on the thread that called
 // the writer: the writes, status reports and placements in the same order as with one worker,
-// while reading may run a fixed number of blocks ahead. The workers live from the first
-// FCIAddFile until FCIDestroy (or the destruction of the handle), which joins them.
+// while reading may run a fixed number of blocks ahead. So a block that fails to be staged
+// fails the call that stages it: the FCIAddFile that read it or a later call, at the latest the
+// flush that closes its folder, with the error record one worker would have filled. The
+// workers live from the first FCIAddFile until FCIDestroy (or the destruction of the handle),
+// which joins them.
 //
 // Not thread-safe: one thread calls a context; separate contexts share nothing but the
 // callbacks.
