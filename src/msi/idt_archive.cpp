@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include "msi/code_page_text.h"
 #include "msi/summary_information.h"
 #include "platform/atomic_file.h"
+#include "platform/crt_file_io.h"
 #include "platform/regular_file.h"
+#include "platform/replacement_file.h"
 
 namespace kb::msi {
 namespace {
@@ -190,18 +189,23 @@ std::optional<std::string> KeyFileName(const TableData& table, std::size_t row) 
   return name;
 }
 
+// Written beside its place and renamed over it, so that whatever has the name (a pipe that
+// would wait for a reader, an older file) is replaced whole or not at all.
 bool WriteStreamFile(const FieldValue& value, const std::filesystem::path& path) {
   const auto& stream = std::get<StreamField>(value);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  platform::ReplacementFile file(path.string());
+  if (!file.valid()) return false;
   std::vector<std::byte> buffer(1 << 16);
-  for (std::uint64_t offset = 0; out && offset < stream.source->size();) {
+  for (std::uint64_t offset = 0; offset < stream.source->size();) {
     const auto got = stream.source->Read(offset, buffer);
-    if (!got || *got == 0) return false;
-    out.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(*got));
+    int error = 0;
+    if (!got || *got == 0 ||
+        platform::CrtWrite(file.fd(), std::span(buffer).first(*got), error) < 0) {
+      return false;
+    }
     offset += *got;
   }
-  out.close();
-  return static_cast<bool>(out);
+  return file.Commit();
 }
 
 // The UTF-8 text of one field, writing a stream's file when asked.

@@ -137,6 +137,16 @@ TEST_F(DatabaseCommandsTest, PipesAndUnreadableFoldersAreRefusedPromptly) {
   EXPECT_EQ(stream.status, 1) << stream.out;
   EXPECT_NE(stream.out.find("Binary.idt"), std::string::npos) << stream.out;
 
+  // Export replaces what has a binary field's file name, a pipe too, without waiting on it.
+  ASSERT_EQ(Cli("import " + db_ + " '" + in_.string() + "' Property.idt").status, 0);
+  fs::remove(in_ / "Binary" / "BannerBitmap.ibd");
+  WriteText(in_ / "Binary" / "BannerBitmap.ibd", "JPEG");
+  ASSERT_EQ(Cli("import " + db_ + " '" + in_.string() + "' Binary.idt").status, 0);
+  const fs::path out = dir_.path() / "out";
+  pipe(out / "Binary" / "BannerBitmap.ibd");
+  EXPECT_EQ(Cli("export " + db_ + " Binary '" + out.string() + "'", true).status, 0);
+  EXPECT_EQ(ReadText(out / "Binary" / "BannerBitmap.ibd"), "JPEG");
+
   // A folder its reader may not list: as root, read it as the user nobody.
   fs::permissions(dir_.path(), fs::perms(0755));
   const fs::path closed = dir_.path() / "closed";
