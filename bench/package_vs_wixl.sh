@@ -60,10 +60,11 @@ read -r wixl_seconds wixl_memory < <(measure wixl -o wixl.msi bench.wxs)
 wixl_size=$(stat -c %s "$work/project/wixl.msi")
 
 # Every write into the package is the database engine's: the template copy is made with
-# copy_file_range, not write.
+# copy_file_range, not write. The package is written as the hidden .Bench.msi.XXXXXX first.
 (cd "$work/project" && strace -f -y -e trace=write,pwrite64,writev,pwritev -o "$work/trace" \
   "$cli" build bench.kbr >/dev/null)
-engine_bytes=$(grep -E '<[^>]*Bench\.msi>' "$work/trace" | sed -nE 's/.*= ([0-9]+)$/\1/p' |
+engine_bytes=$({ grep -E '<[^>]*Bench\.msi(\.[^>/]*)?>' "$work/trace" || true; } |
+  sed -nE 's/.*= ([0-9]+)$/\1/p' |
   awk '{ s += $1 } END { print s + 0 }')
 
 threads=$(nproc)
