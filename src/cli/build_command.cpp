@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 
@@ -14,6 +12,7 @@
 #include "cli/jobs_option.h"
 #include "package/build_command.h"
 #include "platform/codepage.h"
+#include "platform/regular_file.h"
 #include "project/project_settings.h"
 
 namespace kb::cli {
@@ -52,16 +51,17 @@ void TakeGeneratedIdentifiers(CProjectSettings& project, const CProjectSettings&
 }
 
 // Why the file at `path` cannot be read as a project file, or nullopt when it can. A reader of
-// profile files finds no keys in a folder or in UTF-16 text, and would report an empty project.
+// profile files finds no keys in a folder or in UTF-16 text, and would report an empty project;
+// a pipe would keep it waiting for a writer.
 std::optional<std::string> ProjectFileProblem(const std::filesystem::path& path) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) {
     return path.string() + " is a folder; name the project file (.kbr) in it";
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return "cannot read " + path.string();
-  const std::string start(std::istreambuf_iterator<char>(in), {});
-  if (platform::LooksLikeUtf16(start)) {
+  std::string problem;
+  const std::optional<std::string> start = platform::ReadRegularFile(path.string(), &problem);
+  if (!start) return path.string() + " " + problem;
+  if (platform::LooksLikeUtf16(*start)) {
     return path.string() + " is UTF-16 text; save it as UTF-8 (or Windows-1252) and build again";
   }
   return std::nullopt;
@@ -128,7 +128,12 @@ int RunBuild(std::span<const std::string_view> args) {
     return UsageError(kBuildCommand, *message);
   }
   cabinet::CabinetBuilder::SetCompressionThreads(options.jobs);
-  const std::filesystem::path project_path = std::filesystem::absolute(std::string(args[0]));
+  std::error_code error;
+  const std::filesystem::path project_path = std::filesystem::absolute(std::string(args[0]), error);
+  if (error) {
+    return UsageError(kBuildCommand,
+                      "cannot find " + std::string(args[0]) + " (" + error.message() + ")");
+  }
   if (const auto problem = ProjectFileProblem(project_path)) {
     return UsageError(kBuildCommand, *problem);
   }

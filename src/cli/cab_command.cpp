@@ -1,5 +1,3 @@
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include <charconv>
 #include <cstdio>
@@ -10,7 +8,7 @@
 #include "cabinet/cabinet_builder.h"
 #include "cli/cli_command.h"
 #include "cli/jobs_option.h"
-#include "platform/unique_fd.h"
+#include "platform/regular_file.h"
 
 // kitbinder-cli cab [--max-size N] [--threshold N] [--jobs N] PREFIX FILE...
 // Packs the files into PREFIX1.cab (PREFIX2.cab ... when spanning) in the current folder
@@ -74,10 +72,12 @@ std::optional<std::string> ParseArguments(std::span<const std::string_view> args
   return std::nullopt;
 }
 
-bool IsReadableFile(std::string_view path) {
-  const platform::UniqueFd fd(::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC));
-  struct stat st {};
-  return fd.valid() && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode);
+// Why `path` cannot be packed, or nullopt when it is a readable regular file. A pipe is refused
+// at once rather than waited on.
+std::optional<std::string> InputProblem(std::string_view path) {
+  std::string problem;
+  if (platform::OpenRegularFile(std::string(path), &problem).valid()) return std::nullopt;
+  return problem;
 }
 
 // Runs the builder; on failure returns its LastError. The builder is gone on return, so any
@@ -101,9 +101,10 @@ int RunCab(std::span<const std::string_view> args) {
     return UsageError(kCabCommand, "PREFIX is too long");
   }
   for (const std::string_view file : options.files) {
-    if (file != kFolderBreak && !IsReadableFile(file)) {
-      std::fprintf(stderr, "kitbinder-cli: cannot read '%.*s'\n", static_cast<int>(file.size()),
-                   file.data());
+    if (file == kFolderBreak) continue;
+    if (const std::optional<std::string> problem = InputProblem(file)) {
+      std::fprintf(stderr, "kitbinder-cli: cannot read '%.*s': it %s\n",
+                   static_cast<int>(file.size()), file.data(), problem->c_str());
       return kExitUsage;
     }
   }

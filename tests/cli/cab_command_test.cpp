@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -98,6 +99,7 @@ TEST_F(CabCommandTest, ThresholdClosesFolders) {
 TEST_F(CabCommandTest, BadUsageAndUnreadableInputExitWith2) {
   Write({{"a.txt", "a"}});
   fs::create_directory(Path("folder"));
+  ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0600), 0);
   const std::vector<std::vector<std::string>> cases = {
       {},
       {"--max-size"},
@@ -112,6 +114,7 @@ TEST_F(CabCommandTest, BadUsageAndUnreadableInputExitWith2) {
       {std::string(242, 'p'), "a.txt"},
       {"pkg", "missing.txt"},
       {"pkg", "folder"},
+      {"pkg", "pipe"},  // refused at once, not waited on for a writer
   };
   for (const std::vector<std::string>& args : cases) {
     const ProgramResult run = Cab(args);

@@ -132,9 +132,13 @@ class BuildCommandTest(unittest.TestCase):
         utf16 = os.path.join(self.dir, "utf16.kbr")
         with open(self.project, encoding="utf-8") as f, open(utf16, "w", encoding="utf-16") as out:
             out.write(f.read())
-        for project, cause in ((missing, "cannot read"), (self.project_dir, "is a folder"),
-                               (utf16, "is UTF-16 text")):
-            result = subprocess.run([CLI, "build", project], capture_output=True, text=True)
+        pipe = os.path.join(self.dir, "pipe.kbr")
+        os.mkfifo(pipe)
+        for project, cause in ((missing, "cannot be opened (No such file or directory)"),
+                               (self.project_dir, "is a folder"), (utf16, "is UTF-16 text"),
+                               (pipe, "is a pipe, socket or device, not a file")):
+            result = subprocess.run([CLI, "build", project], capture_output=True, text=True,
+                                    timeout=60)
             self.assertEqual(result.returncode, 2, project)
             self.assertIn(project, result.stderr)
             self.assertIn(cause, result.stderr)
