@@ -356,8 +356,10 @@ TEST_F(BuildTest, InstallOpensTheBuiltPackageOrSaysWhyNot) {
 TEST_F(BuildTest, ALongBuildShowsItsProgressAndKeepsTheWindowOpen) {
   std::mt19937 random(7);
   std::vector<std::string> files;
+  // Enough data that the build outlasts the dialog's delay many times over, however many
+  // threads compress it.
   for (int i = 0; i < 300; ++i) {
-    std::string bytes(32 * 1024, '\0');
+    std::string bytes(128 * 1024, '\0');
     for (char& byte : bytes) byte = static_cast<char>(random());
     files.push_back(WriteFile("files/f" + std::to_string(i) + ".bin", bytes));
   }
