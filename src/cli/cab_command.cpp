@@ -1,4 +1,5 @@
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <optional>
@@ -69,6 +70,11 @@ std::optional<std::string> ParseArguments(std::span<const std::string_view> args
     return "PREFIX must be a plain file name; the cabinets are written in the current folder";
   }
   options.files.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+  // A cabinet without a file is one that extractors refuse.
+  if (std::ranges::all_of(options.files,
+                          [](std::string_view file) { return file == kFolderBreak; })) {
+    return "no FILE to pack: name at least one file";
+  }
   return std::nullopt;
 }
 

@@ -115,6 +115,8 @@ TEST_F(CabCommandTest, BadUsageAndUnreadableInputExitWith2) {
       {"pkg", "missing.txt"},
       {"pkg", "folder"},
       {"pkg", "pipe"},  // refused at once, not waited on for a writer
+      {"pkg"},          // a cabinet without files would be one extractors refuse
+      {"pkg", "+", "+"},
   };
   for (const std::vector<std::string>& args : cases) {
     const ProgramResult run = Cab(args);
