@@ -4,10 +4,9 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QMimeData>
-#include <QUrl>
 #include <memory>
 
+#include "app/framework/dropped_files.h"
 #include "ui/one_line_name.h"
 
 namespace kb {
@@ -157,22 +156,12 @@ int CFileListCtrl::SelectionMark() const {
   return current.isValid() && selectionModel()->isSelected(current) ? current.row() : -1;
 }
 
-QStringList CFileListCtrl::LocalPaths(const QDropEvent& event) {
-  QStringList paths;
-  const QMimeData* data = event.mimeData();
-  if (!data || !data->hasUrls()) return paths;
-  for (const QUrl& url : data->urls()) {
-    if (url.isLocalFile()) paths.append(url.toLocalFile());
-  }
-  return paths;
-}
-
 void CFileListCtrl::dragEnterEvent(QDragEnterEvent* event) {
   dragMoveEvent(event);
 }
 
 void CFileListCtrl::dragMoveEvent(QDragMoveEvent* event) {
-  if (LocalPaths(*event).isEmpty()) {
+  if (DroppedLocalFiles(event->mimeData()).isEmpty()) {
     event->ignore();
     return;
   }
@@ -180,7 +169,7 @@ void CFileListCtrl::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void CFileListCtrl::dropEvent(QDropEvent* event) {
-  const QStringList paths = LocalPaths(*event);
+  const QStringList paths = DroppedLocalFiles(event->mimeData());
   if (paths.isEmpty()) {
     event->ignore();
     return;

@@ -96,8 +96,6 @@ class CFileListCtrl : public QTreeWidget {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
-  // The local paths a drag carries, in its order; empty when it offers no local file.
-  static QStringList LocalPaths(const QDropEvent& event);
   // Adds `delta` to the count of each of the rows `first` to `last` in `sourceRows_`.
   void CountSources(int first, int last, int delta) const;
 

@@ -1,14 +1,12 @@
 #include "ui/file_properties_dlg.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
 
 #include "app/framework/dialog_units.h"
-#include "app/framework/file_dialogs.h"
 #include "ui/one_line_name.h"
 
 namespace kb {
@@ -148,8 +146,8 @@ void CFilePropertiesDlg::OnBrowseIcon() {
 
 void CFilePropertiesDlg::BrowseInto(std::string& path, const QString& filter) {
   UpdateData(true);
-  const QString chosen = TheFileDialogs().GetOpenFileName(this, filter, QDir::currentPath());
-  if (chosen.isEmpty() || !AcceptOneLineName(chosen, this)) return;
+  const QString chosen = ChooseOneLineFile(this, filter);
+  if (chosen.isEmpty()) return;
   path = chosen.toStdString();
   UpdateData(false);
 }

@@ -4,7 +4,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,11 +17,11 @@
 #include <utility>
 
 #include "app/command_ids.h"
-#include "app/framework/file_dialogs.h"
 #include "app/framework/message_box.h"
 #include "app/kitbinder_doc.h"
 #include "ui/file_list_ctrl.h"
 #include "ui/help_texts.h"
+#include "ui/one_line_name.h"
 
 namespace kb {
 namespace {
@@ -391,7 +390,7 @@ void CKitbinderView::RememberProjectFolder(const std::string& path) {
 
 void CKitbinderView::BrowseInto(std::string& text, const QString& filter) {
   UpdateData(true);
-  const QString chosen = TheFileDialogs().GetOpenFileName(this, filter, QDir::currentPath());
+  const QString chosen = ChooseOneLineFile(this, filter);
   if (chosen.isEmpty()) return;
   text = chosen.toStdString();
   UpdateData(false);

@@ -1,5 +1,8 @@
 #include "ui/one_line_name.h"
 
+#include <QDir>
+
+#include "app/framework/file_dialogs.h"
 #include "app/framework/message_box.h"
 
 namespace kb {
@@ -16,6 +19,11 @@ bool AcceptOneLineName(const QString& name, QWidget* owner) {
                     .arg(shown),
                 owner);
   return false;
+}
+
+QString ChooseOneLineFile(QWidget* owner, const QString& filter) {
+  const QString chosen = TheFileDialogs().GetOpenFileName(owner, filter, QDir::currentPath());
+  return chosen.isEmpty() || !AcceptOneLineName(chosen, owner) ? QString() : chosen;
 }
 
 }  // namespace kb

@@ -12,6 +12,10 @@ namespace kb {
 // otherwise shows a message box over `owner` that names it and says why, and returns false.
 bool AcceptOneLineName(const QString& name, QWidget* owner);
 
+// Asks for an existing file with `filter`, starting in the current folder. Returns its path;
+// empty text when the user cancels or the name is refused (the user has been told why).
+QString ChooseOneLineFile(QWidget* owner, const QString& filter);
+
 }  // namespace kb
 
 #endif  // KITBINDER_UI_ONE_LINE_NAME_H_

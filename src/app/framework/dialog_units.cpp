@@ -16,8 +16,8 @@ int Scale(int units, int base, int divisor) {
 
 DialogUnits::DialogUnits(const QFont& font) {
   const QFontMetrics metrics(font);
-  char_width_ = (metrics.horizontalAdvance(QLatin1String(kLetters)) + kLetterCount / 2) /
-                kLetterCount;
+  char_width_ =
+      (metrics.horizontalAdvance(QLatin1String(kLetters)) + kLetterCount / 2) / kLetterCount;
   char_height_ = metrics.height();
 }
 

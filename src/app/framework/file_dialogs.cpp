@@ -22,8 +22,7 @@ class QtFileDialogs final : public FileDialogs {
     return QFileDialog::getOpenFileNames(owner, QString(), QString(), PlatformFilter(filter));
   }
 
-  QString GetSaveFileName(QWidget* owner, const QString& filter,
-                          const QString& proposed) override {
+  QString GetSaveFileName(QWidget* owner, const QString& filter, const QString& proposed) override {
     QFileDialog dialog(owner, QString(), QString(), PlatformFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(DefaultSuffix(filter));

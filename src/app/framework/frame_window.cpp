@@ -9,25 +9,15 @@
 #include <QMenu>
 #include <QScreen>
 #include <algorithm>
-#include <QMimeData>
-#include <QUrl>
 
 #include "app/framework/document.h"
+#include "app/framework/dropped_files.h"
 #include "app/framework/form_view.h"
 #include "app/framework/standard_ids.h"
 #include "app/framework/win_app.h"
 
 namespace kb {
 namespace {
-
-QStringList LocalFiles(const QMimeData* data) {
-  QStringList files;
-  if (!data->hasUrls()) return files;
-  for (const QUrl& url : data->urls()) {
-    if (url.isLocalFile()) files.append(url.toLocalFile());
-  }
-  return files;
-}
 
 // "&1 ~/work/tool.kbr": a number to choose it by, and the home folder shortened.
 QString RecentFileText(int number, const QString& path) {
@@ -93,8 +83,8 @@ void CFrameWnd::AddRecentFileCommands(QMenu* menu, int count) {
   recent_placeholder_ = menu->addAction(QStringLiteral("Recent File"));
   recent_placeholder_->setEnabled(false);
   for (int i = 0; i < count; ++i) {
-    menu->addAction(AddCommand(ID_FILE_MRU_FILE1 + i, QString(),
-                               QStringLiteral("Open this document")));
+    menu->addAction(
+        AddCommand(ID_FILE_MRU_FILE1 + i, QString(), QStringLiteral("Open this document")));
   }
   UpdateRecentFileMenu({});
 }
@@ -118,11 +108,11 @@ void CFrameWnd::closeEvent(QCloseEvent* event) {
 }
 
 void CFrameWnd::dragEnterEvent(QDragEnterEvent* event) {
-  if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!DroppedLocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void CFrameWnd::dropEvent(QDropEvent* event) {
-  const QStringList files = LocalFiles(event->mimeData());
+  const QStringList files = DroppedLocalFiles(event->mimeData());
   event->acceptProposedAction();
   for (const QString& file : files) AfxGetApp()->OpenDocumentFile(file);
 }

@@ -15,8 +15,8 @@ QWidget* OwnerOrActive(QWidget* owner) {
 }  // namespace
 
 int AfxMessageBox(const QString& text, QWidget* owner) {
-  QMessageBox box(QMessageBox::Information, QApplication::applicationName(), text,
-                  QMessageBox::Ok, OwnerOrActive(owner));
+  QMessageBox box(QMessageBox::Information, QApplication::applicationName(), text, QMessageBox::Ok,
+                  OwnerOrActive(owner));
   box.exec();
   return IDOK;
 }

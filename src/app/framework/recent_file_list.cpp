@@ -23,7 +23,8 @@ CRecentFileList::CRecentFileList(int size) : size_(size) {
 }
 
 void CRecentFileList::Add(const QString& path) {
-  paths_.removeIf([&](const QString& held) { return held.compare(path, Qt::CaseInsensitive) == 0; });
+  paths_.removeIf(
+      [&](const QString& held) { return held.compare(path, Qt::CaseInsensitive) == 0; });
   paths_.prepend(path);
   while (paths_.size() > size_) paths_.removeLast();
   Write();

@@ -18,8 +18,7 @@ CSingleDocTemplate::Strings CSingleDocTemplate::ParseStrings(const QString& reso
           .file_type_name = fields[6]};
 }
 
-CSingleDocTemplate::CSingleDocTemplate(const QString& resource,
-                                       std::unique_ptr<CDocument> document,
+CSingleDocTemplate::CSingleDocTemplate(const QString& resource, std::unique_ptr<CDocument> document,
                                        std::unique_ptr<CFrameWnd> frame,
                                        const std::function<CFormView*(QWidget*)>& make_view)
     : strings_(ParseStrings(resource)),
