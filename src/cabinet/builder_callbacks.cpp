@@ -57,8 +57,8 @@ bool TempName(std::span<char> buffer, void*) {
 
 int FilePlaced(const CabinetParameters& parameters, std::string_view name, std::uint32_t size,
                bool continuation, void*) {
-  std::printf("   placed file '%.*s' (size %d) on cabinet '%s'\n", static_cast<int>(name.size()),
-              name.data(), static_cast<int>(size), parameters.cabinet_name.data());
+  std::printf("   placed file '%.*s' (size %" PRIu32 ") on cabinet '%s'\n",
+              static_cast<int>(name.size()), name.data(), size, parameters.cabinet_name.data());
   if (continuation) std::printf("      (Above file is a later segment of a continued file)\n");
   return 0;
 }
@@ -66,6 +66,7 @@ int FilePlaced(const CabinetParameters& parameters, std::string_view name, std::
 }  // namespace
 
 std::uint32_t Percentage(std::uint32_t a, std::uint32_t b) {
+  a = std::min(a, b);
   while (a > kPercentageScaleLimit) {
     a >>= 3;
     b >>= 3;

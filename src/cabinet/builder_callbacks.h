@@ -18,7 +18,8 @@ struct ProgressTotals {
 };
 
 // a * 100 / b on 32-bit values without overflow (both scaled down while a passes 10,000,000);
-// 0 when b is 0.
+// 0 when b is 0, and at most 100: a folder spread over several cabinets reports its bytes so
+// far against the share of the current cabinet.
 std::uint32_t Percentage(std::uint32_t a, std::uint32_t b);
 
 // allocate to temporary name and file placed, for FCICreate. REQUIRES: the ctx given to

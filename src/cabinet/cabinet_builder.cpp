@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "cabinet/builder_callbacks.h"
+#include "cabinet/cabinet_format.h"
 #include "cabinet/cabinet_writer.h"
+#include "cabinet/run_files.h"
 
 namespace kb::cabinet {
 namespace {
@@ -18,6 +20,7 @@ constexpr std::string_view kCabinetExtension = ".cab";
 constexpr std::size_t kMaxNumberDigits = 10;  // of a positive 32-bit cabinet number
 static_assert(CabinetBuilder::kMaxPrefixLength + kMaxNumberDigits + kCabinetExtension.size() <
               kCabinetNameCapacity);
+static_assert(CabinetBuilder::kMaxFileSize == kMaxFolderBytes);
 constexpr std::uint16_t kSetId = 12345;
 constexpr std::string_view kDiskName = "MyDisk";
 
@@ -33,6 +36,7 @@ struct BuilderState {
   int last_cabinet_number = 0;
   CabinetProgressObserver observer;
   CabinetProgress progress;
+  RunFiles run_files;
 };
 
 BuilderState& State() {
@@ -57,14 +61,26 @@ std::string_view ErrorText(std::int32_t code) {
                                                                           : "Unknown error";
 }
 
-// Sets LastError for a failed writer call; returns false.
+// The second line of LastError when the writer's failure has a cause the code does not say.
+std::string Explanation(const CabinetError& error) {
+  if (error.code != static_cast<std::int32_t>(FciError::kCabinetFile) ||
+      error.runtime_error != kMaxSizeTooSmall) {
+    return {};
+  }
+  return "The maximum cabinet size of " + std::to_string(State().max_cabinet_size) +
+         " bytes is too small: a cabinet of that size has no room for data beside its headers.\n";
+}
+
+// Sets LastError for a failed writer call and removes the cabinets the run wrote, since an
+// incomplete set is of no use; returns false.
 bool Failed(std::string_view operation, const CabinetError& error) {
   const std::string_view text = ErrorText(error.code);
   std::array<char, 512> line;
   std::snprintf(line.data(), line.size(), "%.*s() failed: code %d [%.*s]\n",
                 static_cast<int>(operation.size()), operation.data(), error.code,
                 static_cast<int>(text.size()), text.data());
-  State().last_error = line.data();
+  State().last_error = line.data() + Explanation(error);
+  State().run_files.RemoveCabinets();
   return false;
 }
 
@@ -131,6 +147,32 @@ std::int32_t ReportingStatus(std::uint32_t kind, std::uint32_t value1, std::uint
     Report();
   }
   return result;
+}
+
+// The builder's file callbacks, telling the run's files what they make and remove.
+int TrackedOpen(const std::string& path, int flags, int mode, int& err, void* ctx) {
+  const int handle = BuilderCallbacks().open(path, flags, mode, err, ctx);
+  if (handle != -1) State().run_files.Opened(handle, path, flags == kOpenCabinetFlags);
+  return handle;
+}
+
+int TrackedClose(int handle, int& err, void* ctx) {
+  State().run_files.Closed(handle);
+  return BuilderCallbacks().close(handle, err, ctx);
+}
+
+int TrackedRemove(const std::string& path, int& err, void* ctx) {
+  const int result = BuilderCallbacks().remove(path, err, ctx);
+  if (result == 0) State().run_files.Removed(path);
+  return result;
+}
+
+CabinetCallbacks TrackedCallbacks() {
+  CabinetCallbacks callbacks = BuilderCallbacks();
+  callbacks.open = TrackedOpen;
+  callbacks.close = TrackedClose;
+  callbacks.remove = TrackedRemove;
+  return callbacks;
 }
 
 std::string_view BaseName(std::string_view path) {
@@ -204,8 +246,9 @@ bool CabinetBuilder::CreateCabinet() {
   State().progress = StartProgress();
   ProgressTotals totals;
   CabinetError error;
+  State().run_files = RunFiles();
   FciHandle context =
-      FCICreate(&error, BuilderCallbacks(), parameters, &totals, State().compression_threads);
+      FCICreate(&error, TrackedCallbacks(), parameters, &totals, State().compression_threads);
   if (!context) return Failed("FCICreate", error);
   if (!AddEntries(context, error)) return false;
   if (!FCIFlushCabinet(*context, false, NextCabinet, ReportingStatus)) {

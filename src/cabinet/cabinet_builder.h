@@ -38,6 +38,8 @@ class CabinetBuilder {
  public:
   static constexpr std::uint32_t kDefaultMaxCabinetSize = 600000000;
   static constexpr std::uint32_t kDefaultFolderThreshold = 900000;
+  // The largest file a cabinet holds: one folder's 65,535 data blocks of 32,768 bytes.
+  static constexpr std::uint64_t kMaxFileSize = 2147450880;
   // Leaves room for ten digits and ".cab" in a 255-character name.
   static constexpr std::size_t kMaxPrefixLength = 241;
 
@@ -70,8 +72,10 @@ class CabinetBuilder {
   static void SetProgressObserver(CabinetProgressObserver observer);
 
   // Makes the cabinet unless a run since the last SetCabinetName succeeded. Returns true when
-  // the cabinet exists; false with LastError set. A cabinet finished before a later failure
-  // (only when several are made) stays on disk.
+  // the cabinet exists; false with LastError set, after removing every cabinet the run wrote
+  // (a set with a cabinet missing is of no use). A run ended by a signal leaves neither its
+  // staging temporaries nor the cabinet it was writing once the program has called
+  // platform::RemoveMarkedFilesOnSignals.
   bool CreateCabinet();
 
   // The number of the last cabinet the latest run started: 1 unless the files spanned several

@@ -250,6 +250,10 @@ bool CabinetState::FinishCabinet(std::uint64_t estimate, std::uint64_t file_size
   const std::int32_t taken = status(kStatusCabinetWritten, CallbackValue(estimate),
                                     CallbackValue(file_size), services_->ctx());
   if (taken == -1) return services_->Fail(FciError::kUserAbort);
+  // The disk cannot give more than it has left: a client claiming so has made a mistake.
+  if (taken < 0 || static_cast<std::uint32_t>(taken) > parameters_.max_cabinet_size) {
+    return services_->Fail(FciError::kCabinetFile);
+  }
   parameters_.max_cabinet_size -= static_cast<std::uint32_t>(taken);
   folder_count_ = 0;
   file_count_ = 0;

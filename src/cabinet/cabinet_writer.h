@@ -57,6 +57,10 @@ struct CabinetError {
   bool failed = false;             // set on every error
 };
 
+// CabinetError::runtime_error of a kCabinetFile failure that no callback caused: the maximum
+// cabinet size leaves no room for a byte of data beside the cabinet's headers and records.
+inline constexpr std::int32_t kMaxSizeTooSmall = -2;
+
 // Compression types of FCIAddFile.
 inline constexpr std::uint16_t kCompressNone = 0;
 inline constexpr std::uint16_t kCompressMszip = 1;

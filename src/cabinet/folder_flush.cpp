@@ -118,7 +118,7 @@ bool FolderFlush::FinishCabinet(std::uint64_t estimate) {
 // them, so a folder that cannot put a single byte into this cabinet starts the next one whole.
 // An empty cabinet without room for one byte could never hold the folder.
 bool FolderFlush::MoveFolderToNextCabinet(std::uint64_t estimate) {
-  if (cabinet_.StagedSize() == 0) return services_.Fail(FciError::kCabinetFile);
+  if (cabinet_.StagedSize() == 0) return services_.Fail(FciError::kCabinetFile, kMaxSizeTooSmall);
   return FinishCabinet(estimate);
 }
 

@@ -1,5 +1,7 @@
 #include "msi/handle_table.h"
 
+#include <cstdint>
+
 namespace kb::msi {
 
 HandleTable& HandleTable::Instance() {
@@ -8,6 +10,7 @@ HandleTable& HandleTable::Instance() {
 }
 
 std::uint32_t HandleTable::Add(HandleObject object) {
+  if (last_ == UINT32_MAX) return 0;
   ++last_;
   objects_.emplace(last_, std::move(object));
   return last_;

@@ -25,7 +25,11 @@ class HandleTable {
  public:
   static HandleTable& Instance();
 
-  // Registers `object`; returns its new handle (never 0).
+  // A table whose next handle is last_issued + 1; the process's own starts at 1.
+  explicit HandleTable(std::uint32_t last_issued = 0) : last_(last_issued) {}
+
+  // Registers `object`; returns its new handle, or 0 without registering it once every number
+  // has been issued (counting on from 0 would hand out handles callers may still hold).
   std::uint32_t Add(HandleObject object);
 
   // The object of `handle` when it is a T; null for 0, a closed or unknown handle, or another

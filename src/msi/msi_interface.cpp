@@ -74,9 +74,14 @@ std::optional<Database::OpenMode> OpenModeOf(LPCSTR persist) {
   return std::nullopt;
 }
 
+// Registers `object` and stores its handle in *out; fails when the handles are used up.
+UINT NewHandle(kb::msi::HandleObject object, MSIHANDLE* out) {
+  *out = Handles().Add(std::move(object));
+  return *out != 0 ? ERROR_SUCCESS : ERROR_FUNCTION_FAILED;
+}
+
 UINT NewRecordHandle(std::unique_ptr<Record> record, MSIHANDLE* out) {
-  *out = Handles().Add(std::shared_ptr<Record>(std::move(record)));
-  return ERROR_SUCCESS;
+  return NewHandle(std::shared_ptr<Record>(std::move(record)), out);
 }
 
 UINT SetSummaryProperty(SummaryHandle& summary, UINT property, UINT type, INT number,
@@ -111,8 +116,7 @@ UINT MsiOpenDatabaseA(LPCSTR szDatabasePath, LPCSTR szPersist, MSIHANDLE* phData
     std::shared_ptr<Database> database;
     const UINT error = Database::Open(szDatabasePath, *mode, &database);
     if (error != ERROR_SUCCESS) return error;
-    *phDatabase = Handles().Add(std::move(database));
-    return ERROR_SUCCESS;
+    return NewHandle(std::move(database), phDatabase);
   });
 }
 
@@ -126,8 +130,7 @@ UINT MsiDatabaseOpenViewA(MSIHANDLE hDatabase, LPCSTR szQuery, MSIHANDLE* phView
     std::unique_ptr<View> view;
     const UINT error = View::Prepare(database, szQuery, &view);
     if (error != ERROR_SUCCESS) return error;
-    *phView = Handles().Add(std::shared_ptr<View>(std::move(view)));
-    return ERROR_SUCCESS;
+    return NewHandle(std::shared_ptr<View>(std::move(view)), phView);
   });
 }
 
@@ -359,8 +362,7 @@ UINT MsiGetSummaryInformationA(MSIHANDLE hDatabase, LPCSTR szDatabasePath, UINT 
     auto info = SummaryInformation::Load(summary->database->storage());
     if (!info) return ERROR_INVALID_DATA;
     summary->info = std::move(*info);
-    *phSummaryInfo = Handles().Add(std::move(summary));
-    return ERROR_SUCCESS;
+    return NewHandle(std::move(summary), phSummaryInfo);
   });
 }
 

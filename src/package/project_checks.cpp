@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 
+#include "cabinet/cabinet_builder.h"
 #include "package/file_kinds.h"
 #include "package/identifiers.h"
 #include "package/shortcut_names.h"
@@ -71,6 +72,20 @@ void CheckFileNames(const CProjectSettings& settings, Problems& problems) {
                          " would be installed into one folder under one name (letter case "
                          "aside): rename one of them, or leave one out");
     }
+  }
+}
+
+// A file larger than a cabinet holds would fail only after the rest was packed, and its size
+// would not fit the File table's signed 32-bit column.
+void CheckFileSizes(const CProjectSettings& settings, Problems& problems) {
+  constexpr std::uint64_t kLimit = cabinet::CabinetBuilder::kMaxFileSize;
+  for (const ProjectFileEntry& file : settings.files) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(file.path, error);
+    if (error || size <= kLimit) continue;  // an unreadable file is reported when it is packed
+    problems.push_back(file.path + " holds " + std::to_string(size) + " bytes, more than the " +
+                       std::to_string(kLimit) +
+                       " a package can hold in one file: leave it out or split it");
   }
 }
 
@@ -192,6 +207,7 @@ std::vector<std::string> CheckProject(CProjectSettings& settings) {
   Problems problems;
   CheckTitle(settings.title, problems);
   CheckFileNames(settings, problems);
+  CheckFileSizes(settings, problems);
   CheckCodes(settings, problems);
   CheckIcons(settings, problems);
   CheckLicenseAndBanner(settings, problems);

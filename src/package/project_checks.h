@@ -14,6 +14,7 @@ namespace kb {
 //   create and short enough for a file name here;
 // - the files' names are names Windows can create, and no two are equal ignoring letter case
 //   (they are installed into one folder);
+// - no file is larger than a cabinet holds (cabinet::CabinetBuilder::kMaxFileSize);
 // - the product, package and upgrade codes and the component GUIDs are GUIDs, and no two files
 //   share a component GUID;
 // - the icon files are icons under distinct names, and every shortcut's icon is among them;

@@ -379,6 +379,7 @@ TEST(PercentageTest, ScalesLargeValuesBeforeMultiplying) {
   EXPECT_EQ(Percentage(10000000, 10000000), 100u);
   EXPECT_EQ(Percentage(2000000000, 4000000000), 50u);
   EXPECT_EQ(Percentage(3000000000, 4000000000), 75u);
+  EXPECT_EQ(Percentage(4000000000, 3000000000), 100u);  // more than the total
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
 #include "cabinet/builder_callbacks.h"
 #include "cabinet/cabinet_oracles.h"
@@ -319,34 +321,50 @@ TEST_F(CabinetWriterTest, MaximumWithoutRoomForDataFails) {
   ASSERT_TRUE(context);
   EXPECT_FALSE(Add(*context, "a.bin", test::NoiseBytes(5000, 1), kCompressNone));
   ExpectFailure(error_, FciError::kCabinetFile);
+  EXPECT_EQ(error_.runtime_error, kMaxSizeTooSmall);
   EXPECT_TRUE(FCIDestroy(std::move(context)));
   EXPECT_FALSE(fs::exists(cabinet(1)));
   EXPECT_EQ(TemporariesLeft(), 0);
 }
-
 // Spans 150,000 stored bytes over cabinets of at most 100,000 bytes whose status callback takes
-// 60,000 bytes off the disk for each cabinet written; returns the sizes written.
-std::vector<std::uint32_t> SizesWhenEachCabinetTakes60000(CabinetWriterTest& test,
-                                                          bool disk_per_cabinet) {
+// `takes` bytes off the disk for each cabinet written; returns the sizes written, or nothing when
+// the flush failed.
+std::optional<std::vector<std::uint32_t>> SizesWhenEachCabinetTakes(CabinetWriterTest& test,
+                                                                    std::int32_t takes,
+                                                                    bool disk_per_cabinet) {
   test.parameters_.max_cabinet_size = 100000;
-  test.faults_.written_cabinet_takes = 60000;
+  test.faults_.written_cabinet_takes = takes;
   test.faults_.next_cabinet_on_new_disk = disk_per_cabinet;
   test.faults_.written_sizes.clear();
   FciHandle context = test.Create();
   const std::string contents = test::NoiseBytes(150000, 4);
-  EXPECT_TRUE(context && test.Add(*context, "big.bin", contents, kCompressNone) &&
-              test.Flush(*context) && FCIDestroy(std::move(context)));
+  if (!context || !test.Add(*context, "big.bin", contents, kCompressNone) ||
+      !test.Flush(*context)) {
+    return std::nullopt;
+  }
+  EXPECT_TRUE(FCIDestroy(std::move(context)));
   EXPECT_TRUE(test::CabextractExtracts(test.cabinet(1), {{"big.bin", contents}}));
   return test.faults_.written_sizes;
 }
 
 TEST_F(CabinetWriterTest, CabinetsOfOneDiskShareItsRemainingSize) {
-  // After the first cabinet 40,000 bytes of the disk are left for the second.
-  const std::vector<std::uint32_t> sizes = SizesWhenEachCabinetTakes60000(*this, false);
-  ASSERT_GE(sizes.size(), 3u);
-  EXPECT_EQ(sizes[0], 100000u);
-  EXPECT_EQ(sizes[1], 40000u);
-  EXPECT_EQ(SizesWhenEachCabinetTakes60000(*this, true).size(), 2u);
+  // After the first cabinet 50,000 bytes of the disk are left for the second.
+  const auto shared = SizesWhenEachCabinetTakes(*this, 50000, false);
+  ASSERT_TRUE(shared);
+  ASSERT_GE(shared->size(), 3u);
+  EXPECT_EQ(shared->at(0), 100000u);
+  EXPECT_EQ(shared->at(1), 50000u);
+  const auto own_disks = SizesWhenEachCabinetTakes(*this, 60000, true);
+  ASSERT_TRUE(own_disks);
+  EXPECT_EQ(own_disks->size(), 2u);
+}
+
+TEST_F(CabinetWriterTest, CabinetClaimingMoreThanTheDiskHasLeftFails) {
+  // The second cabinet may have 40,000 bytes and claims 60,000: counting on would wrap the
+  // remaining size around to almost 4 GB.
+  EXPECT_FALSE(SizesWhenEachCabinetTakes(*this, 60000, false));
+  ExpectFailure(error_, FciError::kCabinetFile);
+  EXPECT_EQ(faults_.written_sizes, (std::vector<std::uint32_t>{100000, 40000}));
 }
 
 // A folder of empty files that no longer fits ends the cabinet without leaving data for the

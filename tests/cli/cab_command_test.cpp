@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "cabinet/cabinet_oracles.h"
 #include "cabinet/cabinet_reader.h"
@@ -32,6 +38,15 @@ class CabCommandTest : public testing::Test {
   }
 
   fs::path Path(const std::string& name) const { return dir_.path() / name; }
+
+  std::vector<std::string> Listing() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_.path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::ranges::sort(names);
+    return names;
+  }
 
   test::TempDir dir_;
 };
@@ -134,6 +149,68 @@ TEST_F(CabCommandTest, FailedWorkExitsWith1AndSaysWhy) {
             "kitbinder-cli: cabinet creation failed: FCICreate() failed: code 4 [Could not create "
             "a temporary file]\n");
   EXPECT_FALSE(fs::exists(Path("pkg1.cab")));
+}
+
+// A maximum size without room for a data byte fails, says so, and takes back every cabinet the
+// run wrote: none at all, one, or a hundred (the names grow until the headers fill the cabinet).
+TEST_F(CabCommandTest, MaxSizeTooSmallSaysSoAndLeavesNoCabinet) {
+  Write({{"f.bin", test::NoiseBytes(3000, 1)}});
+  const std::vector<std::string> listing = Listing();
+  const std::vector<std::vector<std::string>> cases = {
+      {"--max-size", "60", "pkg", "f.bin"},
+      {"--max-size", "100", "pkg", "f.bin"},
+      {"--max-size", "110", "pkg110", "f.bin"},
+  };
+  for (const std::vector<std::string>& args : cases) {
+    const ProgramResult run = Cab(args);
+    EXPECT_EQ(run.exit_code, 1) << args[1];
+    EXPECT_NE(run.errors.find("\nThe maximum cabinet size of " + args[1] +
+                              " bytes is too small: a cabinet of that size has no room for data "
+                              "beside its headers.\n"),
+              std::string::npos)
+        << run.errors;
+    EXPECT_EQ(Listing(), listing) << args[1];
+  }
+  const ProgramResult fits = Cab({"--max-size", "200", "pkg", "f.bin"});
+  ASSERT_EQ(fits.exit_code, 0) << fits.errors;
+  EXPECT_TRUE(test::CabextractExtracts(Path("pkg1.cab"), {{"f.bin", test::NoiseBytes(3000, 1)}}));
+}
+
+// Ended by a signal while it packs, `cab` leaves neither its staging temporaries (in the current
+// folder when TMPDIR is not set) nor the cabinet it was writing.
+TEST_F(CabCommandTest, KilledRunLeavesNoFilesOfItsOwn) {
+  test::WriteBytes(Path("large.bin"), "");
+  fs::resize_file(Path("large.bin"), 1L << 30);
+  const std::vector<std::string> listing = Listing();
+  std::vector<std::string> environment;
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    const std::string_view text = *variable;
+    if (!text.starts_with("TMPDIR=") && !text.starts_with("TMP=")) environment.emplace_back(text);
+  }
+  std::vector<char*> envp;
+  for (std::string& text : environment) envp.push_back(text.data());
+  envp.push_back(nullptr);
+  std::string cli = test::CliPath();
+  std::string command = "cd '" + dir_.path().string() + "' && exec '" + cli +
+                        "' cab --max-size 100000000 pkg large.bin >/dev/null";
+  std::vector<char*> argv = {const_cast<char*>("/bin/sh"), const_cast<char*>("-c"), command.data(),
+                             nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv.data(), envp.data()), 0);
+  // Wait until the run stages its data in the test folder, then end it.
+  const auto staging = [&] {
+    return std::ranges::any_of(Listing(), [](const std::string& n) { return n.starts_with("xx"); });
+  };
+  for (int i = 0; i < 2000 && !staging(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_TRUE(staging());
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(WTERMSIG(status), SIGTERM);
+  EXPECT_EQ(Listing(), listing);
 }
 
 // Memory must not grow with the input, and eight compression workers stay within 64 MB and 2 MB

@@ -1,10 +1,12 @@
 // The engine through its C interface: SQL, records, streams, code pages and transactions.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "msi/handle_table.h"
 #include "msi/msi_interface.h"
 #include "msi/scoped_handle.h"
 #include "sql_helpers.h"
@@ -268,6 +270,19 @@ TEST_F(DatabaseTest, HandlesAndRecordsBehaveAsDocumented) {
   ASSERT_EQ(MsiViewGetColumnInfo(view.get(), MSICOLINFO_TYPES, types.Receive()), ERROR_SUCCESS);
   EXPECT_EQ(FieldText(types.get(), 1), "s72");
   EXPECT_EQ(FieldText(types.get(), 2), "l0");
+}
+
+// Handles are never issued twice: after the last number the table refuses rather than count on
+// from 0 and hand out numbers that callers may still hold.
+TEST(HandleTableTest, RefusesOnceEveryNumberWasIssued) {
+  HandleTable table(UINT32_MAX - 1);
+  const auto record = std::make_shared<Record>(1);
+  EXPECT_EQ(table.Add(record), UINT32_MAX);
+  EXPECT_EQ(table.Add(record), 0u);
+  EXPECT_EQ(table.open_count(), 1u);
+  EXPECT_TRUE(table.Close(UINT32_MAX));
+  EXPECT_EQ(table.Add(record), 0u);
+  EXPECT_EQ(table.open_count(), 0u);
 }
 
 TEST_F(DatabaseTest, ModifyModesFollowTheFetchedRow) {

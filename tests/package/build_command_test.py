@@ -279,7 +279,8 @@ class BuildCommandTest(unittest.TestCase):
 
     def test_a_killed_build_leaves_no_files_of_its_own(self):
         # Ended by a signal while it packs a large file, the build removes its hidden package
-        # and cabinet from the project folder. (The cabinet writer stages in TMPDIR.)
+        # and cabinet from the project folder, and the cabinet writer's staging files from
+        # TMPDIR.
         with open(os.path.join(self.project_dir, "files", "large.bin"), "wb") as f:
             for _ in range(100):
                 f.write(os.urandom(1 << 20))
@@ -301,6 +302,7 @@ class BuildCommandTest(unittest.TestCase):
         self.assertEqual(run.wait(), -signal.SIGTERM)
         run.stdout.close()
         self.assertEqual(self.folder_listing(), listing)
+        self.assertEqual(os.listdir(staging), [])
 
     def test_full_disk_is_never_reported_as_success(self):
         # With the file size limited at many points, every build either succeeds with a whole

@@ -101,6 +101,18 @@ class ProjectChecksTest(unittest.TestCase):
             ("a/readme.txt and b/README.TXT", "one name"),
             ("c/\u00e9t\u00e9.txt and d/\u00c9T\u00c9.TXT", "one name")])
 
+    def test_files_larger_than_a_cabinet_holds(self):
+        # Sparse files: refused from their size before anything is read. 2,147,450,880 bytes
+        # (65,535 blocks of 32 KB) is the most one cabinet folder holds.
+        for name, size in [("limit.bin", 2147450880), ("over.bin", 2147450881),
+                           ("huge.bin", 5 << 30)]:
+            with open(os.path.join(self.folder, name), "wb") as f:
+                f.truncate(size)
+        problems = self.refused({"title": "Tool"}, [{"path": "limit.bin"}, {"path": "over.bin"},
+                                                    {"path": "huge.bin"}])
+        self.assertProblems(problems, [("over.bin holds 2147450881 bytes", "leave it out"),
+                                       ("huge.bin holds 5368709120 bytes", "leave it out")])
+
     def test_codes_that_are_no_guids_and_shared_component_guids(self):
         write(os.path.join(self.folder, "two.exe"), b"2")
         write(os.path.join(self.folder, "three.exe"), b"3")
