@@ -2,9 +2,15 @@
 DEBUG_DIR   := build/debug
 RELEASE_DIR := build/release
 TSAN_DIR    := build/tsan
+RELEASE_TEST_DIR := build/release-test
+# The unit tests of the core libraries and kitbinder-cli (not the desktop program, Wine or the
+# scripted end-to-end checks, which the debug tree runs).
+UNIT_TESTS  := platform_test project_test windows_profile_test msi_storage_test msi_engine_test \
+               msi_oracle_test cabinet_test cabinet_writer_test cabinet_parallel_test \
+               package_test cli_test kitbinder-cli templates
 JOBS        ?= $(shell nproc)
 
-.PHONY: test demo bench release debug tsan bootstrap format clean
+.PHONY: test demo bench release release-test debug tsan bootstrap format clean
 
 bootstrap:
 	@scripts/bootstrap
@@ -21,6 +27,14 @@ tsan: bootstrap
 test: debug tsan
 	@ctest --test-dir $(DEBUG_DIR) --output-on-failure -j $(JOBS)
 	@ctest --test-dir $(TSAN_DIR) --output-on-failure -j $(JOBS) -L tsan
+
+# The unit tests once more as a packager configures the tree: optimised, with the compiler's
+# warnings left as warnings. CI runs it after `make test`.
+release-test: bootstrap
+	@cmake -S . -B $(RELEASE_TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(RELEASE_TEST_DIR) -j $(JOBS) --target $(UNIT_TESTS)
+	@ctest --test-dir $(RELEASE_TEST_DIR) --output-on-failure -j $(JOBS) \
+	  -E '_NOT_BUILT|^(package|templates|resources|desktop)_'
 
 release: bootstrap
 	@cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKITBINDER_TESTS=OFF -DKITBINDER_BENCH=ON >/dev/null
