@@ -641,6 +641,15 @@ static void TemporaryRows(MSIHANDLE db) {
   Modify(view, "schema-validate-null-key", kModifyValidate, fresh);
   PrintViewError(view, "schema-error-null-key", 1);
   PrintViewError(view, "schema-error-null-key-again", 32);
+  MsiRecordSetStringA(fresh, 1, "f");
+  Modify(view, "schema-validate-new-fresh", kModifyValidateNew, fresh);
+  PrintViewError(view, "schema-error-fresh", 32);
+  MsiRecordSetStringA(fresh, 1, "much too long");
+  Modify(view, "schema-validate-long", kModifyValidate, fresh);
+  PrintViewError(view, "schema-error-long", 32);
+  MsiRecordSetStringA(fresh, 1, "");
+  Modify(view, "schema-validate-field", kModifyValidateField, fresh);
+  Modify(view, "schema-validate-delete", kModifyValidateDelete, fresh);
   Print("schema-error-no-size", " %d", MsiViewGetErrorA(view, NULL, NULL));
   Print("schema-error-bad-handle", " %d", MsiViewGetErrorA(0, NULL, NULL));
   MsiCloseHandle(fresh);

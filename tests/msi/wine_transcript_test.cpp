@@ -129,6 +129,18 @@ const std::vector<KnownDifference>& KnownDifferences() {
        "as schema-error-duplicate; a name that does not fit gives MSIDBERROR_MOREDATA and its "
        "length (documented)"},
       {"schema-error-null-key-again", {" error=2 size=1 column='K'"}, "as schema-error-duplicate"},
+      {"schema-validate-long", {" rc=13"}, "as schema-validate-null-key"},
+      {"schema-error-long",
+       {" error=28 size=1 column='K'"},
+       "as schema-error-duplicate: MSIDBERROR_STRINGOVERFLOW for text longer than the column"},
+      {"schema-validate-field",
+       {" rc=0"},
+       "MSIMODIFY_VALIDATE_FIELD checks only the fields given, so a record without its key passes "
+       "(documented); Wine fails every validating mode but MSIMODIFY_VALIDATE_NEW"},
+      {"schema-validate-delete",
+       {" rc=0"},
+       "MSIMODIFY_VALIDATE_DELETE: the engine keeps no links between tables (it does not consult "
+       "_Validation), so nothing refuses a delete; Wine fails the call"},
       {"schema-tables-after-free",
        {" [1] 'Late'", " [1] 'Rev'", " [1] 'Scattered'", " [1] 'MixedHold'", " end=259"},
        "a table of temporary columns becomes inaccessible when its last hold is freed "
