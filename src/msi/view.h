@@ -71,8 +71,9 @@ class View {
   // Writes `record` (fields in the view's column order) to the table as `mode` says. Modes that
   // act on a fetched row (update, replace, delete, refresh) need a record this view fetched.
   // The validating modes change nothing: they check the record against the columns'
-  // definitions (a new row's key also against the table) and answer kInvalidData, keeping
-  // what they found for NextError, when a column fails; nothing can refuse a delete.
+  // definitions (a new row's key also against the table; the rules of a `_Validation` table
+  // are not consulted) and answer kInvalidData, keeping what they found for NextError, when a
+  // column fails; nothing refuses a delete.
   ErrorCode Modify(ModifyMode mode, Record& record);
 
   // The first fault the last Modify found that DropError has not dropped; nullopt when none.
