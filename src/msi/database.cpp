@@ -269,7 +269,12 @@ ErrorCode Database::DropTable(std::string_view name) {
 ErrorCode Database::AddColumn(std::string_view table, ColumnDef column, bool hold) {
   const auto it = tables_.find(table);
   if (it == tables_.end()) return kInvalidTable;
-  if (it->second.schema.FindColumn(column.name)) return kBadQuerySyntax;
+  const std::vector<ColumnDef>& columns = it->second.schema.columns;
+  // Persistent columns come before temporary ones.
+  if (it->second.schema.FindColumn(column.name) ||
+      (!column.type.temporary() && columns.back().type.temporary())) {
+    return kBadQuerySyntax;
+  }
   if (read_only() || !EncodeText(column.name, code_page())) return kFunctionFailed;
   TableSchema schema = it->second.schema;
   std::vector<std::optional<std::size_t>> sources;
@@ -289,6 +294,7 @@ ErrorCode Database::AddColumn(std::string_view table, ColumnDef column, bool hol
 }
 
 ErrorCode Database::Hold(std::string_view table) {
+  if (IsReservedName(table)) return kSuccess;  // nothing of them is temporary
   const auto it = tables_.find(table);
   if (it == tables_.end()) return kInvalidTable;
   ++it->second.holds;
@@ -296,6 +302,7 @@ ErrorCode Database::Hold(std::string_view table) {
 }
 
 ErrorCode Database::Free(std::string_view table) {
+  if (IsReservedName(table)) return kSuccess;
   const auto it = tables_.find(table);
   if (it == tables_.end()) return kInvalidTable;
   if (it->second.holds > 0) --it->second.holds;

@@ -65,11 +65,13 @@ class Database : public std::enable_shared_from_this<Database> {
 
   // Adds a column after the last, null in every row; with `hold` the table takes one more hold.
   // A temporary column added to a table that nothing holds goes at once. kInvalidTable when
-  // there is no such table, kBadQuerySyntax when it has a column of that name, kFunctionFailed
-  // for a read-only database, a name the code page cannot hold or rows that cannot be read.
+  // there is no such table, kBadQuerySyntax when it has a column of that name or the column is
+  // persistent and the last one temporary, kFunctionFailed for a read-only database, a name
+  // the code page cannot hold or rows that cannot be read.
   ErrorCode AddColumn(std::string_view table, ColumnDef column, bool hold);
   // Hold and Free count a table's holds. When Free leaves none (or finds none), the table's
   // temporary columns go with their values, and a table left without a key column goes whole.
+  // The catalog tables, `_Streams` and `_Storages` may be held and freed, to no effect.
   // kInvalidTable when there is no such table.
   ErrorCode Hold(std::string_view table);
   ErrorCode Free(std::string_view table);

@@ -557,6 +557,9 @@ static void AlterTable(MSIHANDLE db) {
       {"schema-add-temporary-hold", "ALTER TABLE `Late` ADD `Held` SHORT TEMPORARY HOLD"},
       {"schema-hold", "ALTER TABLE `Late` HOLD"},
       {"schema-free", "ALTER TABLE `Late` FREE"},
+      {"schema-add-after-temporary", "ALTER TABLE `Late` ADD `After` SHORT"},
+      {"schema-hold-catalog", "ALTER TABLE `_Tables` HOLD"},
+      {"schema-free-catalog", "ALTER TABLE `_Columns` FREE"},
   };
   static const char* const kRefused[][2] = {
       {"schema-free-unheld", "ALTER TABLE `Late` FREE"},

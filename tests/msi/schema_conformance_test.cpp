@@ -120,7 +120,12 @@ TEST(SchemaConformanceTest, TemporaryColumnsLiveWhileTheTableIsHeld) {
   ASSERT_EQ(RunSql(db.get(), "ALTER TABLE `T` ADD `Tmp` CHAR(5) TEMPORARY HOLD"), ERROR_SUCCESS);
   EXPECT_EQ(Rows(db.get(), "SELECT `K`, `Tmp` FROM `T`"), (Table{{"1", ""}}));
   EXPECT_EQ(RunSql(db.get(), "ALTER TABLE `T` ADD `Tmp` SHORT"), ERROR_BAD_QUERY_SYNTAX);
+  EXPECT_EQ(RunSql(db.get(), "ALTER TABLE `T` ADD `After` SHORT"), ERROR_BAD_QUERY_SYNTAX)
+      << "a persistent column cannot follow a temporary one";
   EXPECT_EQ(RunSql(db.get(), "ALTER TABLE `Missing` HOLD"), ERROR_BAD_QUERY_SYNTAX);
+  // A hold on `_Streams` or `_Storages` is documented (their changes wait for commit anyway).
+  EXPECT_EQ(RunSql(db.get(), "ALTER TABLE `_Streams` HOLD"), ERROR_SUCCESS);
+  EXPECT_EQ(RunSql(db.get(), "ALTER TABLE `_Storages` FREE"), ERROR_SUCCESS);
 
   // A table of temporary columns lasts while held, and is listed meanwhile.
   ASSERT_EQ(RunSql(db.get(), "CREATE TABLE `Temp` (`A` SHORT TEMPORARY PRIMARY KEY `A`) HOLD"),
