@@ -30,7 +30,7 @@ ColumnType KeyString(std::uint8_t size) {
 }
 
 TableSchema TablesSchema() {
-  return {std::string(kTablesTable), {{"Name", KeyString(64)}}, false};
+  return {std::string(kTablesTable), {{"Name", KeyString(64)}}};
 }
 
 TableSchema ColumnsSchema() {
@@ -38,15 +38,13 @@ TableSchema ColumnsSchema() {
           {{"Table", KeyString(64)},
            {"Number", ColumnType::Short().With(ColumnType::kKey, true)},
            {"Name", ColumnType::String(64)},
-           {"Type", ColumnType::Short()}},
-          false};
+           {"Type", ColumnType::Short()}}};
 }
 
 TableSchema StoragesSchema() {
   return {
       std::string(kStoragesTable),
-      {{"Name", KeyString(62)}, {"Data", ColumnType::Object().With(ColumnType::kNullable, true)}},
-      false};
+      {{"Name", KeyString(62)}, {"Data", ColumnType::Object().With(ColumnType::kNullable, true)}}};
 }
 
 bool IsReservedName(std::string_view name) {
@@ -129,13 +127,15 @@ ErrorCode Database::LoadCatalog(std::string* failure) {
     return decoded.value_or("");
   };
   for (const Row& row : tables.rows()) {
-    TableSchema schema{text(row.cells[0]), {}, false};
+    TableSchema schema{text(row.cells[0]), {}};
     for (const Row& column : columns.rows()) {  // in (table id, number) order
       if (column.cells[0] != row.cells[0]) continue;
       schema.columns.push_back({text(column.cells[2]),
                                 ColumnType(static_cast<std::uint16_t>(column.cells[3] - 0x8000))});
     }
     if (!names_decode) return kOpenFailed;
+    // A temporary column listed by another writer has no values stored, and nothing holds it.
+    std::erase_if(schema.columns, [](const ColumnDef& column) { return column.type.temporary(); });
     if (schema.columns.empty() || schema.name.empty()) continue;
     std::string key = schema.name;
     // A table listed twice would stay in the catalog order after being dropped once.
@@ -192,15 +192,13 @@ std::shared_ptr<Table> Database::LoadRows(TableEntry& entry) {
 std::shared_ptr<TableData> Database::OpenCatalogTable(std::string_view name) {
   std::vector<std::vector<FieldValue>> rows;
   if (name == kTablesTable) {
-    for (const std::string& table : table_order_) {
-      if (!tables_.find(table)->second.schema.temporary) rows.push_back({table});
-    }
+    for (const std::string& table : table_order_) rows.push_back({table});
     return std::make_shared<MemoryTableData>(TablesSchema(), std::move(rows));
   }
   if (name == kColumnsTable) {
     for (const std::string& table : table_order_) {
       const TableSchema& schema = tables_.find(table)->second.schema;
-      for (std::size_t i = 0; i < schema.columns.size() && !schema.temporary; ++i) {
+      for (std::size_t i = 0; i < schema.columns.size() && !schema.temporary(); ++i) {
         rows.push_back({table, static_cast<int>(i + 1), schema.columns[i].name,
                         static_cast<int>(schema.columns[i].type.bits())});
       }
@@ -223,7 +221,7 @@ std::shared_ptr<TableData> Database::OpenTable(std::string_view name) {
   return std::make_shared<StoredTableData>(shared_from_this(), std::move(table));
 }
 
-ErrorCode Database::CreateTable(TableSchema schema) {
+ErrorCode Database::CreateTable(TableSchema schema, bool hold) {
   if (read_only() || IsReservedName(schema.name) || tables_.contains(schema.name) ||
       schema.KeyColumns().empty()) {
     return kFunctionFailed;
@@ -233,18 +231,20 @@ ErrorCode Database::CreateTable(TableSchema schema) {
   }
   const auto name = EncodeText(schema.name, code_page());
   if (!name) return kFunctionFailed;
-  if (!schema.temporary) {  // the catalog's strings come first in the pool, as in the installer
+  const bool persistent = !schema.temporary();
+  if (persistent) {  // the catalog's strings come first in the pool, as in the installer
     pool_.Intern(*name);
     for (const ColumnDef& column : schema.columns) {
       pool_.Intern(*EncodeText(column.name, code_page()));
     }
   }
-  catalog_dirty_ = catalog_dirty_ || !schema.temporary;
+  catalog_dirty_ = catalog_dirty_ || persistent;
   tables_changed_ = true;
   table_order_.push_back(schema.name);
   auto table = std::make_shared<Table>(schema);
   std::string key = schema.name;
-  tables_.emplace(std::move(key), TableEntry{std::move(table), std::move(schema), true});
+  tables_.emplace(key, TableEntry{std::move(table), std::move(schema), true, hold ? 1u : 0u});
+  if (!hold) ReleaseTemporaryColumns(key);
   return kSuccess;
 }
 
@@ -256,7 +256,7 @@ ErrorCode Database::DropTable(std::string_view name) {
     auto data = OpenTable(name);
     while (data && data->row_count() > 0) data->Erase(data->row_count() - 1);
   }
-  if (!it->second.schema.temporary) {
+  if (!it->second.schema.temporary()) {
     dropped_.push_back(std::string(name));
     catalog_dirty_ = true;
     tables_changed_ = true;
@@ -264,6 +264,83 @@ ErrorCode Database::DropTable(std::string_view name) {
   table_order_.erase(std::find(table_order_.begin(), table_order_.end(), name));
   tables_.erase(it);
   return kSuccess;
+}
+
+ErrorCode Database::AddColumn(std::string_view table, ColumnDef column, bool hold) {
+  const auto it = tables_.find(table);
+  if (it == tables_.end()) return kInvalidTable;
+  const std::vector<ColumnDef>& columns = it->second.schema.columns;
+  // Persistent columns come before temporary ones.
+  if (it->second.schema.FindColumn(column.name) ||
+      (!column.type.temporary() && columns.back().type.temporary())) {
+    return kBadQuerySyntax;
+  }
+  if (read_only() || !EncodeText(column.name, code_page())) return kFunctionFailed;
+  TableSchema schema = it->second.schema;
+  std::vector<std::optional<std::size_t>> sources;
+  for (std::size_t i = 0; i < schema.columns.size(); ++i) sources.push_back(i);
+  sources.push_back(std::nullopt);
+  const bool persistent = !column.type.temporary();
+  schema.columns.push_back({std::move(column.name), column.type.With(ColumnType::kKey, false)});
+  if (!Reshape(it, std::move(schema), sources)) return kFunctionFailed;
+  if (hold) ++it->second.holds;
+  if (persistent) {  // the table's stream widens and the catalog gains a row
+    it->second.dirty = true;
+    catalog_dirty_ = true;
+    tables_changed_ = true;
+  }
+  if (it->second.holds == 0) ReleaseTemporaryColumns(table);
+  return kSuccess;
+}
+
+ErrorCode Database::Hold(std::string_view table) {
+  if (IsReservedName(table)) return kSuccess;  // nothing of them is temporary
+  const auto it = tables_.find(table);
+  if (it == tables_.end()) return kInvalidTable;
+  ++it->second.holds;
+  return kSuccess;
+}
+
+ErrorCode Database::Free(std::string_view table) {
+  if (IsReservedName(table)) return kSuccess;
+  const auto it = tables_.find(table);
+  if (it == tables_.end()) return kInvalidTable;
+  if (it->second.holds > 0) --it->second.holds;
+  if (it->second.holds == 0) ReleaseTemporaryColumns(table);
+  return kSuccess;
+}
+
+std::optional<bool> Database::IsPersistent(std::string_view table) const {
+  const auto it = tables_.find(table);
+  if (it == tables_.end()) return std::nullopt;
+  return !it->second.schema.temporary();
+}
+
+bool Database::Reshape(std::map<std::string, TableEntry, std::less<>>::iterator it,
+                       TableSchema schema, std::span<const std::optional<std::size_t>> sources) {
+  const auto table = LoadRows(it->second);
+  if (!table) return false;
+  // A new table object: views holding the old one can read it but no longer change it.
+  it->second.table = table->Reshaped(schema, sources);
+  it->second.schema = std::move(schema);
+  return true;
+}
+
+void Database::ReleaseTemporaryColumns(std::string_view table) {
+  const auto it = tables_.find(table);
+  TableSchema kept{it->second.schema.name, {}};
+  std::vector<std::optional<std::size_t>> sources;
+  for (std::size_t i = 0; i < it->second.schema.columns.size(); ++i) {
+    if (it->second.schema.columns[i].type.temporary()) continue;
+    kept.columns.push_back(it->second.schema.columns[i]);
+    sources.push_back(i);
+  }
+  if (kept.columns.size() == it->second.schema.columns.size()) return;
+  if (kept.KeyColumns().size() != it->second.schema.KeyColumns().size()) {
+    DropTable(table);  // no row could be told from another any more
+    return;
+  }
+  Reshape(it, std::move(kept), sources);
 }
 
 bool Database::Holds(const Table& table) const {
@@ -318,7 +395,7 @@ ErrorCode Database::StoreStream(const std::u16string& name, const FieldValue& va
 
 bool Database::LoadAllRows() {
   for (auto& [name, entry] : tables_) {
-    if (!entry.schema.temporary && !LoadRows(entry)) return false;
+    if (!entry.schema.temporary() && !LoadRows(entry)) return false;
   }
   return true;
 }
@@ -329,7 +406,7 @@ std::vector<std::uint32_t> Database::CountReferences() const {
     if (const auto id = pool_.Find(EncodeText(utf8, code_page()).value_or(""))) ++counts[*id];
   };
   for (const auto& [name, entry] : tables_) {
-    if (entry.schema.temporary) continue;
+    if (entry.schema.temporary()) continue;
     count(name);  // its `_Tables` row
     for (const ColumnDef& column : entry.schema.columns) {
       if (column.type.temporary()) continue;
@@ -350,7 +427,7 @@ void Database::StageCatalog(unsigned ref_width) {
   Table tables(TablesSchema());
   Table columns(ColumnsSchema());
   for (const auto& [name, entry] : tables_) {
-    if (entry.schema.temporary) continue;
+    if (entry.schema.temporary()) continue;
     const Cell table_id = pool_.Intern(*EncodeText(name, code_page()));
     tables.Insert(Row{{table_id}, false});
     Cell number = 0;
@@ -378,7 +455,7 @@ ErrorCode Database::Commit() {
   const bool width_changed = width != pool_.stored_ref_width();
   for (const std::string& name : dropped_) storage_->RemoveStream(TableStreamName(name));
   for (auto& [name, entry] : tables_) {
-    if (entry.schema.temporary || !(entry.dirty || width_changed)) continue;
+    if (entry.schema.temporary() || !(entry.dirty || width_changed)) continue;
     if (storage_->WriteStream(TableStreamName(name),
                               EncodeTableStream(entry.schema, entry.table->rows(), width)) !=
         StorageError::kNone) {

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,10 +57,27 @@ class Database : public std::enable_shared_from_this<Database> {
   std::shared_ptr<TableData> OpenTable(std::string_view name);
   // True when the catalog lists a table of that name, readable or not.
   bool HasTable(std::string_view name) const { return tables_.contains(name); }
-  // kFunctionFailed when a table of that name exists or the database is read-only.
-  ErrorCode CreateTable(TableSchema schema);
+  // kFunctionFailed when a table of that name exists or the database is read-only. With `hold`
+  // the table starts with one hold; without, its temporary columns go at once (see Free).
+  ErrorCode CreateTable(TableSchema schema, bool hold);
   // Removes a table with its rows and object streams. kInvalidTable when there is none.
   ErrorCode DropTable(std::string_view name);
+
+  // Adds a column after the last, null in every row; with `hold` the table takes one more hold.
+  // A temporary column added to a table that nothing holds goes at once. kInvalidTable when
+  // there is no such table, kBadQuerySyntax when it has a column of that name or the column is
+  // persistent and the last one temporary, kFunctionFailed for a read-only database, a name
+  // the code page cannot hold or rows that cannot be read.
+  ErrorCode AddColumn(std::string_view table, ColumnDef column, bool hold);
+  // Hold and Free count a table's holds. When Free leaves none (or finds none), the table's
+  // temporary columns go with their values, and a table left without a key column goes whole.
+  // The catalog tables, `_Streams` and `_Storages` may be held and freed, to no effect.
+  // kInvalidTable when there is no such table.
+  ErrorCode Hold(std::string_view table);
+  ErrorCode Free(std::string_view table);
+  // Whether the table of that name is written at commit (it has a column that is not
+  // temporary); nullopt when there is no such table. The catalog tables count as none.
+  std::optional<bool> IsPersistent(std::string_view table) const;
 
   ErrorCode Commit();
 
@@ -89,6 +107,7 @@ class Database : public std::enable_shared_from_this<Database> {
     std::shared_ptr<Table> table;  // rows loaded, or null until first use
     TableSchema schema;
     bool dirty = false;
+    unsigned holds = 0;  // ALTER TABLE ... HOLD less FREE
   };
 
   Database(std::shared_ptr<CompoundFile> storage, OpenMode mode);
@@ -98,6 +117,12 @@ class Database : public std::enable_shared_from_this<Database> {
   std::optional<std::vector<Row>> ReadRows(const TableSchema& schema) const;
   std::shared_ptr<Table> LoadRows(TableEntry& entry);
   bool LoadAllRows();
+  // Gives the table of `it` `schema`, its column i taken from column sources[i] (null where
+  // none). False when its rows cannot be read.
+  bool Reshape(std::map<std::string, TableEntry, std::less<>>::iterator it, TableSchema schema,
+               std::span<const std::optional<std::size_t>> sources);
+  // Removes the temporary columns of a table that nothing holds (see Free).
+  void ReleaseTemporaryColumns(std::string_view table);
   std::vector<std::uint32_t> CountReferences() const;
   void StageCatalog(unsigned ref_width);
   std::shared_ptr<TableData> OpenCatalogTable(std::string_view name);

@@ -86,7 +86,7 @@ std::optional<TableSchema> HeaderSchema(const std::vector<std::string>& names,
                                         const std::vector<std::string>& types,
                                         const std::vector<std::string>& keys) {
   if (names.size() != types.size() || keys.size() < 2) return std::nullopt;
-  TableSchema schema{keys[0], {}, false};
+  TableSchema schema{keys[0], {}};
   for (std::size_t i = 0; i < names.size(); ++i) {
     const auto type = ColumnType::FromArchive(types[i]);
     if (!type || names[i].empty()) return std::nullopt;
@@ -144,7 +144,7 @@ ErrorCode ImportTable(Database& database, const std::vector<std::string>& lines,
   if (!schema) return kFunctionFailed;
   const std::string name = schema->name;
   if (database.OpenTable(name) && database.DropTable(name) != kSuccess) return kFunctionFailed;
-  if (database.CreateTable(*schema) != kSuccess) return kFunctionFailed;
+  if (database.CreateTable(*schema, false) != kSuccess) return kFunctionFailed;
   auto table = database.OpenTable(name);
   for (std::size_t i = 3; i < text_lines.size(); ++i) {
     const auto values = RowValues(*schema, text_lines[i], folder / name);

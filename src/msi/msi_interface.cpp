@@ -161,6 +161,22 @@ UINT MsiDatabaseGetPrimaryKeysA(MSIHANDLE hDatabase, LPCSTR szTableName, MSIHAND
   });
 }
 
+MSICONDITION MsiDatabaseIsTablePersistentA(MSIHANDLE hDatabase, LPCSTR szTableName) {
+  MSICONDITION condition = MSICONDITION_ERROR;
+  Guarded([&]() -> UINT {
+    std::shared_ptr<Database> database;
+    if (UsableDatabase(hDatabase, &database) != ERROR_SUCCESS || szTableName == nullptr) {
+      return ERROR_INVALID_PARAMETER;
+    }
+    const auto persistent = database->IsPersistent(szTableName);
+    condition = !persistent   ? MSICONDITION_NONE
+                : *persistent ? MSICONDITION_TRUE
+                              : MSICONDITION_FALSE;
+    return ERROR_SUCCESS;
+  });
+  return condition;
+}
+
 UINT MsiDatabaseImportA(MSIHANDLE hDatabase, LPCSTR szFolderPath, LPCSTR szFileName) {
   return Guarded([&]() -> UINT {
     std::shared_ptr<Database> database;
@@ -219,14 +235,21 @@ static_assert(SameModifyMode(MSIMODIFY_SEEK, kb::msi::ModifyMode::kSeek) &&
               SameModifyMode(MSIMODIFY_REPLACE, kb::msi::ModifyMode::kReplace) &&
               SameModifyMode(MSIMODIFY_MERGE, kb::msi::ModifyMode::kMerge) &&
               SameModifyMode(MSIMODIFY_DELETE, kb::msi::ModifyMode::kDelete) &&
-              SameModifyMode(MSIMODIFY_INSERT_TEMPORARY, kb::msi::ModifyMode::kInsertTemporary));
+              SameModifyMode(MSIMODIFY_INSERT_TEMPORARY, kb::msi::ModifyMode::kInsertTemporary) &&
+              SameModifyMode(MSIMODIFY_VALIDATE, kb::msi::ModifyMode::kValidate) &&
+              SameModifyMode(MSIMODIFY_VALIDATE_NEW, kb::msi::ModifyMode::kValidateNew) &&
+              SameModifyMode(MSIMODIFY_VALIDATE_FIELD, kb::msi::ModifyMode::kValidateField) &&
+              SameModifyMode(MSIMODIFY_VALIDATE_DELETE, kb::msi::ModifyMode::kValidateDelete));
+static_assert(static_cast<int>(kb::msi::ColumnFault::kDuplicateKey) == MSIDBERROR_DUPLICATEKEY &&
+              static_cast<int>(kb::msi::ColumnFault::kRequired) == MSIDBERROR_REQUIRED &&
+              static_cast<int>(kb::msi::ColumnFault::kStringOverflow) == MSIDBERROR_STRINGOVERFLOW);
 
 UINT MsiViewModify(MSIHANDLE hView, MSIMODIFY eModifyMode, MSIHANDLE hRecord) {
   return Guarded([&]() -> UINT {
     auto view = Get<View>(hView);
     auto record = Get<Record>(hRecord);
     if (!view || !record) return ERROR_INVALID_HANDLE;
-    if (eModifyMode < MSIMODIFY_SEEK || eModifyMode > MSIMODIFY_INSERT_TEMPORARY) {
+    if (eModifyMode < MSIMODIFY_SEEK || eModifyMode > MSIMODIFY_VALIDATE_DELETE) {
       return ERROR_INVALID_PARAMETER;
     }
     return view->Modify(static_cast<kb::msi::ModifyMode>(eModifyMode), *record);
@@ -252,6 +275,25 @@ UINT MsiViewClose(MSIHANDLE hView) {
     view->Close();
     return ERROR_SUCCESS;
   });
+}
+
+MSIDBERROR MsiViewGetErrorA(MSIHANDLE hView, LPSTR szColumnNameBuffer, DWORD* pcchBuf) {
+  MSIDBERROR result = MSIDBERROR_INVALIDARG;
+  const UINT error = Guarded([&]() -> UINT {
+    auto view = Get<View>(hView);
+    if (!view || szColumnNameBuffer == nullptr || pcchBuf == nullptr) return ERROR_SUCCESS;
+    const std::optional<kb::msi::ColumnError> next = view->NextError();
+    if (CopyOut(next ? next->column : "", szColumnNameBuffer, pcchBuf) != ERROR_SUCCESS) {
+      result = MSIDBERROR_MOREDATA;
+    } else if (next) {
+      result = static_cast<MSIDBERROR>(next->fault);
+      view->DropError();
+    } else {
+      result = MSIDBERROR_NOERROR;
+    }
+    return ERROR_SUCCESS;
+  });
+  return error == ERROR_SUCCESS ? result : MSIDBERROR_FUNCTIONERROR;
 }
 
 UINT MsiCloseHandle(MSIHANDLE hAny) {

@@ -63,6 +63,54 @@ enum MSIMODIFY : int {
   MSIMODIFY_MERGE = 5,
   MSIMODIFY_DELETE = 6,
   MSIMODIFY_INSERT_TEMPORARY = 7,
+  MSIMODIFY_VALIDATE = 8,
+  MSIMODIFY_VALIDATE_NEW = 9,
+  MSIMODIFY_VALIDATE_FIELD = 10,
+  MSIMODIFY_VALIDATE_DELETE = 11,
+};
+
+enum MSICONDITION : int {
+  MSICONDITION_FALSE = 0,  // the table is temporary
+  MSICONDITION_TRUE = 1,   // the table is persistent
+  MSICONDITION_NONE = 2,   // there is no such table
+  MSICONDITION_ERROR = 3,  // a bad handle or name
+};
+
+// What MsiViewGetErrorA reports about a column of a record that a validating modify refused.
+enum MSIDBERROR : int {
+  MSIDBERROR_INVALIDARG = -3,
+  MSIDBERROR_MOREDATA = -2,
+  MSIDBERROR_FUNCTIONERROR = -1,
+  MSIDBERROR_NOERROR = 0,
+  MSIDBERROR_DUPLICATEKEY = 1,
+  MSIDBERROR_REQUIRED = 2,
+  MSIDBERROR_BADLINK = 3,
+  MSIDBERROR_OVERFLOW = 4,
+  MSIDBERROR_UNDERFLOW = 5,
+  MSIDBERROR_NOTINSET = 6,
+  MSIDBERROR_BADVERSION = 7,
+  MSIDBERROR_BADCASE = 8,
+  MSIDBERROR_BADGUID = 9,
+  MSIDBERROR_BADWILDCARD = 10,
+  MSIDBERROR_BADIDENTIFIER = 11,
+  MSIDBERROR_BADLANGUAGE = 12,
+  MSIDBERROR_BADFILENAME = 13,
+  MSIDBERROR_BADPATH = 14,
+  MSIDBERROR_BADCONDITION = 15,
+  MSIDBERROR_BADFORMATTED = 16,
+  MSIDBERROR_BADTEMPLATE = 17,
+  MSIDBERROR_BADDEFAULTDIR = 18,
+  MSIDBERROR_BADREGPATH = 19,
+  MSIDBERROR_BADCUSTOMSOURCE = 20,
+  MSIDBERROR_BADPROPERTY = 21,
+  MSIDBERROR_MISSINGDATA = 22,
+  MSIDBERROR_BADCATEGORY = 23,
+  MSIDBERROR_BADKEYTABLE = 24,
+  MSIDBERROR_BADMAXMINVALUES = 25,
+  MSIDBERROR_BADCABINET = 26,
+  MSIDBERROR_BADSHORTCUT = 27,
+  MSIDBERROR_STRINGOVERFLOW = 28,
+  MSIDBERROR_BADLOCALIZEATTRIB = 29,
 };
 
 enum MSICOLINFO : int {
@@ -108,6 +156,8 @@ UINT MsiDatabaseCommit(MSIHANDLE hDatabase);
 // A record of the table's primary key column names (field 0: the table's name).
 // ERROR_INVALID_TABLE when there is no such table.
 UINT MsiDatabaseGetPrimaryKeysA(MSIHANDLE hDatabase, LPCSTR szTableName, MSIHANDLE* phRecord);
+// Whether the table is saved at commit (it has a column that is not TEMPORARY).
+MSICONDITION MsiDatabaseIsTablePersistentA(MSIHANDLE hDatabase, LPCSTR szTableName);
 UINT MsiDatabaseImportA(MSIHANDLE hDatabase, LPCSTR szFolderPath, LPCSTR szFileName);
 UINT MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName, LPCSTR szFolderPath,
                         LPCSTR szFileName);
@@ -119,6 +169,11 @@ UINT MsiViewFetch(MSIHANDLE hView, MSIHANDLE* phRecord);
 UINT MsiViewModify(MSIHANDLE hView, MSIMODIFY eModifyMode, MSIHANDLE hRecord);
 UINT MsiViewGetColumnInfo(MSIHANDLE hView, MSICOLINFO eColumnInfo, MSIHANDLE* phRecord);
 UINT MsiViewClose(MSIHANDLE hView);
+// The next column that the view's last validating modify found fault with: its name in the
+// buffer of *pcchBuf bytes (*pcchBuf set to the name's length) and what is wrong with it, or
+// MSIDBERROR_NOERROR and an empty name when none is left. MSIDBERROR_MOREDATA, keeping the
+// error, when the name does not fit; MSIDBERROR_INVALIDARG for a bad handle or a null argument.
+MSIDBERROR MsiViewGetErrorA(MSIHANDLE hView, LPSTR szColumnNameBuffer, DWORD* pcchBuf);
 
 // Releases any handle. 0 is accepted and ignored.
 UINT MsiCloseHandle(MSIHANDLE hAny);

@@ -1,5 +1,6 @@
 #include "msi/sql_parser.h"
 
+#include <algorithm>
 #include <functional>
 
 #include "msi/record.h"
@@ -34,6 +35,8 @@ class Parser {
       statement = Create();
     } else if (Keyword("DROP")) {
       statement = Drop();
+    } else if (Keyword("ALTER")) {
+      statement = Alter();
     }
     if (!statement || Peek().kind != SqlToken::Kind::kEnd) return std::nullopt;
     return statement;
@@ -282,14 +285,42 @@ class Parser {
     if (!Keyword("PRIMARY") || !Keyword("KEY") || !Names(keys) || !Symbol(")")) {
       return std::nullopt;
     }
-    for (const std::string& key : keys) {
-      const auto column = create.schema.FindColumn(key);
-      if (!column) return std::nullopt;
-      ColumnType& type = create.schema.columns[*column].type;
-      type = type.With(ColumnType::kKey, true);
-    }
-    create.schema.temporary = Keyword("HOLD");
+    if (!KeysFirst(keys, create.schema.columns)) return std::nullopt;
+    create.hold = Keyword("HOLD");
     return create;
+  }
+
+  // Brings the key columns to the front in the order PRIMARY KEY names them, each swapping
+  // places with the column that stood there (the order the installer gives such a table), and
+  // sets their key bits. False when a key names no column, or one named before.
+  static bool KeysFirst(const std::vector<std::string>& keys, std::vector<ColumnDef>& columns) {
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      const auto column =
+          std::find_if(columns.begin() + static_cast<std::ptrdiff_t>(k), columns.end(),
+                       [&](const ColumnDef& c) { return c.name == keys[k]; });
+      if (column == columns.end()) return false;
+      std::iter_swap(columns.begin() + static_cast<std::ptrdiff_t>(k), column);
+      columns[k].type = columns[k].type.With(ColumnType::kKey, true);
+    }
+    return true;
+  }
+
+  std::optional<SqlStatement> Alter() {
+    SqlAlter alter;
+    auto table = Keyword("TABLE") ? Name() : std::nullopt;
+    if (!table) return std::nullopt;
+    alter.table = *table;
+    if (Keyword("HOLD")) {
+      alter.action = SqlAlter::Action::kHold;
+    } else if (Keyword("FREE")) {
+      alter.action = SqlAlter::Action::kFree;
+    } else {
+      auto column = Keyword("ADD") ? ColumnDefinition() : std::nullopt;
+      if (!column) return std::nullopt;
+      alter.column = std::move(*column);
+      alter.hold = Keyword("HOLD");
+    }
+    return alter;
   }
 
   std::optional<SqlStatement> Drop() {

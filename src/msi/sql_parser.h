@@ -9,7 +9,8 @@
 namespace kb::msi {
 
 // Parses one statement of the installer's SQL: SELECT [DISTINCT], INSERT INTO ... VALUES
-// [TEMPORARY], UPDATE ... SET, DELETE FROM, CREATE TABLE ... PRIMARY KEY [HOLD] and DROP TABLE.
+// [TEMPORARY], UPDATE ... SET, DELETE FROM, CREATE TABLE ... PRIMARY KEY [HOLD], DROP TABLE and
+// ALTER TABLE ... ADD column [HOLD] | HOLD | FREE.
 // Keywords ignore letter case; names are bare or back-quoted; every white space character
 // separates tokens. nullopt for anything else, including an empty statement and conditions
 // nested more than 256 parentheses deep (the caller answers kBadQuerySyntax). Names are not

@@ -72,14 +72,25 @@ struct SqlDelete {
 };
 
 struct SqlCreate {
-  TableSchema schema;  // key bits set from PRIMARY KEY
+  TableSchema schema;  // key columns first, in PRIMARY KEY order, with their key bits set
+  bool hold = false;   // HOLD: the table's temporary columns live until a matching FREE
 };
 
 struct SqlDrop {
   std::string table;
 };
 
-using SqlStatement = std::variant<SqlSelect, SqlInsert, SqlUpdate, SqlDelete, SqlCreate, SqlDrop>;
+// ALTER TABLE t ADD column [HOLD], ALTER TABLE t HOLD, ALTER TABLE t FREE.
+struct SqlAlter {
+  enum class Action { kAdd, kHold, kFree };
+  std::string table;
+  Action action = Action::kAdd;
+  ColumnDef column;   // kAdd only
+  bool hold = false;  // kAdd with HOLD
+};
+
+using SqlStatement =
+    std::variant<SqlSelect, SqlInsert, SqlUpdate, SqlDelete, SqlCreate, SqlDrop, SqlAlter>;
 
 struct ParsedSql {
   SqlStatement statement;

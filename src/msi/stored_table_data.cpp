@@ -161,7 +161,7 @@ ErrorCode StoredTableData::Insert(std::span<const FieldValue> values, bool tempo
   Row row;
   ErrorCode error = ToCells(values, &row.cells);
   if (error != kSuccess) return error;
-  row.temporary = temporary || schema().temporary;
+  row.temporary = temporary || schema().temporary();
   const std::vector<Cell> key = table_->KeyOf(row);
   if (!table_->Insert(std::move(row))) return kFunctionFailed;
   error = StoreObjects(values);

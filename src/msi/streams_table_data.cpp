@@ -16,8 +16,7 @@ std::u16string StoredName(const std::string& name) {
 TableSchema StreamsTableData::Schema() {
   return {"_Streams",
           {{"Name", ColumnType::String(62).With(ColumnType::kKey, true)},
-           {"Data", ColumnType::Object().With(ColumnType::kNullable, true)}},
-          false};
+           {"Data", ColumnType::Object().With(ColumnType::kNullable, true)}}};
 }
 
 StreamsTableData::StreamsTableData(std::shared_ptr<Database> database)

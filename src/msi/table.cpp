@@ -52,4 +52,18 @@ void Table::Load(std::vector<Row> rows) {
                    [&](const Row& a, const Row& b) { return KeyOf(a) < KeyOf(b); });
 }
 
+std::shared_ptr<Table> Table::Reshaped(TableSchema schema,
+                                       std::span<const std::optional<std::size_t>> sources) const {
+  auto table = std::make_shared<Table>(std::move(schema));
+  table->rows_.reserve(rows_.size());
+  for (const Row& row : rows_) {
+    Row reshaped{std::vector<Cell>(sources.size(), 0), row.temporary};
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+      if (sources[i]) reshaped.cells[i] = row.cells[*sources[i]];
+    }
+    table->rows_.push_back(std::move(reshaped));
+  }
+  return table;
+}
+
 }  // namespace kb::msi

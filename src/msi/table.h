@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -46,6 +47,12 @@ class Table {
 
   // Rows as decoded from a stream, in stored order (they are put in key order).
   void Load(std::vector<Row> rows);
+
+  // A copy with `schema` whose column i holds this table's column sources[i], or nulls where
+  // that is nullopt. REQUIRES: sources.size() == schema.columns.size(); the key columns are
+  // those of this table, in the same order.
+  std::shared_ptr<Table> Reshaped(TableSchema schema,
+                                  std::span<const std::optional<std::size_t>> sources) const;
 
  private:
   std::size_t LowerBound(std::span<const Cell> key) const;

@@ -21,7 +21,14 @@ struct ColumnDef {
 struct TableSchema {
   std::string name;  // UTF-8
   std::vector<ColumnDef> columns;
-  bool temporary = false;  // the whole table lives only in memory
+
+  // True when every column is temporary: the table lives only in memory, and only while held.
+  bool temporary() const {
+    for (const ColumnDef& column : columns) {
+      if (!column.type.temporary()) return false;
+    }
+    return true;
+  }
 
   std::vector<std::size_t> KeyColumns() const {
     std::vector<std::size_t> keys;

@@ -97,6 +97,12 @@ bool IsNull(const FieldValue& value) {
   return std::holds_alternative<std::monostate>(value);
 }
 
+// The characters of UTF-8 text (a column's size counts characters, not bytes).
+std::size_t CharacterCount(std::string_view text) {
+  return static_cast<std::size_t>(std::ranges::count_if(
+      text, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
 // The values of `columns` in `row` as one text that equals another row's exactly when the
 // values do. A stream equals no other row's.
 std::string DistinctText(const TableData& table, std::size_t row,
@@ -261,6 +267,23 @@ ErrorCode View::RunUpdate(const SqlUpdate& update) {
   return table_->UpdateRows(rows, updated);
 }
 
+ErrorCode View::RunAlter(const SqlAlter& alter) {
+  ErrorCode error = kSuccess;
+  switch (alter.action) {
+    case SqlAlter::Action::kAdd:
+      error = database_->AddColumn(alter.table, alter.column, alter.hold);
+      break;
+    case SqlAlter::Action::kHold:
+      error = database_->Hold(alter.table);
+      break;
+    case SqlAlter::Action::kFree:
+      error = database_->Free(alter.table);
+      break;
+  }
+  // A column the table already has is answered as a CREATE of a table that exists is.
+  return error == kSuccess || error == kBadQuerySyntax ? error : kFunctionFailed;
+}
+
 ErrorCode View::RunDelete() {
   const auto& where = std::get<SqlDelete>(statement_).where;
   return table_->EraseRows(MatchingRows(where.get()));
@@ -280,8 +303,10 @@ ErrorCode View::Execute(const Record* parameters) {
   }
   if (const auto* create = std::get_if<SqlCreate>(&statement_)) {
     if (database_->OpenTable(create->schema.name)) return kBadQuerySyntax;
-    return database_->CreateTable(create->schema) == kSuccess ? kSuccess : kFunctionFailed;
+    return database_->CreateTable(create->schema, create->hold) == kSuccess ? kSuccess
+                                                                            : kFunctionFailed;
   }
+  if (const auto* alter = std::get_if<SqlAlter>(&statement_)) return RunAlter(*alter);
   if (const auto* drop = std::get_if<SqlDrop>(&statement_)) {
     return database_->DropTable(drop->table) == kSuccess ? kSuccess : kFunctionFailed;
   }
@@ -356,6 +381,7 @@ std::optional<std::size_t> View::RecordRow(const Record& record) const {
 }
 
 ErrorCode View::Modify(ModifyMode mode, Record& record) {
+  errors_.clear();
   if (!table_ || !std::holds_alternative<SqlSelect>(statement_) || database_->failed()) {
     return kFunctionFailed;
   }
@@ -402,6 +428,11 @@ ErrorCode View::Modify(ModifyMode mode, Record& record) {
       const auto row = record.origin() ? OriginRow(record) : RecordRow(record);
       return row ? fail_unless(table_->Erase(*row)) : kFunctionFailed;
     }
+    case ModifyMode::kValidate:
+    case ModifyMode::kValidateNew:
+    case ModifyMode::kValidateField:
+    case ModifyMode::kValidateDelete:
+      return Validate(mode, record);
     case ModifyMode::kSeek:
     case ModifyMode::kRefresh: {
       const auto row = mode == ModifyMode::kSeek ? RecordRow(record) : OriginRow(record);
@@ -411,6 +442,40 @@ ErrorCode View::Modify(ModifyMode mode, Record& record) {
     }
   }
   return kInvalidParameter;
+}
+
+ErrorCode View::Validate(ModifyMode mode, const Record& record) {
+  if (mode == ModifyMode::kValidateDelete) return kSuccess;  // no row refers to another here
+  const TableSchema& schema = table_->schema();
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    const ColumnDef& column = schema.columns[columns_[i]];
+    const FieldValue value = record.Get(static_cast<unsigned>(i + 1));
+    const auto* text = std::get_if<std::string>(&value);
+    if (IsNull(value)) {
+      // MSIMODIFY_VALIDATE_FIELD checks the fields given, so an incomplete record passes.
+      if (!column.type.nullable() && mode != ModifyMode::kValidateField) {
+        errors_.push_back({column.name, ColumnFault::kRequired});
+      }
+    } else if (text != nullptr && column.type.is_string() && column.type.size() > 0 &&
+               CharacterCount(*text) > column.type.size()) {
+      errors_.push_back({column.name, ColumnFault::kStringOverflow});
+    }
+  }
+  if (mode == ModifyMode::kValidateNew && RecordRow(record)) {
+    for (const std::size_t key : schema.KeyColumns()) {
+      errors_.push_back({schema.columns[key].name, ColumnFault::kDuplicateKey});
+    }
+  }
+  return errors_.empty() ? kSuccess : kInvalidData;
+}
+
+std::optional<ColumnError> View::NextError() const {
+  if (errors_.empty()) return std::nullopt;
+  return errors_.front();
+}
+
+void View::DropError() {
+  if (!errors_.empty()) errors_.erase(errors_.begin());
 }
 
 std::unique_ptr<Record> View::ColumnInfo(bool types) const {

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,6 +26,23 @@ enum class ModifyMode : int {
   kMerge = 5,
   kDelete = 6,
   kInsertTemporary = 7,
+  kValidate = 8,
+  kValidateNew = 9,
+  kValidateField = 10,
+  kValidateDelete = 11,
+};
+
+// What a validating modify found wrong with one column of a record (the installer's MSIDBERROR
+// values).
+enum class ColumnFault : int {
+  kDuplicateKey = 1,     // a new row's key is taken
+  kRequired = 2,         // a null where the column needs a value
+  kStringOverflow = 28,  // text longer than the column's size
+};
+
+struct ColumnError {
+  std::string column;
+  ColumnFault fault;
 };
 
 // One prepared SQL statement on a database: executed with an optional record of `?` values;
@@ -42,6 +61,7 @@ class View {
   // to create that exists; kFunctionFailed when `parameters` lacks a field for a `?`, the
   // table no longer has the columns the statement names, or the change is refused (taken key,
   // missing value, wrong type, text the code page cannot hold, read-only database).
+  // ALTER TABLE ... ADD of a column the table has answers kBadQuerySyntax too.
   ErrorCode Execute(const Record* parameters);
 
   // The next row as a record of the selected columns; kNoMoreItems after the last, and
@@ -50,7 +70,15 @@ class View {
 
   // Writes `record` (fields in the view's column order) to the table as `mode` says. Modes that
   // act on a fetched row (update, replace, delete, refresh) need a record this view fetched.
+  // The validating modes change nothing: they check the record against the columns'
+  // definitions (a new row's key also against the table; the rules of a `_Validation` table
+  // are not consulted) and answer kInvalidData, keeping what they found for NextError, when a
+  // column fails; nothing refuses a delete.
   ErrorCode Modify(ModifyMode mode, Record& record);
+
+  // The first fault the last Modify found that DropError has not dropped; nullopt when none.
+  std::optional<ColumnError> NextError() const;
+  void DropError();
 
   // A record of the selected columns' names, or of their types as archive column definitions
   // ("s72", "I2", "V0"...). Empty for statements that select nothing.
@@ -65,6 +93,7 @@ class View {
   ErrorCode RunInsert(const SqlInsert& insert);
   ErrorCode RunUpdate(const SqlUpdate& update);
   ErrorCode RunDelete();
+  ErrorCode RunAlter(const SqlAlter& alter);
   ErrorCode RunSelect(const SqlSelect& select);
   std::vector<std::size_t> MatchingRows(const SqlCondition* where) const;
   bool Matches(const SqlCondition& condition, std::size_t row) const;
@@ -76,6 +105,7 @@ class View {
   // The statement's table as the database holds it now and the view's columns in it; false
   // when the table is gone or lacks a column the statement names.
   bool ResolveNow(std::shared_ptr<TableData>* table, std::vector<std::size_t>* columns) const;
+  ErrorCode Validate(ModifyMode mode, const Record& record);
 
   std::shared_ptr<Database> database_;
   SqlStatement statement_;
@@ -87,6 +117,7 @@ class View {
   bool executed_ = false;
   std::vector<std::vector<FieldValue>> result_keys_;  // a SELECT's rows, by primary key
   std::size_t next_ = 0;
+  std::vector<ColumnError> errors_;  // of the last Modify, first first
 };
 
 }  // namespace kb::msi

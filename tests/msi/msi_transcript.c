@@ -461,6 +461,223 @@ static void Reopened(void) {
         MsiOpenDatabaseA(PathOf("payload.bin"), TRANSCRIPT_DBOPEN_READONLY, &db));
 }
 
+/* ----- schema changes and temporary tables ----- */
+
+static void PrintColumnInfo(MSIHANDLE db, const char* label, const char* sql) {
+  MSIHANDLE view = 0;
+  MSIHANDLE info = 0;
+  const UINT rc = MsiDatabaseOpenViewA(db, sql, &view);
+  if (rc != 0) {
+    Print(label, " open=%u", rc);
+    return;
+  }
+  for (int kind = kColumnNames; kind <= kColumnTypes; ++kind) {
+    if (MsiViewGetColumnInfo(view, kind, &info) == 0) PrintRecord(label, info);
+    MsiCloseHandle(info);
+  }
+  MsiCloseHandle(view);
+}
+
+static void PrintPrimaryKeys(MSIHANDLE db, const char* label, const char* table) {
+  MSIHANDLE keys = 0;
+  const UINT rc = MsiDatabaseGetPrimaryKeysA(db, table, &keys);
+  Print(label, " rc=%u", rc);
+  if (rc == 0) PrintRecord(label, keys);
+  MsiCloseHandle(keys);
+}
+
+/* Exports a table and prints the archive's lines. */
+static void PrintExport(MSIHANDLE db, const char* label, const char* table) {
+  char file[64];
+  snprintf(file, sizeof file, "%s.idt", table);
+  char path[1100];
+  snprintf(path, sizeof path, "%s", folder);
+  if (path[0] != '\0') path[strlen(path) - 1] = '\0';
+  Print(label, " rc=%u", MsiDatabaseExportA(db, table, path, file));
+  FILE* archive = fopen(PathOf(file), "rb");
+  char line[256];
+  while (archive != NULL && fgets(line, sizeof line, archive) != NULL) {
+    line[strcspn(line, "\r\n")] = '\0';
+    for (char* c = line; *c; ++c) {
+      if (*c == '\t') *c = '|';
+    }
+    Print(label, " %s", line);
+  }
+  if (archive != NULL) fclose(archive);
+}
+
+static void PrintViewError(MSIHANDLE view, const char* label, DWORD capacity) {
+  char column[32] = "..........";
+  DWORD size = capacity;
+  const int error = MsiViewGetErrorA(view, column, &size);
+  Print(label, " error=%d size=%lu column='%s'", error, (unsigned long)size, column);
+}
+
+static void ColumnOrder(MSIHANDLE db) {
+  Run(db, "schema-create-key-last",
+      "CREATE TABLE `Late` (`V` CHAR(10), `N` SHORT, `K` CHAR(10) NOT NULL PRIMARY KEY `K`)", 0);
+  PrintColumnInfo(db, "schema-key-last-info", "SELECT * FROM `Late`");
+  Show(db, "schema-key-last-columns", "SELECT * FROM `_Columns` WHERE `Table` = 'Late'", 0);
+  PrintPrimaryKeys(db, "schema-key-last-keys", "Late");
+  Run(db, "schema-key-last-insert", "INSERT INTO `Late` (`V`, `N`, `K`) VALUES ('value', 3, 'key')",
+      0);
+  Show(db, "schema-key-last-rows", "SELECT * FROM `Late`", 0);
+  Run(db, "schema-create-keys-reversed",
+      "CREATE TABLE `Rev` (`A` CHAR(10), `B` SHORT NOT NULL, `C` CHAR(10) NOT NULL "
+      "PRIMARY KEY `C`, `B`)",
+      0);
+  PrintColumnInfo(db, "schema-keys-reversed-info", "SELECT * FROM `Rev`");
+  PrintPrimaryKeys(db, "schema-keys-reversed-keys", "Rev");
+  Run(db, "schema-keys-reversed-insert", "INSERT INTO `Rev` (`A`, `B`, `C`) VALUES ('a', 2, 'c')",
+      0);
+  Show(db, "schema-keys-reversed-rows", "SELECT * FROM `Rev`", 0);
+  PrintExport(db, "schema-keys-reversed-export", "Rev");
+  Run(db, "schema-create-keys-scattered",
+      "CREATE TABLE `Scattered` (`A` SHORT NOT NULL, `B` SHORT, `C` SHORT NOT NULL, `D` SHORT, "
+      "`E` SHORT NOT NULL, `F` SHORT PRIMARY KEY `E`, `A`, `C`)",
+      0);
+  PrintColumnInfo(db, "schema-keys-scattered-info", "SELECT * FROM `Scattered`");
+}
+
+/* Runs each {label, statement} pair. */
+static void RunEach(MSIHANDLE db, const char* const statements[][2], size_t count) {
+  for (size_t i = 0; i < count; ++i) Run(db, statements[i][0], statements[i][1], 0);
+}
+
+static void AlterTable(MSIHANDLE db) {
+  static const char* const kAdds[][2] = {
+      {"schema-add-again", "ALTER TABLE `Late` ADD `Extra` SHORT"},
+      {"schema-add-missing-table", "ALTER TABLE `Nowhere` ADD `X` SHORT"},
+      {"schema-add-not-null", "ALTER TABLE `Late` ADD `Must` CHAR(5) NOT NULL"},
+      {"schema-add-localizable", "ALTER TABLE `Late` ADD `Loc` CHAR(5) LOCALIZABLE"},
+      {"schema-add-object", "ALTER TABLE `Late` ADD `Blob` OBJECT"},
+      {"schema-add-temporary", "ALTER TABLE `Late` ADD `Tmp` CHAR(10) TEMPORARY"},
+  };
+  static const char* const kHolds[][2] = {
+      {"schema-add-temporary-hold", "ALTER TABLE `Late` ADD `Held` SHORT TEMPORARY HOLD"},
+      {"schema-hold", "ALTER TABLE `Late` HOLD"},
+      {"schema-free", "ALTER TABLE `Late` FREE"},
+      {"schema-add-after-temporary", "ALTER TABLE `Late` ADD `After` SHORT"},
+      {"schema-hold-catalog", "ALTER TABLE `_Tables` HOLD"},
+      {"schema-free-catalog", "ALTER TABLE `_Columns` FREE"},
+  };
+  static const char* const kRefused[][2] = {
+      {"schema-free-unheld", "ALTER TABLE `Late` FREE"},
+      {"schema-hold-missing", "ALTER TABLE `Nowhere` HOLD"},
+      {"schema-free-missing", "ALTER TABLE `Nowhere` FREE"},
+      {"schema-alter-bad", "ALTER TABLE `Late` DROP `V`"},
+  };
+  Run(db, "schema-add-column", "ALTER TABLE `Late` ADD `Extra` SHORT", 0);
+  PrintColumnInfo(db, "schema-added-info", "SELECT * FROM `Late`");
+  Show(db, "schema-added-rows", "SELECT * FROM `Late`", 0);
+  Show(db, "schema-added-columns", "SELECT * FROM `_Columns` WHERE `Table` = 'Late'", 0);
+  RunEach(db, kAdds, sizeof kAdds / sizeof kAdds[0]);
+  PrintColumnInfo(db, "schema-temporary-info", "SELECT * FROM `Late`");
+  Show(db, "schema-temporary-columns", "SELECT * FROM `_Columns` WHERE `Table` = 'Late'", 0);
+  Run(db, "schema-set-temporary", "UPDATE `Late` SET `Tmp` = 'gone', `Extra` = 9", 0);
+  Show(db, "schema-temporary-rows", "SELECT * FROM `Late`", 0);
+  RunEach(db, kHolds, sizeof kHolds / sizeof kHolds[0]);
+  PrintColumnInfo(db, "schema-held-info", "SELECT * FROM `Late`");
+  Run(db, "schema-free-last", "ALTER TABLE `Late` FREE", 0);
+  PrintColumnInfo(db, "schema-freed-info", "SELECT * FROM `Late`");
+  RunEach(db, kRefused, sizeof kRefused / sizeof kRefused[0]);
+}
+
+static void TemporaryTables(MSIHANDLE db) {
+  Run(db, "schema-create-temporary",
+      "CREATE TABLE `Temp` (`A` CHAR(10) NOT NULL TEMPORARY, `B` SHORT TEMPORARY PRIMARY KEY `A`)",
+      0);
+  Run(db, "schema-temporary-insert", "INSERT INTO `Temp` (`A`, `B`) VALUES ('t', 1)", 0);
+  Show(db, "schema-temporary-select", "SELECT * FROM `Temp`", 0);
+  Run(db, "schema-create-held",
+      "CREATE TABLE `Held` (`A` CHAR(10) NOT NULL TEMPORARY, `B` SHORT TEMPORARY PRIMARY KEY `A`) "
+      "HOLD",
+      0);
+  Run(db, "schema-held-insert", "INSERT INTO `Held` (`A`, `B`) VALUES ('h', 2)", 0);
+  Show(db, "schema-held-select", "SELECT * FROM `Held`", 0);
+  Run(db, "schema-create-mixed-hold",
+      "CREATE TABLE `MixedHold` (`A` CHAR(10) NOT NULL, `B` SHORT TEMPORARY PRIMARY KEY `A`) HOLD",
+      0);
+  Show(db, "schema-tables", "SELECT `Name` FROM `_Tables`", 0);
+  Show(db, "schema-held-columns",
+       "SELECT * FROM `_Columns` WHERE `Table` = 'Held' OR `Table` = 'MixedHold'", 0);
+  Print("schema-persistent-bad-handle", " %d", MsiDatabaseIsTablePersistentA(0, "Late"));
+  Print("schema-persistent-no-name", " %d", MsiDatabaseIsTablePersistentA(db, NULL));
+  static const char* const kTables[] = {"Late",    "Temp",     "Held",    "MixedHold",
+                                        "Nowhere", "_Columns", "_Tables", "_Streams"};
+  for (size_t i = 0; i < sizeof kTables / sizeof kTables[0]; ++i) {
+    Print("schema-persistent", " %s=%d", kTables[i], MsiDatabaseIsTablePersistentA(db, kTables[i]));
+  }
+  Run(db, "schema-free-held", "ALTER TABLE `Held` FREE", 0);
+  Show(db, "schema-freed-select", "SELECT * FROM `Held`", 0);
+  Print("schema-freed-persistent", " %d", MsiDatabaseIsTablePersistentA(db, "Held"));
+  Show(db, "schema-tables-after-free", "SELECT `Name` FROM `_Tables`", 0);
+}
+
+static void TemporaryRows(MSIHANDLE db) {
+  Run(db, "schema-create-rows",
+      "CREATE TABLE `Rows` (`K` CHAR(10) NOT NULL, `N` SHORT PRIMARY KEY `K`)", 0);
+  Run(db, "schema-insert-temporary-row", "INSERT INTO `Rows` (`K`, `N`) VALUES ('a', 1) TEMPORARY",
+      0);
+  Run(db, "schema-insert-row-b", "INSERT INTO `Rows` (`K`, `N`) VALUES ('b', 2)", 0);
+  Run(db, "schema-insert-row-c", "INSERT INTO `Rows` (`K`, `N`) VALUES ('c', 3)", 0);
+  MSIHANDLE view = 0;
+  MSIHANDLE row = 0;
+  MsiDatabaseOpenViewA(db, "SELECT `K`, `N` FROM `Rows` WHERE `K` = 'b'", &view);
+  MsiViewExecute(view, 0);
+  MSIHANDLE fresh = MsiCreateRecord(2);
+  MsiRecordSetStringA(fresh, 1, "d");
+  MsiRecordSetInteger(fresh, 2, 4);
+  Modify(view, "schema-filtered-insert-temporary", kModifyInsertTemporary, fresh);
+  while (MsiViewFetch(view, &row) == 0) {
+    PrintRecord("schema-filtered-fetch", row);
+    MsiCloseHandle(row);
+  }
+  MsiRecordSetStringA(fresh, 1, "e");
+  Modify(view, "schema-filtered-insert", kModifyInsert, fresh);
+  Modify(view, "schema-insert-duplicate", kModifyInsert, fresh);
+  PrintViewError(view, "schema-error-after-insert", 32);
+  Modify(view, "schema-validate-new-duplicate", kModifyValidateNew, fresh);
+  PrintViewError(view, "schema-error-duplicate", 32);
+  PrintViewError(view, "schema-error-drained", 32);
+  MsiRecordSetStringA(fresh, 1, "");
+  Modify(view, "schema-validate-null-key", kModifyValidate, fresh);
+  PrintViewError(view, "schema-error-null-key", 1);
+  PrintViewError(view, "schema-error-null-key-again", 32);
+  MsiRecordSetStringA(fresh, 1, "f");
+  Modify(view, "schema-validate-new-fresh", kModifyValidateNew, fresh);
+  PrintViewError(view, "schema-error-fresh", 32);
+  MsiRecordSetStringA(fresh, 1, "much too long");
+  Modify(view, "schema-validate-long", kModifyValidate, fresh);
+  PrintViewError(view, "schema-error-long", 32);
+  MsiRecordSetStringA(fresh, 1, "");
+  Modify(view, "schema-validate-field", kModifyValidateField, fresh);
+  Modify(view, "schema-validate-delete", kModifyValidateDelete, fresh);
+  Print("schema-error-no-size", " %d", MsiViewGetErrorA(view, NULL, NULL));
+  Print("schema-error-bad-handle", " %d", MsiViewGetErrorA(0, NULL, NULL));
+  MsiCloseHandle(fresh);
+  MsiCloseHandle(view);
+  Show(db, "schema-rows-before-commit", "SELECT * FROM `Rows`", 0);
+}
+
+static void SchemaChanges(void) {
+  MSIHANDLE db = 0;
+  Print("schema-create", " rc=%u",
+        MsiOpenDatabaseA(PathOf("schema.msi"), TRANSCRIPT_DBOPEN_CREATE, &db));
+  ColumnOrder(db);
+  AlterTable(db);
+  TemporaryTables(db);
+  TemporaryRows(db);
+  Print("schema-commit", " rc=%u", MsiDatabaseCommit(db));
+  MsiCloseHandle(db);
+  MsiOpenDatabaseA(PathOf("schema.msi"), TRANSCRIPT_DBOPEN_READONLY, &db);
+  Show(db, "schema-reopened-tables", "SELECT `Name` FROM `_Tables`", 0);
+  Show(db, "schema-reopened-columns", "SELECT * FROM `_Columns`", 0);
+  Show(db, "schema-reopened-rows", "SELECT * FROM `Rows`", 0);
+  Show(db, "schema-reopened-late", "SELECT * FROM `Late`", 0);
+  MsiCloseHandle(db);
+}
+
 int RunMsiTranscript(const char* where, FILE* destination) {
   out = destination;
   snprintf(folder, sizeof folder, "%s", where);
@@ -486,6 +703,7 @@ int RunMsiTranscript(const char* where, FILE* destination) {
   Streams(db);
   Print("commit-after-streams", " rc=%u", MsiDatabaseCommit(db));
   MsiCloseHandle(db);
+  SchemaChanges();
   return 0;
 }
 

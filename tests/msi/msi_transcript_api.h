@@ -41,7 +41,11 @@ enum {
   kModifyReplace = 4,
   kModifyMerge = 5,
   kModifyDelete = 6,
-  kModifyInsertTemporary = 7
+  kModifyInsertTemporary = 7,
+  kModifyValidate = 8,
+  kModifyValidateNew = 9,
+  kModifyValidateField = 10,
+  kModifyValidateDelete = 11
 };
 enum { kColumnNames = 0, kColumnTypes = 1 };
 enum { kVtI2 = 2, kVtI4 = 3, kVtLpstr = 30, kVtFiletime = 64 };
@@ -55,6 +59,10 @@ UINT MSI_CALL MsiDatabaseOpenViewA(MSIHANDLE hDatabase, LPCSTR szQuery, MSIHANDL
 UINT MSI_CALL MsiDatabaseCommit(MSIHANDLE hDatabase);
 UINT MSI_CALL MsiDatabaseGetPrimaryKeysA(MSIHANDLE hDatabase, LPCSTR szTableName,
                                          MSIHANDLE* phRecord);
+UINT MSI_CALL MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName, LPCSTR szFolderPath,
+                                 LPCSTR szFileName);
+int MSI_CALL MsiDatabaseIsTablePersistentA(MSIHANDLE hDatabase, LPCSTR szTableName);
+int MSI_CALL MsiViewGetErrorA(MSIHANDLE hView, LPSTR szColumnNameBuffer, DWORD* pcchBuf);
 UINT MSI_CALL MsiViewExecute(MSIHANDLE hView, MSIHANDLE hRecord);
 UINT MSI_CALL MsiViewFetch(MSIHANDLE hView, MSIHANDLE* phRecord);
 UINT MSI_CALL MsiViewModify(MSIHANDLE hView, int eModifyMode, MSIHANDLE hRecord);
