@@ -189,16 +189,29 @@ std::shared_ptr<Table> Database::LoadRows(TableEntry& entry) {
   return entry.table;
 }
 
+std::vector<std::string> Database::CatalogOrder() const {
+  // `_Tables` is keyed by the names' string ids, so the installer lists tables in the order of
+  // their names in the pool; a name the pool does not hold (a temporary table's) comes last.
+  auto place = [&](const std::string& table) {
+    const auto bytes = EncodeText(table, code_page());
+    return bytes ? pool_.Find(*bytes).value_or(UINT32_MAX) : UINT32_MAX;
+  };
+  std::vector<std::string> order = table_order_;
+  std::ranges::stable_sort(order, {}, place);
+  return order;
+}
+
 std::shared_ptr<TableData> Database::OpenCatalogTable(std::string_view name) {
   std::vector<std::vector<FieldValue>> rows;
+  const std::vector<std::string> order = CatalogOrder();
   if (name == kTablesTable) {
-    for (const std::string& table : table_order_) {
+    for (const std::string& table : order) {
       if (!tables_.find(table)->second.schema.temporary) rows.push_back({table});
     }
     return std::make_shared<MemoryTableData>(TablesSchema(), std::move(rows));
   }
   if (name == kColumnsTable) {
-    for (const std::string& table : table_order_) {
+    for (const std::string& table : order) {
       const TableSchema& schema = tables_.find(table)->second.schema;
       for (std::size_t i = 0; i < schema.columns.size() && !schema.temporary; ++i) {
         rows.push_back({table, static_cast<int>(i + 1), schema.columns[i].name,
