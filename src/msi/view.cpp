@@ -109,8 +109,8 @@ std::optional<std::pair<std::size_t, std::size_t>> Lookup(
 }
 
 // Finds the columns of a condition among `tables` (table, column) for `named`; false for an
-// unknown column or a comparison the installer refuses: text ordered with < > <= >=, or a
-// column ordered against text.
+// unknown column or a comparison the installer refuses: text ordered with < > <= >=, a column
+// ordered against text, or an object column tested otherwise than for null.
 bool BindCompare(const SqlCondition& condition, const std::vector<std::string>& names,
                  const std::vector<std::shared_ptr<TableData>>& tables,
                  std::unordered_map<const SqlColumn*, std::pair<std::size_t, std::size_t>>& named) {
@@ -120,14 +120,20 @@ bool BindCompare(const SqlCondition& condition, const std::vector<std::string>& 
     });
   }
   bool integers = true;  // every column compared holds integers
+  bool objects = false;  // a column compared holds streams
   for (const SqlOperand* operand : {&condition.left, &condition.right}) {
     const auto* column = std::get_if<SqlColumn>(operand);
     if (column == nullptr) continue;
     const auto found = Lookup(names, tables, *column);
     if (!found) return false;
     named[column] = *found;
-    integers = integers && IsInteger(tables[found->first]->schema().columns[found->second].type);
+    const ColumnType type = tables[found->first]->schema().columns[found->second].type;
+    integers = integers && IsInteger(type);
+    objects = objects || type.is_object();
   }
+  const bool null_test =
+      condition.compare == SqlCompare::kIsNull || condition.compare == SqlCompare::kIsNotNull;
+  if (objects) return null_test;  // the documented limit on comparisons of objects
   if (!IsOrdering(condition.compare)) return true;
   return integers && !std::holds_alternative<std::string>(condition.right);
 }

@@ -41,7 +41,8 @@ class View {
  public:
   // Parses `sql` and checks its tables and columns. kBadQuerySyntax for bad syntax, an unknown
   // table or column, or a comparison the installer refuses (text or a text column ordered with
-  // < > <= >=); kInvalidData for a table whose stored rows are damaged.
+  // < > <= >=, an object column compared otherwise than with IS [NOT] NULL); kInvalidData for
+  // a table whose stored rows are damaged.
   static ErrorCode Prepare(std::shared_ptr<Database> database, std::string_view sql,
                            std::unique_ptr<View>* out);
 
