@@ -189,14 +189,27 @@ std::shared_ptr<Table> Database::LoadRows(TableEntry& entry) {
   return entry.table;
 }
 
+std::vector<std::string> Database::CatalogOrder() const {
+  // `_Tables` is keyed by the names' string ids, so the installer lists tables in the order of
+  // their names in the pool.
+  auto place = [&](const std::string& table) {
+    const auto bytes = EncodeText(table, code_page());
+    return bytes ? pool_.Find(*bytes).value_or(UINT32_MAX) : UINT32_MAX;
+  };
+  std::vector<std::string> order = table_order_;
+  std::ranges::stable_sort(order, {}, place);
+  return order;
+}
+
 std::shared_ptr<TableData> Database::OpenCatalogTable(std::string_view name) {
   std::vector<std::vector<FieldValue>> rows;
+  const std::vector<std::string> order = CatalogOrder();
   if (name == kTablesTable) {
-    for (const std::string& table : table_order_) rows.push_back({table});
+    for (const std::string& table : order) rows.push_back({table});
     return std::make_shared<MemoryTableData>(TablesSchema(), std::move(rows));
   }
   if (name == kColumnsTable) {
-    for (const std::string& table : table_order_) {
+    for (const std::string& table : order) {
       const TableSchema& schema = tables_.find(table)->second.schema;
       for (std::size_t i = 0; i < schema.columns.size() && !schema.temporary(); ++i) {
         rows.push_back({table, static_cast<int>(i + 1), schema.columns[i].name,
@@ -232,11 +245,11 @@ ErrorCode Database::CreateTable(TableSchema schema, bool hold) {
   const auto name = EncodeText(schema.name, code_page());
   if (!name) return kFunctionFailed;
   const bool persistent = !schema.temporary();
-  if (persistent) {  // the catalog's strings come first in the pool, as in the installer
-    pool_.Intern(*name);
-    for (const ColumnDef& column : schema.columns) {
-      pool_.Intern(*EncodeText(column.name, code_page()));
-    }
+  // The catalog's strings come first in the pool, as in the installer; a temporary table's
+  // names take their places too (they order `_Tables`) and are written as unused ids.
+  pool_.Intern(*name);
+  for (const ColumnDef& column : schema.columns) {
+    pool_.Intern(*EncodeText(column.name, code_page()));
   }
   catalog_dirty_ = catalog_dirty_ || persistent;
   tables_changed_ = true;

@@ -126,6 +126,8 @@ class Database : public std::enable_shared_from_this<Database> {
   std::vector<std::uint32_t> CountReferences() const;
   void StageCatalog(unsigned ref_width);
   std::shared_ptr<TableData> OpenCatalogTable(std::string_view name);
+  // The tables in the order the catalog lists them.
+  std::vector<std::string> CatalogOrder() const;
 
   std::shared_ptr<CompoundFile> storage_;
   OpenMode mode_;

@@ -150,7 +150,8 @@ extern "C" {
 // ERROR_OPEN_FAILED when it cannot be opened; ERROR_CREATE_FAILED when it cannot be created;
 // ERROR_INVALID_PARAMETER for a null path or out pointer, or a persist path (not supported).
 UINT MsiOpenDatabaseA(LPCSTR szDatabasePath, LPCSTR szPersist, MSIHANDLE* phDatabase);
-// Prepares one SQL statement. ERROR_BAD_QUERY_SYNTAX for bad syntax, unknown tables or columns.
+// Prepares one SQL statement. ERROR_BAD_QUERY_SYNTAX for bad syntax, unknown tables or columns,
+// or a comparison msi.dll refuses (text ordered with < > <= >=).
 UINT MsiDatabaseOpenViewA(MSIHANDLE hDatabase, LPCSTR szQuery, MSIHANDLE* phView);
 UINT MsiDatabaseCommit(MSIHANDLE hDatabase);
 // A record of the table's primary key column names (field 0: the table's name).
@@ -164,7 +165,9 @@ UINT MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName, LPCSTR szFolder
 
 // Runs the view with `hRecord` (0 for none) giving the values of its `?` markers.
 UINT MsiViewExecute(MSIHANDLE hView, MSIHANDLE hRecord);
-// The next row in a new record; ERROR_NO_MORE_ITEMS after the last.
+// The next row in a new record (field 0 holds 1, as msi.dll's do); ERROR_NO_MORE_ITEMS after
+// the last, and the call after that starts again from the first row. ERROR_INVALID_PARAMETER
+// for a null phRecord.
 UINT MsiViewFetch(MSIHANDLE hView, MSIHANDLE* phRecord);
 UINT MsiViewModify(MSIHANDLE hView, MSIMODIFY eModifyMode, MSIHANDLE hRecord);
 UINT MsiViewGetColumnInfo(MSIHANDLE hView, MSICOLINFO eColumnInfo, MSIHANDLE* phRecord);

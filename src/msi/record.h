@@ -31,7 +31,7 @@ using FieldValue = std::variant<std::monostate, int, std::string, StreamField>;
 // Where a fetched record came from, so that a later modify finds its row again.
 struct FetchOrigin {
   std::uint64_t view_id = 0;
-  std::vector<FieldValue> key;  // the row's primary key values
+  std::vector<std::vector<FieldValue>> keys;  // the row's primary key values in each table
 };
 
 // A record: fields 0 to field_count(), each null until set (field 0 is the installer's extra

@@ -11,6 +11,21 @@ bool IsWordChar(char c) {
          static_cast<unsigned char>(c) >= 0x80;
 }
 
+// A bare word may go on with a hyphen ("x-y" is one name, as the installer reads it).
+bool ContinuesWord(char c) {
+  return IsWordChar(c) || c == '-';
+}
+
+bool IsSpace(char c) {
+  return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+// The installer takes a carriage return (and so a Windows line break) or a vertical tab
+// between tokens for an error; other white space separates tokens.
+bool IsSeparator(char c) {
+  return c != '\r' && c != '\v' && IsSpace(c);
+}
+
 bool IsDigit(char c) {
   return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
@@ -40,15 +55,20 @@ bool SqlToken::IsKeyword(std::string_view keyword) const {
 }
 
 std::optional<std::vector<SqlToken>> TokenizeSql(std::string_view sql) {
+  // Any white space may lead or end a statement.
+  while (!sql.empty() && IsSpace(sql.front())) sql.remove_prefix(1);
+  while (!sql.empty() && IsSpace(sql.back())) sql.remove_suffix(1);
   std::vector<SqlToken> tokens;
   std::size_t at = 0;
   while (at < sql.size()) {
     const char c = sql[at];
-    if (std::isspace(static_cast<unsigned char>(c)) != 0) {
+    if (IsSeparator(c)) {
       ++at;
     } else if (c == '`' || c == '\'') {
       auto text = Quoted(sql, at, c);
       if (!text) return std::nullopt;
+      // No name holds a line break; text may.
+      if (c == '`' && text->find_first_of("\r\n") != std::string::npos) return std::nullopt;
       tokens.push_back({c == '`' ? SqlToken::Kind::kName : SqlToken::Kind::kText, *text});
     } else if (c == '?') {
       tokens.push_back({SqlToken::Kind::kMarker, "?"});
@@ -62,7 +82,7 @@ std::optional<std::vector<SqlToken>> TokenizeSql(std::string_view sql) {
                         std::string(sql.substr(start, at - start))});
     } else if (IsWordChar(c)) {
       const std::size_t start = at;
-      while (at < sql.size() && IsWordChar(sql[at])) ++at;
+      while (at < sql.size() && ContinuesWord(sql[at])) ++at;
       tokens.push_back({SqlToken::Kind::kWord, std::string(sql.substr(start, at - start))});
     } else if (const std::size_t length = SymbolLength(sql.substr(at)); length != 0) {
       tokens.push_back({SqlToken::Kind::kSymbol, std::string(sql.substr(at, length))});

@@ -1,6 +1,7 @@
 #include "msi/sql_parser.h"
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 
 #include "msi/record.h"
@@ -8,6 +9,20 @@
 
 namespace kb::msi {
 namespace {
+
+// The language's keywords (and LIKE, which the installer reserves too): bare, they name no
+// table or column.
+bool IsReservedWord(const SqlToken& token) {
+  static constexpr std::string_view kReserved[] = {
+      "ADD",     "ALTER",    "AND",  "BY",    "CHAR",   "CHARACTER", "CREATE",
+      "DELETE",  "DISTINCT", "DROP", "FREE",  "FROM",   "HOLD",      "INSERT",
+      "INT",     "INTEGER",  "INTO", "IS",    "KEY",    "LIKE",      "LOCALIZABLE",
+      "LONG",    "LONGCHAR", "NOT",  "NULL",  "OBJECT", "OR",        "ORDER",
+      "PRIMARY", "SELECT",   "SET",  "SHORT", "TABLE",  "TEMPORARY", "UPDATE",
+      "VALUES",  "WHERE"};
+  return std::ranges::any_of(kReserved,
+                             [&](std::string_view word) { return token.IsKeyword(word); });
+}
 
 // Recursive descent over the token list. Every Parse* answers false on a syntax error.
 class Parser {
@@ -57,21 +72,40 @@ class Parser {
     return true;
   }
 
+  // A back-quoted name, or a bare word that is no keyword of the language and does not start
+  // with a digit.
   std::optional<std::string> Name() {
     const SqlToken& token = Peek();
-    if (token.kind != SqlToken::Kind::kName && token.kind != SqlToken::Kind::kWord) {
-      return std::nullopt;
-    }
+    const bool bare_name = token.kind == SqlToken::Kind::kWord && !IsReservedWord(token) &&
+                           !std::isdigit(static_cast<unsigned char>(token.text[0]));
+    if (token.kind != SqlToken::Kind::kName && !bare_name) return std::nullopt;
     std::string name = token.text;
     Next();
     return name;
   }
 
-  // A column, possibly written `Table`.`Column`; the table part is dropped (one table only).
-  std::optional<std::string> ColumnName() {
+  // A column, possibly qualified by its table: `Table`.`Column`, Table.Column or, read as the
+  // installer reads it, `Table.Column`.
+  std::optional<SqlColumn> ColumnRef() {
+    const bool quoted = Peek().kind == SqlToken::Kind::kName;
     auto name = Name();
-    if (name && Symbol(".")) return Name();
-    return name;
+    if (!name) return std::nullopt;
+    if (Symbol(".")) {
+      auto column = Name();
+      if (!column) return std::nullopt;
+      return SqlColumn{std::move(*name), std::move(*column)};
+    }
+    if (const std::size_t dot = name->find('.'); quoted && dot != std::string::npos) {
+      return SqlColumn{name->substr(0, dot), name->substr(dot + 1)};
+    }
+    return SqlColumn{std::string(), std::move(*name)};
+  }
+
+  // A column of the statement's one table: a qualification is read and dropped.
+  std::optional<std::string> ColumnName() {
+    auto column = ColumnRef();
+    if (!column) return std::nullopt;
+    return std::move(column->name);
   }
 
   // Items separated by commas, at least one.
@@ -108,15 +142,34 @@ class Parser {
     return SqlOperand(*number);
   }
 
+  std::optional<SqlOperand> Column() {
+    auto column = ColumnRef();
+    if (!column) return std::nullopt;
+    return SqlOperand(std::move(*column));
+  }
+
   std::optional<SqlOperand> Operand() {
     const SqlToken::Kind kind = Peek().kind;
     if ((kind == SqlToken::Kind::kName || kind == SqlToken::Kind::kWord) &&
         !Peek().IsKeyword("NULL")) {
-      auto column = ColumnName();
-      if (!column) return std::nullopt;
-      return SqlOperand(SqlColumn{*column});
+      return Column();
     }
     return Value();
+  }
+
+  // An entry of a SELECT list: a column, or a text or integer that every row carries. An empty
+  // back-quoted name is read as the empty text, as the installer does.
+  std::optional<SqlOperand> Selected() {
+    const SqlToken& token = Peek();
+    if (token.kind == SqlToken::Kind::kName && token.text.empty()) {
+      Next();
+      return SqlOperand(std::string());
+    }
+    if (token.kind == SqlToken::Kind::kText || token.kind == SqlToken::Kind::kInteger ||
+        token.IsSymbol("-")) {
+      return Value();
+    }
+    return Column();
   }
 
   std::optional<SqlCompare> Comparison() {
@@ -139,7 +192,8 @@ class Parser {
       return inner && Symbol(")") ? std::move(inner) : nullptr;
     }
     auto condition = std::make_unique<SqlCondition>();
-    auto left = Operand();
+    // The installer wants a column on the left: a literal, a `?` or NULL there is refused.
+    auto left = Column();
     if (!left) return nullptr;
     condition->left = std::move(*left);
     if (Keyword("IS")) {
@@ -186,12 +240,17 @@ class Parser {
   std::optional<SqlStatement> Select() {
     SqlSelect select;
     select.distinct = Keyword("DISTINCT");
-    if (!Symbol("*") && !Names(select.columns)) return std::nullopt;
-    auto table = Keyword("FROM") ? Name() : std::nullopt;
-    if (!table) return std::nullopt;
-    select.table = *table;
+    if (!Symbol("*") && !List<SqlOperand>(select.columns, [this] { return Selected(); })) {
+      return std::nullopt;
+    }
+    if (!Keyword("FROM") || !List<std::string>(select.tables, [this] { return Name(); })) {
+      return std::nullopt;
+    }
     if (!Where(select.where)) return std::nullopt;
-    if (Keyword("ORDER") && !(Keyword("BY") && Names(select.order_by))) return std::nullopt;
+    if (Keyword("ORDER") &&
+        !(Keyword("BY") && List<SqlColumn>(select.order_by, [this] { return ColumnRef(); }))) {
+      return std::nullopt;
+    }
     return select;
   }
 

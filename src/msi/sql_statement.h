@@ -17,6 +17,7 @@ struct SqlMarker {
   unsigned index = 0;  // 1 for the statement's first `?`, in the order they are written
 };
 struct SqlColumn {
+  std::string table;  // empty when the statement names the column alone
   std::string name;
 };
 // A literal, a `?` or (in conditions) a column.
@@ -46,11 +47,15 @@ struct SqlCondition {
 };
 
 struct SqlSelect {
-  std::string table;
-  bool distinct = false;             // rows whose selected values repeat an earlier row's go
-  std::vector<std::string> columns;  // empty for *
+  // The tables of the join, in the order written. The rows come out as nested loops would give
+  // them with the last table outermost.
+  std::vector<std::string> tables;
+  bool distinct = false;  // rows whose selected values repeat an earlier row's go
+  // Empty for *. Otherwise columns, and constants (an integer, or text, empty for null) that
+  // every row carries as they are.
+  std::vector<SqlOperand> columns;
   std::unique_ptr<SqlCondition> where;
-  std::vector<std::string> order_by;
+  std::vector<SqlColumn> order_by;
 };
 
 struct SqlInsert {

@@ -23,6 +23,9 @@ class StoredTableData : public TableData {
   std::size_t row_count() const override { return table_->row_count(); }
   FieldValue Get(std::size_t row, std::size_t column) const override;
   std::optional<std::size_t> Find(std::span<const FieldValue> key) const override;
+  std::optional<std::uint32_t> TextOrder(std::size_t row, std::size_t column) const override {
+    return table_->row(row).cells[column];  // the pool id, 0 (first) for null
+  }
   ErrorCode Insert(std::span<const FieldValue> values, bool temporary) override;
   ErrorCode Update(std::size_t row, std::span<const FieldValue> values) override;
   ErrorCode Erase(std::size_t row) override;

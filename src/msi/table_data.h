@@ -2,6 +2,7 @@
 #define KITBINDER_MSI_TABLE_DATA_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
@@ -51,6 +52,15 @@ class TableData {
       if (const ErrorCode error = Erase(*it); error != kSuccess) return error;
     }
     return kSuccess;
+  }
+
+  // Where ORDER BY puts a text cell among the column's others: the installer sorts text by its
+  // place in the string pool, which keeps equal texts together but does not alphabetize them.
+  // nullopt for a table without a string pool behind it, whose text is compared as text.
+  // REQUIRES: the column holds text.
+  virtual std::optional<std::uint32_t> TextOrder(std::size_t /*row*/,
+                                                 std::size_t /*column*/) const {
+    return std::nullopt;
   }
 
   std::vector<FieldValue> KeyOf(std::size_t row) const {

@@ -13,71 +13,29 @@ std::uint64_t NextViewId() {
   return ++last;
 }
 
-const std::string& TableOf(const SqlStatement& statement) {
+// The tables a statement works on, in the order it names them.
+std::vector<std::string> TablesOf(const SqlStatement& statement) {
   return std::visit(
-      [](const auto& s) -> const std::string& {
-        if constexpr (std::is_same_v<std::decay_t<decltype(s)>, SqlCreate>) {
-          return s.schema.name;
+      [](const auto& s) -> std::vector<std::string> {
+        using Statement = std::decay_t<decltype(s)>;
+        if constexpr (std::is_same_v<Statement, SqlSelect>) {
+          return s.tables;
+        } else if constexpr (std::is_same_v<Statement, SqlCreate>) {
+          return {s.schema.name};
         } else {
-          return s.table;
+          return {s.table};
         }
       },
       statement);
 }
 
-// Resolves `names` to column indexes of `schema`; false when one is unknown.
-bool Resolve(const TableSchema& schema, const std::vector<std::string>& names,
-             std::vector<std::size_t>& out) {
-  for (const std::string& name : names) {
-    const auto column = schema.FindColumn(name);
-    if (!column) return false;
-    out.push_back(*column);
-  }
-  return true;
+bool IsInteger(const ColumnType& type) {
+  return type.kind() == ColumnType::Kind::kShort || type.kind() == ColumnType::Kind::kLong;
 }
 
-bool ResolveCondition(const TableSchema& schema, const SqlCondition* condition) {
-  if (condition == nullptr) return true;
-  if (condition->kind != SqlCondition::Kind::kCompare) {
-    return std::ranges::all_of(condition->operands, [&](const auto& operand) {
-      return ResolveCondition(schema, operand.get());
-    });
-  }
-  for (const SqlOperand* operand : {&condition->left, &condition->right}) {
-    const auto* column = std::get_if<SqlColumn>(operand);
-    if (column != nullptr && !schema.FindColumn(column->name)) return false;
-  }
-  return true;
-}
-
-// The columns a statement names (its view columns for SELECT and INSERT); false when one is
-// unknown.
-bool StatementColumns(const SqlStatement& statement, const TableSchema& schema,
-                      std::vector<std::size_t>& columns) {
-  if (const auto* select = std::get_if<SqlSelect>(&statement)) {
-    std::vector<std::size_t> order;
-    if (select->columns.empty()) {
-      for (std::size_t i = 0; i < schema.columns.size(); ++i) columns.push_back(i);
-    } else if (!Resolve(schema, select->columns, columns)) {
-      return false;
-    }
-    return Resolve(schema, select->order_by, order) &&
-           ResolveCondition(schema, select->where.get());
-  }
-  if (const auto* insert = std::get_if<SqlInsert>(&statement)) {
-    return Resolve(schema, insert->columns, columns);
-  }
-  if (const auto* update = std::get_if<SqlUpdate>(&statement)) {
-    std::vector<std::size_t> set;
-    for (const auto& [name, value] : update->assignments) {
-      if (!Resolve(schema, {name}, set)) return false;
-    }
-    return ResolveCondition(schema, update->where.get());
-  }
-  if (const auto* remove = std::get_if<SqlDelete>(&statement)) {
-    return ResolveCondition(schema, remove->where.get());
-  }
-  return true;
+bool IsOrdering(SqlCompare compare) {
+  return compare == SqlCompare::kLess || compare == SqlCompare::kGreater ||
+         compare == SqlCompare::kLessEqual || compare == SqlCompare::kGreaterEqual;
 }
 
 // Three-way comparison of two non-null values; nullopt when they cannot be compared.
@@ -103,25 +61,15 @@ std::size_t CharacterCount(std::string_view text) {
       text, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
-// The values of `columns` in `row` as one text that equals another row's exactly when the
-// values do. A stream equals no other row's.
-std::string DistinctText(const TableData& table, std::size_t row,
-                         std::span<const std::size_t> columns) {
-  std::string text;
-  for (const std::size_t column : columns) {
-    const FieldValue value = table.Get(row, column);
-    if (const auto* number = std::get_if<int>(&value)) {
-      text += 'i' + std::to_string(*number);
-    } else if (const auto* string = std::get_if<std::string>(&value)) {
-      text += 's' + std::to_string(string->size()) + ':' + *string;
-    } else if (std::holds_alternative<StreamField>(value)) {
-      text += 'o' + std::to_string(row);
-    } else {
-      text += 'n';
-    }
-    text += ';';
+// A value as text that equals another value's exactly when the values are equal for the
+// installer's `=`, null included; nullopt for a stream, which equals nothing.
+std::optional<std::string> ValueText(const FieldValue& value) {
+  if (const auto* number = std::get_if<int>(&value)) return 'i' + std::to_string(*number);
+  if (const auto* string = std::get_if<std::string>(&value)) {
+    return 's' + std::to_string(string->size()) + ':' + *string;
   }
-  return text;
+  if (std::holds_alternative<StreamField>(value)) return std::nullopt;
+  return "n";
 }
 
 bool Test(SqlCompare compare, const FieldValue& a, const FieldValue& b) {
@@ -152,37 +100,152 @@ bool Test(SqlCompare compare, const FieldValue& a, const FieldValue& b) {
   }
 }
 
+// The (table, column) a column reference names: the first of `tables` (named `names`) that has
+// the column, or the one its qualification names.
+std::optional<std::pair<std::size_t, std::size_t>> Lookup(
+    const std::vector<std::string>& names, const std::vector<std::shared_ptr<TableData>>& tables,
+    const SqlColumn& column) {
+  for (std::size_t table = 0; table < tables.size(); ++table) {
+    if (!column.table.empty() && names[table] != column.table) continue;
+    if (const auto found = tables[table]->schema().FindColumn(column.name)) {
+      return std::pair(table, *found);
+    }
+  }
+  return std::nullopt;
+}
+
+// Finds the columns of a condition among `tables` (table, column) for `named`; false for an
+// unknown column or a comparison the installer refuses: text ordered with < > <= >=, a column
+// ordered against text, or an object column tested otherwise than for null.
+bool BindCompare(const SqlCondition& condition, const std::vector<std::string>& names,
+                 const std::vector<std::shared_ptr<TableData>>& tables,
+                 std::unordered_map<const SqlColumn*, std::pair<std::size_t, std::size_t>>& named) {
+  if (condition.kind != SqlCondition::Kind::kCompare) {
+    return std::ranges::all_of(condition.operands, [&](const auto& operand) {
+      return BindCompare(*operand, names, tables, named);
+    });
+  }
+  bool integers = true;  // every column compared holds integers
+  bool objects = false;  // a column compared holds streams
+  for (const SqlOperand* operand : {&condition.left, &condition.right}) {
+    const auto* column = std::get_if<SqlColumn>(operand);
+    if (column == nullptr) continue;
+    const auto found = Lookup(names, tables, *column);
+    if (!found) return false;
+    named[column] = *found;
+    const ColumnType type = tables[found->first]->schema().columns[found->second].type;
+    integers = integers && IsInteger(type);
+    objects = objects || type.is_object();
+  }
+  const bool null_test =
+      condition.compare == SqlCompare::kIsNull || condition.compare == SqlCompare::kIsNotNull;
+  if (objects) return null_test;  // the documented limit on comparisons of objects
+  if (!IsOrdering(condition.compare)) return true;
+  return integers && !std::holds_alternative<std::string>(condition.right);
+}
+
 }  // namespace
 
-View::View(std::shared_ptr<Database> database, ParsedSql parsed, std::vector<std::size_t> columns)
+View::View(std::shared_ptr<Database> database, ParsedSql parsed)
     : database_(std::move(database)),
       statement_(std::move(parsed.statement)),
       markers_(parsed.markers),
-      columns_(std::move(columns)),
       id_(NextViewId()) {}
+
+ErrorCode View::Bind(const SqlStatement& statement, std::vector<std::shared_ptr<TableData>> tables,
+                     Binding* out) {
+  const std::vector<std::string> names = TablesOf(statement);
+  std::unordered_map<const SqlColumn*, std::pair<std::size_t, std::size_t>> named;
+  auto bind_where = [&](const SqlCondition* where) {
+    return where == nullptr || BindCompare(*where, names, tables, named);
+  };
+  // Columns of the statement's one table that an INSERT or UPDATE names.
+  auto bind_names = [&](const auto& columns, auto name_of) {
+    for (const auto& column : columns) {
+      const auto found = tables[0]->schema().FindColumn(name_of(column));
+      if (!found) return false;
+      out->columns.push_back(ColumnRef{0, *found});
+    }
+    return true;
+  };
+  out->columns.clear();
+  bool known = true;
+  if (const auto* select = std::get_if<SqlSelect>(&statement)) {
+    for (std::size_t table = 0; table < tables.size() && select->columns.empty(); ++table) {
+      for (std::size_t i = 0; i < tables[table]->schema().columns.size(); ++i) {
+        out->columns.push_back(ColumnRef{table, i});
+      }
+    }
+    for (const SqlOperand& selected : select->columns) {
+      const auto* column = std::get_if<SqlColumn>(&selected);
+      const auto found = column ? Lookup(names, tables, *column) : std::nullopt;
+      if (column != nullptr && !found) return kBadQuerySyntax;
+      out->columns.push_back(found ? std::optional(ColumnRef{found->first, found->second})
+                                   : std::nullopt);
+    }
+    for (const SqlColumn& column : select->order_by) {
+      const auto found = Lookup(names, tables, column);
+      if (!found) return kBadQuerySyntax;
+      named[&column] = *found;
+    }
+    known = bind_where(select->where.get());
+  } else if (const auto* insert = std::get_if<SqlInsert>(&statement)) {
+    known = bind_names(insert->columns, [](const std::string& name) { return name; });
+  } else if (const auto* update = std::get_if<SqlUpdate>(&statement)) {
+    known = bind_names(update->assignments, [](const auto& set) { return set.first; }) &&
+            bind_where(update->where.get());
+    out->columns.clear();  // an UPDATE selects nothing
+  } else if (const auto* remove = std::get_if<SqlDelete>(&statement)) {
+    known = bind_where(remove->where.get());
+  }
+  if (!known) return kBadQuerySyntax;
+  out->named.clear();
+  for (const auto& [column, place] : named) {
+    out->named[column] = ColumnRef{place.first, place.second};
+  }
+  out->tables = std::move(tables);
+  return kSuccess;
+}
 
 ErrorCode View::Prepare(std::shared_ptr<Database> database, std::string_view sql,
                         std::unique_ptr<View>* out) {
   auto parsed = ParseSql(sql);
   if (!parsed) return kBadQuerySyntax;
-  const std::string& name = TableOf(parsed->statement);
-  auto table = database->OpenTable(name);
-  std::vector<std::size_t> columns;
-  if (!std::holds_alternative<SqlCreate>(parsed->statement)) {
-    if (!table && !database->HasTable(name)) return kBadQuerySyntax;
-    // A table whose rows are damaged can still be dropped.
-    if (!table && !std::holds_alternative<SqlDrop>(parsed->statement)) return kInvalidData;
-    if (table && !StatementColumns(parsed->statement, table->schema(), columns)) {
-      return kBadQuerySyntax;
+  std::unique_ptr<View> view(new View(std::move(database), std::move(*parsed)));
+  const SqlStatement& statement = view->statement_;
+  if (!std::holds_alternative<SqlCreate>(statement)) {
+    std::vector<std::shared_ptr<TableData>> tables;
+    for (const std::string& name : TablesOf(statement)) {
+      auto table = view->database_->OpenTable(name);
+      if (!table && !view->database_->HasTable(name)) return kBadQuerySyntax;
+      // A table whose rows are damaged can still be dropped.
+      if (!table && !std::holds_alternative<SqlDrop>(statement)) return kInvalidData;
+      tables.push_back(std::move(table));
+    }
+    Binding binding;
+    if (!std::holds_alternative<SqlDrop>(statement)) {
+      if (const ErrorCode error = Bind(statement, std::move(tables), &binding); error != kSuccess) {
+        return error;
+      }
     }
   }
-  out->reset(new View(std::move(database), std::move(*parsed), std::move(columns)));
+  *out = std::move(view);
   return kSuccess;
 }
 
-FieldValue View::Evaluate(const SqlOperand& operand, std::size_t row) const {
+bool View::BindNow(Binding* out) const {
+  std::vector<std::shared_ptr<TableData>> tables;
+  for (const std::string& name : TablesOf(statement_)) {
+    tables.push_back(database_->OpenTable(name));
+    if (!tables.back()) return false;
+  }
+  return Bind(statement_, std::move(tables), out) == kSuccess;
+}
+
+FieldValue View::Evaluate(const SqlOperand& operand, const JoinedRow& rows) const {
   if (const auto* column = std::get_if<SqlColumn>(&operand)) {
-    return table_->Get(row, *table_->schema().FindColumn(column->name));
+    const ColumnRef& place = binding_.named.at(column);
+    return binding_.tables[place.table]->Get(rows[place.table], place.column);
   }
   if (const auto* marker = std::get_if<SqlMarker>(&operand)) {
     return parameters_ ? parameters_->Get(marker->index) : FieldValue();
@@ -194,8 +257,8 @@ FieldValue View::Evaluate(const SqlOperand& operand, std::size_t row) const {
   return FieldValue();
 }
 
-bool View::Matches(const SqlCondition& condition, std::size_t row) const {
-  auto matches = [&](const auto& operand) { return Matches(*operand, row); };
+bool View::Matches(const SqlCondition& condition, const JoinedRow& rows) const {
+  auto matches = [&](const auto& operand) { return Matches(*operand, rows); };
   switch (condition.kind) {
     case SqlCondition::Kind::kAnd:
       return std::ranges::all_of(condition.operands, matches);
@@ -204,38 +267,123 @@ bool View::Matches(const SqlCondition& condition, std::size_t row) const {
     case SqlCondition::Kind::kCompare:
       break;
   }
-  return Test(condition.compare, Evaluate(condition.left, row), Evaluate(condition.right, row));
+  return Test(condition.compare, Evaluate(condition.left, rows), Evaluate(condition.right, rows));
 }
 
-std::vector<std::size_t> View::MatchingRows(const SqlCondition* where) const {
-  std::vector<std::size_t> rows;
-  for (std::size_t row = 0; row < table_->row_count(); ++row) {
-    if (where == nullptr || Matches(*where, row)) rows.push_back(row);
+std::vector<std::size_t> View::Candidates(const SqlCondition* where, const JoinedRow& rows,
+                                          std::size_t table) const {
+  // An equality of this table's column with a column of a table already chosen (a later one)
+  // that every matching row must satisfy: the rows it allows come from an index.
+  std::vector<const SqlCondition*> terms;
+  if (where != nullptr && where->kind == SqlCondition::Kind::kAnd) {
+    for (const auto& operand : where->operands) terms.push_back(operand.get());
+  } else if (where != nullptr) {
+    terms.push_back(where);
   }
-  return rows;
+  for (const SqlCondition* term : terms) {
+    const auto* left = std::get_if<SqlColumn>(&term->left);
+    const auto* right = std::get_if<SqlColumn>(&term->right);
+    if (term->kind != SqlCondition::Kind::kCompare || term->compare != SqlCompare::kEqual ||
+        left == nullptr || right == nullptr) {
+      continue;
+    }
+    ColumnRef mine = binding_.named.at(left);
+    ColumnRef other = binding_.named.at(right);
+    if (mine.table != table) std::swap(mine, other);
+    if (mine.table != table || other.table <= table) continue;
+    const ColumnType mine_type = binding_.tables[table]->schema().columns[mine.column].type;
+    const ColumnType other_type = binding_.tables[other.table]->schema().columns[other.column].type;
+    // The index compares values as text: only columns of one kind compare that way.
+    if (mine_type.is_string() != other_type.is_string() ||
+        IsInteger(mine_type) != IsInteger(other_type) || mine_type.is_object()) {
+      continue;
+    }
+    auto& index = indexes_[{table, mine.column}];
+    if (index.empty()) {
+      const TableData& data = *binding_.tables[table];
+      for (std::size_t row = 0; row < data.row_count(); ++row) {
+        index[*ValueText(data.Get(row, mine.column))].push_back(row);
+      }
+    }
+    const auto value =
+        ValueText(binding_.tables[other.table]->Get(rows[other.table], other.column));
+    const auto found = value ? index.find(*value) : index.end();
+    return found == index.end() ? std::vector<std::size_t>() : found->second;
+  }
+  std::vector<std::size_t> all(binding_.tables[table]->row_count());
+  for (std::size_t row = 0; row < all.size(); ++row) all[row] = row;
+  return all;
+}
+
+void View::Join(const SqlCondition* where, JoinedRow& rows, std::size_t table,
+                std::vector<JoinedRow>& out) const {
+  for (const std::size_t row : Candidates(where, rows, table)) {
+    rows[table] = row;
+    if (table > 0) {
+      Join(where, rows, table - 1, out);
+    } else if (where == nullptr || Matches(*where, rows)) {
+      out.push_back(rows);
+    }
+  }
+}
+
+std::vector<View::JoinedRow> View::MatchingRows(const SqlCondition* where) const {
+  indexes_.clear();
+  std::vector<JoinedRow> out;
+  JoinedRow rows(binding_.tables.size());
+  Join(where, rows, binding_.tables.size() - 1, out);
+  indexes_.clear();
+  return out;
+}
+
+void View::SortRows(const std::vector<SqlColumn>& order_by, std::vector<JoinedRow>& rows) const {
+  auto compare = [&](const JoinedRow& a, const JoinedRow& b, const ColumnRef& place) {
+    const TableData& table = *binding_.tables[place.table];
+    const FieldValue va = table.Get(a[place.table], place.column);
+    const FieldValue vb = table.Get(b[place.table], place.column);
+    if (IsNull(va) != IsNull(vb)) return IsNull(va) ? -1 : 1;
+    if (table.schema().columns[place.column].type.is_string()) {
+      const auto order_a = table.TextOrder(a[place.table], place.column);
+      const auto order_b = table.TextOrder(b[place.table], place.column);
+      if (order_a && order_b) return *order_a < *order_b ? -1 : *order_a == *order_b ? 0 : 1;
+    }
+    return CompareValues(va, vb).value_or(0);
+  };
+  std::stable_sort(rows.begin(), rows.end(), [&](const JoinedRow& a, const JoinedRow& b) {
+    for (const SqlColumn& column : order_by) {
+      const int compared = compare(a, b, binding_.named.at(&column));
+      if (compared != 0) return compared < 0;
+    }
+    return false;
+  });
+}
+
+FieldValue View::Output(std::size_t column, const JoinedRow& rows) const {
+  const auto& place = binding_.columns[column];
+  if (place) return binding_.tables[place->table]->Get(rows[place->table], place->column);
+  return Evaluate(std::get<SqlSelect>(statement_).columns[column], rows);
 }
 
 ErrorCode View::RunSelect(const SqlSelect& select) {
-  std::vector<std::size_t> rows = MatchingRows(select.where.get());
-  if (!select.order_by.empty()) {
-    std::vector<std::size_t> order;
-    Resolve(table_->schema(), select.order_by, order);
-    std::stable_sort(rows.begin(), rows.end(), [&](std::size_t a, std::size_t b) {
-      for (const std::size_t column : order) {
-        const FieldValue va = table_->Get(a, column);
-        const FieldValue vb = table_->Get(b, column);
-        if (IsNull(va) != IsNull(vb)) return IsNull(va);
-        const int compared = CompareValues(va, vb).value_or(0);
-        if (compared != 0) return compared < 0;
-      }
-      return false;
-    });
-  }
+  std::vector<JoinedRow> rows = MatchingRows(select.where.get());
+  if (!select.order_by.empty()) SortRows(select.order_by, rows);
   result_keys_.clear();
   std::unordered_set<std::string> seen;
-  for (const std::size_t row : rows) {
-    if (select.distinct && !seen.insert(DistinctText(*table_, row, columns_)).second) continue;
-    result_keys_.push_back(table_->KeyOf(row));
+  for (const JoinedRow& joined : rows) {
+    if (select.distinct) {
+      std::string text;
+      for (std::size_t column = 0; column < binding_.columns.size(); ++column) {
+        // A stream equals no other row's.
+        text += ValueText(Output(column, joined)).value_or("o" + std::to_string(seen.size()));
+        text += ';';
+      }
+      if (!seen.insert(std::move(text)).second) continue;
+    }
+    std::vector<std::vector<FieldValue>> keys;
+    for (std::size_t table = 0; table < joined.size(); ++table) {
+      keys.push_back(binding_.tables[table]->KeyOf(joined[table]));
+    }
+    result_keys_.push_back(std::move(keys));
   }
   next_ = 0;
   return kSuccess;
@@ -243,14 +391,23 @@ ErrorCode View::RunSelect(const SqlSelect& select) {
 
 ErrorCode View::RunInsert(const SqlInsert& insert) {
   std::vector<FieldValue> values(table_->schema().columns.size());
-  for (std::size_t i = 0; i < columns_.size(); ++i)
-    values[columns_[i]] = Evaluate(insert.values[i], 0);
+  for (std::size_t i = 0; i < binding_.columns.size(); ++i) {
+    const std::size_t column = binding_.columns[i]->column;
+    const ColumnType type = table_->schema().columns[column].type;
+    // Empty text is no integer: a column that must hold one refuses it.
+    const auto* text = std::get_if<std::string>(&insert.values[i]);
+    if (text != nullptr && text->empty() && IsInteger(type) && !type.nullable()) {
+      return kFunctionFailed;
+    }
+    values[column] = Evaluate(insert.values[i], {});
+  }
   return table_->Insert(values, insert.temporary);
 }
 
 ErrorCode View::RunUpdate(const SqlUpdate& update) {
   const TableSchema& schema = table_->schema();
-  const std::vector<std::size_t> rows = MatchingRows(update.where.get());
+  std::vector<std::size_t> rows;
+  for (const JoinedRow& joined : MatchingRows(update.where.get())) rows.push_back(joined[0]);
   std::vector<std::vector<FieldValue>> updated;
   for (const std::size_t row : rows) {
     std::vector<FieldValue> values;
@@ -260,7 +417,7 @@ ErrorCode View::RunUpdate(const SqlUpdate& update) {
     for (const auto& [name, operand] : update.assignments) {
       const std::size_t column = *schema.FindColumn(name);
       if (schema.columns[column].type.key()) return kFunctionFailed;
-      values[column] = Evaluate(operand, row);
+      values[column] = Evaluate(operand, {row});
     }
     updated.push_back(std::move(values));
   }
@@ -286,13 +443,9 @@ ErrorCode View::RunAlter(const SqlAlter& alter) {
 
 ErrorCode View::RunDelete() {
   const auto& where = std::get<SqlDelete>(statement_).where;
-  return table_->EraseRows(MatchingRows(where.get()));
-}
-
-bool View::ResolveNow(std::shared_ptr<TableData>* table, std::vector<std::size_t>* columns) const {
-  *table = database_->OpenTable(TableOf(statement_));
-  columns->clear();
-  return *table && StatementColumns(statement_, (*table)->schema(), *columns);
+  std::vector<std::size_t> rows;
+  for (const JoinedRow& joined : MatchingRows(where.get())) rows.push_back(joined[0]);
+  return table_->EraseRows(rows);
 }
 
 ErrorCode View::Execute(const Record* parameters) {
@@ -310,16 +463,16 @@ ErrorCode View::Execute(const Record* parameters) {
   if (const auto* drop = std::get_if<SqlDrop>(&statement_)) {
     return database_->DropTable(drop->table) == kSuccess ? kSuccess : kFunctionFailed;
   }
-  // The table may have been dropped and created anew since Prepare: its names are looked up
+  // A table may have been dropped and created anew since Prepare: its names are looked up
   // again, and a statement whose columns are gone fails.
-  std::shared_ptr<TableData> table;
-  std::vector<std::size_t> columns;
-  if (!ResolveNow(&table, &columns)) {
+  Binding binding;
+  if (!BindNow(&binding)) {
+    binding_ = Binding();
     table_ = nullptr;  // nothing may be written through the view until it executes again
     return kFunctionFailed;
   }
-  table_ = std::move(table);
-  columns_ = std::move(columns);
+  binding_ = std::move(binding);
+  table_ = binding_.tables[0].get();
   parameters_ = parameters;
   ErrorCode error = kSuccess;
   if (const auto* select = std::get_if<SqlSelect>(&statement_)) {
@@ -336,11 +489,16 @@ ErrorCode View::Execute(const Record* parameters) {
   return error == kSuccess ? kSuccess : kFunctionFailed;
 }
 
-void View::FillRecord(std::size_t row, Record& record) const {
-  for (std::size_t i = 0; i < columns_.size(); ++i) {
-    record.Set(static_cast<unsigned>(i + 1), table_->Get(row, columns_[i]));
+void View::FillRecord(const JoinedRow& rows, Record& record) const {
+  record.SetInteger(0, 1);  // what msi.dll puts in field 0 of the records it fetches
+  for (std::size_t i = 0; i < binding_.columns.size(); ++i) {
+    record.Set(static_cast<unsigned>(i + 1), Output(i, rows));
   }
-  record.set_origin(FetchOrigin{id_, table_->KeyOf(row)});
+  FetchOrigin origin{id_, {}};
+  for (std::size_t table = 0; table < rows.size(); ++table) {
+    origin.keys.push_back(binding_.tables[table]->KeyOf(rows[table]));
+  }
+  record.set_origin(std::move(origin));
 }
 
 ErrorCode View::Fetch(std::unique_ptr<Record>* out) {
@@ -348,28 +506,45 @@ ErrorCode View::Fetch(std::unique_ptr<Record>* out) {
     return kFunctionFailed;
   }
   while (next_ < result_keys_.size()) {
-    const auto row = table_->Find(result_keys_[next_++]);
-    if (!row) continue;  // deleted since Execute
-    auto record = std::make_unique<Record>(static_cast<unsigned>(columns_.size()));
-    FillRecord(*row, *record);
+    const auto& keys = result_keys_[next_++];
+    JoinedRow rows;
+    for (std::size_t table = 0; table < keys.size(); ++table) {
+      const auto row = binding_.tables[table]->Find(keys[table]);
+      if (!row) break;  // deleted since Execute
+      rows.push_back(*row);
+    }
+    if (rows.size() != keys.size()) continue;
+    auto record = std::make_unique<Record>(static_cast<unsigned>(binding_.columns.size()));
+    FillRecord(rows, *record);
     *out = std::move(record);
     return kSuccess;
   }
+  next_ = 0;  // as in msi.dll, the fetch after the end starts again from the first row
   return kNoMoreItems;
 }
 
 std::vector<FieldValue> View::WithRecord(std::vector<FieldValue> values,
                                          const Record& record) const {
-  for (std::size_t i = 0; i < columns_.size(); ++i) {
-    values[columns_[i]] = record.Get(static_cast<unsigned>(i + 1));
+  for (std::size_t i = 0; i < binding_.columns.size(); ++i) {
+    if (binding_.columns[i]) {
+      values[binding_.columns[i]->column] = record.Get(static_cast<unsigned>(i + 1));
+    }
   }
   return values;
 }
 
-std::optional<std::size_t> View::OriginRow(const Record& record) const {
+std::optional<View::JoinedRow> View::OriginRows(const Record& record) const {
   const auto& origin = record.origin();
-  if (!origin || origin->view_id != id_) return std::nullopt;
-  return table_->Find(origin->key);
+  if (!origin || origin->view_id != id_ || origin->keys.size() != binding_.tables.size()) {
+    return std::nullopt;
+  }
+  JoinedRow rows;
+  for (std::size_t table = 0; table < binding_.tables.size(); ++table) {
+    const auto row = binding_.tables[table]->Find(origin->keys[table]);
+    if (!row) return std::nullopt;
+    rows.push_back(*row);
+  }
+  return rows;
 }
 
 std::optional<std::size_t> View::RecordRow(const Record& record) const {
@@ -380,11 +555,46 @@ std::optional<std::size_t> View::RecordRow(const Record& record) const {
   return table_->Find(key);
 }
 
+bool View::ViewHasKey() const {
+  return std::ranges::all_of(table_->schema().KeyColumns(), [&](std::size_t key) {
+    return std::ranges::any_of(binding_.columns,
+                               [&](const auto& place) { return place && place->column == key; });
+  });
+}
+
+ErrorCode View::ModifyJoined(ModifyMode mode, Record& record) {
+  const auto rows = OriginRows(record);
+  if (!rows || (mode != ModifyMode::kUpdate && mode != ModifyMode::kRefresh)) {
+    return kFunctionFailed;
+  }
+  if (mode == ModifyMode::kRefresh) {
+    FillRecord(*rows, record);
+    return kSuccess;
+  }
+  // Each table takes the record's values of its own columns.
+  for (std::size_t table = 0; table < binding_.tables.size(); ++table) {
+    TableData& data = *binding_.tables[table];
+    std::vector<FieldValue> values;
+    for (std::size_t column = 0; column < data.schema().columns.size(); ++column) {
+      values.push_back(data.Get((*rows)[table], column));
+    }
+    for (std::size_t i = 0; i < binding_.columns.size(); ++i) {
+      const auto& place = binding_.columns[i];
+      if (place && place->table == table) {
+        values[place->column] = record.Get(static_cast<unsigned>(i + 1));
+      }
+    }
+    if (data.Update((*rows)[table], values) != kSuccess) return kFunctionFailed;
+  }
+  return kSuccess;
+}
+
 ErrorCode View::Modify(ModifyMode mode, Record& record) {
   errors_.clear();
   if (!table_ || !std::holds_alternative<SqlSelect>(statement_) || database_->failed()) {
     return kFunctionFailed;
   }
+  if (binding_.tables.size() > 1) return ModifyJoined(mode, record);
   const std::size_t width = table_->schema().columns.size();
   auto current = [&](std::size_t row) {
     std::vector<FieldValue> values;
@@ -392,14 +602,19 @@ ErrorCode View::Modify(ModifyMode mode, Record& record) {
       values.push_back(table_->Get(row, column));
     return values;
   };
+  auto origin_row = [&]() -> std::optional<std::size_t> {
+    const auto rows = OriginRows(record);
+    return rows ? std::optional((*rows)[0]) : std::nullopt;
+  };
   auto fail_unless = [](ErrorCode error) { return error == kSuccess ? kSuccess : kFunctionFailed; };
+  const bool whole_record = record.field_count() >= binding_.columns.size();
   switch (mode) {
     case ModifyMode::kInsert:
     case ModifyMode::kInsertTemporary:
       return fail_unless(table_->Insert(WithRecord(std::vector<FieldValue>(width), record),
                                         mode == ModifyMode::kInsertTemporary));
     case ModifyMode::kUpdate: {
-      const auto row = OriginRow(record);
+      const auto row = origin_row();
       if (!row) return kFunctionFailed;
       return fail_unless(table_->Update(*row, WithRecord(current(*row), record)));
     }
@@ -409,7 +624,7 @@ ErrorCode View::Modify(ModifyMode mode, Record& record) {
       return fail_unless(table_->Insert(WithRecord(std::vector<FieldValue>(width), record), false));
     }
     case ModifyMode::kReplace: {
-      const auto row = OriginRow(record);
+      const auto row = origin_row();
       if (!row) return kFunctionFailed;
       const std::vector<FieldValue> values = WithRecord(current(*row), record);
       if (RecordRow(record) == row) return fail_unless(table_->Update(*row, values));
@@ -417,15 +632,23 @@ ErrorCode View::Modify(ModifyMode mode, Record& record) {
       return fail_unless(error == kSuccess ? table_->Insert(values, false) : error);
     }
     case ModifyMode::kMerge: {
+      // Merging validates the row: without every key column, or with a value missing that
+      // a column must have, there is nothing valid to merge.
+      if (!ViewHasKey()) return kInvalidData;
+      if (!whole_record) return kFunctionFailed;
       const auto row = RecordRow(record);
-      if (!row) {
-        return fail_unless(
-            table_->Insert(WithRecord(std::vector<FieldValue>(width), record), false));
+      if (row)
+        return WithRecord(current(*row), record) == current(*row) ? kSuccess : kFunctionFailed;
+      const std::vector<FieldValue> values = WithRecord(std::vector<FieldValue>(width), record);
+      for (std::size_t column = 0; column < width; ++column) {
+        if (IsNull(values[column]) && !table_->schema().columns[column].type.nullable()) {
+          return kInvalidData;
+        }
       }
-      return WithRecord(current(*row), record) == current(*row) ? kSuccess : kFunctionFailed;
+      return fail_unless(table_->Insert(values, false));
     }
     case ModifyMode::kDelete: {
-      const auto row = record.origin() ? OriginRow(record) : RecordRow(record);
+      const auto row = record.origin() ? origin_row() : RecordRow(record);
       return row ? fail_unless(table_->Erase(*row)) : kFunctionFailed;
     }
     case ModifyMode::kValidate:
@@ -435,9 +658,10 @@ ErrorCode View::Modify(ModifyMode mode, Record& record) {
       return Validate(mode, record);
     case ModifyMode::kSeek:
     case ModifyMode::kRefresh: {
-      const auto row = mode == ModifyMode::kSeek ? RecordRow(record) : OriginRow(record);
+      if (mode == ModifyMode::kSeek && (!ViewHasKey() || !whole_record)) return kFunctionFailed;
+      const auto row = mode == ModifyMode::kSeek ? RecordRow(record) : origin_row();
       if (!row) return kFunctionFailed;
-      FillRecord(*row, record);
+      FillRecord({*row}, record);
       return kSuccess;
     }
   }
@@ -447,8 +671,9 @@ ErrorCode View::Modify(ModifyMode mode, Record& record) {
 ErrorCode View::Validate(ModifyMode mode, const Record& record) {
   if (mode == ModifyMode::kValidateDelete) return kSuccess;  // no row refers to another here
   const TableSchema& schema = table_->schema();
-  for (std::size_t i = 0; i < columns_.size(); ++i) {
-    const ColumnDef& column = schema.columns[columns_[i]];
+  for (std::size_t i = 0; i < binding_.columns.size(); ++i) {
+    if (!binding_.columns[i]) continue;  // a constant of the select list
+    const ColumnDef& column = schema.columns[binding_.columns[i]->column];
     const FieldValue value = record.Get(static_cast<unsigned>(i + 1));
     const auto* text = std::get_if<std::string>(&value);
     if (IsNull(value)) {
@@ -480,13 +705,22 @@ void View::DropError() {
 
 std::unique_ptr<Record> View::ColumnInfo(bool types) const {
   if (!std::holds_alternative<SqlSelect>(statement_)) return std::make_unique<Record>(0);
-  std::shared_ptr<TableData> table = table_;
-  std::vector<std::size_t> columns = columns_;
-  if (!table && !ResolveNow(&table, &columns)) return std::make_unique<Record>(0);
-  auto record = std::make_unique<Record>(static_cast<unsigned>(columns.size()));
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    const ColumnDef& column = table->schema().columns[columns[i]];
-    record->SetString(static_cast<unsigned>(i + 1), types ? column.type.ToArchive() : column.name);
+  Binding binding;
+  const Binding* bound = &binding_;
+  if (!table_) {
+    if (!BindNow(&binding)) return std::make_unique<Record>(0);
+    bound = &binding;
+  }
+  auto record = std::make_unique<Record>(static_cast<unsigned>(bound->columns.size()));
+  for (std::size_t i = 0; i < bound->columns.size(); ++i) {
+    const auto& place = bound->columns[i];
+    // A constant has no name; msi.dll gives its type as "f0".
+    std::string text = types ? "f0" : "";
+    if (place) {
+      const ColumnDef& column = bound->tables[place->table]->schema().columns[place->column];
+      text = types ? column.type.ToArchive() : column.name;
+    }
+    record->SetString(static_cast<unsigned>(i + 1), text);
   }
   return record;
 }

@@ -72,14 +72,14 @@ TEST_F(DatabaseTest, KeepsRowsInTheInstallersStoredKeyOrder) {
             (Rows_{{"-5", "-500000"}, {"3", "300000"}, {"10", "1000000"}}));
   EXPECT_EQ(Rows(db_.get(), "SELECT `K` FROM `N` WHERE `V` >= 300000 AND `K` < 10"),
             (Rows_{{"3"}}));
-  // String keys sort by their place in the string pool, not alphabetically.
+  // String keys sort by their place in the string pool, not alphabetically; so does ORDER BY.
   for (const char* key : {"zeta", "alpha"}) {
     RunSql(db_.get(),
            std::string("INSERT INTO `Property` (`Property`,`Value`) VALUES ('") + key + "','v')");
   }
   EXPECT_EQ(Rows(db_.get(), "SELECT `Property` FROM `Property`"), (Rows_{{"zeta"}, {"alpha"}}));
   EXPECT_EQ(Rows(db_.get(), "SELECT `Property` FROM `Property` ORDER BY `Property`"),
-            (Rows_{{"alpha"}, {"zeta"}}));
+            (Rows_{{"zeta"}, {"alpha"}}));
 }
 
 TEST_F(DatabaseTest, RefusesBadStatementsWithTheInstallersCodes) {

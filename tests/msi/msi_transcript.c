@@ -678,6 +678,219 @@ static void SchemaChanges(void) {
   MsiCloseHandle(db);
 }
 
+/* SQL side: joins, constant columns, the order of text, what the parser refuses and accepts,
+   fetching past the end, field 0, SEEK and MERGE through views of some columns. */
+static void ShowColumns(MSIHANDLE db, const char* label, const char* sql) {
+  MSIHANDLE view = 0;
+  MSIHANDLE info = 0;
+  const UINT rc = MsiDatabaseOpenViewA(db, sql, &view);
+  Print(label, " rc=%u", rc);
+  for (int kind = kColumnNames; rc == 0 && kind <= kColumnTypes; ++kind) {
+    MsiViewGetColumnInfo(view, kind, &info);
+    PrintRecord(label, info);
+    MsiCloseHandle(info);
+  }
+  MsiCloseHandle(view);
+}
+
+static void SqlJoins(MSIHANDLE db) {
+  static const char* const kSetUp[] = {
+      "CREATE TABLE `Comp` (`Comp` CHAR(20) NOT NULL, `Dir` CHAR(20), `Attr` SHORT "
+      "PRIMARY KEY `Comp`)",
+      "CREATE TABLE `FC` (`Feat` CHAR(20) NOT NULL, `Comp_` CHAR(20) NOT NULL "
+      "PRIMARY KEY `Feat`, `Comp_`)",
+      "CREATE TABLE `Num` (`N` SHORT NOT NULL, `T` CHAR(10) PRIMARY KEY `N`)",
+      "CREATE TABLE `Req` (`K` CHAR(10) NOT NULL, `N` SHORT, `M` SHORT NOT NULL PRIMARY KEY `K`)",
+      "CREATE TABLE `Obj` (`K` CHAR(8) NOT NULL, `B` OBJECT PRIMARY KEY `K`)",
+      "INSERT INTO `Comp` (`Comp`, `Dir`, `Attr`) VALUES ('zc', 'd1', 1)",
+      "INSERT INTO `Comp` (`Comp`, `Dir`, `Attr`) VALUES ('ac', 'd2', 2)",
+      "INSERT INTO `Comp` (`Comp`, `Dir`, `Attr`) VALUES ('mc', 'd1', 3)",
+      "INSERT INTO `FC` (`Feat`, `Comp_`) VALUES ('f2', 'mc')",
+      "INSERT INTO `FC` (`Feat`, `Comp_`) VALUES ('f1', 'zc')",
+      "INSERT INTO `FC` (`Feat`, `Comp_`) VALUES ('f1', 'ac')",
+      "INSERT INTO `FC` (`Feat`, `Comp_`) VALUES ('f3', 'zc')",
+      "INSERT INTO `Num` (`N`, `T`) VALUES (2, 'two')",
+      "INSERT INTO `Num` (`N`, `T`) VALUES (1, 'one')",
+  };
+  static const char* const kQueries[][2] = {
+      {"sql-join-cross", "SELECT * FROM `Comp`, `Num`"},
+      {"sql-join", "SELECT `Feat`, `Comp`, `Dir` FROM `FC`, `Comp` WHERE `Comp_` = `Comp`"},
+      {"sql-join-reversed",
+       "SELECT `Feat`, `Comp`, `Dir` FROM `Comp`, `FC` WHERE `Comp` = `Comp_`"},
+      {"sql-join-qualified",
+       "SELECT `FC`.`Feat`, `Comp`.`Comp` FROM `FC`, `Comp` WHERE `FC`.`Comp_` = `Comp`.`Comp`"},
+      {"sql-join-star", "SELECT * FROM `FC`, `Comp` WHERE `FC`.`Comp_` = `Comp`.`Comp`"},
+      {"sql-join-order",
+       "SELECT `Feat`, `Comp` FROM `FC`, `Comp` WHERE `Comp_` = `Comp` ORDER BY `Feat`, `Attr`"},
+      {"sql-join-and",
+       "SELECT `Feat`, `Comp` FROM `FC`, `Comp` WHERE `Comp_` = `Comp` AND `Attr` > 1"},
+      {"sql-join-or",
+       "SELECT `Feat`, `Comp` FROM `FC`, `Comp` WHERE `Comp_` = `Comp` OR `Attr` = 1"},
+      {"sql-join-three",
+       "SELECT `Feat`, `Comp`, `T` FROM `FC`, `Comp`, `Num` WHERE `Comp_` = `Comp` AND `Attr` = "
+       "`N`"},
+      {"sql-join-self", "SELECT * FROM `Num`, `Num`"},
+      {"sql-join-text-with-number", "SELECT `Feat` FROM `FC`, `Num` WHERE `Comp_` = `N`"},
+      {"sql-join-numbers", "SELECT `Comp`, `T` FROM `Comp`, `Num` WHERE `Attr` = `N`"},
+      {"sql-join-other-table-column", "SELECT `FC`.`Feat` FROM `Comp`"},
+      {"sql-constant-empty", "SELECT '', `Dir` FROM `Comp`"},
+      {"sql-constant-number", "SELECT 1, `Dir` FROM `Comp`"},
+      {"sql-order-text", "SELECT `Dir`, `Comp` FROM `Comp` ORDER BY `Dir`, `Comp`"},
+  };
+  MSIHANDLE view = 0;
+  MSIHANDLE row = 0;
+  for (size_t i = 0; i < sizeof kSetUp / sizeof kSetUp[0]; ++i) Run(db, "sql-set-up", kSetUp[i], 0);
+  for (size_t i = 0; i < sizeof kQueries / sizeof kQueries[0]; ++i) {
+    Show(db, kQueries[i][0], kQueries[i][1], 0);
+  }
+  ShowColumns(db, "sql-join-star-columns", "SELECT * FROM `FC`, `Comp`");
+  ShowColumns(db, "sql-constant-columns", "SELECT '', `Dir` FROM `Comp`");
+  MsiDatabaseOpenViewA(db, "SELECT `Feat`, `Comp`, `Dir` FROM `FC`, `Comp` WHERE `Comp_` = `Comp`",
+                       &view);
+  MsiViewExecute(view, 0);
+  Print("sql-join-fetch", " rc=%u", MsiViewFetch(view, &row));
+  MsiRecordSetStringA(row, 3, "dX");
+  Print("sql-join-update", " rc=%u", MsiViewModify(view, kModifyUpdate, row));
+  Print("sql-join-delete", " rc=%u", MsiViewModify(view, kModifyDelete, row));
+  MsiCloseHandle(row);
+  MsiCloseHandle(view);
+  Show(db, "sql-join-updated", "SELECT `Comp`, `Dir` FROM `Comp`", 0);
+}
+
+static void SqlTableOrder(MSIHANDLE db) {
+  /* A table named by a text that the pool already holds is listed at that text's place. */
+  Run(db, "sql-set-up", "INSERT INTO `Num` (`N`, `T`) VALUES (3, 'Later')", 0);
+  Run(db, "sql-set-up", "CREATE TABLE `Other` (`A` SHORT PRIMARY KEY `A`)", 0);
+  Run(db, "sql-set-up", "CREATE TABLE `Later` (`A` SHORT PRIMARY KEY `A`)", 0);
+  Show(db, "sql-tables-order", "SELECT `Name` FROM `_Tables`", 0);
+}
+
+static void SqlAcceptAndRefuse(MSIHANDLE db) {
+  static const char* const kStatements[][2] = {
+      {"sql-reserved-table", "CREATE TABLE Order (`A` SHORT PRIMARY KEY `A`)"},
+      {"sql-reserved-table-lower", "SELECT * FROM select"},
+      {"sql-reserved-column", "SELECT Key FROM `Comp`"},
+      {"sql-reserved-quoted", "CREATE TABLE `Order` (`A` SHORT PRIMARY KEY `A`)"},
+      {"sql-like-reserved", "CREATE TABLE Like (`A` SHORT PRIMARY KEY `A`)"},
+      {"sql-join-not-reserved", "CREATE TABLE Join (`A` SHORT PRIMARY KEY `A`)"},
+      {"sql-digit-first-name", "CREATE TABLE 1abc (`A` SHORT PRIMARY KEY `A`)"},
+      {"sql-line-break-crlf", "SELECT `Comp` FROM `Comp`\r\nWHERE `Attr` = 1"},
+      {"sql-line-break-cr", "SELECT `Comp` FROM `Comp`\rWHERE `Attr` = 1"},
+      {"sql-line-break-lf", "SELECT `Comp` FROM `Comp`\nWHERE `Attr` = 1"},
+      {"sql-line-break-leading", "\r\nSELECT `Comp` FROM `Comp`"},
+      {"sql-vertical-tab", "SELECT `Comp` FROM `Comp`\vWHERE `Attr` = 1"},
+      {"sql-line-break-in-text", "SELECT `Comp` FROM `Comp` WHERE `Dir` = 'a\r\nb'"},
+      {"sql-line-break-in-name", "SELECT `Comp` FROM `Comp` WHERE `Dir\n` = 'a'"},
+      {"sql-text-less", "SELECT `Comp` FROM `Comp` WHERE `Dir` < 'b'"},
+      {"sql-text-greater-equal-marker", "SELECT `Comp` FROM `Comp` WHERE `Dir` >= ?"},
+      {"sql-text-columns-less", "SELECT `Comp` FROM `Comp` WHERE `Comp` < `Dir`"},
+      {"sql-number-less-text", "SELECT `Comp` FROM `Comp` WHERE `Attr` < 'b'"},
+      {"sql-number-equals-text", "SELECT `Comp` FROM `Comp` WHERE `Attr` = 'b'"},
+      {"sql-number-columns-less", "SELECT `Comp` FROM `Comp`, `Num` WHERE `Attr` < `N`"},
+      {"sql-literal-literal", "SELECT `Comp` FROM `Comp` WHERE 1 = 1"},
+      {"sql-literal-texts", "SELECT `Comp` FROM `Comp` WHERE 'a' = 'a'"},
+      {"sql-literal-left", "SELECT `Comp` FROM `Comp` WHERE 1 = `Attr`"},
+      {"sql-marker-left", "SELECT `Comp` FROM `Comp` WHERE ? = `Attr`"},
+      {"sql-marker-is-null", "SELECT `Comp` FROM `Comp` WHERE ? IS NULL"},
+      {"sql-marker-selected", "SELECT ? FROM `Comp`"},
+      {"sql-marker-set", "UPDATE `Comp` SET ? = 1"},
+      {"sql-qualified-in-quotes", "SELECT `Comp.Dir` FROM `Comp`"},
+      {"sql-qualified-bare", "SELECT Comp.Dir FROM Comp WHERE Comp.Attr = 1"},
+      {"sql-qualified-insert",
+       "INSERT INTO `Comp` (`Comp`.`Comp`, `Comp`.`Attr`) VALUES ('qc', 4)"},
+      {"sql-qualified-order", "SELECT `Comp` FROM `Comp` ORDER BY `Comp`.`Attr`"},
+      {"sql-hyphen-name", "CREATE TABLE `a-b` (`x-y` SHORT PRIMARY KEY `x-y`)"},
+      {"sql-hyphen-bare", "SELECT x-y FROM a-b"},
+      {"sql-star-and-column", "SELECT *, `Comp` FROM `Comp`"},
+      {"sql-object-equals", "SELECT `K` FROM `Obj` WHERE `B` = 'x'"},
+      {"sql-object-is-null", "SELECT `K` FROM `Obj` WHERE `B` IS NULL"},
+      {"sql-constant-text", "SELECT 'text', `Comp` FROM `Comp`"},
+      {"sql-insert-empty-into-not-null-number", "INSERT INTO `Req` (`K`, `M`) VALUES ('r', '')"},
+      {"sql-insert-null-into-not-null-number", "INSERT INTO `Req` (`K`, `M`) VALUES ('r', NULL)"},
+      {"sql-insert-empty-into-number", "INSERT INTO `Comp` (`Comp`, `Attr`) VALUES ('ec', '')"},
+      {"sql-insert-digits-into-number", "INSERT INTO `Comp` (`Comp`, `Attr`) VALUES ('dc', '7')"},
+  };
+  MSIHANDLE marker = Texts("1", NULL, NULL);
+  for (size_t i = 0; i < sizeof kStatements / sizeof kStatements[0]; ++i) {
+    Run(db, kStatements[i][0], kStatements[i][1], marker);
+  }
+  MsiCloseHandle(marker);
+  Show(db, "sql-empty-name", "SELECT `` FROM `Num`", 0);
+  Show(db, "sql-after-inserts", "SELECT * FROM `Comp`", 0);
+}
+
+static void SqlFetchAndModify(MSIHANDLE db) {
+  MSIHANDLE view = 0;
+  MSIHANDLE row = 0;
+  MsiDatabaseOpenViewA(db, "SELECT `T` FROM `Num` WHERE `N` < 3", &view);
+  MsiViewExecute(view, 0);
+  Print("sql-fetch-null-record", " rc=%u", MsiViewFetch(view, NULL));
+  while (MsiViewFetch(view, &row) == 0) {
+    Print("sql-fetch-field-zero", " null=%d %d", MsiRecordIsNull(row, 0),
+          MsiRecordGetInteger(row, 0));
+    MsiCloseHandle(row);
+  }
+  Print("sql-fetch-after-end", " rc=%u", MsiViewFetch(view, &row));
+  PrintRecord("sql-fetch-after-end", row);
+  MsiCloseHandle(row);
+  MsiCloseHandle(view);
+
+  static const char* const kViews[][2] = {
+      {"sql-view-without-key", "SELECT `T` FROM `Num`"},
+      {"sql-view-key-only", "SELECT `N` FROM `Num`"},
+  };
+  for (size_t i = 0; i < 2; ++i) {
+    char label[64];
+    MsiDatabaseOpenViewA(db, kViews[i][1], &view);
+    MsiViewExecute(view, 0);
+    row = MsiCreateRecord(1);
+    if (i == 0) {
+      MsiRecordSetStringA(row, 1, "one");
+    } else {
+      MsiRecordSetInteger(row, 1, 1);
+    }
+    snprintf(label, sizeof label, "%s-seek", kViews[i][0]);
+    Print(label, " rc=%u", MsiViewModify(view, kModifySeek, row));
+    snprintf(label, sizeof label, "%s-merge-same", kViews[i][0]);
+    Print(label, " rc=%u", MsiViewModify(view, kModifyMerge, row));
+    MsiRecordSetInteger(row, 1, 9);
+    snprintf(label, sizeof label, "%s-merge-new", kViews[i][0]);
+    Print(label, " rc=%u", MsiViewModify(view, kModifyMerge, row));
+    MsiCloseHandle(row);
+    MsiCloseHandle(view);
+  }
+  MsiDatabaseOpenViewA(db, "SELECT `Comp`, `Attr` FROM `Comp`", &view);
+  MsiViewExecute(view, 0);
+  row = MsiCreateRecord(1);
+  MsiRecordSetStringA(row, 1, "zc");
+  Print("sql-merge-short-record", " rc=%u", MsiViewModify(view, kModifyMerge, row));
+  MsiCloseHandle(row);
+  MsiCloseHandle(view);
+  MsiDatabaseOpenViewA(db, "SELECT `K`, `N` FROM `Req`", &view);
+  MsiViewExecute(view, 0);
+  row = Texts("r2", "4", NULL);
+  Print("sql-merge-new-without-not-null", " rc=%u", MsiViewModify(view, kModifyMerge, row));
+  MsiCloseHandle(row);
+  MsiCloseHandle(view);
+  MsiDatabaseOpenViewA(db, "SELECT `Comp`, `Dir` FROM `Comp`", &view);
+  MsiViewExecute(view, 0);
+  row = Texts("pc", "dp", NULL);
+  Print("sql-merge-new-partial", " rc=%u", MsiViewModify(view, kModifyMerge, row));
+  MsiCloseHandle(row);
+  MsiCloseHandle(view);
+  Show(db, "sql-after-merges", "SELECT * FROM `Comp`", 0);
+}
+
+static void Sql(void) {
+  MSIHANDLE db = 0;
+  Print("sql-create", " rc=%u", MsiOpenDatabaseA(PathOf("sql.msi"), TRANSCRIPT_DBOPEN_CREATE, &db));
+  SqlJoins(db);
+  SqlTableOrder(db);
+  SqlAcceptAndRefuse(db);
+  SqlFetchAndModify(db);
+  MsiCloseHandle(db);
+}
+
 int RunMsiTranscript(const char* where, FILE* destination) {
   out = destination;
   snprintf(folder, sizeof folder, "%s", where);
@@ -704,6 +917,7 @@ int RunMsiTranscript(const char* where, FILE* destination) {
   Print("commit-after-streams", " rc=%u", MsiDatabaseCommit(db));
   MsiCloseHandle(db);
   SchemaChanges();
+  Sql();
   return 0;
 }
 

@@ -12,9 +12,11 @@ TEST(SqlParserTest, ReadsASelectWithConditionsAndOrder) {
   ASSERT_TRUE(parsed);
   EXPECT_EQ(parsed->markers, 1u);
   const auto& select = std::get<SqlSelect>(parsed->statement);
-  EXPECT_EQ(select.table, "Binary");
-  EXPECT_EQ(select.columns, (std::vector<std::string>{"Name", "Data"}));
-  EXPECT_EQ(select.order_by, (std::vector<std::string>{"Name"}));
+  EXPECT_EQ(select.tables, (std::vector<std::string>{"Binary"}));
+  ASSERT_EQ(select.columns.size(), 2u);
+  EXPECT_EQ(std::get<SqlColumn>(select.columns[1]).name, "Data");
+  ASSERT_EQ(select.order_by.size(), 1u);
+  EXPECT_EQ(select.order_by[0].name, "Name");
   ASSERT_TRUE(select.where);
   EXPECT_EQ(select.where->kind, SqlCondition::Kind::kAnd);
   ASSERT_EQ(select.where->operands.size(), 2u);

@@ -1,0 +1,148 @@
+// SQL as msi.dll reads it, beyond what the Wine transcript compares step by step: joins found
+// through an index give what pairing every row gives, constant columns, and the string-pool
+// order of text and tables in what we write, read back by msitools.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "msi/msi_interface.h"
+#include "msi/scoped_handle.h"
+#include "sql_helpers.h"
+#include "test_support/run_command.h"
+#include "test_support/temp_dir.h"
+
+namespace kb::msi::test {
+namespace {
+
+using Rows_ = std::vector<std::vector<std::string>>;
+
+class SqlConformanceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = (dir_.path() / "sql.msi").string();
+    ASSERT_EQ(MsiOpenDatabaseA(path_.c_str(), MSIDBOPEN_CREATE, db_.Receive()), ERROR_SUCCESS);
+  }
+
+  void Sql(const std::string& sql) { ASSERT_EQ(RunSql(db_.get(), sql), ERROR_SUCCESS) << sql; }
+
+  kb::test::TempDir dir_;
+  std::string path_;
+  ScopedHandle db_;
+};
+
+TEST_F(SqlConformanceTest, JoinThroughAnIndexGivesWhatPairingEveryRowGives) {
+  Sql("CREATE TABLE `A` (`K` CHAR(8) NOT NULL, `X` CHAR(8), `N` SHORT PRIMARY KEY `K`)");
+  Sql("CREATE TABLE `B` (`K2` SHORT NOT NULL, `Y` CHAR(8), `M` LONG PRIMARY KEY `K2`)");
+  Sql("CREATE TABLE `C` (`Z` CHAR(8) NOT NULL, `W` SHORT PRIMARY KEY `Z`)");
+  // Repeated values, nulls on both sides, keys inserted out of order.
+  for (int i = 0; i < 80; ++i) {
+    const std::string x = i % 7 == 0 ? "NULL" : "'v" + std::to_string(i % 13) + "'";
+    const std::string n = i % 5 == 0 ? "NULL" : std::to_string(i % 9);
+    Sql("INSERT INTO `A` (`K`, `X`, `N`) VALUES ('k" + std::to_string((i * 37) % 80) + "', " + x +
+        ", " + n + ")");
+    const std::string y = i % 11 == 0 ? "NULL" : "'v" + std::to_string(i % 17) + "'";
+    Sql("INSERT INTO `B` (`K2`, `Y`, `M`) VALUES (" + std::to_string((i * 53) % 80) + ", " + y +
+        ", " + std::to_string(i % 4) + ")");
+    if (i < 8) {
+      Sql("INSERT INTO `C` (`Z`, `W`) VALUES ('v" + std::to_string(i) + "', " +
+          std::to_string(i % 3) + ")");
+    }
+  }
+  // An equality inside OR is no join condition the index can serve: it pairs every row.
+  const std::vector<std::pair<std::string, std::string>> joins = {
+      {"`X` = `Y`", "(`X` = `Y` OR `X` = `Y`)"},
+      {"`N` = `M` AND `X` <> 'v1'", "(`N` = `M` OR `N` = `M`) AND `X` <> 'v1'"},
+      {"`B`.`M` = `A`.`N`", "(`B`.`M` = `A`.`N` OR `M` = `N`)"},
+  };
+  for (const auto& [indexed, paired] : joins) {
+    const std::string select = "SELECT `K`, `X`, `K2`, `Y` FROM `A`, `B` WHERE ";
+    const Rows_ rows = Rows(db_.get(), select + indexed);
+    EXPECT_GT(rows.size(), 20u) << indexed;
+    EXPECT_EQ(rows, Rows(db_.get(), select + paired)) << indexed;
+    EXPECT_EQ(Rows(db_.get(), select + indexed + " ORDER BY `Y`, `K`"),
+              Rows(db_.get(), select + paired + " ORDER BY `Y`, `K`"))
+        << indexed;
+  }
+  const std::string three = "SELECT `K`, `K2`, `W` FROM `A`, `B`, `C` WHERE ";
+  const Rows_ rows = Rows(db_.get(), three + "`X` = `Z` AND `Y` = `Z` AND `W` = 1");
+  EXPECT_FALSE(rows.empty());
+  EXPECT_EQ(rows, Rows(db_.get(), three + "(`X` = `Z` OR `X` = `Z`) AND (`Y` = `Z` OR `Y` = `Z`) "
+                                          "AND `W` = 1"));
+  EXPECT_EQ(Rows(db_.get(), "SELECT DISTINCT `X` FROM `A`, `B` WHERE `X` = `Y`"),
+            Rows(db_.get(), "SELECT DISTINCT `X` FROM `A`, `B` WHERE (`X` = `Y` OR `X` = `Y`)"));
+}
+
+TEST_F(SqlConformanceTest, ViewsOfAJoinOnlyUpdateAndRefresh) {
+  Sql("CREATE TABLE `P` (`K` SHORT NOT NULL, `V` CHAR(8) PRIMARY KEY `K`)");
+  Sql("CREATE TABLE `Q` (`R` SHORT NOT NULL, `K_` SHORT PRIMARY KEY `R`)");
+  Sql("INSERT INTO `P` (`K`, `V`) VALUES (1, 'one')");
+  Sql("INSERT INTO `Q` (`R`, `K_`) VALUES (7, 1)");
+  ScopedHandle view;
+  ASSERT_EQ(MsiDatabaseOpenViewA(db_.get(), "SELECT `K_`, `V` FROM `Q`, `P` WHERE `K_` = `K`",
+                                 view.Receive()),
+            ERROR_SUCCESS);
+  ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
+  ScopedHandle row;
+  ASSERT_EQ(MsiViewFetch(view.get(), row.Receive()), ERROR_SUCCESS);
+  MsiRecordSetInteger(row.get(), 1, 2);
+  MsiRecordSetStringA(row.get(), 2, "uno");
+  EXPECT_EQ(MsiViewModify(view.get(), MSIMODIFY_UPDATE, row.get()), ERROR_SUCCESS);
+  for (const MSIMODIFY mode : {MSIMODIFY_SEEK, MSIMODIFY_INSERT, MSIMODIFY_ASSIGN,
+                               MSIMODIFY_REPLACE, MSIMODIFY_MERGE, MSIMODIFY_DELETE}) {
+    EXPECT_EQ(MsiViewModify(view.get(), mode, row.get()), ERROR_FUNCTION_FAILED) << mode;
+  }
+  MsiRecordSetStringA(row.get(), 2, "away");
+  EXPECT_EQ(MsiViewModify(view.get(), MSIMODIFY_REFRESH, row.get()), ERROR_SUCCESS);
+  EXPECT_EQ(FieldText(row.get(), 2), "uno");
+  // Each table took its own columns of the record.
+  EXPECT_EQ(Rows(db_.get(), "SELECT * FROM `Q`"), (Rows_{{"7", "2"}}));
+  EXPECT_EQ(Rows(db_.get(), "SELECT * FROM `P`"), (Rows_{{"1", "uno"}}));
+}
+
+TEST_F(SqlConformanceTest, ConstantColumnsCarryTheirValueInEveryRow) {
+  Sql("CREATE TABLE `T` (`K` CHAR(8) NOT NULL PRIMARY KEY `K`)");
+  Sql("INSERT INTO `T` (`K`) VALUES ('a')");
+  Sql("INSERT INTO `T` (`K`) VALUES ('b')");
+  EXPECT_EQ(Rows(db_.get(), "SELECT 'text', -5, '', ``, `K` FROM `T`"),
+            (Rows_{{"text", "-5", "", "", "a"}, {"text", "-5", "", "", "b"}}));
+  ScopedHandle view;
+  ASSERT_EQ(MsiDatabaseOpenViewA(db_.get(), "SELECT 7, `K` FROM `T`", view.Receive()),
+            ERROR_SUCCESS);
+  ScopedHandle types;
+  ASSERT_EQ(MsiViewGetColumnInfo(view.get(), MSICOLINFO_TYPES, types.Receive()), ERROR_SUCCESS);
+  EXPECT_EQ(FieldText(types.get(), 1), "f0");
+  EXPECT_EQ(FieldText(types.get(), 2), "s8");
+  EXPECT_EQ(RunSql(db_.get(), "SELECT NULL, `K` FROM `T`"), ERROR_BAD_QUERY_SYNTAX);
+  EXPECT_EQ(RunSql(db_.get(), "SELECT ?, `K` FROM `T`"), ERROR_BAD_QUERY_SYNTAX);
+}
+
+TEST_F(SqlConformanceTest, TextAndTablesStayInStringPoolOrderInWhatWeWrite) {
+  // The value "Zeta" enters the pool before the table names created after it.
+  Sql("CREATE TABLE `Words` (`Word` CHAR(8) NOT NULL, `Rank` SHORT PRIMARY KEY `Word`)");
+  for (const char* word : {"Zeta", "alpha", "Mid", "beta"}) {
+    Sql(std::string("INSERT INTO `Words` (`Word`, `Rank`) VALUES ('") + word + "', 1)");
+  }
+  Sql("CREATE TABLE `Yankee` (`A` SHORT NOT NULL PRIMARY KEY `A`)");
+  Sql("CREATE TABLE `Zeta` (`A` SHORT NOT NULL PRIMARY KEY `A`)");
+  const Rows_ order = {{"Words"}, {"Zeta"}, {"Yankee"}};
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `_Tables`"), order);
+  const Rows_ words = {{"Zeta"}, {"alpha"}, {"Mid"}, {"beta"}};
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Word` FROM `Words` ORDER BY `Rank`, `Word`"), words);
+  ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
+  db_.Reset();
+  ASSERT_EQ(MsiOpenDatabaseA(path_.c_str(), MSIDBOPEN_READONLY, db_.Receive()), ERROR_SUCCESS);
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `_Tables`"), order);
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Word` FROM `Words` ORDER BY `Word`"), words);
+  // msitools reads the file we wrote and lists its tables and rows in the same order.
+  int status = 0;
+  EXPECT_EQ(kb::test::RunCommand("msiinfo tables '" + path_ + "'", &status),
+            "_SummaryInformation\n_ForceCodepage\nWords\nZeta\nYankee\n");
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(kb::test::RunCommand("msiinfo export '" + path_ + "' Words", &status),
+            "Word\tRank\r\ns8\tI2\r\nWords\tWord\r\nZeta\t1\r\nalpha\t1\r\nMid\t1\r\nbeta\t1\r\n");
+  EXPECT_EQ(status, 0);
+}
+
+}  // namespace
+}  // namespace kb::msi::test
