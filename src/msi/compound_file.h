@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/unique_fd.h"
+
 namespace kb::msi {
 
 enum class StorageError {
@@ -55,6 +57,14 @@ class CompoundFile {
   static std::unique_ptr<CompoundFile> Open(const std::string& path, Mode mode,
                                             StorageError* error);
 
+  // Opens the compound file at `path` to read, with its changes going to `output`: `path` is
+  // never written; the first Commit writes `output` whole (the file's state with the changes,
+  // under a temporary name beside it, then renamed over it) and later ones change `output` in
+  // place. Fails as Open does.
+  static std::unique_ptr<CompoundFile> OpenWithOutput(const std::string& path,
+                                                      const std::string& output,
+                                                      StorageError* error);
+
   // Starts a new, empty compound file (512-byte sectors) whose root carries `clsid`. Nothing is
   // written before the first Commit; an existing file at `path` is replaced at that Commit.
   static std::unique_ptr<CompoundFile> Create(const std::string& path, const Clsid& clsid,
@@ -97,6 +107,10 @@ class CompoundFile {
   // file is opened now (kIo when it cannot be) and its size taken; it may be renamed or
   // deleted before Commit, but not shortened.
   StorageError WriteStreamFromFile(std::u16string_view name, const std::string& path);
+  // The same for a file already open: its first `size` bytes, read through `file` (which this
+  // object then owns) at Commit. REQUIRES: `file` is open for reading.
+  StorageError WriteStreamFromFile(std::u16string_view name, platform::UniqueFd file,
+                                   std::uint64_t size);
 
   // Stages the removal of a stream. kNotFound when there is none.
   StorageError RemoveStream(std::u16string_view name);

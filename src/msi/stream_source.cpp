@@ -1,19 +1,68 @@
 #include "msi/stream_source.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <vector>
+
+#include "msi/file_io.h"
 #include "platform/regular_file.h"
 
 namespace kb::msi {
+
+namespace {
+
+std::int64_t ModificationTime(const struct stat& info) {
+  return std::int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
+}
+
+// An unnamed file: gone with its last descriptor, whatever happens to the process.
+platform::UniqueFd NewTemporaryFile() {
+  const char* base = std::getenv("TMPDIR");
+  const std::string folder = base != nullptr && *base != '\0' ? base : "/tmp";
+  platform::UniqueFd fd(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+  if (fd.valid()) return fd;
+  std::string pattern = folder + "/kitbinder-stream.XXXXXX";
+  fd.Reset(::mkostemp(pattern.data(), O_CLOEXEC));
+  if (fd.valid()) ::unlink(pattern.c_str());
+  return fd;
+}
+
+}  // namespace
 
 std::shared_ptr<const FileStreamSource> FileStreamSource::Open(const std::string& path) {
   std::string problem;
   platform::UniqueFd fd = platform::OpenRegularFile(path, &problem);
   struct stat info {};
   if (!fd.valid() || ::fstat(fd.get(), &info) != 0) return nullptr;
-  return std::make_shared<const FileStreamSource>(path, std::move(fd),
-                                                  static_cast<std::uint64_t>(info.st_size));
+  return std::make_shared<const FileStreamSource>(
+      std::move(fd), static_cast<std::uint64_t>(info.st_size), ModificationTime(info));
+}
+
+platform::UniqueFd FileStreamSource::Duplicate() const {
+  struct stat info {};
+  if (::fstat(fd_.get(), &info) != 0 || static_cast<std::uint64_t>(info.st_size) != size_ ||
+      ModificationTime(info) != mtime_ns_) {
+    return platform::UniqueFd();
+  }
+  return platform::UniqueFd(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
+}
+
+platform::UniqueFd CopyToTemporaryFile(const StreamSource& source) {
+  platform::UniqueFd fd = NewTemporaryFile();
+  if (!fd.valid()) return fd;
+  std::vector<std::byte> buffer(std::size_t{1} << 20);
+  for (std::uint64_t offset = 0; offset < source.size();) {
+    const auto got = source.Read(offset, buffer);
+    if (!got || *got == 0 ||
+        WriteAt(fd.get(), offset, std::span(buffer).first(*got)) != StorageError::kNone) {
+      return platform::UniqueFd();
+    }
+    offset += *got;
+  }
+  return fd;
 }
 
 std::optional<std::size_t> FileStreamSource::Read(std::uint64_t offset,

@@ -115,6 +115,40 @@ const std::vector<KnownDifference>& KnownDifferences() {
        {" rc=0"},
        "Wine cannot commit a database after these stream edits; Windows can, and the package build "
        "commits right after storing its cabinet"},
+      // Streams from files, archives, output files and code pages.
+      {"archive-export-binary",
+       {" rc=0",
+        " 'Name\\x09Data\\x0d\\x0as20\\x09V0\\x0d\\x0aFiles\\x09Name\\x0d\\x0adeleted\\x09"
+        "deleted.ibd\\x0d\\x0areplaced\\x09replaced.ibd\\x0d\\x0a'",
+        " table-folder=1,0 other-folder=0"},
+       "Windows names a binary field's file after its row key with the extension .ibd; Wine leaves "
+       "the extension off (both write it in the folder named after the table)"},
+      {"archive-import-table-folder",
+       {" rc=0", " 'one' size=20 'from the Bin2 folder'", " end=259"},
+       "binary data is documented to come from the folder named after the table, which is where "
+       "export writes it; Wine looks only in the folder named after the archive's file (we look "
+       "there too, second)"},
+      {"archive-import-outside",
+       {" rc=1627"},
+       "a binary field names a file of the table's folder; a path leading out of it is refused so "
+       "that an archive cannot read any file of the system into a database; Wine follows it"},
+      {"archive-import-subfolder", {" rc=1627"}, "as archive-import-outside"},
+      {"codepage-force-not-a-number",
+       {" rc=1627", " '\\x0d\\x0a\\x0d\\x0a65001\\x09_ForceCodepage\\x0d\\x0a'"},
+       "a code page that is no number is refused; Wine reads it as 0 and makes the database "
+       "neutral"},
+      {"codepage-force-1251",
+       {" rc=1627", " '\\x0d\\x0a\\x0d\\x0a0\\x09_ForceCodepage\\x0d\\x0a'"},
+       "only code pages 0, 1252 and 65001 are converted; a database in another could be neither "
+       "read nor written, so setting one fails as an undefined code page does"},
+      {"codepage-stamped-into-neutral",
+       {" rc=0", " '\\x0d\\x0a\\x0d\\x0a1252\\x09_ForceCodepage\\x0d\\x0a'"},
+       "documented: an archive stamped with a code page imports into a neutral database, which "
+       "takes that code page on; Wine refuses it"},
+      {"output-open",
+       {" rc=0", " output-exists=0"},
+       "the output file appears whole at the first commit (written beside it and renamed), never "
+       "half-written; Wine makes it at the open and removes it again when nothing was committed"},
   };
   return differences;
 }
