@@ -627,6 +627,11 @@ static void OutputFile(void) {
   db = 0;
   Print("output-open", " rc=%u", MsiOpenDatabaseA(PathOf("source.msi"), PathOf("output.msi"), &db));
   Print("output-open", " output-exists=%d", HasFile("output.msi"));
+  MSIHANDLE summary = 0;
+  MsiGetSummaryInformationA(db, NULL, 1, &summary);
+  MsiSummaryInfoSetPropertyA(summary, 2, kVtLpstr, 0, NULL, "Changed");
+  Print("output-summary-persist", " rc=%u", MsiSummaryInfoPersist(summary));
+  MsiCloseHandle(summary);
   Run(db, "output-insert", "INSERT INTO `Plain` (`K`) VALUES ('b')", 0);
   Print("output-commit", " rc=%u", MsiDatabaseCommit(db));
   Print("output-commit", " exists=%d", HasFile("output.msi"));
@@ -641,6 +646,14 @@ static void OutputFile(void) {
         MsiOpenDatabaseA(PathOf("output.msi"), TRANSCRIPT_DBOPEN_READONLY, &db));
   Show(db, "output-reopened", "SELECT `K` FROM `Plain`", 0);
   MsiCloseHandle(db);
+  summary = 0;
+  MsiGetSummaryInformationA(0, PathOf("output.msi"), 0, &summary);
+  char title[32] = "";
+  DWORD size = sizeof title;
+  UINT type = 0;
+  MsiSummaryInfoGetPropertyA(summary, 2, &type, NULL, NULL, title, &size);
+  Print("output-summary-reopened", " title='%s'", title);
+  MsiCloseHandle(summary);
   db = 0;
   MsiOpenDatabaseA(PathOf("source.msi"), PathOf("uncommitted.msi"), &db);
   Run(db, "output-uncommitted", "INSERT INTO `Plain` (`K`) VALUES ('d')", 0);

@@ -145,6 +145,11 @@ const std::vector<KnownDifference>& KnownDifferences() {
        {" rc=0", " '\\x0d\\x0a\\x0d\\x0a1252\\x09_ForceCodepage\\x0d\\x0a'"},
        "documented: an archive stamped with a code page imports into a neutral database, which "
        "takes that code page on; Wine refuses it"},
+      {"output-summary-persist",
+       {" rc=1627"},
+       "documented: the summary information of a database opened with an output file mirrors the "
+       "original's and cannot be changed; Wine persists it into the output"},
+      {"output-summary-reopened", {" title=''"}, "as output-summary-persist"},
       {"output-open",
        {" rc=0", " output-exists=0"},
        "the output file appears whole at the first commit (written beside it and renamed), never "
