@@ -128,12 +128,9 @@ class CompoundFile::Impl {
     if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
     std::string problem;
     platform::UniqueFd file = platform::OpenRegularFile(path, &problem);
-    struct stat st {};
-    if (!file.valid() || ::fstat(file.get(), &st) != 0) {
-      return StorageError::kIo;
-    }
-    return Stage(name,
-                 StagedStream::FromFile(std::move(file), static_cast<std::uint64_t>(st.st_size)));
+    const auto stamp = file.valid() ? StampOf(file.get()) : std::nullopt;
+    if (!stamp) return StorageError::kIo;
+    return Stage(name, StagedStream::FromFile(std::move(file), *stamp));
   }
 
   StorageError Remove(std::u16string_view name) {
@@ -353,8 +350,8 @@ StorageError CompoundFile::WriteStreamFromFile(std::u16string_view name, const s
 }
 
 StorageError CompoundFile::WriteStreamFromFile(std::u16string_view name, platform::UniqueFd file,
-                                               std::uint64_t size) {
-  return impl_->Stage(name, StagedStream::FromFile(std::move(file), size));
+                                               FileStamp stamp) {
+  return impl_->Stage(name, StagedStream::FromFile(std::move(file), stamp));
 }
 
 StorageError CompoundFile::RemoveStream(std::u16string_view name) {

@@ -28,6 +28,13 @@ enum class StorageError {
 
 using Clsid = std::array<std::uint8_t, 16>;
 
+// What tells one state of a file's contents from another: its size and modification time.
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t modified_ns = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
 // The CLSID of a Windows Installer database ({000C1084-0000-0000-C000-000000000046}),
 // as stored in the root directory entry.
 inline constexpr Clsid kInstallerDatabaseClsid = {0x84, 0x10, 0x0C, 0x00, 0x00, 0x00, 0x00, 0x00,
@@ -105,12 +112,14 @@ class CompoundFile {
 
   // Stages a stream whose contents are the file at `path`, copied in chunks at Commit. The
   // file is opened now (kIo when it cannot be) and its size taken; it may be renamed or
-  // deleted before Commit, but not shortened.
+  // deleted before Commit, but not written to.
   StorageError WriteStreamFromFile(std::u16string_view name, const std::string& path);
-  // The same for a file already open: its first `size` bytes, read through `file` (which this
-  // object then owns) at Commit. REQUIRES: `file` is open for reading.
+  // The same for a file already open, read through `file` (which this object then owns) at
+  // Commit; `stamp` is the file as it was when its bytes were chosen, and a Commit that finds
+  // it written to since fails (kIo) rather than store other bytes. REQUIRES: `file` is open for
+  // reading.
   StorageError WriteStreamFromFile(std::u16string_view name, platform::UniqueFd file,
-                                   std::uint64_t size);
+                                   FileStamp stamp);
 
   // Stages the removal of a stream. kNotFound when there is none.
   StorageError RemoveStream(std::u16string_view name);

@@ -4,6 +4,7 @@
 
 #include "msi/cfb_format.h"
 #include "msi/code_page_text.h"
+#include "msi/file_io.h"
 #include "msi/memory_table_data.h"
 #include "msi/stored_table_data.h"
 #include "msi/stream_name.h"
@@ -320,8 +321,9 @@ ErrorCode Database::StoreStream(const std::u16string& name, const FieldValue& va
   // go before the commit) is copied now into a temporary file. Neither is held in memory.
   const auto* file = dynamic_cast<const FileStreamSource*>(&source);
   platform::UniqueFd copy = file != nullptr ? file->Duplicate() : CopyToTemporaryFile(source);
-  if (!copy.valid()) return kFunctionFailed;
-  return storage_->WriteStreamFromFile(name, std::move(copy), source.size()) == StorageError::kNone
+  const auto stamp = file != nullptr ? std::optional(file->stamp()) : StampOf(copy.get());
+  if (!copy.valid() || !stamp) return kFunctionFailed;
+  return storage_->WriteStreamFromFile(name, std::move(copy), *stamp) == StorageError::kNone
              ? kSuccess
              : kFunctionFailed;
 }

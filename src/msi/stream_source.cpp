@@ -1,7 +1,6 @@
 #include "msi/stream_source.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -13,10 +12,6 @@
 namespace kb::msi {
 
 namespace {
-
-std::int64_t ModificationTime(const struct stat& info) {
-  return std::int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
-}
 
 // An unnamed file: gone with its last descriptor, whatever happens to the process.
 platform::UniqueFd NewTemporaryFile() {
@@ -35,18 +30,13 @@ platform::UniqueFd NewTemporaryFile() {
 std::shared_ptr<const FileStreamSource> FileStreamSource::Open(const std::string& path) {
   std::string problem;
   platform::UniqueFd fd = platform::OpenRegularFile(path, &problem);
-  struct stat info {};
-  if (!fd.valid() || ::fstat(fd.get(), &info) != 0) return nullptr;
-  return std::make_shared<const FileStreamSource>(
-      std::move(fd), static_cast<std::uint64_t>(info.st_size), ModificationTime(info));
+  const auto stamp = fd.valid() ? StampOf(fd.get()) : std::nullopt;
+  if (!stamp) return nullptr;
+  return std::make_shared<const FileStreamSource>(std::move(fd), *stamp);
 }
 
 platform::UniqueFd FileStreamSource::Duplicate() const {
-  struct stat info {};
-  if (::fstat(fd_.get(), &info) != 0 || static_cast<std::uint64_t>(info.st_size) != size_ ||
-      ModificationTime(info) != mtime_ns_) {
-    return platform::UniqueFd();
-  }
+  if (StampOf(fd_.get()) != stamp_) return platform::UniqueFd();
   return platform::UniqueFd(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
 }
 

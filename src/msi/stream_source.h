@@ -33,21 +33,21 @@ class FileStreamSource : public StreamSource {
   // Null when the file cannot be opened or is not a regular file.
   static std::shared_ptr<const FileStreamSource> Open(const std::string& path);
 
-  std::uint64_t size() const override { return size_; }
+  std::uint64_t size() const override { return stamp_.size; }
   std::optional<std::size_t> Read(std::uint64_t offset, std::span<std::byte> out) const override;
 
+  // The file as it was when it was opened.
+  const FileStamp& stamp() const { return stamp_; }
   // A second descriptor of the open file, for the storage to copy from at commit; invalid when
-  // the file was written to since it was opened (its size or modification time changed), so
-  // that no other bytes than the field's are stored.
+  // the file was written to since it was opened, so that no other bytes than the field's are
+  // stored.
   platform::UniqueFd Duplicate() const;
 
-  FileStreamSource(platform::UniqueFd fd, std::uint64_t size, std::int64_t mtime_ns)
-      : fd_(std::move(fd)), size_(size), mtime_ns_(mtime_ns) {}
+  FileStreamSource(platform::UniqueFd fd, FileStamp stamp) : fd_(std::move(fd)), stamp_(stamp) {}
 
  private:
   platform::UniqueFd fd_;
-  std::uint64_t size_;
-  std::int64_t mtime_ns_;
+  FileStamp stamp_;
 };
 
 // The bytes of `source` copied in pieces into a new unnamed temporary file (under TMPDIR, else

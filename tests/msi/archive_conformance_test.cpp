@@ -107,6 +107,24 @@ TEST_F(ArchiveConformanceTest, StreamFieldsKeepTheFileTheyWereSetFrom) {
   EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `Files` WHERE `Name` = 'b'"), Rows_{});
 }
 
+// A file written to after its stream was inserted fails the commit (whose copy would store
+// bytes nobody inserted), and the database keeps its last committed state.
+TEST_F(ArchiveConformanceTest, AFileWrittenToBeforeTheCommitFailsIt) {
+  ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
+  const fs::path file = dir_.path() / "cabinet.bin";
+  WriteText(file, std::string(100000, 'c'));
+  ScopedHandle record(MsiCreateRecord(1));
+  ASSERT_EQ(MsiRecordSetStreamA(record.get(), 1, file.c_str()), ERROR_SUCCESS);
+  ASSERT_EQ(RunSql(db_.get(), "INSERT INTO `Files` (`Name`, `Data`) VALUES ('a', ?)", record.get()),
+            ERROR_SUCCESS);
+  WriteText(file, std::string(50000, 'x'));
+  EXPECT_EQ(MsiDatabaseCommit(db_.get()), ERROR_FUNCTION_FAILED);
+  record.Reset();
+  db_.Reset();
+  ASSERT_EQ(MsiOpenDatabaseA(path_.c_str(), MSIDBOPEN_READONLY, db_.Receive()), ERROR_SUCCESS);
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `Files`"), Rows_{});
+}
+
 // How archives from Windows tools read: a value ends at a NUL, CRs before a line's LF belong to
 // the line end, binary data lies in the table's folder or the one named after the archive, and
 // a binary field naming a path is refused before anything outside the folder is opened.
