@@ -3,11 +3,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <vector>
 
 #include "msi/file_io.h"
 #include "platform/regular_file.h"
+#include "platform/temp_name.h"
 
 namespace kb::msi {
 
@@ -15,11 +15,11 @@ namespace {
 
 // An unnamed file: gone with its last descriptor, whatever happens to the process.
 platform::UniqueFd NewTemporaryFile() {
-  const char* base = std::getenv("TMPDIR");
-  const std::string folder = base != nullptr && *base != '\0' ? base : "/tmp";
-  platform::UniqueFd fd(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+  const std::optional<std::string> folder = platform::TempFolder();
+  if (!folder) return platform::UniqueFd();
+  platform::UniqueFd fd(::open(folder->c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
   if (fd.valid()) return fd;
-  std::string pattern = folder + "/kitbinder-stream.XXXXXX";
+  std::string pattern = *folder + "/kitbinder-stream.XXXXXX";
   fd.Reset(::mkostemp(pattern.data(), O_CLOEXEC));
   if (fd.valid()) ::unlink(pattern.c_str());
   return fd;

@@ -50,8 +50,9 @@ class FileStreamSource : public StreamSource {
   FileStamp stamp_;
 };
 
-// The bytes of `source` copied in pieces into a new unnamed temporary file (under TMPDIR, else
-// /tmp), so a stream can be staged without holding it in memory. Invalid when the copy failed.
+// The bytes of `source` copied in pieces into a new unnamed temporary file (in
+// platform::TempFolder()), so a stream can be staged without holding it in memory. Invalid when
+// the copy failed.
 platform::UniqueFd CopyToTemporaryFile(const StreamSource& source);
 
 // A stream of a database's storage, shared with the database so it outlives its handle.
