@@ -527,9 +527,12 @@ static void ShowStreams(MSIHANDLE db, const char* label, const char* sql) {
   MsiCloseHandle(view);
 }
 
-static void Import(MSIHANDLE db, const char* label, const char* file, const char* text) {
+/* Writes an archive into the folder "arc" and imports it from there. */
+static void Import(MSIHANDLE db, const char* label, const char* name, const char* text) {
+  char file[128];
+  snprintf(file, sizeof file, "arc/%s", name);
   WriteText(file, text);
-  Print(label, " rc=%u", MsiDatabaseImportA(db, PathOf("arc"), file + 4));
+  Print(label, " rc=%u", MsiDatabaseImportA(db, PathOf("arc"), name));
 }
 
 static void StreamsFromFiles(MSIHANDLE db) {
@@ -563,38 +566,38 @@ static void Archives(MSIHANDLE db) {
   MakeFolder("arc/Pics");
   MakeFolder("arc/Bin2");
   WriteText("arc/Pics/one.ibd", "from the Pics folder");
-  Import(db, "archive-import-base-folder", "arc/Pics.idt",
+  Import(db, "archive-import-base-folder", "Pics.idt",
          "Name\tData\r\ns72\tv0\r\nBin\tName\r\none\tone.ibd\r\n");
   ShowStreams(db, "archive-import-base-folder", "SELECT `Name`, `Data` FROM `Bin`");
   WriteText("arc/Bin2/one.ibd", "from the Bin2 folder");
-  Import(db, "archive-import-table-folder", "arc/Pics2.idt",
+  Import(db, "archive-import-table-folder", "Pics2.idt",
          "Name\tData\r\ns72\tv0\r\nBin2\tName\r\none\tone.ibd\r\n");
   ShowStreams(db, "archive-import-table-folder", "SELECT `Name`, `Data` FROM `Bin2`");
   Print("archive-import-missing", " rc=%u", MsiDatabaseImportA(db, PathOf("arc"), "None.idt"));
   Print("archive-import-missing-folder", " rc=%u",
         MsiDatabaseImportA(db, PathOf("none"), "None.idt"));
-  Import(db, "archive-import-cr-cr-lf", "arc/CrB.idt",
+  Import(db, "archive-import-cr-cr-lf", "CrB.idt",
          "Name\tValue\r\ns72\tS255\r\nCrB\tName\r\r\na\tb\r\n");
   Show(db, "archive-import-cr-cr-lf", "SELECT `Name`, `Value` FROM `CrB`", 0);
-  Import(db, "archive-import-bare-cr", "arc/CrA.idt",
+  Import(db, "archive-import-bare-cr", "CrA.idt",
          "Name\tValue\rs72\tS255\r\nCrA\tName\r\na\tb\r\n");
-  Import(db, "archive-import-lf", "arc/Lf.idt", "Name\tValue\ns72\tS255\nLf\tName\na\tb\nc\td\n");
+  Import(db, "archive-import-lf", "Lf.idt", "Name\tValue\ns72\tS255\nLf\tName\na\tb\nc\td\n");
   Show(db, "archive-import-lf", "SELECT `Name`, `Value` FROM `Lf`", 0);
   WriteText("outside.bin", "outside the archive's folder");
   MakeFolder("arc/Up");
-  Import(db, "archive-import-outside", "arc/Up.idt",
+  Import(db, "archive-import-outside", "Up.idt",
          "Name\tData\r\ns72\tv0\r\nUp\tName\r\none\t..\\..\\outside.bin\r\n");
   MakeFolder("arc/Sub");
   MakeFolder("arc/Sub/in");
   WriteText("arc/Sub/in/x.ibd", "in a folder below");
-  Import(db, "archive-import-subfolder", "arc/Sub.idt",
+  Import(db, "archive-import-subfolder", "Sub.idt",
          "Name\tData\r\ns72\tv0\r\nSub\tName\r\none\tin/x.ibd\r\n");
 }
 
 static void ForceCodepage(MSIHANDLE db, const char* label, const char* code_page) {
   char text[64];
   snprintf(text, sizeof text, "\r\n\r\n%s\t_ForceCodepage\r\n", code_page);
-  Import(db, label, "arc/_ForceCodepage.idt", text);
+  Import(db, label, "_ForceCodepage.idt", text);
   MakeFolder("cp");
   MsiDatabaseExportA(db, "_ForceCodepage", PathOf("cp"), "cp.idt");
   PrintFile(label, "cp/cp.idt");
@@ -608,11 +611,11 @@ static void CodePages(MSIHANDLE db) {
   ForceCodepage(db, "codepage-force-1251", "1251");
   MSIHANDLE neutral = 0;
   MsiOpenDatabaseA(PathOf("neutral.msi"), TRANSCRIPT_DBOPEN_CREATE, &neutral);
-  Import(neutral, "codepage-stamped-into-neutral", "arc/Stamped.idt",
+  Import(neutral, "codepage-stamped-into-neutral", "Stamped.idt",
          "Name\tValue\r\ns72\tS255\r\n1252\tStamped\tName\r\na\tcaf\xe9\r\n");
   MsiDatabaseExportA(neutral, "_ForceCodepage", PathOf("cp"), "cp.idt");
   PrintFile("codepage-stamped-into-neutral", "cp/cp.idt");
-  Import(neutral, "codepage-stamped-other", "arc/Other.idt",
+  Import(neutral, "codepage-stamped-other", "Other.idt",
          "Name\tValue\r\ns72\tS255\r\n1251\tOther\tName\r\na\t\xe9\r\n");
   MsiCloseHandle(neutral);
 }
