@@ -550,6 +550,14 @@ static void StreamsFromFiles(MSIHANDLE db) {
   WriteText("replaced.bin", "the new file");
   Run(db, "stream-file-replaced", "INSERT INTO `Files` (`Name`, `Data`) VALUES ('replaced', ?)",
       record);
+  /* A table of its own, so that the rows the other steps show are the same either way. */
+  Run(db, "stream-file-rewritten",
+      "CREATE TABLE `Rewritten` (`Name` CHAR(20) NOT NULL, `Data` OBJECT PRIMARY KEY `Name`)", 0);
+  WriteText("rewritten.bin", "rewritten in place before the insert");
+  Print("stream-file-rewritten", " rc=%u", MsiRecordSetStreamA(record, 1, PathOf("rewritten.bin")));
+  WriteText("rewritten.bin", "shorter");
+  Run(db, "stream-file-rewritten",
+      "INSERT INTO `Rewritten` (`Name`, `Data`) VALUES ('rewritten', ?)", record);
   MsiCloseHandle(record);
   ShowStreams(db, "stream-file-rows", "SELECT `Name`, `Data` FROM `Files`");
 }
