@@ -616,6 +616,12 @@ static void CodePages(MSIHANDLE db) {
   ForceCodepage(db, "codepage-force-65001", "65001");
   ForceCodepage(db, "codepage-force-not-a-number", "abc");
   ForceCodepage(db, "codepage-force-0", "0");
+  ForceCodepage(db, "codepage-force-1252", "1252");
+  Import(db, "codepage-stamped-same", "Same.idt",
+         "Name\tValue\r\ns72\tS255\r\n1252\tSame\tName\r\na\tcaf\xe9\r\n");
+  Print("codepage-stamped-same", " export=%u",
+        MsiDatabaseExportA(db, "Same", PathOf("cp"), "Same.idt"));
+  PrintFile("codepage-stamped-same", "cp/Same.idt");
   ForceCodepage(db, "codepage-force-1251", "1251");
   MSIHANDLE neutral = 0;
   MsiOpenDatabaseA(PathOf("neutral.msi"), TRANSCRIPT_DBOPEN_CREATE, &neutral);

@@ -142,8 +142,15 @@ const std::vector<KnownDifference>& KnownDifferences() {
        {" rc=1627", " '\\x0d\\x0a\\x0d\\x0a65001\\x09_ForceCodepage\\x0d\\x0a'"},
        "a code page that is no number is refused; Wine reads it as 0 and makes the database "
        "neutral"},
+      {"codepage-stamped-same",
+       {" rc=0", " export=0",
+        " 'Name\\x09Value\\x0d\\x0as72\\x09S255\\x0d\\x0a1252\\x09Same\\x09Name\\x0d\\x0aa\\x09"
+        "caf\\xe9\\x0d\\x0a'"},
+       "documented: an archive stamped with the database's code page imports, and an export "
+       "holding "
+       "text beyond ASCII is stamped with it; Wine refuses every stamped archive"},
       {"codepage-force-1251",
-       {" rc=1627", " '\\x0d\\x0a\\x0d\\x0a0\\x09_ForceCodepage\\x0d\\x0a'"},
+       {" rc=1627", " '\\x0d\\x0a\\x0d\\x0a1252\\x09_ForceCodepage\\x0d\\x0a'"},
        "only code pages 0, 1252 and 65001 are converted; a database in another could be neither "
        "read nor written, so setting one fails as an undefined code page does"},
       {"codepage-stamped-into-neutral",
