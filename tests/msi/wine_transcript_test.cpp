@@ -147,8 +147,7 @@ const std::vector<KnownDifference>& KnownDifferences() {
         " 'Name\\x09Value\\x0d\\x0as72\\x09S255\\x0d\\x0a1252\\x09Same\\x09Name\\x0d\\x0aa\\x09"
         "caf\\xe9\\x0d\\x0a'"},
        "documented: an archive stamped with the database's code page imports, and an export "
-       "holding "
-       "text beyond ASCII is stamped with it; Wine refuses every stamped archive"},
+       "holding text beyond ASCII is stamped with it; Wine refuses every stamped archive"},
       {"codepage-force-1251",
        {" rc=1627", " '\\x0d\\x0a\\x0d\\x0a1252\\x09_ForceCodepage\\x0d\\x0a'"},
        "only code pages 0, 1252 and 65001 are converted; a database in another could be neither "
