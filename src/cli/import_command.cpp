@@ -11,6 +11,7 @@
 #include "cli/open_failure.h"
 #include "msi/msi_interface.h"
 #include "msi/scoped_handle.h"
+#include "platform/regular_file.h"
 
 namespace kb::cli {
 namespace {
@@ -66,10 +67,17 @@ int RunImport(std::span<const std::string_view> args) {
     return kExitUsage;
   }
   for (const std::string& file : files) {
+    // msi.dll answers an unreadable archive as any other failure; here it is unreadable input.
+    std::string problem;
+    if (!platform::OpenRegularFile((dir / file).string(), &problem).valid()) {
+      std::fprintf(stderr, "kitbinder-cli: cannot import %s: it %s\n", file.c_str(),
+                   problem.c_str());
+      return kExitUsage;
+    }
     const UINT imported = MsiDatabaseImportA(database.get(), dir.string().c_str(), file.c_str());
     if (imported != ERROR_SUCCESS) {
       std::fprintf(stderr, "kitbinder-cli: cannot import %s (error %u)\n", file.c_str(), imported);
-      return imported == ERROR_BAD_PATHNAME ? kExitUsage : kExitFailed;
+      return kExitFailed;
     }
   }
   const UINT committed = MsiDatabaseCommit(database.get());

@@ -11,6 +11,7 @@
 #include "msi/cfb_format.h"
 #include "msi/commit_writer.h"
 #include "msi/directory_tree.h"
+#include "msi/file_io.h"
 #include "msi/layout.h"
 #include "msi/layout_loader.h"
 #include "msi/staged_stream.h"
@@ -24,6 +25,13 @@ class CompoundFile::Impl {
  public:
   Impl(std::string path, Mode mode, platform::UniqueFd fd)
       : path_(std::move(path)), mode_(mode), fd_(std::move(fd)), reader_(fd_.get(), &layout_) {}
+
+  // Changes are staged from now on (the file stays read-only), and the first Commit writes the
+  // file with them to `output`.
+  void WriteTo(std::string output) {
+    mode_ = Mode::kReadWrite;
+    output_ = std::move(output);
+  }
 
   StorageError Load() {
     if (StorageError e = LoadLayout(fd_.get(), &layout_); e != StorageError::kNone) return e;
@@ -120,12 +128,9 @@ class CompoundFile::Impl {
     if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
     std::string problem;
     platform::UniqueFd file = platform::OpenRegularFile(path, &problem);
-    struct stat st {};
-    if (!file.valid() || ::fstat(file.get(), &st) != 0) {
-      return StorageError::kIo;
-    }
-    return Stage(name,
-                 StagedStream::FromFile(std::move(file), static_cast<std::uint64_t>(st.st_size)));
+    const auto stamp = file.valid() ? StampOf(file.get()) : std::nullopt;
+    if (!stamp) return StorageError::kIo;
+    return Stage(name, StagedStream::FromFile(std::move(file), *stamp));
   }
 
   StorageError Remove(std::u16string_view name) {
@@ -140,8 +145,9 @@ class CompoundFile::Impl {
   StorageError Commit() {
     if (failed_) return StorageError::kIo;
     if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
+    if (!output_.empty()) return CommitReplacing(output_);
     if (fd_.valid() && staged_.empty()) return StorageError::kNone;
-    return fd_.valid() ? CommitInPlace() : CommitNewFile();
+    return fd_.valid() ? CommitInPlace() : CommitReplacing(path_);
   }
 
  private:
@@ -168,28 +174,46 @@ class CompoundFile::Impl {
     return StorageError::kNone;
   }
 
-  // The first commit of a created file writes it whole under a temporary name beside `path`
-  // and renames it over whatever was there.
-  StorageError CommitNewFile() {
-    std::string temp = path_ + ".XXXXXX";
-    platform::UniqueFd fd(::mkstemp(temp.data()));
+  // The first commit of a created file, or of one whose changes go to another file, writes it
+  // whole under a temporary name beside `target` (a copy of the file read so far with the
+  // changes made in place) and renames it over whatever was there.
+  StorageError CommitReplacing(const std::string& target) {
+    std::string temp = target + ".XXXXXX";
+    platform::UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (!fd.valid()) return StorageError::kIo;
     const mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd.get(), 0666 & ~mask);
     Layout next;
     bool header_tried = false;  // the file is not in place yet, so it does not matter here
-    StorageError e = WriteCommit(fd.get(), layout_, staged_, &next, &header_tried);
-    if (e == StorageError::kNone && ::rename(temp.c_str(), path_.c_str()) != 0) {
+    StorageError e = fd_.valid() ? CopyFile(fd_.get(), fd.get()) : StorageError::kNone;
+    if (e == StorageError::kNone) e = WriteCommit(fd.get(), layout_, staged_, &next, &header_tried);
+    if (e == StorageError::kNone && ::rename(temp.c_str(), target.c_str()) != 0) {
       e = StorageError::kIo;
     }
     if (e != StorageError::kNone) {
       ::unlink(temp.c_str());
       return e;
     }
+    path_ = target;
+    output_.clear();
     SyncFolder();
     fd_ = std::move(fd);
     Adopt(std::move(next));
+    return StorageError::kNone;
+  }
+
+  // Copies the whole of `from` into `to`, a piece at a time.
+  static StorageError CopyFile(int from, int to) {
+    std::uint64_t size = 0;
+    if (StorageError e = FileSize(from, &size); e != StorageError::kNone) return e;
+    std::vector<std::byte> buffer(std::size_t{1} << 20);
+    for (std::uint64_t offset = 0; offset < size; offset += buffer.size()) {
+      const auto piece = std::span(buffer).first(
+          static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - offset)));
+      if (StorageError e = ReadAt(from, offset, piece); e != StorageError::kNone) return e;
+      if (StorageError e = WriteAt(to, offset, piece); e != StorageError::kNone) return e;
+    }
     return StorageError::kNone;
   }
 
@@ -236,6 +260,7 @@ class CompoundFile::Impl {
   }
 
   std::string path_;
+  std::string output_;  // where the first Commit goes, when not to `path_`
   Mode mode_;
   platform::UniqueFd fd_;
   Layout layout_;
@@ -262,6 +287,15 @@ std::unique_ptr<CompoundFile> CompoundFile::Open(const std::string& path, Mode m
   }
   *error = StorageError::kNone;
   return std::unique_ptr<CompoundFile>(new CompoundFile(std::move(impl)));
+}
+
+std::unique_ptr<CompoundFile> CompoundFile::OpenWithOutput(const std::string& path,
+                                                           const std::string& output,
+                                                           StorageError* error) {
+  auto file = Open(path, Mode::kReadOnly, error);
+  if (!file) return nullptr;
+  file->impl_->WriteTo(output);
+  return file;
 }
 
 std::unique_ptr<CompoundFile> CompoundFile::Create(const std::string& path, const Clsid& clsid,
@@ -313,6 +347,11 @@ StorageError CompoundFile::WriteStream(std::u16string_view name, std::vector<std
 
 StorageError CompoundFile::WriteStreamFromFile(std::u16string_view name, const std::string& path) {
   return impl_->StageFile(name, path);
+}
+
+StorageError CompoundFile::WriteStreamFromFile(std::u16string_view name, platform::UniqueFd file,
+                                               FileStamp stamp) {
+  return impl_->Stage(name, StagedStream::FromFile(std::move(file), stamp));
 }
 
 StorageError CompoundFile::RemoveStream(std::u16string_view name) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/unique_fd.h"
+
 namespace kb::msi {
 
 enum class StorageError {
@@ -25,6 +27,13 @@ enum class StorageError {
 };
 
 using Clsid = std::array<std::uint8_t, 16>;
+
+// What tells one state of a file's contents from another: its size and modification time.
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t modified_ns = 0;
+  bool operator==(const FileStamp&) const = default;
+};
 
 // The CLSID of a Windows Installer database ({000C1084-0000-0000-C000-000000000046}),
 // as stored in the root directory entry.
@@ -54,6 +63,14 @@ class CompoundFile {
   // fail only when the system refuses or the file changes under us.
   static std::unique_ptr<CompoundFile> Open(const std::string& path, Mode mode,
                                             StorageError* error);
+
+  // Opens the compound file at `path` to read, with its changes going to `output`: `path` is
+  // never written; the first Commit writes `output` whole (the file's state with the changes,
+  // under a temporary name beside it, then renamed over it) and later ones change `output` in
+  // place. Fails as Open does.
+  static std::unique_ptr<CompoundFile> OpenWithOutput(const std::string& path,
+                                                      const std::string& output,
+                                                      StorageError* error);
 
   // Starts a new, empty compound file (512-byte sectors) whose root carries `clsid`. Nothing is
   // written before the first Commit; an existing file at `path` is replaced at that Commit.
@@ -95,8 +112,14 @@ class CompoundFile {
 
   // Stages a stream whose contents are the file at `path`, copied in chunks at Commit. The
   // file is opened now (kIo when it cannot be) and its size taken; it may be renamed or
-  // deleted before Commit, but not shortened.
+  // deleted before Commit, but not written to.
   StorageError WriteStreamFromFile(std::u16string_view name, const std::string& path);
+  // The same for a file already open, read through `file` (which this object then owns) at
+  // Commit; `stamp` is the file as it was when its bytes were chosen, and a Commit that finds
+  // it written to since fails (kIo) rather than store other bytes. REQUIRES: `file` is open for
+  // reading.
+  StorageError WriteStreamFromFile(std::u16string_view name, platform::UniqueFd file,
+                                   FileStamp stamp);
 
   // Stages the removal of a stream. kNotFound when there is none.
   StorageError RemoveStream(std::u16string_view name);

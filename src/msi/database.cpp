@@ -4,6 +4,7 @@
 
 #include "msi/cfb_format.h"
 #include "msi/code_page_text.h"
+#include "msi/file_io.h"
 #include "msi/memory_table_data.h"
 #include "msi/stored_table_data.h"
 #include "msi/stream_name.h"
@@ -15,8 +16,6 @@ namespace {
 
 // Table streams are read whole; this bounds what a damaged file can make us allocate.
 constexpr std::size_t kTableStreamLimit = std::size_t{1} << 30;
-// Copying one stored stream to another name goes through memory.
-constexpr std::size_t kStreamCopyLimit = std::size_t{1} << 30;
 
 constexpr std::string_view kPoolStream = "_StringPool";
 constexpr std::string_view kDataStream = "_StringData";
@@ -82,8 +81,23 @@ ErrorCode Database::Open(const std::string& path, OpenMode mode, std::shared_ptr
                                                               : CompoundFile::Mode::kReadWrite,
                                   &error);
   if (!file) return create ? kCreateFailed : kOpenFailed;
+  return Start(std::move(file), mode, out, failure);
+}
+
+ErrorCode Database::OpenWithOutput(const std::string& path, const std::string& output,
+                                   std::shared_ptr<Database>* out, std::string* failure) {
+  StorageError error = StorageError::kNone;
+  auto file = CompoundFile::OpenWithOutput(path, output, &error);
+  if (!file) return kOpenFailed;
+  const ErrorCode started = Start(std::move(file), OpenMode::kTransact, out, failure);
+  if (started == kSuccess) (*out)->writes_elsewhere_ = true;
+  return started;
+}
+
+ErrorCode Database::Start(std::unique_ptr<CompoundFile> file, OpenMode mode,
+                          std::shared_ptr<Database>* out, std::string* failure) {
   std::shared_ptr<Database> database(new Database(std::move(file), mode));
-  if (create) {
+  if (mode == OpenMode::kCreate || mode == OpenMode::kCreateDirect) {
     database->catalog_dirty_ = true;
     database->tables_changed_ = true;
   } else if (database->LoadCatalog(failure) != kSuccess) {
@@ -393,17 +407,15 @@ ErrorCode Database::StoreStream(const std::u16string& name, const FieldValue& va
   }
   const StreamSource& source = *std::get<StreamField>(value).source;
   if (source.stored_name() != nullptr && *source.stored_name() == name) return kSuccess;
-  if (source.file_path() != nullptr) {
-    return storage_->WriteStreamFromFile(name, *source.file_path()) == StorageError::kNone
-               ? kSuccess
-               : kFunctionFailed;
-  }
-  if (source.size() > kStreamCopyLimit) return kFunctionFailed;
-  std::vector<std::byte> bytes(source.size());
-  const auto got = source.Read(0, bytes);
-  if (!got || *got != bytes.size()) return kFunctionFailed;
-  return storage_->WriteStream(name, std::move(bytes)) == StorageError::kNone ? kSuccess
-                                                                              : kFunctionFailed;
+  // A file is copied from the descriptor its field holds; another stream (which may change or
+  // go before the commit) is copied now into a temporary file. Neither is held in memory.
+  const auto* file = dynamic_cast<const FileStreamSource*>(&source);
+  platform::UniqueFd copy = file != nullptr ? file->Duplicate() : CopyToTemporaryFile(source);
+  const auto stamp = file != nullptr ? std::optional(file->stamp()) : StampOf(copy.get());
+  if (!copy.valid() || !stamp) return kFunctionFailed;
+  return storage_->WriteStreamFromFile(name, std::move(copy), *stamp) == StorageError::kNone
+             ? kSuccess
+             : kFunctionFailed;
 }
 
 bool Database::LoadAllRows() {

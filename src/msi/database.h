@@ -39,12 +39,19 @@ class Database : public std::enable_shared_from_this<Database> {
   // (when given) receives a sentence for the user that names it.
   static ErrorCode Open(const std::string& path, OpenMode mode, std::shared_ptr<Database>* out,
                         std::string* failure = nullptr);
+  // Opens the database at `path` transacted, with `output` as the file its commits write:
+  // `path` stays as it is, the first Commit writes `output` whole and later ones change it.
+  // Summary information reads as the original's and cannot be changed. Fails as Open does.
+  static ErrorCode OpenWithOutput(const std::string& path, const std::string& output,
+                                  std::shared_ptr<Database>* out, std::string* failure = nullptr);
 
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
   bool read_only() const { return mode_ == OpenMode::kReadOnly; }
+  // True for a database opened with an output file: its summary information cannot be changed.
+  bool writes_elsewhere() const { return writes_elsewhere_; }
   // True once a commit failed past the point where the file may hold the new state (see
   // CompoundFile::failed); nothing more can be read or changed through this object.
   bool failed() const { return storage_->failed(); }
@@ -111,6 +118,8 @@ class Database : public std::enable_shared_from_this<Database> {
   };
 
   Database(std::shared_ptr<CompoundFile> storage, OpenMode mode);
+  static ErrorCode Start(std::unique_ptr<CompoundFile> file, OpenMode mode,
+                         std::shared_ptr<Database>* out, std::string* failure);
   ErrorCode LoadCatalog(std::string* failure);
   // The stored rows of a table; nullopt when its stream cannot be read or decoded, or a string
   // cell refers to no string of the pool.
@@ -135,6 +144,7 @@ class Database : public std::enable_shared_from_this<Database> {
   std::vector<std::string> table_order_;  // catalog order of tables_' keys
   std::map<std::string, TableEntry, std::less<>> tables_;
   std::vector<std::string> dropped_;  // stored tables dropped since the last commit
+  bool writes_elsewhere_ = false;
   bool catalog_dirty_ = false;
   bool tables_changed_ = false;  // anything that needs the pool rewritten
 };

@@ -37,4 +37,11 @@ StorageError FileSize(int fd, std::uint64_t* size) {
   return StorageError::kNone;
 }
 
+std::optional<FileStamp> StampOf(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return std::nullopt;
+  return FileStamp{static_cast<std::uint64_t>(st.st_size),
+                   std::int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
 }  // namespace kb::msi

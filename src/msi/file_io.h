@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "msi/compound_file.h"
@@ -18,6 +19,9 @@ StorageError WriteAt(int fd, std::uint64_t offset, std::span<const std::byte> da
 
 // Sets *size to the size of the open file. kIo when it cannot be asked.
 StorageError FileSize(int fd, std::uint64_t* size);
+
+// The open file's size and modification time; nullopt when they cannot be asked.
+std::optional<FileStamp> StampOf(int fd);
 
 }  // namespace kb::msi
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <span>
 
 #include "msi/code_page_text.h"
 #include "msi/summary_information.h"
@@ -49,13 +50,23 @@ std::vector<std::string> Split(std::string_view line, char separator) {
   }
 }
 
+// Lines end at LF; the CRs before it belong to the line end, so a header line ending in CR CR
+// LF (or a file of bare LFs) reads as Windows reads it.
 std::vector<std::string> Lines(std::string_view text) {
   std::vector<std::string> lines = Split(text, '\n');
   for (std::string& line : lines) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    while (!line.empty() && line.back() == '\r') line.pop_back();
   }
   if (!lines.empty() && lines.back().empty()) lines.pop_back();
   return lines;
+}
+
+// The fields of a line. A value is text up to its first NUL, as the installer reads it; the
+// bytes after one are dropped with it.
+std::vector<std::string> Fields(std::string_view line) {
+  std::vector<std::string> fields = Split(line, '\t');
+  for (std::string& field : fields) field.resize(std::min(field.find('\0'), field.size()));
+  return fields;
 }
 
 std::string Join(const std::vector<std::string>& parts) {
@@ -68,7 +79,7 @@ ErrorCode ImportSummary(Database& database, const std::vector<std::string>& line
   auto summary = SummaryInformation::Load(database.storage());
   if (!summary) return kFunctionFailed;
   for (std::size_t i = 3; i < lines.size(); ++i) {
-    const std::vector<std::string> fields = Split(lines[i], '\t');
+    const std::vector<std::string> fields = Fields(lines[i]);
     const auto id = fields.size() == 2 ? ParseInteger(fields[0]) : std::nullopt;
     // Like a table's archive without a code page line, the text is in the database's.
     const auto text = id ? DecodeText(Unescape(fields[1]), database.code_page()) : std::nullopt;
@@ -100,10 +111,32 @@ std::optional<TableSchema> HeaderSchema(const std::vector<std::string>& names,
   return schema;
 }
 
+// True for a name that stays inside the folder it is put in, on this system and on Windows:
+// not empty, "." or "..", and without separators, control characters or < > : " | ? *.
+bool IsPlainFileName(std::string_view name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return std::ranges::none_of(name, [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 ||
+           std::string_view("/\\<>:\"|?*").find(c) != std::string_view::npos;
+  });
+}
+
+// The data of a binary field: the file `name` in the first of `folders` that has it. A name
+// that is no plain file name (a path) is refused, so an archive reads nothing outside them.
+std::shared_ptr<const FileStreamSource> BinaryData(const std::string& name,
+                                                   std::span<const std::filesystem::path> folders) {
+  if (!IsPlainFileName(name)) return nullptr;
+  for (const std::filesystem::path& folder : folders) {
+    if (auto source = FileStreamSource::Open((folder / name).string())) return source;
+  }
+  return nullptr;
+}
+
 // One row's values from its archive line (already in UTF-8).
-std::optional<std::vector<FieldValue>> RowValues(const TableSchema& schema, const std::string& line,
-                                                 const std::filesystem::path& binary_folder) {
-  std::vector<std::string> fields = Split(line, '\t');
+std::optional<std::vector<FieldValue>> RowValues(
+    const TableSchema& schema, const std::string& line,
+    std::span<const std::filesystem::path> binary_folders) {
+  std::vector<std::string> fields = Fields(line);
   if (fields.size() > schema.columns.size()) return std::nullopt;
   fields.resize(schema.columns.size());
   std::vector<FieldValue> values;
@@ -113,7 +146,7 @@ std::optional<std::vector<FieldValue>> RowValues(const TableSchema& schema, cons
     if (text.empty()) {
       values.emplace_back();
     } else if (type.is_object()) {
-      auto source = FileStreamSource::Open(binary_folder / text);
+      auto source = BinaryData(text, binary_folders);
       if (!source) return std::nullopt;
       values.emplace_back(StreamField{std::move(source), 0});
     } else if (type.is_integer()) {
@@ -127,27 +160,37 @@ std::optional<std::vector<FieldValue>> RowValues(const TableSchema& schema, cons
   return values;
 }
 
+// A binary field's file lies in the folder named after the table (as documented and as
+// export writes it) or, for an archive whose file is named otherwise, after the archive's base
+// name (where Windows' import also looks).
 ErrorCode ImportTable(Database& database, const std::vector<std::string>& lines,
-                      const std::filesystem::path& folder) {
-  const std::vector<std::string> raw_keys = Split(lines[2], '\t');
+                      const std::filesystem::path& folder, const std::string& base_name) {
+  const std::vector<std::string> raw_keys = Fields(lines[2]);
   const auto given = ParseInteger(raw_keys[0]);
-  const int code_page = given ? *given : database.code_page();
+  // An archive stamped with a code page goes only into a database of that code page, or into a
+  // neutral one, which takes it on.
+  if (given && *given != database.code_page() &&
+      (database.code_page() != kNeutralCodePage || database.SetCodePage(*given) != kSuccess)) {
+    return kFunctionFailed;
+  }
+  const int code_page = database.code_page();
   std::vector<std::string> text_lines;
   for (const std::string& line : lines) {
     auto text = DecodeText(line, code_page);
     if (!text) return kFunctionFailed;
     text_lines.push_back(std::move(*text));
   }
-  std::vector<std::string> keys = Split(text_lines[2], '\t');
+  std::vector<std::string> keys = Fields(text_lines[2]);
   if (given) keys.erase(keys.begin());
-  auto schema = HeaderSchema(Split(text_lines[0], '\t'), Split(text_lines[1], '\t'), keys);
+  auto schema = HeaderSchema(Fields(text_lines[0]), Fields(text_lines[1]), keys);
   if (!schema) return kFunctionFailed;
   const std::string name = schema->name;
   if (database.OpenTable(name) && database.DropTable(name) != kSuccess) return kFunctionFailed;
   if (database.CreateTable(*schema, false) != kSuccess) return kFunctionFailed;
   auto table = database.OpenTable(name);
+  const std::filesystem::path binary_folders[] = {folder / name, folder / base_name};
   for (std::size_t i = 3; i < text_lines.size(); ++i) {
-    const auto values = RowValues(*schema, text_lines[i], folder / name);
+    const auto values = RowValues(*schema, text_lines[i], binary_folders);
     if (!values || table->Insert(*values, false) != kSuccess) return kFunctionFailed;
   }
   return kSuccess;
@@ -158,16 +201,6 @@ bool HasNonAscii(std::string_view text) {
     if (static_cast<unsigned char>(c) >= 0x80) return true;
   }
   return false;
-}
-
-// True for a name that stays inside the folder it is put in, on this system and on Windows:
-// not empty, "." or "..", and without separators, control characters or < > : " | ? *.
-bool IsPlainFileName(std::string_view name) {
-  if (name.empty() || name == "." || name == "..") return false;
-  return std::ranges::none_of(name, [](char c) {
-    return static_cast<unsigned char>(c) < 0x20 ||
-           std::string_view("/\\<>:\"|?*").find(c) != std::string_view::npos;
-  });
 }
 
 // The file of a row's binary field, named after its key; nullopt when the key (which comes
@@ -279,16 +312,16 @@ ErrorCode ImportArchive(Database& database, const std::string& folder, const std
   const std::filesystem::path dir(folder);
   std::string problem;
   const auto bytes = platform::ReadRegularFile((dir / file).string(), &problem);
-  if (!bytes) return kBadPathname;
+  if (!bytes) return kFunctionFailed;  // what msi.dll answers for a missing archive
   const std::vector<std::string> lines = Lines(*bytes);
   if (lines.size() < 3) return kFunctionFailed;
-  const std::vector<std::string> third = Split(lines[2], '\t');
+  const std::vector<std::string> third = Fields(lines[2]);
   if (third.size() == 2 && third[1] == kForceCodepage) {
     const auto code_page = ParseInteger(third[0]);
     return code_page ? database.SetCodePage(*code_page) : kFunctionFailed;
   }
   if (!third.empty() && third[0] == kSummaryInformation) return ImportSummary(database, lines);
-  return ImportTable(database, lines, dir);
+  return ImportTable(database, lines, dir, std::filesystem::path(file).stem().string());
 }
 
 std::optional<std::string> RenderArchive(Database& database, std::string_view table,

@@ -18,8 +18,12 @@ namespace kb::msi {
 // after the table. Two special archives carry no table: `_ForceCodepage` (the database's code
 // page) and `_SummaryInformation` (summary information properties by id).
 
-// Imports `folder`/`file` into `database`, replacing any table of the same name. kBadPathname
-// when the file cannot be read; kFunctionFailed when it is malformed or a row is refused.
+// Imports `folder`/`file` into `database`, replacing any table of the same name. A binary
+// field's file is looked for in `folder`/TABLE, then in `folder`/BASE (the archive's name
+// without its extension); a field naming anything but a plain file there is refused. An archive
+// stamped with a code page imports only into a database of that code page or a neutral one,
+// which takes the code page on. kFunctionFailed when the file cannot be read, is malformed, or
+// a row is refused.
 ErrorCode ImportArchive(Database& database, const std::string& folder, const std::string& file);
 
 // The archive text of `table` in the database's code page. With `binary_folder`, the streams

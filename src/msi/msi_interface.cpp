@@ -80,6 +80,12 @@ UINT NewHandle(kb::msi::HandleObject object, MSIHANDLE* out) {
   return *out != 0 ? ERROR_SUCCESS : ERROR_FUNCTION_FAILED;
 }
 
+// A persist argument is a mode when it is a small number (as msi.dll tells them apart), and
+// otherwise the path of the file the database's commits go to.
+bool IsOutputPath(LPCSTR persist) {
+  return reinterpret_cast<std::uintptr_t>(persist) > 0xFFFF && *persist != '\0';
+}
+
 UINT NewRecordHandle(std::unique_ptr<Record> record, MSIHANDLE* out) {
   return NewHandle(std::shared_ptr<Record>(std::move(record)), out);
 }
@@ -112,9 +118,13 @@ extern "C" {
 UINT MsiOpenDatabaseA(LPCSTR szDatabasePath, LPCSTR szPersist, MSIHANDLE* phDatabase) {
   return Guarded([&]() -> UINT {
     const auto mode = OpenModeOf(szPersist);
-    if (szDatabasePath == nullptr || phDatabase == nullptr || !mode) return ERROR_INVALID_PARAMETER;
+    const bool output = IsOutputPath(szPersist);
+    if (szDatabasePath == nullptr || phDatabase == nullptr || (!mode && !output)) {
+      return ERROR_INVALID_PARAMETER;
+    }
     std::shared_ptr<Database> database;
-    const UINT error = Database::Open(szDatabasePath, *mode, &database);
+    const UINT error = output ? Database::OpenWithOutput(szDatabasePath, szPersist, &database)
+                              : Database::Open(szDatabasePath, *mode, &database);
     if (error != ERROR_SUCCESS) return error;
     return NewHandle(std::move(database), phDatabase);
   });
@@ -455,7 +465,10 @@ UINT MsiSummaryInfoPersist(MSIHANDLE hSummaryInfo) {
   return Guarded([&]() -> UINT {
     auto summary = Get<SummaryHandle>(hSummaryInfo);
     if (!summary) return ERROR_INVALID_HANDLE;
-    if (summary->max_updates == 0 || summary->database->read_only()) return ERROR_FUNCTION_FAILED;
+    if (summary->max_updates == 0 || summary->database->read_only() ||
+        summary->database->writes_elsewhere()) {
+      return ERROR_FUNCTION_FAILED;
+    }
     const UINT error = summary->info.Persist(summary->database->storage());
     if (error != ERROR_SUCCESS || !summary->owns_database) return error;
     return summary->database->Commit();

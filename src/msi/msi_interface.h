@@ -146,9 +146,12 @@ inline constexpr UINT VT_FILETIME = 64;
 
 extern "C" {
 
-// Opens the database at `szDatabasePath` in the mode `szPersist` (one of MSIDBOPEN_*).
-// ERROR_OPEN_FAILED when it cannot be opened; ERROR_CREATE_FAILED when it cannot be created;
-// ERROR_INVALID_PARAMETER for a null path or out pointer, or a persist path (not supported).
+// Opens the database at `szDatabasePath` in the mode `szPersist` (one of MSIDBOPEN_*), or, when
+// `szPersist` is a path, transacted with that file as its output: the database's file stays
+// unchanged and MsiDatabaseCommit writes the output (its summary information reads as the
+// original's and cannot be persisted). ERROR_OPEN_FAILED when it cannot be opened;
+// ERROR_CREATE_FAILED when it cannot be created; ERROR_INVALID_PARAMETER for a null path or out
+// pointer, or an undefined mode.
 UINT MsiOpenDatabaseA(LPCSTR szDatabasePath, LPCSTR szPersist, MSIHANDLE* phDatabase);
 // Prepares one SQL statement. ERROR_BAD_QUERY_SYNTAX for bad syntax, unknown tables or columns,
 // or a comparison msi.dll refuses (text ordered with < > <= >=).

@@ -14,11 +14,12 @@ StagedStream StagedStream::FromBytes(std::vector<std::byte> data) {
   return staged;
 }
 
-StagedStream StagedStream::FromFile(platform::UniqueFd file, std::uint64_t size) {
+StagedStream StagedStream::FromFile(platform::UniqueFd file, FileStamp stamp) {
   StagedStream staged;
   staged.removed_ = false;
-  staged.size_ = size;
+  staged.size_ = stamp.size;
   staged.file_ = std::move(file);
+  staged.stamp_ = stamp;
   return staged;
 }
 
@@ -27,6 +28,7 @@ StorageError StagedStream::Read(std::uint64_t offset, std::span<std::byte> out) 
     std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
     return StorageError::kNone;
   }
+  if (StampOf(file_.get()) != stamp_) return StorageError::kIo;
   const StorageError e = ReadAt(file_.get(), offset, out);
   return e == StorageError::kNone ? e : StorageError::kIo;
 }

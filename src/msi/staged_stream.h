@@ -17,14 +17,15 @@ class StagedStream {
  public:
   static StagedStream Removal() { return StagedStream(); }
   static StagedStream FromBytes(std::vector<std::byte> data);
-  // REQUIRES: `file` is open for reading and holds at least `size` bytes.
-  static StagedStream FromFile(platform::UniqueFd file, std::uint64_t size);
+  // REQUIRES: `file` is open for reading; `stamp` is what it was when its bytes were chosen.
+  static StagedStream FromFile(platform::UniqueFd file, FileStamp stamp);
 
   bool removed() const { return removed_; }
   std::uint64_t size() const { return size_; }
 
   // Reads out.size() bytes at `offset`. REQUIRES: offset + out.size() <= size().
-  // kIo when the file cannot be read or has shrunk since it was staged.
+  // kIo when the file cannot be read or was written to since it was staged (its size or
+  // modification time changed), so that no other bytes than the staged ones are stored.
   StorageError Read(std::uint64_t offset, std::span<std::byte> out) const;
 
  private:
@@ -34,6 +35,7 @@ class StagedStream {
   std::uint64_t size_ = 0;
   std::vector<std::byte> data_;
   platform::UniqueFd file_;
+  FileStamp stamp_;
 };
 
 }  // namespace kb::msi

@@ -21,30 +21,39 @@ class StreamSource {
   virtual std::uint64_t size() const = 0;
   // Reads up to out.size() bytes from `offset`; the count read, short only at the end.
   virtual std::optional<std::size_t> Read(std::uint64_t offset, std::span<std::byte> out) const = 0;
-  // The file on disk holding the bytes, or null when they live in a database.
-  virtual const std::string* file_path() const { return nullptr; }
   // The database stream holding the bytes (its stored name), or null.
   virtual const std::u16string* stored_name() const { return nullptr; }
 };
 
-// A file's bytes (a record field set with MsiRecordSetStream). Keeps the file open.
+// A file's bytes (a record field set with MsiRecordSetStream, or an archive's binary field).
+// The file is opened when the field is set and kept open, so deleting it or putting another
+// file in its place afterwards changes nothing, as on Windows.
 class FileStreamSource : public StreamSource {
  public:
   // Null when the file cannot be opened or is not a regular file.
   static std::shared_ptr<const FileStreamSource> Open(const std::string& path);
 
-  std::uint64_t size() const override { return size_; }
+  std::uint64_t size() const override { return stamp_.size; }
   std::optional<std::size_t> Read(std::uint64_t offset, std::span<std::byte> out) const override;
-  const std::string* file_path() const override { return &path_; }
 
-  FileStreamSource(std::string path, platform::UniqueFd fd, std::uint64_t size)
-      : path_(std::move(path)), fd_(std::move(fd)), size_(size) {}
+  // The file as it was when it was opened.
+  const FileStamp& stamp() const { return stamp_; }
+  // A second descriptor of the open file, for the storage to copy from at commit; invalid when
+  // the file was written to since it was opened, so that no other bytes than the field's are
+  // stored.
+  platform::UniqueFd Duplicate() const;
+
+  FileStreamSource(platform::UniqueFd fd, FileStamp stamp) : fd_(std::move(fd)), stamp_(stamp) {}
 
  private:
-  std::string path_;
   platform::UniqueFd fd_;
-  std::uint64_t size_;
+  FileStamp stamp_;
 };
+
+// The bytes of `source` copied in pieces into a new unnamed temporary file (in
+// platform::TempFolder()), so a stream can be staged without holding it in memory. Invalid when
+// the copy failed.
+platform::UniqueFd CopyToTemporaryFile(const StreamSource& source);
 
 // A stream of a database's storage, shared with the database so it outlives its handle.
 class StoredStreamSource : public StreamSource {

@@ -891,6 +891,233 @@ static void Sql(void) {
   MsiCloseHandle(db);
 }
 
+/* ----- Streams from files, archives, output files and code pages ----- */
+
+#ifdef _WIN32
+#include <direct.h>
+static void MakeFolder(const char* name) {
+  _mkdir(PathOf(name));
+}
+#else
+#include <sys/stat.h>
+static void MakeFolder(const char* name) {
+  mkdir(PathOf(name), 0777);
+}
+#endif
+
+static void WriteText(const char* name, const char* bytes) {
+  FILE* file = fopen(PathOf(name), "wb");
+  if (file == NULL) return;
+  fputs(bytes, file);
+  fclose(file);
+}
+
+static int HasFile(const char* name) {
+  FILE* file = fopen(PathOf(name), "rb");
+  if (file != NULL) fclose(file);
+  return file != NULL;
+}
+
+/* A file's bytes, control characters as \xNN. */
+static void PrintFile(const char* label, const char* name) {
+  FILE* file = fopen(PathOf(name), "rb");
+  int c;
+  fprintf(out, "%s: '", label);
+  while (file != NULL && (c = fgetc(file)) != EOF) {
+    if (c < 32 || c > 126) {
+      fprintf(out, "\\x%02x", c);
+    } else {
+      fputc(c, out);
+    }
+  }
+  fputs(file != NULL ? "'\n" : "' missing\n", out);
+  if (file != NULL) fclose(file);
+}
+
+/* Rows of (text, stream): the text and the stream's size and first bytes. */
+static void ShowStreams(MSIHANDLE db, const char* label, const char* sql) {
+  MSIHANDLE view = 0;
+  MSIHANDLE record = 0;
+  UINT rc = MsiDatabaseOpenViewA(db, sql, &view);
+  if (rc == 0) rc = MsiViewExecute(view, 0);
+  while (rc == 0 && (rc = MsiViewFetch(view, &record)) == 0) {
+    char name[64] = "";
+    char data[32] = "";
+    DWORD size = sizeof name;
+    DWORD left = 0;
+    DWORD got = sizeof data - 1;
+    MsiRecordGetStringA(record, 1, name, &size);
+    MsiRecordReadStream(record, 2, NULL, &left);
+    MsiRecordReadStream(record, 2, data, &got);
+    data[got] = '\0';
+    Print(label, " '%s' size=%lu '%s'", name, (unsigned long)left, data);
+    MsiCloseHandle(record);
+  }
+  Print(label, " end=%u", rc);
+  MsiCloseHandle(view);
+}
+
+/* Writes an archive into the folder "arc" and imports it from there. */
+static void Import(MSIHANDLE db, const char* label, const char* name, const char* text) {
+  char file[128];
+  snprintf(file, sizeof file, "arc/%s", name);
+  WriteText(file, text);
+  Print(label, " rc=%u", MsiDatabaseImportA(db, PathOf("arc"), name));
+}
+
+static void StreamsFromFiles(MSIHANDLE db) {
+  Run(db, "stream-file-table",
+      "CREATE TABLE `Files` (`Name` CHAR(20) NOT NULL, `Data` OBJECT PRIMARY KEY `Name`)", 0);
+  MSIHANDLE record = MsiCreateRecord(1);
+  WriteText("deleted.bin", "deleted before the insert");
+  Print("stream-file-deleted", " rc=%u", MsiRecordSetStreamA(record, 1, PathOf("deleted.bin")));
+  remove(PathOf("deleted.bin"));
+  Run(db, "stream-file-deleted", "INSERT INTO `Files` (`Name`, `Data`) VALUES ('deleted', ?)",
+      record);
+  WriteText("replaced.bin", "replaced before the insert");
+  Print("stream-file-replaced", " rc=%u", MsiRecordSetStreamA(record, 1, PathOf("replaced.bin")));
+  remove(PathOf("replaced.bin"));
+  WriteText("replaced.bin", "the new file");
+  Run(db, "stream-file-replaced", "INSERT INTO `Files` (`Name`, `Data`) VALUES ('replaced', ?)",
+      record);
+  /* A table of its own, so that the rows the other steps show are the same either way. */
+  Run(db, "stream-file-rewritten",
+      "CREATE TABLE `Rewritten` (`Name` CHAR(20) NOT NULL, `Data` OBJECT PRIMARY KEY `Name`)", 0);
+  WriteText("rewritten.bin", "rewritten in place before the insert");
+  Print("stream-file-rewritten", " rc=%u", MsiRecordSetStreamA(record, 1, PathOf("rewritten.bin")));
+  WriteText("rewritten.bin", "shorter");
+  Run(db, "stream-file-rewritten",
+      "INSERT INTO `Rewritten` (`Name`, `Data`) VALUES ('rewritten', ?)", record);
+  MsiCloseHandle(record);
+  ShowStreams(db, "stream-file-rows", "SELECT `Name`, `Data` FROM `Files`");
+}
+
+static void Archives(MSIHANDLE db) {
+  MakeFolder("exp");
+  Print("archive-export-binary", " rc=%u",
+        MsiDatabaseExportA(db, "Files", PathOf("exp"), "Other.idt"));
+  PrintFile("archive-export-binary", "exp/Other.idt");
+  Print("archive-export-binary", " table-folder=%d,%d other-folder=%d",
+        HasFile("exp/Files/deleted.ibd"), HasFile("exp/Files/deleted"),
+        HasFile("exp/Other/deleted.ibd"));
+  MakeFolder("arc");
+  MakeFolder("arc/Pics");
+  MakeFolder("arc/Bin2");
+  WriteText("arc/Pics/one.ibd", "from the Pics folder");
+  Import(db, "archive-import-base-folder", "Pics.idt",
+         "Name\tData\r\ns72\tv0\r\nBin\tName\r\none\tone.ibd\r\n");
+  ShowStreams(db, "archive-import-base-folder", "SELECT `Name`, `Data` FROM `Bin`");
+  WriteText("arc/Bin2/one.ibd", "from the Bin2 folder");
+  Import(db, "archive-import-table-folder", "Pics2.idt",
+         "Name\tData\r\ns72\tv0\r\nBin2\tName\r\none\tone.ibd\r\n");
+  ShowStreams(db, "archive-import-table-folder", "SELECT `Name`, `Data` FROM `Bin2`");
+  Print("archive-import-missing", " rc=%u", MsiDatabaseImportA(db, PathOf("arc"), "None.idt"));
+  Print("archive-import-missing-folder", " rc=%u",
+        MsiDatabaseImportA(db, PathOf("none"), "None.idt"));
+  Import(db, "archive-import-cr-cr-lf", "CrB.idt",
+         "Name\tValue\r\ns72\tS255\r\nCrB\tName\r\r\na\tb\r\n");
+  Show(db, "archive-import-cr-cr-lf", "SELECT `Name`, `Value` FROM `CrB`", 0);
+  Import(db, "archive-import-bare-cr", "CrA.idt",
+         "Name\tValue\rs72\tS255\r\nCrA\tName\r\na\tb\r\n");
+  Import(db, "archive-import-lf", "Lf.idt", "Name\tValue\ns72\tS255\nLf\tName\na\tb\nc\td\n");
+  Show(db, "archive-import-lf", "SELECT `Name`, `Value` FROM `Lf`", 0);
+  WriteText("outside.bin", "outside the archive's folder");
+  MakeFolder("arc/Up");
+  Import(db, "archive-import-outside", "Up.idt",
+         "Name\tData\r\ns72\tv0\r\nUp\tName\r\none\t..\\..\\outside.bin\r\n");
+  MakeFolder("arc/Sub");
+  MakeFolder("arc/Sub/in");
+  WriteText("arc/Sub/in/x.ibd", "in a folder below");
+  Import(db, "archive-import-subfolder", "Sub.idt",
+         "Name\tData\r\ns72\tv0\r\nSub\tName\r\none\tin/x.ibd\r\n");
+}
+
+static void ForceCodepage(MSIHANDLE db, const char* label, const char* code_page) {
+  char text[64];
+  snprintf(text, sizeof text, "\r\n\r\n%s\t_ForceCodepage\r\n", code_page);
+  Import(db, label, "_ForceCodepage.idt", text);
+  MakeFolder("cp");
+  MsiDatabaseExportA(db, "_ForceCodepage", PathOf("cp"), "cp.idt");
+  PrintFile(label, "cp/cp.idt");
+}
+
+static void CodePages(MSIHANDLE db) {
+  ForceCodepage(db, "codepage-force-undefined", "12345");
+  ForceCodepage(db, "codepage-force-65001", "65001");
+  ForceCodepage(db, "codepage-force-not-a-number", "abc");
+  ForceCodepage(db, "codepage-force-0", "0");
+  ForceCodepage(db, "codepage-force-1252", "1252");
+  Import(db, "codepage-stamped-same", "Same.idt",
+         "Name\tValue\r\ns72\tS255\r\n1252\tSame\tName\r\na\tcaf\xe9\r\n");
+  Print("codepage-stamped-same", " export=%u",
+        MsiDatabaseExportA(db, "Same", PathOf("cp"), "Same.idt"));
+  PrintFile("codepage-stamped-same", "cp/Same.idt");
+  ForceCodepage(db, "codepage-force-1251", "1251");
+  MSIHANDLE neutral = 0;
+  MsiOpenDatabaseA(PathOf("neutral.msi"), TRANSCRIPT_DBOPEN_CREATE, &neutral);
+  Import(neutral, "codepage-stamped-into-neutral", "Stamped.idt",
+         "Name\tValue\r\ns72\tS255\r\n1252\tStamped\tName\r\na\tcaf\xe9\r\n");
+  MsiDatabaseExportA(neutral, "_ForceCodepage", PathOf("cp"), "cp.idt");
+  PrintFile("codepage-stamped-into-neutral", "cp/cp.idt");
+  Import(neutral, "codepage-stamped-other", "Other.idt",
+         "Name\tValue\r\ns72\tS255\r\n1251\tOther\tName\r\na\t\xe9\r\n");
+  MsiCloseHandle(neutral);
+}
+
+static void OutputFile(void) {
+  MSIHANDLE db = 0;
+  MsiOpenDatabaseA(PathOf("source.msi"), TRANSCRIPT_DBOPEN_CREATE, &db);
+  Run(db, "output-source", "CREATE TABLE `Plain` (`K` CHAR(10) NOT NULL PRIMARY KEY `K`)", 0);
+  Run(db, "output-source", "INSERT INTO `Plain` (`K`) VALUES ('a')", 0);
+  Print("output-source", " commit=%u", MsiDatabaseCommit(db));
+  MsiCloseHandle(db);
+  db = 0;
+  Print("output-open", " rc=%u", MsiOpenDatabaseA(PathOf("source.msi"), PathOf("output.msi"), &db));
+  Print("output-open", " output-exists=%d", HasFile("output.msi"));
+  MSIHANDLE summary = 0;
+  MsiGetSummaryInformationA(db, NULL, 1, &summary);
+  MsiSummaryInfoSetPropertyA(summary, 2, kVtLpstr, 0, NULL, "Changed");
+  Print("output-summary-persist", " rc=%u", MsiSummaryInfoPersist(summary));
+  MsiCloseHandle(summary);
+  Run(db, "output-insert", "INSERT INTO `Plain` (`K`) VALUES ('b')", 0);
+  Print("output-commit", " rc=%u", MsiDatabaseCommit(db));
+  Print("output-commit", " exists=%d", HasFile("output.msi"));
+  Run(db, "output-insert-after-commit", "INSERT INTO `Plain` (`K`) VALUES ('c')", 0);
+  Print("output-commit-again", " rc=%u", MsiDatabaseCommit(db));
+  MsiCloseHandle(db);
+  MsiOpenDatabaseA(PathOf("source.msi"), TRANSCRIPT_DBOPEN_READONLY, &db);
+  Show(db, "output-source-unchanged", "SELECT `K` FROM `Plain`", 0);
+  MsiCloseHandle(db);
+  db = 0;
+  Print("output-reopened", " rc=%u",
+        MsiOpenDatabaseA(PathOf("output.msi"), TRANSCRIPT_DBOPEN_READONLY, &db));
+  Show(db, "output-reopened", "SELECT `K` FROM `Plain`", 0);
+  MsiCloseHandle(db);
+  summary = 0;
+  MsiGetSummaryInformationA(0, PathOf("output.msi"), 0, &summary);
+  char title[32] = "";
+  DWORD size = sizeof title;
+  UINT type = 0;
+  MsiSummaryInfoGetPropertyA(summary, 2, &type, NULL, NULL, title, &size);
+  Print("output-summary-reopened", " title='%s'", title);
+  MsiCloseHandle(summary);
+  db = 0;
+  MsiOpenDatabaseA(PathOf("source.msi"), PathOf("uncommitted.msi"), &db);
+  Run(db, "output-uncommitted", "INSERT INTO `Plain` (`K`) VALUES ('d')", 0);
+  MsiCloseHandle(db);
+  Print("output-uncommitted", " exists=%d", HasFile("uncommitted.msi"));
+}
+
+static void FilesArchivesAndCodePages(void) {
+  MSIHANDLE db = 0;
+  MsiOpenDatabaseA(PathOf("archives.msi"), TRANSCRIPT_DBOPEN_CREATE, &db);
+  StreamsFromFiles(db);
+  Archives(db);
+  CodePages(db);
+  MsiCloseHandle(db);
+  OutputFile();
+}
+
 int RunMsiTranscript(const char* where, FILE* destination) {
   out = destination;
   snprintf(folder, sizeof folder, "%s", where);
@@ -918,6 +1145,7 @@ int RunMsiTranscript(const char* where, FILE* destination) {
   MsiCloseHandle(db);
   SchemaChanges();
   Sql();
+  FilesArchivesAndCodePages();
   return 0;
 }
 

@@ -89,6 +89,10 @@ UINT MSI_CALL MsiSummaryInfoGetPropertyA(MSIHANDLE hSummaryInfo, UINT uiProperty
 UINT MSI_CALL MsiSummaryInfoSetPropertyA(MSIHANDLE hSummaryInfo, UINT uiProperty, UINT uiDataType,
                                          INT iValue, FILETIME* pftValue, LPCSTR szValue);
 UINT MSI_CALL MsiSummaryInfoPersist(MSIHANDLE hSummaryInfo);
+/* Archives (msi_transcript.c's archive, stream-file and output-file steps). */
+UINT MSI_CALL MsiDatabaseImportA(MSIHANDLE hDatabase, LPCSTR szFolderPath, LPCSTR szFileName);
+UINT MSI_CALL MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName, LPCSTR szFolderPath,
+                                 LPCSTR szFileName);
 
 /* Runs every step against databases in `folder` (ending in its path separator) and prints
    one line per step to `out`. Returns 0, or 1 when a file could not be prepared. */

@@ -186,6 +186,56 @@ const std::vector<KnownDifference>& KnownDifferences() {
        "NULL in a column that is no key is left to validation (the _Validation table's Nullable "
        "column), as this engine has always done; only empty text, which is no integer, is refused "
        "at once. Wine refuses both; the documentation says nothing of NULL here"},
+      // Streams from files, archives, output files and code pages.
+      {"stream-file-rewritten",
+       {" open=0 execute=0", " rc=0", " open=0 execute=1627"},
+       "the field keeps the file open rather than a copy of it in memory; a file written to since "
+       "no longer holds the bytes the field was set to, so the statement fails instead of storing "
+       "others (Wine read the whole file into memory when the field was set)"},
+      {"archive-export-binary",
+       {" rc=0",
+        " 'Name\\x09Data\\x0d\\x0as20\\x09V0\\x0d\\x0aFiles\\x09Name\\x0d\\x0adeleted\\x09"
+        "deleted.ibd\\x0d\\x0areplaced\\x09replaced.ibd\\x0d\\x0a'",
+        " table-folder=1,0 other-folder=0"},
+       "Windows names a binary field's file after its row key with the extension .ibd; Wine leaves "
+       "the extension off (both write it in the folder named after the table)"},
+      {"archive-import-table-folder",
+       {" rc=0", " 'one' size=20 'from the Bin2 folder'", " end=259"},
+       "binary data is documented to come from the folder named after the table, which is where "
+       "export writes it; Wine looks only in the folder named after the archive's file (we look "
+       "there too, second)"},
+      {"archive-import-outside",
+       {" rc=1627"},
+       "a binary field names a file of the table's folder; a path leading out of it is refused so "
+       "that an archive cannot read any file of the system into a database; Wine follows it"},
+      {"archive-import-subfolder", {" rc=1627"}, "as archive-import-outside"},
+      {"codepage-force-not-a-number",
+       {" rc=1627", " '\\x0d\\x0a\\x0d\\x0a65001\\x09_ForceCodepage\\x0d\\x0a'"},
+       "a code page that is no number is refused; Wine reads it as 0 and makes the database "
+       "neutral"},
+      {"codepage-stamped-same",
+       {" rc=0", " export=0",
+        " 'Name\\x09Value\\x0d\\x0as72\\x09S255\\x0d\\x0a1252\\x09Same\\x09Name\\x0d\\x0aa\\x09"
+        "caf\\xe9\\x0d\\x0a'"},
+       "documented: an archive stamped with the database's code page imports, and an export "
+       "holding text beyond ASCII is stamped with it; Wine refuses every stamped archive"},
+      {"codepage-force-1251",
+       {" rc=1627", " '\\x0d\\x0a\\x0d\\x0a1252\\x09_ForceCodepage\\x0d\\x0a'"},
+       "only code pages 0, 1252 and 65001 are converted; a database in another could be neither "
+       "read nor written, so setting one fails as an undefined code page does"},
+      {"codepage-stamped-into-neutral",
+       {" rc=0", " '\\x0d\\x0a\\x0d\\x0a1252\\x09_ForceCodepage\\x0d\\x0a'"},
+       "documented: an archive stamped with a code page imports into a neutral database, which "
+       "takes that code page on; Wine refuses it"},
+      {"output-summary-persist",
+       {" rc=1627"},
+       "documented: the summary information of a database opened with an output file mirrors the "
+       "original's and cannot be changed; Wine persists it into the output"},
+      {"output-summary-reopened", {" title=''"}, "as output-summary-persist"},
+      {"output-open",
+       {" rc=0", " output-exists=0"},
+       "the output file appears whole at the first commit (written beside it and renamed), never "
+       "half-written; Wine makes it at the open and removes it again when nothing was committed"},
   };
   return differences;
 }
