@@ -92,7 +92,8 @@ ErrorCode ImportSummary(Database& database, const std::vector<std::string>& line
   return summary->Persist(database.storage());
 }
 
-// The schema an archive's three header lines describe; nullopt when they do not fit together.
+// The columns an archive's header lines declare, in their order and without key bits; nullopt
+// when the lines do not fit together.
 std::optional<TableSchema> HeaderSchema(const std::vector<std::string>& names,
                                         const std::vector<std::string>& types,
                                         const std::vector<std::string>& keys) {
@@ -102,11 +103,6 @@ std::optional<TableSchema> HeaderSchema(const std::vector<std::string>& names,
     const auto type = ColumnType::FromArchive(types[i]);
     if (!type || names[i].empty()) return std::nullopt;
     schema.columns.push_back({names[i], *type});
-  }
-  for (std::size_t k = 1; k < keys.size(); ++k) {
-    const auto column = schema.FindColumn(keys[k]);
-    if (!column) return std::nullopt;
-    schema.columns[*column].type = schema.columns[*column].type.With(ColumnType::kKey, true);
   }
   return schema;
 }
@@ -182,16 +178,24 @@ ErrorCode ImportTable(Database& database, const std::vector<std::string>& lines,
   }
   std::vector<std::string> keys = Fields(text_lines[2]);
   if (given) keys.erase(keys.begin());
-  auto schema = HeaderSchema(Fields(text_lines[0]), Fields(text_lines[1]), keys);
-  if (!schema) return kFunctionFailed;
-  const std::string name = schema->name;
+  // The lines hold the columns in the header's order; the table takes them as CREATE TABLE
+  // would, its key columns first.
+  const auto declared = HeaderSchema(Fields(text_lines[0]), Fields(text_lines[1]), keys);
+  if (!declared) return kFunctionFailed;
+  TableSchema schema = *declared;
+  const auto from = schema.BringKeysFirst({keys.begin() + 1, keys.end()});
+  if (!from) return kFunctionFailed;
+  const std::string name = schema.name;
   if (database.OpenTable(name) && database.DropTable(name) != kSuccess) return kFunctionFailed;
-  if (database.CreateTable(*schema, false) != kSuccess) return kFunctionFailed;
+  if (database.CreateTable(schema, false) != kSuccess) return kFunctionFailed;
   auto table = database.OpenTable(name);
   const std::filesystem::path binary_folders[] = {folder / name, folder / base_name};
   for (std::size_t i = 3; i < text_lines.size(); ++i) {
-    const auto values = RowValues(*schema, text_lines[i], binary_folders);
-    if (!values || table->Insert(*values, false) != kSuccess) return kFunctionFailed;
+    const auto values = RowValues(*declared, text_lines[i], binary_folders);
+    if (!values) return kFunctionFailed;
+    std::vector<FieldValue> stored;
+    for (const std::size_t column : *from) stored.push_back((*values)[column]);
+    if (table->Insert(stored, false) != kSuccess) return kFunctionFailed;
   }
   return kSuccess;
 }

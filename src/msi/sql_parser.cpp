@@ -344,24 +344,9 @@ class Parser {
     if (!Keyword("PRIMARY") || !Keyword("KEY") || !Names(keys) || !Symbol(")")) {
       return std::nullopt;
     }
-    if (!KeysFirst(keys, create.schema.columns)) return std::nullopt;
+    if (!create.schema.BringKeysFirst(keys)) return std::nullopt;
     create.hold = Keyword("HOLD");
     return create;
-  }
-
-  // Brings the key columns to the front in the order PRIMARY KEY names them, each swapping
-  // places with the column that stood there (the order the installer gives such a table), and
-  // sets their key bits. False when a key names no column, or one named before.
-  static bool KeysFirst(const std::vector<std::string>& keys, std::vector<ColumnDef>& columns) {
-    for (std::size_t k = 0; k < keys.size(); ++k) {
-      const auto column =
-          std::find_if(columns.begin() + static_cast<std::ptrdiff_t>(k), columns.end(),
-                       [&](const ColumnDef& c) { return c.name == keys[k]; });
-      if (column == columns.end()) return false;
-      std::iter_swap(columns.begin() + static_cast<std::ptrdiff_t>(k), column);
-      columns[k].type = columns[k].type.With(ColumnType::kKey, true);
-    }
-    return true;
   }
 
   std::optional<SqlStatement> Alter() {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "msi/column_type.h"
@@ -36,6 +37,24 @@ struct TableSchema {
       if (columns[i].type.key()) keys.push_back(i);
     }
     return keys;
+  }
+
+  // Brings the columns `keys` names to the front in that order, each swapping places with the
+  // column that stood there (the order the installer gives a table whose key columns are not
+  // first), and sets their key bits. Returns where each column stood before, by its new place;
+  // nullopt, the columns partly moved, when a key names no column or one named before.
+  std::optional<std::vector<std::size_t>> BringKeysFirst(const std::vector<std::string>& keys) {
+    std::vector<std::size_t> from(columns.size());
+    for (std::size_t i = 0; i < from.size(); ++i) from[i] = i;
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      std::size_t at = k;
+      while (at < columns.size() && columns[at].name != keys[k]) ++at;
+      if (at == columns.size()) return std::nullopt;
+      std::swap(columns[k], columns[at]);
+      std::swap(from[k], from[at]);
+      columns[k].type = columns[k].type.With(ColumnType::kKey, true);
+    }
+    return from;
   }
 
   std::optional<std::size_t> FindColumn(std::string_view column) const {
