@@ -150,9 +150,13 @@ std::int32_t ReportingStatus(std::uint32_t kind, std::uint32_t value1, std::uint
 }
 
 // The builder's file callbacks, telling the run's files what they make and remove.
+// A file is marked before it is created, so that no signal finds it made and unmarked.
 int TrackedOpen(const std::string& path, int flags, int mode, int& err, void* ctx) {
+  const bool creates = flags == kOpenCabinetFlags || flags == kOpenTemporaryFlags;
+  if (creates) State().run_files.Creating(path);
   const int handle = BuilderCallbacks().open(path, flags, mode, err, ctx);
-  if (handle != -1) State().run_files.Opened(handle, path, flags == kOpenCabinetFlags);
+  if (handle != -1 && creates) State().run_files.Opened(handle, path, flags == kOpenCabinetFlags);
+  if (handle == -1 && creates) State().run_files.Removed(path);
   return handle;
 }
 

@@ -4,8 +4,11 @@
 
 namespace kb::cabinet {
 
-void RunFiles::Opened(int handle, const std::string& path, bool cabinet) {
+void RunFiles::Creating(const std::string& path) {
   marked_.try_emplace(path, path);
+}
+
+void RunFiles::Opened(int handle, const std::string& path, bool cabinet) {
   if (!cabinet) return;
   open_cabinets_[handle] = path;
   cabinets_.push_back(path);

@@ -16,14 +16,17 @@ namespace kb::cabinet {
 // Not thread-safe: fed by the writer's callbacks, which run on the thread that calls the writer.
 class RunFiles {
  public:
-  // Records a file the writer opened as handle `handle`: a cabinet when `cabinet`, else a
+  // Marks `path`, which the writer is about to create, for removal on a signal.
+  void Creating(const std::string& path);
+
+  // Records a file the writer created as handle `handle`: a cabinet when `cabinet`, else a
   // staging temporary.
   void Opened(int handle, const std::string& path, bool cabinet);
 
   // A cabinet's file is complete on close: no longer removed on a signal, still listed.
   void Closed(int handle);
 
-  // The writer removed the temporary at `path`.
+  // The writer removed the temporary at `path`, or failed to create it.
   void Removed(const std::string& path);
 
   // Removes every cabinet listed since the last call (failures ignored: the caller reports the
