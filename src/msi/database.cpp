@@ -128,6 +128,7 @@ ErrorCode Database::LoadCatalog(std::string* failure) {
     names_decode = names_decode && decoded;
     return decoded.value_or("");
   };
+  std::size_t columns_kept = 0;
   for (const Row& row : tables.rows()) {
     TableSchema schema{text(row.cells[0]), {}, false};
     for (const Row& column : columns.rows()) {  // in (table id, number) order
@@ -137,6 +138,8 @@ ErrorCode Database::LoadCatalog(std::string* failure) {
     }
     if (!names_decode) return kOpenFailed;
     if (schema.columns.empty() || schema.name.empty()) continue;
+    columns_kept += std::ranges::count_if(
+        schema.columns, [](const ColumnDef& column) { return !column.type.temporary(); });
     std::string key = schema.name;
     // A table listed twice would stay in the catalog order after being dropped once.
     if (!tables_.emplace(std::move(key), TableEntry{nullptr, schema, false}).second) {
@@ -144,6 +147,11 @@ ErrorCode Database::LoadCatalog(std::string* failure) {
     }
     table_order_.push_back(std::move(schema.name));
   }
+  // Rows the catalog keeps no trace of (columns of a table `_Tables` does not list, a table
+  // without columns, a temporary column) hold strings the pool is not counted for at commit:
+  // kept as stored, they would refer to freed strings. The first commit writes the catalog anew.
+  catalog_dirty_ =
+      table_order_.size() != tables.rows().size() || columns_kept != columns.rows().size();
   return kSuccess;
 }
 
