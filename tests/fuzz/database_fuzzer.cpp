@@ -247,12 +247,19 @@ bool AddStream(MSIHANDLE database) {
              data.get());
 }
 
-// After a commit that succeeded, the stream added must read back whole.
-void CheckStream(const std::string& path) {
+// What the edits achieved.
+struct EditOutcome {
+  bool committed = false;
+  bool stream_added = false;
+};
+
+// A commit that succeeded leaves a database that opens, with the stream added read back whole.
+void CheckCommitted(const std::string& path, const EditOutcome& outcome) {
   ScopedHandle database;
   if (MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY, database.Receive()) != ERROR_SUCCESS) {
     __builtin_trap();
   }
+  if (!outcome.stream_added) return;
   ScopedHandle view;
   ScopedHandle row;
   if (MsiDatabaseOpenViewA(database.get(),
@@ -268,12 +275,11 @@ void CheckStream(const std::string& path) {
   }
 }
 
-// Edits the database at `path` and commits; true when the commit succeeded after a stream was
-// added.
-bool EditAndCommit(const std::string& path) {
+// Edits the database at `path` and commits.
+EditOutcome EditAndCommit(const std::string& path) {
   ScopedHandle database;
   if (MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_TRANSACT, database.Receive()) != ERROR_SUCCESS) {
-    return false;
+    return {};
   }
   if (const auto target = FindEditTarget(database.get())) {
     const std::string table = Quoted(target->table);
@@ -284,8 +290,10 @@ bool EditAndCommit(const std::string& path) {
     RunOnTextColumn(database.get(), *target, "DELETE FROM " + table + " WHERE ",
                     "fuzz-b" + std::to_string(target->text_column));
   }
-  const bool added = AddStream(database.get());
-  return MsiDatabaseCommit(database.get()) == ERROR_SUCCESS && added;
+  EditOutcome outcome;
+  outcome.stream_added = AddStream(database.get());
+  outcome.committed = MsiDatabaseCommit(database.get()) == ERROR_SUCCESS;
+  return outcome;
 }
 
 kb::platform::UniqueFd MemoryFile(const std::uint8_t* data, std::size_t size) {
@@ -308,9 +316,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const kb::platform::UniqueFd copy = MemoryFile(data, size);
   if (!copy.valid()) return 0;
   const std::string path = PathOf(copy);
-  const bool committed = EditAndCommit(path);
+  const EditOutcome outcome = EditAndCommit(path);
   ReadDatabase(path);
   ExportEverything(path);
-  if (committed) CheckStream(path);
+  if (outcome.committed) CheckCommitted(path, outcome);
   return 0;
 }
