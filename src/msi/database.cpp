@@ -123,9 +123,14 @@ ErrorCode Database::LoadCatalog(std::string* failure) {
   }
   // A name that does not decode could not be found again when the pool is recounted at commit.
   bool names_decode = true;
+  // The pool is recounted from the names, so a name stored under another id than the one its
+  // text is found under (a string the pool holds twice) would not be counted.
+  bool names_counted = true;
   auto text = [&](Cell id) {
     auto decoded = DecodeText(pool_.Get(id), pool_.code_page());
     names_decode = names_decode && decoded;
+    const auto encoded = decoded ? EncodeText(*decoded, pool_.code_page()) : std::nullopt;
+    names_counted = names_counted && encoded && pool_.Find(*encoded) == id;
     return decoded.value_or("");
   };
   std::size_t columns_kept = 0;
@@ -148,10 +153,11 @@ ErrorCode Database::LoadCatalog(std::string* failure) {
     table_order_.push_back(std::move(schema.name));
   }
   // Rows the catalog keeps no trace of (columns of a table `_Tables` does not list, a table
-  // without columns, a temporary column) hold strings the pool is not counted for at commit:
-  // kept as stored, they would refer to freed strings. The first commit writes the catalog anew.
-  catalog_dirty_ =
-      table_order_.size() != tables.rows().size() || columns_kept != columns.rows().size();
+  // without columns, a temporary column), and names not counted under their own id, refer to
+  // strings the pool is not counted for at commit: kept as stored, they would refer to freed
+  // strings. The first commit writes the catalog anew.
+  catalog_dirty_ = !names_counted || table_order_.size() != tables.rows().size() ||
+                   columns_kept != columns.rows().size();
   return kSuccess;
 }
 
