@@ -135,11 +135,17 @@ ErrorCode Database::LoadCatalog(std::string* failure) {
   }
   // A name that does not decode could not be found again when the pool is recounted at commit.
   bool names_decode = true;
+  // The pool is recounted from the names, so a name stored under another id than the one its
+  // text is found under (a string the pool holds twice) would not be counted.
+  bool names_counted = true;
   auto text = [&](Cell id) {
     auto decoded = DecodeText(pool_.Get(id), pool_.code_page());
     names_decode = names_decode && decoded;
+    const auto encoded = decoded ? EncodeText(*decoded, pool_.code_page()) : std::nullopt;
+    names_counted = names_counted && encoded && pool_.Find(*encoded) == id;
     return decoded.value_or("");
   };
+  std::size_t columns_kept = 0;
   for (const Row& row : tables.rows()) {
     TableSchema schema{text(row.cells[0]), {}};
     for (const Row& column : columns.rows()) {  // in (table id, number) order
@@ -151,6 +157,8 @@ ErrorCode Database::LoadCatalog(std::string* failure) {
     // A temporary column listed by another writer has no values stored, and nothing holds it.
     std::erase_if(schema.columns, [](const ColumnDef& column) { return column.type.temporary(); });
     if (schema.columns.empty() || schema.name.empty()) continue;
+    columns_kept += std::ranges::count_if(
+        schema.columns, [](const ColumnDef& column) { return !column.type.temporary(); });
     std::string key = schema.name;
     // A table listed twice would stay in the catalog order after being dropped once.
     if (!tables_.emplace(std::move(key), TableEntry{nullptr, schema, false}).second) {
@@ -158,6 +166,12 @@ ErrorCode Database::LoadCatalog(std::string* failure) {
     }
     table_order_.push_back(std::move(schema.name));
   }
+  // Rows the catalog keeps no trace of (columns of a table `_Tables` does not list, a table
+  // without columns, a temporary column), and names not counted under their own id, refer to
+  // strings the pool is not counted for at commit: kept as stored, they would refer to freed
+  // strings. The first commit writes the catalog anew.
+  catalog_dirty_ = !names_counted || table_order_.size() != tables.rows().size() ||
+                   columns_kept != columns.rows().size();
   return kSuccess;
 }
 

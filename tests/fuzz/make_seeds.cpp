@@ -1,6 +1,8 @@
 // Writes seed files for the fuzzers into the folder given as argument: databases made by
 // msitools' msibuild and wixl and by our own engine, compound files made by our own writer
-// (after a few commits) and hand-made ones with 4,096-byte sectors and sub-storages.
+// (after a few commits) and hand-made ones with 4,096-byte sectors and sub-storages. The
+// files the peers work with stay in a scratch folder; only the seeds reach the folder given.
+#include <filesystem>
 #include <string>
 
 #include "../msi/crafted_file.h"
@@ -8,6 +10,7 @@
 #include "msi/compound_file.h"
 #include "msi/msi_interface.h"
 #include "msi/scoped_handle.h"
+#include "platform/scratch_folder.h"
 
 using kb::msi::CompoundFile;
 using kb::msi::StorageError;
@@ -58,19 +61,17 @@ bool MakeOwnDatabase(const std::string& dir) {
   return ok && MsiDatabaseCommit(database.get()) == ERROR_SUCCESS;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 2) return 2;
-  const std::string dir = argv[1];
+// Makes every seed in `dir`; false when one could not be made.
+bool MakeSeeds(const std::string& dir) {
   StorageError error;
   auto file = CompoundFile::Create(dir + "/ours.cfb", kb::msi::kInstallerDatabaseClsid, &error);
+  if (!file) return false;
   for (unsigned i = 0; i < 12; ++i) {
     file->WriteStream(u"stream" + std::u16string(1, u'a' + i), TestBytes(i * 700, i));
-    if (i % 4 == 3 && file->Commit() != StorageError::kNone) return 1;
+    if (i % 4 == 3 && file->Commit() != StorageError::kNone) return false;
   }
   file->RemoveStream(u"streamb");
-  if (file->Commit() != StorageError::kNone) return 1;
+  if (file->Commit() != StorageError::kNone) return false;
   for (int shift : {9, 12}) {
     kb::msi::test::WriteFile(
         dir + "/crafted" + std::to_string(shift) + ".cfb",
@@ -79,8 +80,25 @@ int main(int argc, char** argv) {
             {{u"a", TestBytes(100, 1)}, {u"b", TestBytes(5000, 2)}, {u"c", {}}},
             {{u"Sub", {{u"inner", TestBytes(300, 3)}, {u"big", TestBytes(4100, 4)}}}}));
   }
-  return !MakeOwnDatabase(dir) || kb::msi::test::MakeMsibuildDatabase(dir).empty() ||
-                 kb::msi::test::MakeWixlDatabase(dir).empty()
-             ? 1
-             : 0;
+  return MakeOwnDatabase(dir) && !kb::msi::test::MakeMsibuildDatabase(dir).empty() &&
+         !kb::msi::test::MakeWixlDatabase(dir).empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) return 2;
+  const kb::platform::ScratchFolder work;
+  if (work.path().empty() || !MakeSeeds(work.path().string())) return 1;
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::create_directories(argv[1], error);
+  for (const auto& entry : fs::directory_iterator(work.path())) {
+    const fs::path name = entry.path().filename();
+    if (name.extension() != ".msi" && name.extension() != ".cfb") continue;
+    fs::copy_file(entry.path(), fs::path(argv[1]) / name, fs::copy_options::overwrite_existing,
+                  error);
+    if (error) return 1;
+  }
+  return 0;
 }

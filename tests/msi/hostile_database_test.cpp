@@ -129,6 +129,49 @@ TEST_F(HostileDatabaseTest, DamagedCatalogRefusesTheDatabase) {
   EXPECT_EQ(Open(MSIDBOPEN_READONLY), ERROR_OPEN_FAILED);
 }
 
+// `_Columns` rows of a table that `_Tables` does not list belong to no table, so the engine
+// ignores them; their strings are counted by nobody. A commit that kept those rows as stored
+// would free strings they still refer to, and the database would no longer open.
+TEST_F(HostileDatabaseTest, ColumnsOfAnUnlistedTableKeepNoStringAfterACommit) {
+  ASSERT_EQ(Open(MSIDBOPEN_TRANSACT), ERROR_SUCCESS);
+  ASSERT_EQ(RunSql(db_.get(), "CREATE TABLE `Gone` (`Col` SHORT PRIMARY KEY `Col`)"),
+            ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
+  db_.Reset();
+  // `_Tables` rows are ordered by string id, and "Gone" was added to the pool last.
+  EditTableStream("_Tables", [](std::vector<std::byte>& bytes) { bytes.resize(2); });
+  ASSERT_EQ(Open(MSIDBOPEN_TRANSACT), ERROR_SUCCESS);
+  ASSERT_EQ(RunSql(db_.get(), "UPDATE `Property` SET `Value`='x'"), ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
+  ASSERT_EQ(Open(MSIDBOPEN_READONLY), ERROR_SUCCESS);
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `_Tables`"), (Rows_{{"Property"}}));
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Table`, `Name` FROM `_Columns`"),
+            (Rows_{{"Property", "Property"}, {"Property", "Value"}}));
+  EXPECT_EQ(Rows(db_.get(), "SELECT * FROM `Property`"), (Rows_{{"A", "x"}, {"B", "x"}}));
+}
+
+// A pool may hold one string twice; the catalog's names are counted by their text, under the
+// first id. A column name stored under the second id must not be freed at the next commit.
+TEST_F(HostileDatabaseTest, ColumnNameThePoolHoldsTwiceKeepsItsStringAfterACommit) {
+  ASSERT_EQ(Open(MSIDBOPEN_TRANSACT), ERROR_SUCCESS);
+  ASSERT_EQ(RunSql(db_.get(), "INSERT INTO `Property` (`Property`,`Value`) VALUES ('K','Kolumn')"),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RunSql(db_.get(), "CREATE TABLE `Later` (`Column` SHORT PRIMARY KEY `Column`)"),
+            ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
+  db_.Reset();
+  RewriteWithText("Kolumn", "Column");
+  ASSERT_EQ(Open(MSIDBOPEN_TRANSACT), ERROR_SUCCESS);
+  ASSERT_EQ(RunSql(db_.get(), "UPDATE `Property` SET `Value`='x' WHERE `Property`='A'"),
+            ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
+  ASSERT_EQ(Open(MSIDBOPEN_READONLY), ERROR_SUCCESS);
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `_Columns` WHERE `Table`='Later'"),
+            (Rows_{{"Column"}}));
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Value` FROM `Property` WHERE `Property`='K'"),
+            (Rows_{{"Column"}}));
+}
+
 // A table whose name is not text of the database's code page would be missing from every list
 // (as if the database were empty) and its name lost when the pool is recounted at commit.
 TEST_F(HostileDatabaseTest, TableNameThatIsNoTextOfTheCodePageRefusesTheDatabase) {
