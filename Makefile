@@ -7,7 +7,8 @@ RELEASE_TEST_DIR := build/release-test
 # scripted end-to-end checks, which the debug tree runs).
 UNIT_TESTS  := platform_test project_test windows_profile_test msi_storage_test msi_engine_test \
                msi_oracle_test cabinet_test cabinet_writer_test cabinet_parallel_test \
-               package_test cli_test kitbinder-cli templates
+               package_test cli_test kitbinder-cli templates make_seeds fuzz_replay_compound_file \
+               fuzz_replay_database fuzz_replay_project_file
 JOBS        ?= $(shell nproc)
 
 .PHONY: test demo bench release release-test debug tsan bootstrap format clean
