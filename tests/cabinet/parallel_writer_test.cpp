@@ -229,7 +229,7 @@ class WriterRun {
     outcome.recorder.cabinet_written_takes = shape.cabinet_written_takes;
     FciHandle context = FCICreate(&outcome.error, RecordingCallbacks(), Parameters(shape),
                                   &outcome.recorder, workers);
-    outcome.succeeded = context && AddAll(*context, shape, outcome.recorder) &&
+    outcome.succeeded = context && AddAll(*context, shape) &&
                         FCIFlushCabinet(*context, false, RecordingNextCabinet, RecordingStatus);
     outcome.succeeded = FCIDestroy(std::move(context)) && outcome.succeeded;
     for (const auto& entry : fs::directory_iterator(dir_.path() / "out")) {
@@ -258,7 +258,7 @@ class WriterRun {
     return parameters;
   }
 
-  bool AddAll(FciContext& context, const Shape& shape, Recorder& recorder) const {
+  bool AddAll(FciContext& context, const Shape& shape) const {
     for (const Step& step : shape.steps) {
       bool ok = false;
       switch (step.kind) {
@@ -273,10 +273,9 @@ class WriterRun {
           ok = FCIFlushCabinet(context, true, RecordingNextCabinet, RecordingStatus);
           break;
       }
-      if (!ok) {
-        recorder.Record("failed");  // with several workers maybe in a later call
-        return false;
-      }
+      // Which call reports a failure is not recorded: with several workers a block's staging,
+      // and so its failure, may come in a later call than with one (at the latest the flush).
+      if (!ok) return false;
     }
     return true;
   }
