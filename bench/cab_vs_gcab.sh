@@ -13,13 +13,9 @@
 set -euo pipefail
 
 here=$(dirname "$0")
-default_bin=build/release/bin
-[[ -x "$here/kitbinder-cli" ]] && default_bin=$here
-bin=${1:-$default_bin}
+source "$here/setup_bench.sh"
+setup_bench "${1:-}"
 megabytes=${2:-300}
-cli=$(realpath "$bin/kitbinder-cli")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
 { LC_ALL=C find /usr/lib /usr/share -type f -readable -size +0 -printf '%p\t%s\n' 2>/dev/null ||
     true; } | LC_ALL=C sort >"$work/all"

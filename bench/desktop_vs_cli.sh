@@ -16,16 +16,12 @@
 set -euo pipefail
 
 here=$(dirname "$0")
-default_bin=build/release/bin
-[[ -x "$here/kitbinder-cli" ]] && default_bin=$here
-bin=${1:-$default_bin}
+source "$here/setup_bench.sh"
+setup_bench "${1:-}"
 max_files=${2:-2000}
 megabytes=${3:-200}
 runs=${4:-3}
-cli=$(realpath "$bin/kitbinder-cli")
 probe=$(realpath "$bin/desktop_build_probe")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
 source "$here/make_bench_project.sh"
 make_bench_project "$work/project" "$max_files" "$megabytes"

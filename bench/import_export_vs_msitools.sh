@@ -12,14 +12,10 @@
 set -euo pipefail
 
 here=$(dirname "$0")
-default_bin=build/release/bin
-[[ -x "$here/kitbinder-cli" ]] && default_bin=$here
-bin=${1:-$default_bin}
+source "$here/setup_bench.sh"
+setup_bench "${1:-}"
 rows=${2:-100000}
 runs=${3:-3}
-cli=$(realpath "$bin/kitbinder-cli")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
 mkdir -p "$work/arc"
 awk -v rows="$rows" 'BEGIN {
