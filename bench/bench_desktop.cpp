@@ -26,10 +26,10 @@
 #include <string>
 
 #include "app/kitbinder_app.h"
-#include "app/kitbinder_doc.h"
 #include "platform/scratch_folder.h"
 #include "project/project_settings.h"
 #include "ui/file_list_ctrl.h"
+#include "ui/kitbinder_doc.h"
 #include "ui/kitbinder_view.h"
 
 namespace {

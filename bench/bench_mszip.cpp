@@ -28,7 +28,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cabinet/mszip_compressor.h"
+#include "cabinet/deflate/mszip_compressor.h"
 
 namespace {
 

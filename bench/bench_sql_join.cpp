@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <string>
 
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
 
 namespace {
 

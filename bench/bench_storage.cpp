@@ -26,9 +26,9 @@
 #include <string>
 #include <vector>
 
-#include "msi/compound_file.h"
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
+#include "msi/storage/compound_file.h"
 #include "platform/program_directory.h"
 #include "platform/unique_fd.h"
 

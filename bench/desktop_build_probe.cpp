@@ -23,11 +23,11 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/command_ids.h"
 #include "app/kitbinder_app.h"
 #include "app/main_frame.h"
 #include "package/build_command.h"
 #include "ui/build_progress_dlg.h"
+#include "ui/command_ids.h"
 
 namespace {
 

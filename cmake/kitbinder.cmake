@@ -1,22 +1,33 @@
 # kitbinder_library(NAME SOURCES... [DEPENDS libs...])
-# One static library per subsystem, named kb_<subsystem>; headers are included as
-# "<subsystem>/<file>.h" from src/.
+# One static library per layer, named kb_<layer>, built from the folder of the CMakeLists.txt
+# that calls it. Its headers are included by their path from src/ ("msi/db/database.h"), but
+# src/ itself is on no include path: each library publishes only its own folder, through an
+# include root of its own in the build tree that holds just that folder. A file therefore sees
+# the headers of its own layer and of the libraries it links, and an include of any other layer
+# does not compile.
 function(kitbinder_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
+  set(root ${CMAKE_BINARY_DIR}/include_roots/${name})
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  if(NOT EXISTS ${root}/${folder})
+    file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${folder} SYMBOLIC)
+  endif()
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_include_directories(${name} PUBLIC ${root})
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
 endfunction()
 
 # kitbinder_test(NAME SOURCES... [DEPENDS libs...] [TIMEOUT s] [FILTER gtest-filter] [LABELS l])
 # A GoogleTest executable registered with ctest: its tests (those FILTER selects), each with
-# the LABELS given. Tests run with the source tree in KITBINDER_SOURCE_DIR and the programs'
-# folder in KITBINDER_BIN_DIR.
+# the LABELS given. Tests see the headers of the libraries they link and those of tests/; they
+# run with the source tree in KITBINDER_SOURCE_DIR and the programs' folder in KITBINDER_BIN_DIR.
 function(kitbinder_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT;FILTER;LABELS" "SOURCES;DEPENDS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest_main GTest::gmock)
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     KITBINDER_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     KITBINDER_BIN_DIR="${CMAKE_RUNTIME_OUTPUT_DIRECTORY}")

@@ -7,8 +7,8 @@
 #include <QUrl>
 
 #include "app/app_strings.h"
-#include "app/framework/dialog_units.h"
 #include "app/hyperlink_static.h"
+#include "framework/dialog_units.h"
 
 namespace kb {
 

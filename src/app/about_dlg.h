@@ -1,7 +1,7 @@
 #ifndef KITBINDER_APP_ABOUT_DLG_H_
 #define KITBINDER_APP_ABOUT_DLG_H_
 
-#include "app/framework/dialog.h"
+#include "framework/dialog.h"
 
 namespace kb {
 

@@ -8,10 +8,10 @@
 
 #include "app/about_dlg.h"
 #include "app/app_strings.h"
-#include "app/framework/standard_ids.h"
-#include "app/kitbinder_doc.h"
 #include "app/main_frame.h"
+#include "framework/standard_ids.h"
 #include "platform/program_directory.h"
+#include "ui/kitbinder_doc.h"
 #include "ui/kitbinder_view.h"
 
 // The images are compiled into the static library kb_desktop, whose resource table the linker

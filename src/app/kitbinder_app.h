@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "app/framework/win_app.h"
+#include "framework/win_app.h"
 
 namespace kb {
 

@@ -7,9 +7,9 @@
 #include <QToolBar>
 #include <string_view>
 
-#include "app/command_ids.h"
-#include "app/framework/keyboard_indicators.h"
-#include "app/framework/standard_ids.h"
+#include "framework/keyboard_indicators.h"
+#include "framework/standard_ids.h"
+#include "ui/command_ids.h"
 
 namespace kb {
 namespace {
@@ -49,8 +49,8 @@ struct Accelerator {
 };
 
 constexpr Accelerator kAccelerators[] = {
-    {ID_FILE_NEW, "Ctrl+N"},       {ID_FILE_OPEN, "Ctrl+O"},     {ID_FILE_SAVE, "Ctrl+S"},
-    {ID_PACKAGE_INSTALL, "F5"},    {ID_PACKAGE_BUILD, "F7"},
+    {ID_FILE_NEW, "Ctrl+N"},    {ID_FILE_OPEN, "Ctrl+O"}, {ID_FILE_SAVE, "Ctrl+S"},
+    {ID_PACKAGE_INSTALL, "F5"}, {ID_PACKAGE_BUILD, "F7"},
 };
 
 // The toolbar's buttons in order; 0 is a separator.
@@ -60,9 +60,12 @@ struct ToolButton {
 };
 
 constexpr ToolButton kToolButtons[] = {
-    {ID_FILE_NEW, ":/toolbar/new.png"},        {ID_FILE_OPEN, ":/toolbar/open.png"},
-    {ID_FILE_SAVE, ":/toolbar/save.png"},      {0, ""},
-    {ID_PACKAGE_BUILD, ":/toolbar/build.png"}, {0, ""},
+    {ID_FILE_NEW, ":/toolbar/new.png"},
+    {ID_FILE_OPEN, ":/toolbar/open.png"},
+    {ID_FILE_SAVE, ":/toolbar/save.png"},
+    {0, ""},
+    {ID_PACKAGE_BUILD, ":/toolbar/build.png"},
+    {0, ""},
     {ID_PACKAGE_INSTALL, ":/toolbar/install.png"},
 };
 

@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <array>
 
-#include "app/framework/frame_window.h"
+#include "framework/frame_window.h"
 
 class QLabel;
 class QToolBar;
@@ -35,8 +35,8 @@ class CMainFrame : public CFrameWnd {
   void UpdateIndicators();
   void ToggleBar(QWidget* bar, int id);
 
-  QToolBar* tool_bar_ = nullptr;                  // owned through Qt's parent
-  std::array<QLabel*, 3> indicators_{};           // owned through Qt's parent
+  QToolBar* tool_bar_ = nullptr;         // owned through Qt's parent
+  std::array<QLabel*, 3> indicators_{};  // owned through Qt's parent
   QTimer indicator_timer_;
 };
 

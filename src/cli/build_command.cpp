@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "cabinet/cabinet_builder.h"
+#include "cabinet/builder/cabinet_builder.h"
 #include "cli/cli_command.h"
 #include "cli/jobs_option.h"
 #include "package/build_command.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cabinet/cabinet_builder.h"
+#include "cabinet/builder/cabinet_builder.h"
 #include "cli/cli_command.h"
 #include "cli/jobs_option.h"
 #include "platform/regular_file.h"

@@ -3,10 +3,10 @@
 
 #include "cli/database_commands.h"
 #include "cli/open_failure.h"
-#include "msi/database.h"
-#include "msi/idt_archive.h"
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
+#include "msi/db/database.h"
+#include "msi/db/idt_archive.h"
 
 namespace kb::cli {
 

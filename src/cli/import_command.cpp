@@ -9,8 +9,8 @@
 
 #include "cli/database_commands.h"
 #include "cli/open_failure.h"
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
 #include "platform/regular_file.h"
 
 namespace kb::cli {

@@ -5,9 +5,9 @@
 #include "cli/database_commands.h"
 #include "cli/open_failure.h"
 #include "cli/record_text.h"
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
-#include "msi/summary_information.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
+#include "msi/db/summary_information.h"
 
 namespace kb::cli {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "msi/database.h"
+#include "msi/db/database.h"
 
 namespace kb::cli {
 

@@ -6,8 +6,8 @@
 #include "cli/database_commands.h"
 #include "cli/open_failure.h"
 #include "cli/record_text.h"
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
 
 namespace kb::cli {
 namespace {

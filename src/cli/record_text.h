@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "msi/msi_interface.h"
+#include "msi/api/msi_interface.h"
 
 namespace kb::cli {
 

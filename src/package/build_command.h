@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "cabinet/cabinet_builder.h"
+#include "cabinet/builder/cabinet_builder.h"
 #include "project/project_settings.h"
 
 namespace kb {

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <span>
 
-#include "cabinet/cabinet_format.h"
+#include "cabinet/writer/cabinet_format.h"
 
 namespace kb {
 namespace {

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "cabinet/cabinet_builder.h"
+#include "cabinet/builder/cabinet_builder.h"
 #include "package/cabinet_contents.h"
 #include "package/identifiers.h"
 #include "platform/regular_file.h"

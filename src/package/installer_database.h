@@ -7,8 +7,8 @@
 #include <string_view>
 #include <variant>
 
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
 
 namespace kb {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "msi/code_page_text.h"
+#include "msi/db/code_page_text.h"
 #include "package/file_packing.h"
 #include "package/identifiers.h"
 #include "package/license_text.h"

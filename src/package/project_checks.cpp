@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <map>
 
-#include "cabinet/cabinet_builder.h"
+#include "cabinet/builder/cabinet_builder.h"
 #include "package/file_kinds.h"
 #include "package/identifiers.h"
 #include "package/shortcut_names.h"

@@ -6,7 +6,7 @@
 #include <QKeyEvent>
 #include <memory>
 
-#include "app/framework/dropped_files.h"
+#include "framework/dropped_files.h"
 #include "ui/one_line_name.h"
 
 namespace kb {

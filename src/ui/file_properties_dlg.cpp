@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "app/framework/dialog_units.h"
+#include "framework/dialog_units.h"
 #include "ui/one_line_name.h"
 
 namespace kb {

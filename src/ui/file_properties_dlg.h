@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/framework/dialog.h"
+#include "framework/dialog.h"
 
 class QCheckBox;
 class QLabel;

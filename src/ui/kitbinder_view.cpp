@@ -16,11 +16,11 @@
 #include <cstring>
 #include <utility>
 
-#include "app/command_ids.h"
-#include "app/framework/message_box.h"
-#include "app/kitbinder_doc.h"
+#include "framework/message_box.h"
+#include "ui/command_ids.h"
 #include "ui/file_list_ctrl.h"
 #include "ui/help_texts.h"
+#include "ui/kitbinder_doc.h"
 #include "ui/one_line_name.h"
 
 namespace kb {

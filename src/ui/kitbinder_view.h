@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/framework/form_view.h"
+#include "framework/form_view.h"
 #include "project/project_settings.h"
 
 class QCheckBox;

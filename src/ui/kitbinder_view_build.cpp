@@ -4,12 +4,12 @@
 #include <QUrl>
 #include <algorithm>
 
-#include "app/framework/message_box.h"
-#include "app/framework/wait_cursor.h"
-#include "app/kitbinder_doc.h"
+#include "framework/message_box.h"
+#include "framework/wait_cursor.h"
 #include "package/build_command.h"
 #include "ui/background_build.h"
 #include "ui/file_list_ctrl.h"
+#include "ui/kitbinder_doc.h"
 #include "ui/kitbinder_view.h"
 
 namespace kb {

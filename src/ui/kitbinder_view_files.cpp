@@ -1,8 +1,8 @@
 // The "Files to Install" page: adding, removing and editing the file list's rows.
 #include <QStringList>
 
-#include "app/framework/file_dialogs.h"
-#include "app/framework/standard_ids.h"
+#include "framework/file_dialogs.h"
+#include "framework/standard_ids.h"
 #include "ui/file_list_ctrl.h"
 #include "ui/file_properties_dlg.h"
 #include "ui/kitbinder_view.h"

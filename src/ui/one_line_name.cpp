@@ -2,8 +2,8 @@
 
 #include <QDir>
 
-#include "app/framework/file_dialogs.h"
-#include "app/framework/message_box.h"
+#include "framework/file_dialogs.h"
+#include "framework/message_box.h"
 
 namespace kb {
 

@@ -18,14 +18,14 @@
 #include <set>
 
 #include "app/desktop_fixture.h"
-#include "app/kitbinder_doc.h"
 #include "app/main_frame.h"
-#include "cabinet/cabinet_builder.h"
+#include "cabinet/builder/cabinet_builder.h"
 #include "project/project_settings.h"
 #include "test_support/run_command.h"
 #include "test_support/text_file.h"
 #include "ui/build_progress_dlg.h"
 #include "ui/file_list_ctrl.h"
+#include "ui/kitbinder_doc.h"
 #include "ui/kitbinder_view.h"
 
 namespace kb::test {

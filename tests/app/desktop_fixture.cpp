@@ -13,8 +13,8 @@
 #include <fstream>
 
 #include "app/kitbinder_app.h"
-#include "app/kitbinder_doc.h"
 #include "app/main_frame.h"
+#include "ui/kitbinder_doc.h"
 #include "ui/kitbinder_view.h"
 
 namespace kb::test {

@@ -7,12 +7,12 @@
 #include <QStringList>
 #include <QTimer>
 #include <deque>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
-#include "app/framework/file_dialogs.h"
+#include "framework/file_dialogs.h"
 #include "test_support/temp_dir.h"
 
 namespace kb {

@@ -16,11 +16,11 @@
 
 #include "app/desktop_fixture.h"
 #include "app/kitbinder_app.h"
-#include "app/kitbinder_doc.h"
 #include "app/main_frame.h"
 #include "project/project_settings.h"
 #include "test_support/text_file.h"
 #include "ui/file_list_ctrl.h"
+#include "ui/kitbinder_doc.h"
 #include "ui/kitbinder_view.h"
 
 namespace kb::test {

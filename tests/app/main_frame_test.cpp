@@ -23,15 +23,15 @@
 #include <functional>
 
 #include "app/about_dlg.h"
-#include "app/command_ids.h"
 #include "app/desktop_fixture.h"
-#include "app/framework/standard_ids.h"
 #include "app/hyperlink_static.h"
 #include "app/kitbinder_app.h"
-#include "app/kitbinder_doc.h"
 #include "app/main_frame.h"
+#include "framework/standard_ids.h"
 #include "project/project_settings.h"
+#include "ui/command_ids.h"
 #include "ui/file_list_ctrl.h"
+#include "ui/kitbinder_doc.h"
 #include "ui/kitbinder_view.h"
 
 namespace kb::test {

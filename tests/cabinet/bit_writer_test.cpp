@@ -1,4 +1,4 @@
-#include "cabinet/bit_writer.h"
+#include "cabinet/deflate/bit_writer.h"
 
 #include <gtest/gtest.h>
 

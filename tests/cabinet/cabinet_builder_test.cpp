@@ -1,4 +1,4 @@
-#include "cabinet/cabinet_builder.h"
+#include "cabinet/builder/cabinet_builder.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <numeric>
 
-#include "cabinet/builder_callbacks.h"
+#include "cabinet/builder/builder_callbacks.h"
 #include "cabinet/cabinet_oracles.h"
 #include "cabinet/cabinet_reader.h"
 #include "test_support/temp_dir.h"

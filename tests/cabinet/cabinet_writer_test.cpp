@@ -1,4 +1,4 @@
-#include "cabinet/cabinet_writer.h"
+#include "cabinet/writer/cabinet_writer.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "cabinet/builder_callbacks.h"
+#include "cabinet/builder/builder_callbacks.h"
 #include "cabinet/cabinet_oracles.h"
 #include "cabinet/cabinet_reader.h"
 #include "cabinet/run_program.h"

@@ -1,4 +1,4 @@
-#include "cabinet/huffman_builder.h"
+#include "cabinet/deflate/huffman_builder.h"
 
 #include <gtest/gtest.h>
 

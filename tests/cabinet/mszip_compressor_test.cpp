@@ -1,4 +1,4 @@
-#include "cabinet/mszip_compressor.h"
+#include "cabinet/deflate/mszip_compressor.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <random>
 
-#include "cabinet/mszip_compressor.h"
+#include "cabinet/deflate/mszip_compressor.h"
 #include "cabinet/mszip_test_util.h"
 #include "test_support/deflate_reader.h"
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "cabinet/mszip_compressor.h"
+#include "cabinet/deflate/mszip_compressor.h"
 
 namespace kb::cabinet::test {
 

@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "cabinet/builder_callbacks.h"
+#include "cabinet/builder/builder_callbacks.h"
 #include "cabinet/cabinet_oracles.h"
 #include "cabinet/cabinet_reader.h"
-#include "cabinet/cabinet_writer.h"
+#include "cabinet/writer/cabinet_writer.h"
 #include "test_support/temp_dir.h"
 
 namespace kb::cabinet {

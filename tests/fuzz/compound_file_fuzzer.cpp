@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "msi/compound_file.h"
+#include "msi/storage/compound_file.h"
 #include "platform/unique_fd.h"
 
 namespace {

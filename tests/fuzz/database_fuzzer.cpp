@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "msi/database.h"
-#include "msi/idt_archive.h"
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
+#include "msi/db/database.h"
+#include "msi/db/idt_archive.h"
 #include "platform/unique_fd.h"
 
 namespace {

@@ -7,9 +7,9 @@
 
 #include "../msi/crafted_file.h"
 #include "../msi/peer_databases.h"
-#include "msi/compound_file.h"
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
+#include "msi/storage/compound_file.h"
 #include "platform/scratch_folder.h"
 
 using kb::msi::CompoundFile;

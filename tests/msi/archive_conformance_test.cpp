@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
 #include "sql_helpers.h"
 #include "test_support/run_command.h"
 #include "test_support/temp_dir.h"

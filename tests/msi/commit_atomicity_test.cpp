@@ -11,9 +11,9 @@
 #include <thread>
 
 #include "failing_syscalls.h"
-#include "msi/compound_file.h"
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
+#include "msi/storage/compound_file.h"
 #include "peer_databases.h"
 #include "sql_helpers.h"
 #include "test_support/temp_dir.h"

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "msi/compound_file.h"
-#include "msi/stream_name.h"
+#include "msi/db/stream_name.h"
+#include "msi/storage/compound_file.h"
 #include "ole_oracle.h"
 #include "peer_databases.h"
 #include "test_support/temp_dir.h"

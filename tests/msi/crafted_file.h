@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "msi/compound_file.h"
+#include "msi/storage/compound_file.h"
 
 namespace kb::msi::test {
 

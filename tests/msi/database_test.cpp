@@ -6,9 +6,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "msi/handle_table.h"
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
+#include "msi/api/handle_table.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
 #include "sql_helpers.h"
 #include "test_support/temp_dir.h"
 #include "test_support/text_file.h"

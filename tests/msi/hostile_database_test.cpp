@@ -7,10 +7,10 @@
 #include <functional>
 
 #include "crafted_file.h"
-#include "msi/compound_file.h"
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
-#include "msi/stream_name.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
+#include "msi/db/stream_name.h"
+#include "msi/storage/compound_file.h"
 #include "sql_helpers.h"
 #include "test_support/temp_dir.h"
 #include "test_support/text_file.h"

@@ -7,10 +7,10 @@
 #include <iterator>
 #include <sstream>
 
-#include "msi/database.h"
-#include "msi/idt_archive.h"
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
+#include "msi/db/database.h"
+#include "msi/db/idt_archive.h"
 #include "ole_oracle.h"
 #include "peer_databases.h"
 #include "platform/codepage.h"
@@ -70,9 +70,8 @@ std::string AsMsiinfoPrints(const std::string& archive) {
 std::string Msiinfo(const std::string& arguments) {
   int status = 0;
   const kb::test::TempDir scratch;
-  const std::string out =
-      RunCommand("cd '" + scratch.path().string() + "' && msiinfo " + arguments + " 2>/dev/null",
-                 &status);
+  const std::string out = RunCommand(
+      "cd '" + scratch.path().string() + "' && msiinfo " + arguments + " 2>/dev/null", &status);
   EXPECT_EQ(status, 0) << "msiinfo " << arguments;
   return out;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "msi/compound_file.h"
+#include "msi/storage/compound_file.h"
 
 #include "test_support/run_command.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "failing_syscalls.h"
-#include "msi/compound_file.h"
+#include "msi/storage/compound_file.h"
 #include "test_support/temp_dir.h"
 #include "test_support/text_file.h"
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
-#include "msi/sql_parser.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
+#include "msi/sql/sql_parser.h"
 #include "sql_helpers.h"
 #include "test_support/run_command.h"
 #include "test_support/temp_dir.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
 
 namespace kb::msi::test {
 

@@ -1,4 +1,4 @@
-#include "msi/sql_parser.h"
+#include "msi/sql/sql_parser.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "msi/stream_name.h"
+#include "msi/db/stream_name.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "msi/string_pool.h"
+#include "msi/db/string_pool.h"
 
 #include <gtest/gtest.h>
 
-#include "msi/byte_order.h"
+#include "msi/db/byte_order.h"
 
 namespace kb::msi {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "msi/compound_file.h"
-#include "msi/stream_name.h"
+#include "msi/db/stream_name.h"
+#include "msi/storage/compound_file.h"
 #include "ole_oracle.h"
 #include "peer_databases.h"
 #include "test_support/temp_dir.h"

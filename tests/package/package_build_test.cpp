@@ -11,7 +11,7 @@
 #include <sstream>
 #include <vector>
 
-#include "cabinet/cabinet_builder.h"
+#include "cabinet/builder/cabinet_builder.h"
 #include "cabinet/cabinet_oracles.h"
 #include "package/package_writer.h"
 #include "test_support/run_command.h"

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "msi/handle_table.h"
-#include "msi/msi_interface.h"
-#include "msi/scoped_handle.h"
+#include "msi/api/handle_table.h"
+#include "msi/api/msi_interface.h"
+#include "msi/api/scoped_handle.h"
 #include "package/installer_database.h"
 #include "package/package_writer.h"
 #include "test_support/run_command.h"

@@ -1,0 +1,37 @@
+#include "cabinet/builder/run_files.h"
+
+#include <unistd.h>
+
+namespace kb::cabinet {
+
+void RunFiles::Creating(const std::string& path) {
+  marked_.try_emplace(path, path);
+}
+
+void RunFiles::Opened(int handle, const std::string& path, bool cabinet) {
+  if (!cabinet) return;
+  open_cabinets_[handle] = path;
+  cabinets_.push_back(path);
+}
+
+void RunFiles::Closed(int handle) {
+  const auto it = open_cabinets_.find(handle);
+  if (it == open_cabinets_.end()) return;
+  marked_.erase(it->second);
+  open_cabinets_.erase(it);
+}
+
+void RunFiles::Removed(const std::string& path) {
+  marked_.erase(path);
+}
+
+void RunFiles::RemoveCabinets() {
+  for (const std::string& path : cabinets_) {
+    marked_.erase(path);
+    ::unlink(path.c_str());
+  }
+  cabinets_.clear();
+  open_cabinets_.clear();
+}
+
+}  // namespace kb::cabinet

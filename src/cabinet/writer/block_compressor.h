@@ -1,0 +1,49 @@
+#ifndef KITBINDER_CABINET_WRITER_BLOCK_COMPRESSOR_H_
+#define KITBINDER_CABINET_WRITER_BLOCK_COMPRESSOR_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "cabinet/deflate/mszip_compressor.h"
+
+namespace kb::cabinet {
+
+// One block of a folder's stream, as a compressor sees it.
+struct BlockJob {
+  std::uint64_t sequence = 0;          // the block's place among all blocks handed out
+  std::span<const std::byte> history;  // the full block before it in its folder, or empty
+  std::span<const std::byte> input;    // its bytes, at most kBlockSize
+  std::span<std::byte> output;         // room for its MSZIP block
+};
+
+// An MSZIP compressor that codes the blocks of folders in any order and on any thread: given
+// a block and the block before it, it codes the block exactly as one compressor going through
+// the whole stream would. When it coded the block before itself it simply goes on; otherwise
+// it primes its window with that block first.
+//
+// Used by one thread at a time; may move to another thread between blocks.
+class BlockCompressor {
+ public:
+  // Nullopt when the compressor's buffers cannot be allocated.
+  static std::optional<BlockCompressor> Create();
+
+  // Codes `job.input` into `job.output`; returns the compressor's result and stores the coded
+  // size in *compressed_size.
+  // REQUIRES: job.history is empty or a full block; job.output is at least kBlockSize +
+  // MszipCompressor::kOutputSlack bytes.
+  MszipResult Compress(const BlockJob& job, std::uint16_t* compressed_size);
+
+ private:
+  explicit BlockCompressor(std::unique_ptr<MszipCompressor> compressor)
+      : compressor_(std::move(compressor)) {}
+
+  std::unique_ptr<MszipCompressor> compressor_;
+  std::optional<std::uint64_t> last_sequence_;  // of the block this compressor coded last
+};
+
+}  // namespace kb::cabinet
+
+#endif  // KITBINDER_CABINET_WRITER_BLOCK_COMPRESSOR_H_

@@ -1,0 +1,122 @@
+#ifndef KITBINDER_CABINET_WRITER_CABINET_STATE_H_
+#define KITBINDER_CABINET_WRITER_CABINET_STATE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "cabinet/writer/cabinet_format.h"
+#include "cabinet/writer/cabinet_writer.h"
+#include "cabinet/writer/client_services.h"
+#include "cabinet/writer/temp_file.h"
+
+namespace kb::cabinet {
+
+// The cabinet being staged: finished data blocks (with checksums), file records and folder
+// records in three temporaries, the parameters of this cabinet and the names that link it to
+// its neighbours in a set. WriteCabinetFile assembles the file from the staging.
+class CabinetState {
+ public:
+  // REQUIRES: *services outlives this object; the reserves fit their stored widths.
+  CabinetState(ClientServices* services, const CabinetParameters& parameters);
+
+  // Makes the three staging temporaries (kTempFile on failure, none left behind).
+  bool CreateTemporaries();
+
+  // Appends a finished data block to the cabinet-data staging, computing its csum.
+  // REQUIRES: header.size() == data_header_size().
+  bool AppendDataBlock(std::span<std::byte> header, std::span<const std::byte> data);
+
+  // Appends a folder record (and its reserve) and counts it. kCabinetFile when the cabinet
+  // already holds as many folders as the format can count.
+  bool AppendFolderRecord(const FolderRecord& record);
+
+  // Appends a file record with its name and NUL and counts it. kCabinetFile as above.
+  bool AppendFileRecord(std::span<const std::byte> record_and_name);
+
+  // Bytes the next cabinet names (name, disk and their NULs) add to the header; 0 when the
+  // next cabinet is not named.
+  std::uint64_t NextNamesSize() const;
+  // The same for the previous cabinet.
+  std::uint64_t PreviousNamesSize() const;
+
+  // Bytes staged: everything of the cabinet but its header.
+  std::uint64_t StagedSize() const;
+  // Bytes of the file records and data blocks staged.
+  std::uint64_t RecordsAndDataSize() const { return files_.size() + data_.size(); }
+  // The size the cabinet file would have if it were written now.
+  std::uint64_t ExpectedSize() const { return HeaderSize() + StagedSize(); }
+
+  // Remembers this cabinet's names as the predecessor of the cabinet that follows.
+  void SaveCurrentNames();
+  void ClearSavedNames();
+
+  // Takes the names of the next cabinet from `next`, which becomes the parameters once this
+  // cabinet is written (see AdvanceToNext).
+  void SetNext(const CabinetParameters& next);
+
+  // After a cabinet closed by spanning: the next cabinet's parameters become current; on the
+  // same disk it inherits what is left of the maximum size.
+  void AdvanceToNext();
+
+  // Writes the cabinet file from the staging: header, reserve, names, folder records (with
+  // absolute offsets), file records and data; "MSCF" over the signature once complete. Then
+  // replaces the staging temporaries, reports kStatusCabinetWritten with `estimate` and takes
+  // the status result off the maximum size. Progress (kStatusCopyingFolder) counts on from
+  // `progress_count` towards `progress_total`. On failure a partly written file is removed.
+  bool WriteCabinetFile(std::uint64_t progress_count, std::uint64_t progress_total,
+                        std::uint64_t estimate, StatusCallback status);
+
+  bool Destroy();
+
+  const CabinetParameters& parameters() const { return parameters_; }
+  const CabinetParameters& next_parameters() const { return next_; }
+  std::uint32_t max_size() const { return parameters_.max_cabinet_size; }
+  std::size_t fixed_header_size() const { return fixed_header_size_; }
+  std::size_t folder_record_size() const { return folder_record_size_; }
+  std::size_t data_header_size() const { return data_header_size_; }
+  std::uint16_t folder_number() const { return folder_number_; }
+  void set_folder_number(std::uint16_t number) { folder_number_ = number; }
+  std::uint64_t data_size() const { return data_.size(); }
+
+ private:
+  class OpenCabinetFile;
+
+  std::uint64_t HeaderSize() const;
+  CabinetHeader MakeHeader(std::uint64_t header_size);
+  bool WriteHeader(OpenCabinetFile& file, std::uint64_t header_size);
+  bool WriteNames(OpenCabinetFile& file);
+  bool CopyFolderRecords(OpenCabinetFile& file, std::uint64_t data_start);
+  bool CopyStaging(OpenCabinetFile& file, TempFile& staging, std::span<std::byte> buffer,
+                   std::uint64_t& progress, std::uint64_t total, StatusCallback status);
+  bool FinishCabinet(std::uint64_t estimate, std::uint64_t file_size, StatusCallback status);
+
+  ClientServices* services_;
+  TempFile data_;
+  TempFile files_;
+  TempFile folders_;
+  CabinetParameters parameters_;
+  CabinetParameters next_{};
+  std::uint64_t folder_count_ = 0;
+  std::uint64_t file_count_ = 0;
+  std::uint16_t folder_number_ = 0;
+  std::uint16_t cabinet_index_ = 0;
+  std::size_t reserve_block_size_;
+  std::size_t fixed_header_size_;
+  std::size_t folder_record_size_;
+  std::size_t data_header_size_;
+  std::string previous_cabinet_;
+  std::string previous_disk_;
+  std::string saved_cabinet_;
+  std::string saved_disk_;
+  std::string next_cabinet_;
+  std::string next_disk_;
+};
+
+// The text of a NUL-terminated name field, never longer than 255 characters.
+std::string NameText(const CabinetName& name);
+
+}  // namespace kb::cabinet
+
+#endif  // KITBINDER_CABINET_WRITER_CABINET_STATE_H_

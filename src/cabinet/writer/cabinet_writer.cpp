@@ -1,0 +1,156 @@
+#include "cabinet/writer/cabinet_writer.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <utility>
+
+#include "cabinet/writer/fci_context.h"
+#include "cabinet/writer/folder_flush.h"
+
+namespace kb::cabinet {
+namespace {
+
+bool ReservesFit(const CabinetParameters& parameters) {
+  return parameters.header_reserve <= kMaxHeaderReserve &&
+         parameters.folder_reserve <= kMaxRecordReserve &&
+         parameters.data_reserve <= kMaxRecordReserve;
+}
+
+// The source file FCIAddFile reads; closed through the client on every way out.
+class SourceFile {
+ public:
+  SourceFile(const ClientServices& services, int handle) : services_(services), handle_(handle) {}
+  SourceFile(const SourceFile&) = delete;
+  SourceFile& operator=(const SourceFile&) = delete;
+  ~SourceFile() {
+    int ignored = 0;
+    services_.Close(handle_, ignored);
+  }
+
+ private:
+  const ClientServices& services_;
+  int handle_;
+};
+
+std::size_t WorkerCount(std::size_t requested) {
+  if (requested != 0) return requested;
+  return std::max<std::size_t>(std::thread::hardware_concurrency(), 1);
+}
+
+// Whether the folder is to be closed, given the size of its data staging: when the data passes
+// the threshold, or the cabinet would pass its maximum size if the folder went in now.
+bool FolderIsFull(const FciContext& context, std::uint64_t folder_data_size) {
+  const std::uint64_t projected_size =
+      context.cabinet.fixed_header_size() + context.cabinet.folder_record_size() +
+      context.cabinet.StagedSize() + folder_data_size + context.folder.files_size();
+  return folder_data_size > context.cabinet.parameters().folder_threshold ||
+         projected_size > context.cabinet.max_size();
+}
+
+// Whether the folder is to be closed after a file; nullopt after a failure. Blocks still being
+// compressed count at their largest size first; only when that could close the folder does the
+// decision wait for their real sizes.
+std::optional<bool> FolderIsFull(FciContext& context, StatusCallback status) {
+  if (!FolderIsFull(context, context.folder.data_size_bound())) return false;
+  if (!context.folder.FinishBlocks(status)) return std::nullopt;
+  return FolderIsFull(context, context.folder.data().size());
+}
+
+// After a failure on the reading side, which runs ahead of the staging: the blocks read
+// before it are staged, as they would have been before the failure was met, and a failure
+// among them is the one reported.
+bool FailedAfterEarlierBlocks(FciContext& context, StatusCallback status) {
+  context.folder.FinishBlocks(status);
+  return false;
+}
+
+// Reads the source into the folder and stages its record.
+bool StageFile(FciContext& context, int handle, FileRecord record, std::string_view name,
+               StatusCallback status) {
+  const SourceFile source(context.services, handle);
+  const std::optional<std::uint32_t> size = context.folder.ReadFile(handle, status);
+  if (!size) return false;
+  record.size = *size;
+  return context.folder.AppendFileRecord(record, name, status);
+}
+
+}  // namespace
+
+void FciContextDeleter::operator()(FciContext* context) const {
+  const FreeCallback free = context->services.callbacks().free;
+  std::destroy_at(context);
+  free(context);
+}
+
+FciHandle FCICreate(CabinetError* error, const CabinetCallbacks& callbacks,
+                    const CabinetParameters& parameters, void* ctx, std::size_t workers) {
+  ClientServices services(callbacks, error, ctx);
+  if (!ReservesFit(parameters)) {
+    services.Fail(FciError::kCabinetFile);
+    return nullptr;
+  }
+  void* storage = callbacks.allocate(sizeof(FciContext));
+  if (storage == nullptr) {
+    services.Fail(FciError::kAllocFail);
+    return nullptr;
+  }
+  FciHandle context(std::construct_at(static_cast<FciContext*>(storage), callbacks, error,
+                                      parameters, ctx, WorkerCount(workers)));
+  if (!context->folder.CreateTemporaries() || !context->cabinet.CreateTemporaries()) {
+    return nullptr;
+  }
+  return context;
+}
+
+bool FCIAddFile(FciContext& context, std::string_view source, std::string_view name, bool execute,
+                NextCabinetCallback next_cabinet, StatusCallback status, OpenInfoCallback open_info,
+                std::uint16_t compression_type) {
+  if (!FolderState::IsKnownType(compression_type)) {
+    return context.services.Fail(FciError::kBadCompressionType);
+  }
+  if (compression_type != context.folder.type() &&
+      (!FlushFolder(context, false, next_cabinet, status) ||
+       !context.folder.SwitchType(compression_type))) {
+    return false;
+  }
+  FileRecord record{.folder_offset =
+                        static_cast<std::uint32_t>(context.folder.uncompressed_size())};
+  int err = 0;
+  const int handle = open_info(std::string(source), record.date, record.time, record.attributes,
+                               err, context.services.ctx());
+  if (handle == -1) {
+    context.services.Fail(FciError::kOpenFile, err);
+    return FailedAfterEarlierBlocks(context, status);
+  }
+  if (execute) record.attributes |= kAttributeExecute;
+  if (!StageFile(context, handle, record, name, status)) {
+    return FailedAfterEarlierBlocks(context, status);
+  }
+  const std::optional<bool> full = FolderIsFull(context, status);
+  if (!full) return false;
+  return !*full || FlushFolder(context, false, next_cabinet, status);
+}
+
+bool FCIFlushFolder(FciContext& context, NextCabinetCallback next_cabinet, StatusCallback status) {
+  return FlushFolder(context, false, next_cabinet, status);
+}
+
+bool FCIFlushCabinet(FciContext& context, bool next_cabinet_flag, NextCabinetCallback next_cabinet,
+                     StatusCallback status) {
+  if (!FlushFolder(context, next_cabinet_flag, next_cabinet, status)) return false;
+  if (next_cabinet_flag) return true;
+  CabinetState& cabinet = context.cabinet;
+  return cabinet.WriteCabinetFile(0, cabinet.RecordsAndDataSize(), cabinet.ExpectedSize(), status);
+}
+
+bool FCIDestroy(FciHandle context) {
+  if (!context) return true;
+  const bool folder_gone = context->folder.Destroy();
+  const bool cabinet_gone = context->cabinet.Destroy();
+  context.reset();
+  return folder_gone && cabinet_gone;
+}
+
+}  // namespace kb::cabinet

@@ -1,0 +1,123 @@
+#ifndef KITBINDER_CABINET_WRITER_FOLDER_STATE_H_
+#define KITBINDER_CABINET_WRITER_FOLDER_STATE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "cabinet/writer/block_pipeline.h"
+#include "cabinet/writer/cabinet_format.h"
+#include "cabinet/writer/cabinet_writer.h"
+#include "cabinet/writer/client_services.h"
+#include "cabinet/writer/temp_file.h"
+
+namespace kb::cabinet {
+
+// The open folder: one continuous stream of its files' bytes, cut into 32,768-byte blocks,
+// compressed and staged in the folder-data temporary (block headers with csum 0, then the
+// data), and the file records staged in the folder-files temporary. Because a block is only
+// cut when full, one block can hold the end of one file and the start of the next.
+//
+// MSZIP blocks are compressed by a BlockPipeline while reading goes on, and staged in order
+// as they come back. A file's record waits until the blocks read before it are staged, so both
+// temporaries are written in the very order, and with the very bytes, of reading and
+// compressing in step. Blocks read but not yet staged are counted by data_size_bound;
+// FinishBlocks stages them and the records waiting behind them.
+class FolderState {
+ public:
+  static constexpr std::uint16_t kNoType = 15;  // before the first file of a context
+
+  // `workers` threads compress MSZIP blocks; 1 compresses them on the calling thread.
+  // REQUIRES: *services outlives this object; workers >= 1.
+  FolderState(ClientServices* services, std::size_t data_reserve, std::size_t workers);
+
+  // Makes both staging temporaries (kTempFile on failure, none left behind).
+  bool CreateTemporaries();
+
+  // True when `type` names a compression this writer makes (stored or MSZIP).
+  static bool IsKnownType(std::uint16_t type);
+
+  // Drops the current pipeline (joining its workers) and buffers and makes those of `type`.
+  // REQUIRES: IsKnownType(type) and the folder is empty. Fails with kAllocFail or
+  // kCompressorFail.
+  bool SwitchType(std::uint16_t type);
+
+  // Reads the source through the client until the end, handing every full block over for
+  // compression and staging those that are done. Returns the file's size, or nullopt after
+  // reporting kReadFile (also when the folder would pass kMaxFolderBytes), kCompressorFail,
+  // kTempFile or kUserAbort.
+  std::optional<std::uint32_t> ReadFile(int source, StatusCallback status);
+
+  // Waits for every block handed over and stages them in order. A block that fails is
+  // reported (kCompressorFail, kTempFile, kUserAbort) and the blocks after it are dropped.
+  // Reading runs ahead of staging, so after a failure of the reading side the blocks read
+  // before it are still to be staged: staging them then, and letting a failure among them
+  // be the one reported, gives what reading and staging in step would have given.
+  bool FinishBlocks(StatusCallback status);
+
+  // Stages a file record with `name` (up to its first NUL) and its NUL once the blocks read
+  // so far are staged: at once when none is in flight.
+  // Fails like FinishBlocks, or with kTempFile.
+  bool AppendFileRecord(const FileRecord& record, std::string_view name, StatusCallback status);
+
+  // Stages the partly filled block, forgets the compression history and starts the next
+  // folder's stream at offset 0.
+  bool CloseCompression(StatusCallback status);
+
+  // Replaces the (consumed) staging temporaries by those holding the rest of a split folder.
+  bool ReplaceTemporaries(TempFile data, TempFile files);
+
+  // Destroys the compressor and both temporaries; false when a temporary failed to go.
+  bool Destroy();
+
+  std::uint16_t type() const { return type_; }
+  std::uint64_t uncompressed_size() const { return uncompressed_; }
+  // The folder-data temporary's size once every block handed over is staged, at most.
+  std::uint64_t data_size_bound() const;
+  // The folder-files temporary's size once the records waiting for their blocks are staged.
+  std::uint64_t files_size() const { return files_.size() + waiting_record_bytes_; }
+  std::size_t data_header_size() const { return data_header_size_; }
+  bool empty() const { return data_.empty() && files_.empty(); }
+  TempFile& data() { return data_; }
+  TempFile& files() { return files_; }
+  const TempFile& data() const { return data_; }
+  const TempFile& files() const { return files_; }
+  // Room for reading one staged block back; the largest block this type stages.
+  std::span<std::byte> block_buffer() const { return block_buffer_.span(); }
+
+ private:
+  bool SubmitBlock(StatusCallback status);
+  bool StageFinished(bool wait_for_all, StatusCallback status);
+  bool StageBlock(const BlockPipeline::Finished& block, StatusCallback status);
+  bool StageWaitingRecords();
+
+  // A file record, name and NUL, staged once `blocks_before` blocks are.
+  struct WaitingRecord {
+    std::uint64_t blocks_before = 0;
+    std::string bytes;
+  };
+  // Records of small files may wait behind a block in flight; past this many, the blocks
+  // are finished first, so that memory stays bounded.
+  static constexpr std::size_t kMaxWaitingRecords = 1024;
+
+  ClientServices* services_;
+  TempFile data_;
+  TempFile files_;
+  std::uint16_t type_ = kNoType;
+  std::size_t workers_;
+  std::optional<BlockPipeline> pipeline_;  // from the first SwitchType on
+  ClientBuffer block_buffer_;
+  std::size_t input_used_ = 0;  // bytes read into the pipeline's next block
+  std::deque<WaitingRecord> waiting_records_;
+  std::uint64_t waiting_record_bytes_ = 0;
+  std::uint64_t uncompressed_ = 0;
+  std::size_t data_header_size_;
+};
+
+}  // namespace kb::cabinet
+
+#endif  // KITBINDER_CABINET_WRITER_FOLDER_STATE_H_

@@ -1,0 +1,61 @@
+#include "framework/file_dialogs.h"
+
+#include <QFileDialog>
+
+namespace kb {
+namespace {
+
+// "*.*" would hide the many files on this platform that have no extension, so the dialog
+// matches every name while the caption stays as written.
+QString PlatformFilter(const QString& filter) {
+  QString result = filter;
+  return result.replace(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
+}
+
+class QtFileDialogs final : public FileDialogs {
+ public:
+  QString GetOpenFileName(QWidget* owner, const QString& filter, const QString& folder) override {
+    return QFileDialog::getOpenFileName(owner, QString(), folder, PlatformFilter(filter));
+  }
+
+  QStringList GetOpenFileNames(QWidget* owner, const QString& filter) override {
+    return QFileDialog::getOpenFileNames(owner, QString(), QString(), PlatformFilter(filter));
+  }
+
+  QString GetSaveFileName(QWidget* owner, const QString& filter, const QString& proposed) override {
+    QFileDialog dialog(owner, QString(), QString(), PlatformFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(DefaultSuffix(filter));
+    dialog.selectFile(proposed);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+  }
+
+ private:
+  // "kbr" for "kitbinder Files (*.kbr)": a name typed without extension gets the filter's.
+  static QString DefaultSuffix(const QString& filter) {
+    const qsizetype dot = filter.lastIndexOf(QStringLiteral("(*."));
+    if (dot < 0 || !filter.endsWith(')')) return {};
+    const QString suffix = filter.mid(dot + 3, filter.size() - dot - 4);
+    return suffix == QStringLiteral("*") ? QString() : suffix;
+  }
+};
+
+QtFileDialogs& QtDialogs() {
+  static QtFileDialogs dialogs;
+  return dialogs;
+}
+
+FileDialogs* installed = nullptr;
+
+}  // namespace
+
+FileDialogs& TheFileDialogs() {
+  return installed ? *installed : QtDialogs();
+}
+
+void InstallFileDialogs(FileDialogs* dialogs) {
+  installed = dialogs;
+}
+
+}  // namespace kb

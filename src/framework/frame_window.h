@@ -1,0 +1,68 @@
+#ifndef KITBINDER_FRAMEWORK_FRAME_WINDOW_H_
+#define KITBINDER_FRAMEWORK_FRAME_WINDOW_H_
+
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QString>
+#include <map>
+
+#include "framework/cmd_target.h"
+
+class QAction;
+class QMenu;
+
+namespace kb {
+
+class CDocument;
+class CFormView;
+
+// The program's main window: shows the view, carries the commands, keeps its caption as
+// "<document title> - <application name>", asks to save before it closes, and opens project
+// files dropped on it (outside controls that take drops themselves).
+class CFrameWnd : public QMainWindow, public CCmdTarget {
+ public:
+  CFrameWnd();
+
+  // Makes `view` the window's content and `document` the document whose title, save prompt
+  // and commands the frame serves. Called once, by the document template.
+  void Attach(CDocument* document, CFormView* view);
+
+  // Creates the action of command `id`. `prompt` is the status-bar text, optionally followed
+  // by a line feed and the tooltip. The action sends `id` through RouteCommand. The frame owns
+  // the action.
+  QAction* AddCommand(int id, const QString& text, const QString& prompt,
+                      const QKeySequence& shortcut = {});
+  // The action of command `id`; null when there is none.
+  QAction* Command(int id) const;
+
+  // Offers command `id` to the view, the document, the frame and the application, in that
+  // order, until one handles it.
+  void RouteCommand(int id);
+
+  // Sets the caption from the document's title.
+  void OnUpdateFrameTitle();
+
+  // Puts the recent-file list's place into `menu`: a disabled "Recent File" item while the
+  // list is empty, else up to `count` items, the commands ID_FILE_MRU_FILE1 and following.
+  void AddRecentFileCommands(QMenu* menu, int count);
+  // Shows the recent files `paths` (most recent first) in that place.
+  void UpdateRecentFileMenu(const QStringList& paths);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+  CDocument* document() const { return document_; }
+  CFormView* view() const { return view_; }
+
+ private:
+  CDocument* document_ = nullptr;  // not owned
+  CFormView* view_ = nullptr;      // owned through Qt's parent
+  std::map<int, QAction*> commands_;
+  QAction* recent_placeholder_ = nullptr;  // owned through Qt's parent
+};
+
+}  // namespace kb
+
+#endif  // KITBINDER_FRAMEWORK_FRAME_WINDOW_H_

@@ -1,0 +1,40 @@
+#include "framework/message_box.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "framework/standard_ids.h"
+
+namespace kb {
+namespace {
+
+QWidget* OwnerOrActive(QWidget* owner) {
+  return owner ? owner : QApplication::activeWindow();
+}
+
+}  // namespace
+
+int AfxMessageBox(const QString& text, QWidget* owner) {
+  QMessageBox box(QMessageBox::Information, QApplication::applicationName(), text, QMessageBox::Ok,
+                  OwnerOrActive(owner));
+  box.exec();
+  return IDOK;
+}
+
+SaveAnswer AskToSaveChanges(const QString& name, QWidget* owner) {
+  QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
+                  QStringLiteral("Save changes to %1?").arg(name),
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, OwnerOrActive(owner));
+  box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return SaveAnswer::kYes;
+    case QMessageBox::No:
+      return SaveAnswer::kNo;
+    default:
+      return SaveAnswer::kCancel;
+  }
+}
+
+}  // namespace kb

@@ -1,0 +1,24 @@
+#ifndef KITBINDER_FRAMEWORK_MESSAGE_BOX_H_
+#define KITBINDER_FRAMEWORK_MESSAGE_BOX_H_
+
+#include <QString>
+
+class QWidget;
+
+namespace kb {
+
+// The program's message boxes: modal, captioned with the application's name, centred on
+// `owner` (or on the active window when `owner` is null).
+
+// Shows `text` with an OK button. Returns IDOK.
+int AfxMessageBox(const QString& text, QWidget* owner = nullptr);
+
+enum class SaveAnswer { kYes, kNo, kCancel };
+
+// Asks "Save changes to <name>?" with Yes, No and Cancel. Escape and closing the box answer
+// kCancel.
+SaveAnswer AskToSaveChanges(const QString& name, QWidget* owner = nullptr);
+
+}  // namespace kb
+
+#endif  // KITBINDER_FRAMEWORK_MESSAGE_BOX_H_

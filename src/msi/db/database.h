@@ -1,0 +1,154 @@
+#ifndef KITBINDER_MSI_DB_DATABASE_H_
+#define KITBINDER_MSI_DB_DATABASE_H_
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "msi/db/error_code.h"
+#include "msi/db/record.h"
+#include "msi/db/string_pool.h"
+#include "msi/db/table.h"
+#include "msi/db/table_data.h"
+#include "msi/storage/compound_file.h"
+
+namespace kb::msi {
+
+// An open installer database: the compound file storage, its string pool, the catalog of tables
+// (`_Tables`, `_Columns`) and the tables' rows, loaded on first use.
+//
+// Every change is staged: the storage writes nothing before Commit, so a database opened
+// transacted and closed without Commit leaves its file as it was. Commit writes the tables that
+// changed, the catalog when it changed, and the string pool with reference counts recounted
+// from every stored table. A database opened direct commits when destroyed.
+//
+// Shared (std::shared_ptr) by its handle, its views and the stream fields of fetched records.
+// Not thread-safe.
+class Database : public std::enable_shared_from_this<Database> {
+ public:
+  enum class OpenMode { kReadOnly, kTransact, kDirect, kCreate, kCreateDirect };
+
+  // Opens (or, for the create modes, starts) the database at `path`. kOpenFailed when the file
+  // cannot be opened, is no installer database, or keeps its text in a code page the engine
+  // does not convert; kCreateFailed when it cannot be created. For the code page, *failure
+  // (when given) receives a sentence for the user that names it.
+  static ErrorCode Open(const std::string& path, OpenMode mode, std::shared_ptr<Database>* out,
+                        std::string* failure = nullptr);
+  // Opens the database at `path` transacted, with `output` as the file its commits write:
+  // `path` stays as it is, the first Commit writes `output` whole and later ones change it.
+  // Summary information reads as the original's and cannot be changed. Fails as Open does.
+  static ErrorCode OpenWithOutput(const std::string& path, const std::string& output,
+                                  std::shared_ptr<Database>* out, std::string* failure = nullptr);
+
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  bool read_only() const { return mode_ == OpenMode::kReadOnly; }
+  // True for a database opened with an output file: its summary information cannot be changed.
+  bool writes_elsewhere() const { return writes_elsewhere_; }
+  // True once a commit failed past the point where the file may hold the new state (see
+  // CompoundFile::failed); nothing more can be read or changed through this object.
+  bool failed() const { return storage_->failed(); }
+  int code_page() const { return pool_.code_page(); }
+  // Sets the code page the database's text is stored in. kFunctionFailed for an unsupported one.
+  ErrorCode SetCodePage(int code_page);
+
+  // The table for SQL, including `_Tables`, `_Columns`, `_Streams` and `_Storages`; null when
+  // there is no such table or its stream is damaged (HasTable tells the two apart).
+  std::shared_ptr<TableData> OpenTable(std::string_view name);
+  // True when the catalog lists a table of that name, readable or not.
+  bool HasTable(std::string_view name) const { return tables_.contains(name); }
+  // kFunctionFailed when a table of that name exists or the database is read-only. With `hold`
+  // the table starts with one hold; without, its temporary columns go at once (see Free).
+  ErrorCode CreateTable(TableSchema schema, bool hold);
+  // Removes a table with its rows and object streams. kInvalidTable when there is none.
+  ErrorCode DropTable(std::string_view name);
+
+  // Adds a column after the last, null in every row; with `hold` the table takes one more hold.
+  // A temporary column added to a table that nothing holds goes at once. kInvalidTable when
+  // there is no such table, kBadQuerySyntax when it has a column of that name or the column is
+  // persistent and the last one temporary, kFunctionFailed for a read-only database, a name
+  // the code page cannot hold or rows that cannot be read.
+  ErrorCode AddColumn(std::string_view table, ColumnDef column, bool hold);
+  // Hold and Free count a table's holds. When Free leaves none (or finds none), the table's
+  // temporary columns go with their values, and a table left without a key column goes whole.
+  // The catalog tables, `_Streams` and `_Storages` may be held and freed, to no effect.
+  // kInvalidTable when there is no such table.
+  ErrorCode Hold(std::string_view table);
+  ErrorCode Free(std::string_view table);
+  // Whether the table of that name is written at commit (it has a column that is not
+  // temporary); nullopt when there is no such table. The catalog tables count as none.
+  std::optional<bool> IsPersistent(std::string_view table) const;
+
+  ErrorCode Commit();
+
+  // The storage, for the streams and summary information that live beside the tables.
+  CompoundFile& storage() { return *storage_; }
+  const CompoundFile& storage() const { return *storage_; }
+  std::shared_ptr<const CompoundFile> shared_storage() const { return storage_; }
+
+  // ----- for the table views of this database -----
+  StringPool& pool() { return pool_; }
+  // The stored name of the stream of an object cell: "Table.Key1.Key2" folded.
+  std::u16string ObjectStreamName(std::string_view table, std::span<const FieldValue> key) const;
+  // Whether StoreStream could stage `value` under `name` as far as can be told without the
+  // system: kFunctionFailed for a read-only database or a name the storage cannot hold,
+  // kDatatypeMismatch for a value that is neither null nor a stream.
+  ErrorCode CheckStream(const std::u16string& name, const FieldValue& value) const;
+  // Stages a stream's new contents from a record field (a file, another stream, or null for
+  // none). kFunctionFailed when the storage refuses.
+  ErrorCode StoreStream(const std::u16string& name, const FieldValue& value);
+  void MarkDirty(std::string_view table);
+  // True while `table` holds the rows of the table of its name: false once that table was
+  // dropped, even if one of the same name was created since.
+  bool Holds(const Table& table) const;
+
+ private:
+  struct TableEntry {
+    std::shared_ptr<Table> table;  // rows loaded, or null until first use
+    TableSchema schema;
+    bool dirty = false;
+    unsigned holds = 0;  // ALTER TABLE ... HOLD less FREE
+  };
+
+  Database(std::shared_ptr<CompoundFile> storage, OpenMode mode);
+  static ErrorCode Start(std::unique_ptr<CompoundFile> file, OpenMode mode,
+                         std::shared_ptr<Database>* out, std::string* failure);
+  ErrorCode LoadCatalog(std::string* failure);
+  // The stored rows of a table; nullopt when its stream cannot be read or decoded, or a string
+  // cell refers to no string of the pool.
+  std::optional<std::vector<Row>> ReadRows(const TableSchema& schema) const;
+  std::shared_ptr<Table> LoadRows(TableEntry& entry);
+  bool LoadAllRows();
+  // Gives the table of `it` `schema`, its column i taken from column sources[i] (null where
+  // none). False when its rows cannot be read.
+  bool Reshape(std::map<std::string, TableEntry, std::less<>>::iterator it, TableSchema schema,
+               std::span<const std::optional<std::size_t>> sources);
+  // Removes the temporary columns of a table that nothing holds (see Free).
+  void ReleaseTemporaryColumns(std::string_view table);
+  std::vector<std::uint32_t> CountReferences() const;
+  void StageCatalog(unsigned ref_width);
+  std::shared_ptr<TableData> OpenCatalogTable(std::string_view name);
+  // The tables in the order the catalog lists them.
+  std::vector<std::string> CatalogOrder() const;
+
+  std::shared_ptr<CompoundFile> storage_;
+  OpenMode mode_;
+  StringPool pool_;
+  std::vector<std::string> table_order_;  // catalog order of tables_' keys
+  std::map<std::string, TableEntry, std::less<>> tables_;
+  std::vector<std::string> dropped_;  // stored tables dropped since the last commit
+  bool writes_elsewhere_ = false;
+  bool catalog_dirty_ = false;
+  bool tables_changed_ = false;  // anything that needs the pool rewritten
+};
+
+}  // namespace kb::msi
+
+#endif  // KITBINDER_MSI_DB_DATABASE_H_

@@ -1,0 +1,77 @@
+#ifndef KITBINDER_MSI_DB_STREAM_SOURCE_H_
+#define KITBINDER_MSI_DB_STREAM_SOURCE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "msi/storage/compound_file.h"
+#include "platform/unique_fd.h"
+
+namespace kb::msi {
+
+// The bytes behind a stream field of a record, read in pieces on demand so that no stream is
+// held whole in memory.
+class StreamSource {
+ public:
+  virtual ~StreamSource() = default;
+  virtual std::uint64_t size() const = 0;
+  // Reads up to out.size() bytes from `offset`; the count read, short only at the end.
+  virtual std::optional<std::size_t> Read(std::uint64_t offset, std::span<std::byte> out) const = 0;
+  // The database stream holding the bytes (its stored name), or null.
+  virtual const std::u16string* stored_name() const { return nullptr; }
+};
+
+// A file's bytes (a record field set with MsiRecordSetStream, or an archive's binary field).
+// The file is opened when the field is set and kept open, so deleting it or putting another
+// file in its place afterwards changes nothing, as on Windows.
+class FileStreamSource : public StreamSource {
+ public:
+  // Null when the file cannot be opened or is not a regular file.
+  static std::shared_ptr<const FileStreamSource> Open(const std::string& path);
+
+  std::uint64_t size() const override { return stamp_.size; }
+  std::optional<std::size_t> Read(std::uint64_t offset, std::span<std::byte> out) const override;
+
+  // The file as it was when it was opened.
+  const FileStamp& stamp() const { return stamp_; }
+  // A second descriptor of the open file, for the storage to copy from at commit; invalid when
+  // the file was written to since it was opened, so that no other bytes than the field's are
+  // stored.
+  platform::UniqueFd Duplicate() const;
+
+  FileStreamSource(platform::UniqueFd fd, FileStamp stamp) : fd_(std::move(fd)), stamp_(stamp) {}
+
+ private:
+  platform::UniqueFd fd_;
+  FileStamp stamp_;
+};
+
+// The bytes of `source` copied in pieces into a new unnamed temporary file (in
+// platform::TempFolder()), so a stream can be staged without holding it in memory. Invalid when
+// the copy failed.
+platform::UniqueFd CopyToTemporaryFile(const StreamSource& source);
+
+// A stream of a database's storage, shared with the database so it outlives its handle.
+class StoredStreamSource : public StreamSource {
+ public:
+  StoredStreamSource(std::shared_ptr<const CompoundFile> storage, std::u16string name,
+                     std::uint64_t size)
+      : storage_(std::move(storage)), name_(std::move(name)), size_(size) {}
+
+  std::uint64_t size() const override { return size_; }
+  std::optional<std::size_t> Read(std::uint64_t offset, std::span<std::byte> out) const override;
+  const std::u16string* stored_name() const override { return &name_; }
+
+ private:
+  std::shared_ptr<const CompoundFile> storage_;
+  std::u16string name_;
+  std::uint64_t size_;
+};
+
+}  // namespace kb::msi
+
+#endif  // KITBINDER_MSI_DB_STREAM_SOURCE_H_

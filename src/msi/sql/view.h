@@ -1,0 +1,169 @@
+#ifndef KITBINDER_MSI_SQL_VIEW_H_
+#define KITBINDER_MSI_SQL_VIEW_H_
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "msi/db/database.h"
+#include "msi/db/record.h"
+#include "msi/db/table_data.h"
+#include "msi/sql/sql_statement.h"
+
+namespace kb::msi {
+
+// The installer's MsiViewModify modes.
+enum class ModifyMode : int {
+  kSeek = -1,
+  kRefresh = 0,
+  kInsert = 1,
+  kUpdate = 2,
+  kAssign = 3,
+  kReplace = 4,
+  kMerge = 5,
+  kDelete = 6,
+  kInsertTemporary = 7,
+  kValidate = 8,
+  kValidateNew = 9,
+  kValidateField = 10,
+  kValidateDelete = 11,
+};
+
+// What a validating modify found wrong with one column of a record (the installer's MSIDBERROR
+// values).
+enum class ColumnFault : int {
+  kDuplicateKey = 1,     // a new row's key is taken
+  kRequired = 2,         // a null where the column needs a value
+  kStringOverflow = 28,  // text longer than the column's size
+};
+
+struct ColumnError {
+  std::string column;
+  ColumnFault fault;
+};
+
+// One prepared SQL statement on a database: executed with an optional record of `?` values;
+// a SELECT then yields its rows one record at a time, and a fetched record can be written
+// back with Modify. A SELECT may join several tables; its rows come out as nested loops over
+// the tables give them, the last table outermost, and an equality between columns of two
+// tables is looked up through an index rather than by pairing every row with every other.
+// Keeps its database alive. Once the database has failed (Database::failed) Execute, Fetch
+// and Modify answer kFunctionFailed.
+class View {
+ public:
+  // Parses `sql` and checks its tables and columns. kBadQuerySyntax for bad syntax, an unknown
+  // table or column, or a comparison the installer refuses (text or a text column ordered with
+  // < > <= >=, an object column compared otherwise than with IS [NOT] NULL); kInvalidData for
+  // a table whose stored rows are damaged.
+  static ErrorCode Prepare(std::shared_ptr<Database> database, std::string_view sql,
+                           std::unique_ptr<View>* out);
+
+  // Runs the statement. A SELECT gathers its rows for Fetch; the others make their change now,
+  // to every row they concern or, when one is refused, to none. kBadQuerySyntax for a table
+  // to create that exists; kFunctionFailed when `parameters` lacks a field for a `?`, the
+  // tables no longer have the columns the statement names, or the change is refused (taken key,
+  // missing value, empty text for an integer that must have one, wrong type, text the code page
+  // cannot hold, read-only database). ALTER TABLE ... ADD of a column the table has answers
+  // kBadQuerySyntax too.
+  ErrorCode Execute(const Record* parameters);
+
+  // The next row as a record of the selected columns (field 0 holds 1, as msi.dll's do);
+  // kNoMoreItems after the last, and the fetch after that starts again from the first row.
+  // kFunctionFailed when no SELECT was executed.
+  ErrorCode Fetch(std::unique_ptr<Record>* out);
+
+  // Writes `record` (fields in the view's column order) to the table as `mode` says. Modes that
+  // act on a fetched row (update, replace, delete, refresh) need a record this view fetched or
+  // sought. A view joining tables allows only update and refresh. Seek
+  // needs every key column in the view and a record of at least the view's fields. Merge answers
+  // kInvalidData when the view lacks a key column or the row it would add lacks a value a column
+  // must have. The validating modes change nothing: they check the record against the columns'
+  // definitions (a new row's key also against the table; the rules of a `_Validation` table
+  // are not consulted) and answer kInvalidData, keeping what they found for NextError, when a
+  // column fails; nothing refuses a delete.
+  ErrorCode Modify(ModifyMode mode, Record& record);
+
+  // The first fault the last Modify found that DropError has not dropped; nullopt when none.
+  std::optional<ColumnError> NextError() const;
+  void DropError();
+
+  // A record of the selected columns' names, or of their types as archive column definitions
+  // ("s72", "I2", "V0"...; a constant column has no name and the type "f0"). Empty for
+  // statements that select nothing.
+  std::unique_ptr<Record> ColumnInfo(bool types) const;
+
+  // Forgets the executed rows; the view can be executed again.
+  void Close();
+
+ private:
+  struct ColumnRef {
+    std::size_t table = 0;  // index in the statement's tables
+    std::size_t column = 0;
+  };
+  // The statement's names resolved against its tables as they are now.
+  struct Binding {
+    std::vector<std::shared_ptr<TableData>> tables;
+    // The view's columns (a SELECT's or an INSERT's); nullopt for a constant of the SELECT list.
+    std::vector<std::optional<ColumnRef>> columns;
+    // Every column named in a condition or ORDER BY, by where the statement names it.
+    std::unordered_map<const SqlColumn*, ColumnRef> named;
+  };
+  using JoinedRow = std::vector<std::size_t>;  // a row index in each table
+
+  View(std::shared_ptr<Database> database, ParsedSql parsed);
+
+  // Resolves the statement against `tables` (in the statement's order). kBadQuerySyntax for an
+  // unknown column or a refused comparison.
+  static ErrorCode Bind(const SqlStatement& statement,
+                        std::vector<std::shared_ptr<TableData>> tables, Binding* out);
+  // The statement's tables as the database holds them now; false when one is gone or lacks
+  // a column the statement names.
+  bool BindNow(Binding* out) const;
+
+  ErrorCode RunInsert(const SqlInsert& insert);
+  ErrorCode RunUpdate(const SqlUpdate& update);
+  ErrorCode RunDelete();
+  ErrorCode RunAlter(const SqlAlter& alter);
+  ErrorCode RunSelect(const SqlSelect& select);
+  std::vector<JoinedRow> MatchingRows(const SqlCondition* where) const;
+  void Join(const SqlCondition* where, JoinedRow& rows, std::size_t table,
+            std::vector<JoinedRow>& out) const;
+  std::vector<std::size_t> Candidates(const SqlCondition* where, const JoinedRow& rows,
+                                      std::size_t table) const;
+  void SortRows(const std::vector<SqlColumn>& order_by, std::vector<JoinedRow>& rows) const;
+  bool Matches(const SqlCondition& condition, const JoinedRow& rows) const;
+  FieldValue Evaluate(const SqlOperand& operand, const JoinedRow& rows) const;
+  FieldValue Output(std::size_t column, const JoinedRow& rows) const;
+  void FillRecord(const JoinedRow& rows, Record& record) const;
+  std::vector<FieldValue> WithRecord(std::vector<FieldValue> values, const Record& record) const;
+  std::optional<JoinedRow> OriginRows(const Record& record) const;
+  std::optional<std::size_t> RecordRow(const Record& record) const;
+  ErrorCode Validate(ModifyMode mode, const Record& record);
+  ErrorCode ModifyJoined(ModifyMode mode, Record& record);
+  bool ViewHasKey() const;
+
+  std::shared_ptr<Database> database_;
+  SqlStatement statement_;
+  unsigned markers_;
+  std::uint64_t id_;
+  Binding binding_;                     // made at Execute
+  TableData* table_ = nullptr;          // the first table of binding_, after Execute
+  const Record* parameters_ = nullptr;  // during Execute only
+  bool executed_ = false;
+  // Lookups of the join, built on first use: rows of a table by the value of one column.
+  mutable std::map<std::pair<std::size_t, std::size_t>,
+                   std::unordered_map<std::string, std::vector<std::size_t>>>
+      indexes_;
+  std::vector<std::vector<std::vector<FieldValue>>> result_keys_;  // a SELECT's rows, by keys
+  std::size_t next_ = 0;
+  std::vector<ColumnError> errors_;  // of the last Modify, first first
+};
+
+}  // namespace kb::msi
+
+#endif  // KITBINDER_MSI_SQL_VIEW_H_

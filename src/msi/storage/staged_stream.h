@@ -1,0 +1,43 @@
+#ifndef KITBINDER_MSI_STORAGE_STAGED_STREAM_H_
+#define KITBINDER_MSI_STORAGE_STAGED_STREAM_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "msi/storage/compound_file.h"
+#include "platform/unique_fd.h"
+
+namespace kb::msi {
+
+// A change to one stream waiting for the next commit: its removal, or its new contents, held
+// in memory or read from a file (whose descriptor it owns) when they are needed.
+class StagedStream {
+ public:
+  static StagedStream Removal() { return StagedStream(); }
+  static StagedStream FromBytes(std::vector<std::byte> data);
+  // REQUIRES: `file` is open for reading; `stamp` is what it was when its bytes were chosen.
+  static StagedStream FromFile(platform::UniqueFd file, FileStamp stamp);
+
+  bool removed() const { return removed_; }
+  std::uint64_t size() const { return size_; }
+
+  // Reads out.size() bytes at `offset`. REQUIRES: offset + out.size() <= size().
+  // kIo when the file cannot be read or was written to since it was staged (its size or
+  // modification time changed), so that no other bytes than the staged ones are stored.
+  StorageError Read(std::uint64_t offset, std::span<std::byte> out) const;
+
+ private:
+  StagedStream() = default;
+
+  bool removed_ = true;
+  std::uint64_t size_ = 0;
+  std::vector<std::byte> data_;
+  platform::UniqueFd file_;
+  FileStamp stamp_;
+};
+
+}  // namespace kb::msi
+
+#endif  // KITBINDER_MSI_STORAGE_STAGED_STREAM_H_
