@@ -36,13 +36,13 @@ struct CabinetPlacement {
 // caller's and must outlive the builder's runs.
 struct CabinetObserver {
   // An entry other than a folder break is about to be added.
-  std::function<void(const CabinetProgress&)> entry_starting;
+  std::function<void(const CabinetProgress&)> entry_starting{};
   // A data block has been compressed: bytes_done and compressed_bytes have grown.
-  std::function<void(const CabinetProgress&)> block_compressed;
+  std::function<void(const CabinetProgress&)> block_compressed{};
   // A file record has been placed into a cabinet.
-  std::function<void(const CabinetPlacement&)> file_placed;
+  std::function<void(const CabinetPlacement&)> file_placed{};
   // A folder is being copied into a cabinet: the share copied so far, 0 to 100.
-  std::function<void(std::uint32_t percent)> folder_copying;
+  std::function<void(std::uint32_t percent)> folder_copying{};
 };
 
 inline constexpr std::uint32_t kDefaultMaxCabinetSize = 600000000;
@@ -57,7 +57,7 @@ struct CabinetRunOptions {
   // Threads that compress the data blocks: 0 one per hardware thread, 1 the calling thread
   // alone. The cabinet is the same to the byte either way.
   std::size_t compression_threads = 0;
-  CabinetObserver observer;
+  CabinetObserver observer{};
 };
 
 // The program's way to make a cabinet: collects (source path, name in cabinet) pairs and packs
