@@ -30,10 +30,10 @@ struct CabinetPlacement {
   bool continuation = false;  // the record is a later segment of a file continued from before
 };
 
-// Hears a CreateCabinet run; the builder itself prints nothing. Any member may be empty. Each is
-// called on the thread that runs CreateCabinet, in the order the events happen, and must not
-// call the builder. The builder keeps a copy; whatever the functions refer to stays the
-// caller's and must outlive the builder's runs.
+// Hears a CreateCabinet run; the builder itself prints nothing. Any member may be empty. Each
+// is called on the thread that runs CreateCabinet, in the order the events happen, and must
+// not call the builder nor throw anything but std::bad_alloc (which fails the run). The builder
+// keeps a copy; whatever the functions refer to stays the caller's and must outlive the runs.
 struct CabinetObserver {
   // An entry other than a folder break is about to be added.
   std::function<void(const CabinetProgress&)> entry_starting{};
@@ -78,10 +78,10 @@ class CabinetBuilder {
 
   // An empty list, an empty prefix, no run made yet.
   CabinetBuilder() = default;
-  // When no run has been made since the last SetCabinetName, or the last run succeeded, runs
-  // CreateCabinet and ignores its result (so a builder dropped before CreateCabinet still
-  // makes its cabinet). After a failed run it does nothing: that run has already taken back
-  // what it wrote.
+  // Unless the latest run failed, runs CreateCabinet and ignores its result: a builder never
+  // run makes its cabinet all the same, one whose run succeeded does nothing (unless
+  // SetCabinetName came after). After a failed run it does nothing: that run has already taken
+  // back what it wrote, and another would start the progress over.
   ~CabinetBuilder();
   CabinetBuilder(const CabinetBuilder&) = delete;
   CabinetBuilder& operator=(const CabinetBuilder&) = delete;
@@ -102,7 +102,10 @@ class CabinetBuilder {
   // the cabinet exists; false with LastError set, after removing every cabinet the run wrote
   // (a set with a cabinet missing is of no use). A run ended by a signal leaves neither its
   // staging temporaries nor the cabinet it was writing once the program has called
-  // platform::RemoveMarkedFilesOnSignals.
+  // platform::RemoveMarkedFilesOnSignals. When memory runs out in the writer, the failure is
+  // the writer's code 3; when it runs out in the builder's own part or its observer (or the
+  // list is incomplete), LastError is "CreateCabinet() failed: code 3 [Insufficient memory in
+  // FCI]\n".
   [[nodiscard]] bool CreateCabinet();
 
   // The number of the last cabinet the latest run started: 1 unless the files spanned several
