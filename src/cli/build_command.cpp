@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "cabinet/builder/cabinet_builder.h"
 #include "cli/cli_command.h"
 #include "cli/jobs_option.h"
+#include "cli/progress_printer.h"
 #include "package/build_command.h"
 #include "platform/codepage.h"
 #include "platform/regular_file.h"
@@ -127,7 +127,6 @@ int RunBuild(std::span<const std::string_view> args) {
   if (const std::optional<std::string> message = ParseOptions(args.subspan(1), options)) {
     return UsageError(kBuildCommand, *message);
   }
-  cabinet::CabinetBuilder::SetCompressionThreads(options.jobs);
   std::error_code error;
   const std::filesystem::path project_path = std::filesystem::absolute(std::string(args[0]), error);
   if (error) {
@@ -144,7 +143,9 @@ int RunBuild(std::span<const std::string_view> args) {
     return kExitFailed;
   }
   CProjectSettings settings = AsFilledFromForm(project);
-  const BuildOutcome outcome = BuildPackage(settings, project_path.parent_path().string());
+  const BuildOutcome outcome =
+      BuildPackage(settings, project_path.parent_path().string(),
+                   {.compression_threads = options.jobs, .observer = ProgressPrinter()});
   std::printf("\n");  // ends the last progress line
   if (!outcome.success) {
     PrintError(outcome.message);

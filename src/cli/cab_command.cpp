@@ -9,6 +9,7 @@
 #include "cabinet/builder/cabinet_builder.h"
 #include "cli/cli_command.h"
 #include "cli/jobs_option.h"
+#include "cli/progress_printer.h"
 #include "platform/regular_file.h"
 
 // kitbinder-cli cab [--max-size N] [--threshold N] [--jobs N] PREFIX FILE...
@@ -31,9 +32,7 @@ namespace {
 constexpr std::string_view kFolderBreak = "+";
 
 struct CabOptions {
-  std::uint32_t max_size = cabinet::CabinetBuilder::kDefaultMaxCabinetSize;
-  std::uint32_t threshold = cabinet::CabinetBuilder::kDefaultFolderThreshold;
-  std::size_t jobs = 0;  // one per hardware thread
+  cabinet::CabinetRunOptions run{.observer = ProgressPrinter()};
   std::string_view prefix;
   std::vector<std::string_view> files;
 };
@@ -54,7 +53,7 @@ std::optional<std::string> ParseArguments(std::span<const std::string_view> args
       const std::optional<std::size_t> jobs =
           i + 1 < args.size() ? ParseJobs(args[i + 1]) : std::nullopt;
       if (!jobs) return std::string(kJobsRangeMessage);
-      options.jobs = *jobs;
+      options.run.compression_threads = *jobs;
       continue;
     }
     const bool is_max = args[i] == "--max-size";
@@ -62,7 +61,7 @@ std::optional<std::string> ParseArguments(std::span<const std::string_view> args
     const std::optional<std::uint32_t> value =
         i + 1 < args.size() ? ParseSize(args[i + 1]) : std::nullopt;
     if (!value) return std::string(args[i]) + " needs a number from 0 to 4294967295";
-    (is_max ? options.max_size : options.threshold) = *value;
+    (is_max ? options.run.max_cabinet_size : options.run.folder_threshold) = *value;
   }
   if (i == args.size()) return "missing PREFIX";
   options.prefix = args[i];
@@ -86,13 +85,12 @@ std::optional<std::string> InputProblem(std::string_view path) {
   return problem;
 }
 
-// Runs the builder; on failure returns its LastError. The builder is gone on return, so any
-// further attempt it makes on destruction is over before the caller reports.
+// Runs the builder; on failure returns its LastError.
 std::optional<std::string> Build(const CabOptions& options) {
   cabinet::CabinetBuilder builder;
-  builder.SetCabinetName(options.prefix);
-  builder.SetSizeLimits(options.max_size, options.threshold);
-  builder.SetCompressionThreads(options.jobs);
+  // RunCab has refused a prefix that does not fit, so only memory can run out.
+  if (!builder.SetCabinetName(options.prefix)) return "out of memory\n";
+  builder.SetRunOptions(options.run);
   for (const std::string_view file : options.files) builder.AddFile(file, "");
   if (builder.CreateCabinet()) return std::nullopt;
   return builder.LastError();

@@ -17,29 +17,14 @@ std::string TemplatePath(std::string_view language) {
   return platform::ProgramDataFile(TemplateFileName(language));
 }
 
-namespace {
-
-// Makes the cabinet builder report to an observer for the life of the object.
-class ScopedProgressObserver {
- public:
-  explicit ScopedProgressObserver(cabinet::CabinetProgressObserver observer) {
-    cabinet::CabinetBuilder::SetProgressObserver(std::move(observer));
-  }
-  ~ScopedProgressObserver() { cabinet::CabinetBuilder::SetProgressObserver({}); }
-  ScopedProgressObserver(const ScopedProgressObserver&) = delete;
-  ScopedProgressObserver& operator=(const ScopedProgressObserver&) = delete;
-};
-
-}  // namespace
-
 BuildOutcome BuildPackage(CProjectSettings& settings, const std::string& project_folder,
-                          cabinet::CabinetProgressObserver progress) {
-  const ScopedProgressObserver observer(std::move(progress));
+                          cabinet::CabinetRunOptions cabinet_options) {
   if (::chdir(project_folder.c_str()) != 0) {
     return {false,
             std::string(kBuildFailedMessage) + "Cannot enter the project folder " + project_folder};
   }
   CPackageWriter writer;
+  writer.cabinetOptions = std::move(cabinet_options);
   if (writer.Build(settings, TemplatePath(settings.language))) {
     return {true, std::string(kBuildCompleteMessage)};
   }

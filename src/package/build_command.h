@@ -31,14 +31,14 @@ struct BuildOutcome {
 
 // Builds the package of `settings` into the folder `project_folder`, which becomes the
 // process's current folder (the package and its temporary cabinet are named relative to it).
-// `progress`, when given, hears how the packing of the files into the cabinet advances, on the
-// thread that runs the build (the build's longest part, by far). It changes nothing the build
-// makes or prints.
+// The files are packed into the cabinet with `cabinet_options`: its observer hears how the
+// packing advances, on the thread that runs the build (the build's longest part, by far); the
+// build itself prints nothing.
 // REQUIRES: `settings` holds at least one file; the caller shows kNoFilesMessage otherwise.
-// No other build runs meanwhile (the cabinet builder's state is process-wide).
+// No other build runs meanwhile in this process (the current folder is process-wide).
 // The codes and component GUIDs the build generates are left in `settings`.
 BuildOutcome BuildPackage(CProjectSettings& settings, const std::string& project_folder,
-                          cabinet::CabinetProgressObserver progress = {});
+                          cabinet::CabinetRunOptions cabinet_options = {});
 
 }  // namespace kb
 

@@ -67,9 +67,13 @@ std::optional<std::vector<std::uint32_t>> PackedSizes(const CProjectSettings& se
 }  // namespace
 
 std::optional<std::string> PackFiles(CProjectSettings& settings, const StagedCabinet& cabinet,
+                                     const cabinet::CabinetRunOptions& options,
                                      std::vector<std::uint32_t>* sizes) {
   cabinet::CabinetBuilder builder;
-  builder.SetCabinetName(cabinet.prefix());
+  // The staged prefix is short, so only memory can run out.
+  if (!builder.SetCabinetName(cabinet.prefix()))
+    return std::string(kCabinetFailed) + "out of memory";
+  builder.SetRunOptions(options);
   for (ProjectFileEntry& file : settings.files) {
     if (file.id.empty()) file.id = NewKeyText();
     if (file.componentid.empty()) file.componentid = NewKeyText();
@@ -87,8 +91,7 @@ std::optional<std::string> PackFiles(CProjectSettings& settings, const StagedCab
   // A package embeds one cabinet: files that spill into a second cannot be installed.
   if (const int cabinets = builder.LastCabinetNumber(); cabinets > 1) {
     return std::string(kCabinetFailed) + "the files need " + std::to_string(cabinets) +
-           " cabinets of at most " +
-           std::to_string(cabinet::CabinetBuilder::kDefaultMaxCabinetSize) +
+           " cabinets of at most " + std::to_string(options.max_cabinet_size) +
            " bytes, and a package holds one\nLeave some files out, or make two packages";
   }
   for (const ProjectFileEntry& file : settings.files) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cabinet/builder/cabinet_builder.h"
 #include "package/staged_cabinet.h"
 #include "project/project_settings.h"
 
@@ -17,9 +18,11 @@ namespace kb {
 // it ("Failed to add file " + path, or "Cab file creation failed : " + the builder's text) and
 // the cause on the next line; nullopt when the cabinet holds every file, with *sizes the bytes
 // it holds of each, in list order (a file that changed meanwhile is installed as it was packed).
-// A file that no longer exists once the cabinet is made fails.
+// A file that no longer exists once the cabinet is made fails. The cabinet builder runs with
+// `options`.
 // REQUIRES: cabinet.valid().
 std::optional<std::string> PackFiles(CProjectSettings& settings, const StagedCabinet& cabinet,
+                                     const cabinet::CabinetRunOptions& options,
                                      std::vector<std::uint32_t>* sizes);
 
 }  // namespace kb

@@ -308,7 +308,7 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
     return false;
   }
   std::vector<std::uint32_t> sizes;
-  if (auto failure = PackFiles(settings, cabinet, &sizes)) {
+  if (auto failure = PackFiles(settings, cabinet, cabinetOptions, &sizes)) {
     errorText = *failure;
     return false;
   }

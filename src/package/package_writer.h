@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "cabinet/builder/cabinet_builder.h"
 #include "package/installer_database.h"
 #include "project/project_file_entry.h"
 #include "project/project_settings.h"
@@ -69,6 +70,7 @@ class CPackageWriter {
 
   std::unique_ptr<CInstallerDatabase> database;  // the package while Build edits it
   std::string errorText;                         // the last failure, for the Build command
+  cabinet::CabinetRunOptions cabinetOptions;     // how Build packs the files, who hears it
 };
 
 }  // namespace kb

@@ -86,7 +86,8 @@ BuildOutcome BuildInBackground(CProjectSettings& settings, const std::string& pr
   QEventLoop loop;
   BuildOutcome outcome;
   std::thread worker([&, project_folder] {
-    outcome = BuildPackage(settings, project_folder, report);
+    outcome = BuildPackage(settings, project_folder,
+                           {.observer = {.entry_starting = report, .block_compressed = report}});
     QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
   });
   loop.exec(QEventLoop::ExcludeUserInputEvents);

@@ -19,7 +19,7 @@ namespace kb {
 // Returns the build's outcome; `settings` then holds what the build generated, and the
 // project folder is the process's current folder.
 // REQUIRES: called on the user-interface thread of a running application; until it returns,
-// nothing else uses `settings`, the package build, the cabinet builder or the current folder
+// nothing else uses `settings`, the package build or the current folder
 // (the windows' event handlers do not).
 BuildOutcome BuildInBackground(CProjectSettings& settings, const std::string& project_folder,
                                QWidget* owner);

@@ -396,27 +396,27 @@ TEST(CabinetProgressTest, HearsEveryFileAndLeavesTheCabinetAsItIs) {
     WriteText(sources.back(), bytes);
     total += static_cast<std::int64_t>(bytes.size());
   }
-  const auto make = [&] {
+  const auto make = [&](const cabinet::CabinetObserver& observer) {
     cabinet::CabinetBuilder builder;
-    builder.SetCabinetName("Install");
+    EXPECT_TRUE(builder.SetCabinetName("Install"));
+    builder.SetRunOptions({.observer = observer});
     for (const std::string& source : sources) builder.AddFile(source, "");
     EXPECT_TRUE(builder.CreateCabinet());
     return ReadText("Install1.cab");
   };
-  const std::string unobserved = make();
+  const std::string unobserved = make({});
 
   std::vector<std::string> heard_files;
   cabinet::CabinetProgress last;
-  cabinet::CabinetBuilder::SetProgressObserver([&](const cabinet::CabinetProgress& progress) {
+  const auto hear = [&](const cabinet::CabinetProgress& progress) {
     if (heard_files.empty() || heard_files.back() != progress.source) {
       heard_files.emplace_back(progress.source);
     }
     EXPECT_GE(progress.bytes_done, last.bytes_done);
     last = progress;
     last.source = {};
-  });
-  const std::string observed = make();
-  cabinet::CabinetBuilder::SetProgressObserver({});
+  };
+  const std::string observed = make({.entry_starting = hear, .block_compressed = hear});
 
   EXPECT_EQ(heard_files, sources);
   EXPECT_EQ(last.entry_count, 4u);

@@ -7,7 +7,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <numeric>
 
@@ -34,17 +34,41 @@ class CurrentFolderGuard {
 };
 
 // Each test works in a fresh folder with its own temporary folder, so that it can see every
-// file the builder leaves behind. The builder is destroyed first (its destructor may make one
-// more attempt), then the current folder is restored, then the folder removed.
+// file the builder leaves behind, and hears the runs as `events`. The builder is destroyed
+// first (its destructor makes the cabinet of a builder never run), then the current folder is
+// restored, then the folder removed.
 class CabinetBuilderTest : public testing::Test {
  protected:
   CabinetBuilderTest() {
     fs::current_path(dir_.path());
     fs::create_directory(temp_folder());
     ::setenv("TMPDIR", temp_folder().c_str(), 1);
-    builder_->SetSizeLimits(CabinetBuilder::kDefaultMaxCabinetSize,
-                            CabinetBuilder::kDefaultFolderThreshold);
-    builder_->SetCabinetName("Install");
+    EXPECT_TRUE(builder_->SetCabinetName("Install"));
+    builder_->SetRunOptions(Options(kDefaultMaxCabinetSize));
+  }
+
+  // Options that record every event of a run in `events`: "entry <n>", "block <bytes done>
+  // <compressed bytes>", "placed <name> <size> <cabinet>[ continued]", "copying <percent>".
+  CabinetRunOptions Options(std::uint32_t max_cabinet_size) {
+    const auto block = [this](const CabinetProgress& p) {
+      events.push_back("block " + std::to_string(p.bytes_done) + " " +
+                       std::to_string(p.compressed_bytes));
+    };
+    const auto placed = [this](const CabinetPlacement& p) {
+      events.push_back("placed " + std::string(p.name) + " " + std::to_string(p.size) + " " +
+                       std::string(p.cabinet) + (p.continuation ? " continued" : ""));
+    };
+    const auto copying = [this](std::uint32_t p) {
+      events.push_back("copying " + std::to_string(p));
+    };
+    const auto entry = [this](const CabinetProgress& p) {
+      events.push_back("entry " + std::to_string(p.entry));
+    };
+    return {.max_cabinet_size = max_cabinet_size,
+            .observer = {.entry_starting = entry,
+                         .block_compressed = block,
+                         .file_placed = placed,
+                         .folder_copying = copying}};
   }
 
   fs::path temp_folder() const { return dir_.path() / "tmp"; }
@@ -65,6 +89,7 @@ class CabinetBuilderTest : public testing::Test {
 
   test::TempDir dir_;
   CurrentFolderGuard cwd_;
+  std::vector<std::string> events;
   std::optional<CabinetBuilder> builder_{std::in_place};
 };
 
@@ -186,13 +211,11 @@ TEST_F(CabinetBuilderTest, FolderClosesOnceItsStagedBlocksPassTheThreshold) {
 }
 
 TEST_F(CabinetBuilderTest, SpanningSetLinksEveryCabinetToItsNeighbours) {
-  builder_->SetSizeLimits(200000, CabinetBuilder::kDefaultFolderThreshold);
+  builder_->SetRunOptions(Options(200000));
   const FileSet files = {{"big.bin", test::NoiseBytes(450000, 1)},
                          {"small.txt", test::TextBytes(10000, 2)}};
   AddFiles(files);
-  testing::internal::CaptureStdout();
   ASSERT_TRUE(builder_->CreateCabinet()) << builder_->LastError();
-  const std::string output = testing::internal::GetCapturedStdout();
 
   std::vector<CabLayout> set;
   for (int i = 1; fs::exists("Install" + std::to_string(i) + ".cab"); ++i) {
@@ -216,52 +239,34 @@ TEST_F(CabinetBuilderTest, SpanningSetLinksEveryCabinetToItsNeighbours) {
   EXPECT_EQ(set[0].files.at(0).folder, 0xFFFE);
   EXPECT_EQ(set[1].files.at(0).folder, 0xFFFF);
   EXPECT_EQ(set[2].files.at(0).folder, 0xFFFD);
-  EXPECT_NE(output.find("   placed file 'big.bin' (size 450000) on cabinet 'Install3.cab'\n"
-                        "      (Above file is a later segment of a continued file)\n"),
-            std::string::npos);
+  EXPECT_NE(std::ranges::find(events, "placed big.bin 450000 Install3.cab continued"),
+            events.end());
   EXPECT_TRUE(test::CabextractTestsClean("Install1.cab"));
   EXPECT_TRUE(test::CabextractExtracts("Install1.cab", files));
 }
 
-// The progress text split into its lines, each with its terminator.
-std::vector<std::string> ProgressLines(const std::string& output) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < output.size(); ++i) {
-    if (output[i] == '\r' || output[i] == '\n') {
-      lines.push_back(output.substr(start, i + 1 - start));
-      start = i + 1;
-    }
-  }
-  return lines;
-}
-
-TEST_F(CabinetBuilderTest, ProgressLinesShowTotalsPlacementsAndCopying) {
+TEST_F(CabinetBuilderTest, ObserverHearsTotalsPlacementsAndCopying) {
   AddFiles({{"a.txt", test::TextBytes(20000, 1)}, {"b.txt", test::TextBytes(50000, 2)}});
-  testing::internal::CaptureStdout();
   ASSERT_TRUE(builder_->CreateCabinet()) << builder_->LastError();
-  const std::vector<std::string> lines = ProgressLines(testing::internal::GetCapturedStdout());
   const std::optional<CabLayout> cab = Layout("Install1.cab");
   ASSERT_TRUE(cab);
   std::int64_t compressed = 0;
   for (const test::CabBlock& block : cab->folders.at(0).blocks) compressed += block.compressed_size;
 
   std::vector<std::string> placed;
-  std::string last_compressing;
-  for (const std::string& line : lines) {
-    if (line.starts_with("   placed")) placed.push_back(line);
-    if (line.starts_with("Compressing:")) last_compressing = line;
+  std::string last_block;
+  for (const std::string& event : events) {
+    if (event.starts_with("placed")) placed.push_back(event);
+    if (event.starts_with("block")) last_block = event;
   }
-  EXPECT_EQ(placed, (std::vector<std::string>{
-                        "   placed file 'a.txt' (size 20000) on cabinet 'Install1.cab'\n",
-                        "   placed file 'b.txt' (size 50000) on cabinet 'Install1.cab'\n"}));
-  char expected[80];
-  std::snprintf(expected, sizeof expected, "Compressing: %9d -> %9d             \r", 70000,
-                static_cast<int>(compressed));
-  EXPECT_EQ(last_compressing, expected);
-  ASSERT_FALSE(lines.empty());
-  EXPECT_TRUE(lines.front().starts_with("Compressing:     ")) << lines.front();
-  EXPECT_EQ(lines.back(), "Copying folder to cabinet: 100%      \r");
+  EXPECT_EQ(placed, (std::vector<std::string>{"placed a.txt 20000 Install1.cab",
+                                              "placed b.txt 50000 Install1.cab"}));
+  EXPECT_EQ(last_block, "block 70000 " + std::to_string(compressed));
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(events[0], "entry 0");
+  EXPECT_EQ(events[1], "entry 1");  // a.txt fills no block of its own
+  EXPECT_TRUE(events[2].starts_with("block 32768 ")) << events[2];
+  EXPECT_EQ(events.back(), "copying 100");
 }
 
 TEST_F(CabinetBuilderTest, MissingSourceFileFailsWithItsText) {
@@ -280,7 +285,7 @@ TEST_F(CabinetBuilderTest, FolderOrPipeAsSourceFailsLikeAMissingFile) {
   ASSERT_EQ(::mkfifo("pipe", 0644), 0);
   for (const char* source : {"folder", "pipe"}) {
     CabinetBuilder builder;
-    builder.SetCabinetName("Install");
+    ASSERT_TRUE(builder.SetCabinetName("Install"));
     builder.AddFile(source, "");
     EXPECT_FALSE(builder.CreateCabinet()) << source;
     EXPECT_EQ(builder.LastError(),
@@ -356,12 +361,21 @@ TEST_F(CabinetBuilderTest, SuccessIsRememberedUntilTheNextCabinetName) {
   EXPECT_TRUE(fs::exists("Install1.cab"));
 }
 
-TEST_F(CabinetBuilderTest, DestructorMakesOneMoreAttemptAfterAFailure) {
-  builder_->AddFile("late.txt", "");
-  EXPECT_FALSE(builder_->CreateCabinet());
-  test::WriteBytes("late.txt", "arrived");
-  builder_.reset();
-  EXPECT_TRUE(test::ReadersAgree("Install1.cab", {{"late.txt", "arrived"}}));
+// The destructor makes the cabinet of a builder never run, but does not run a failed one again.
+TEST_F(CabinetBuilderTest, DestructorMakesTheCabinetOnlyWhenNoRunFailed) {
+  for (const bool run_first : {true, false}) {
+    builder_.emplace();
+    ASSERT_TRUE(builder_->SetCabinetName(run_first ? "Failed" : "Never"));
+    builder_->SetRunOptions(Options(kDefaultMaxCabinetSize));
+    builder_->AddFile("late.txt", "");
+    events.clear();
+    EXPECT_TRUE(!run_first || !builder_->CreateCabinet());
+    test::WriteBytes("late.txt", "arrived");
+    builder_.reset();
+    EXPECT_FALSE(fs::exists("Failed1.cab"));
+    EXPECT_EQ(std::ranges::count(events, "entry 0"), 1) << "one run, run_first " << run_first;
+  }
+  EXPECT_TRUE(test::ReadersAgree("Never1.cab", {{"late.txt", "arrived"}}));
 }
 
 TEST_F(CabinetBuilderTest, PrefixMustLeaveRoomForNumberAndExtension) {

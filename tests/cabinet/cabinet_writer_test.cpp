@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -31,6 +32,7 @@ struct Faults {
   bool refuse_temp_names = false;
   bool refuse_removes = false;
   std::uint32_t abort_status_kind = 99;
+  bool status_throws = false;  // as a client's status callback might when memory runs out
   bool abort_file_placed = false;
   bool abort_next_cabinet = false;
   std::int32_t written_cabinet_takes = 0;  // returned for kStatusCabinetWritten
@@ -82,6 +84,7 @@ int QuietFilePlaced(const CabinetParameters&, std::string_view, std::uint32_t, b
 std::int32_t Status(std::uint32_t kind, std::uint32_t, std::uint32_t value2, void* ctx) {
   Faults& faults = *static_cast<Faults*>(ctx);
   if (kind == faults.abort_status_kind) return -1;
+  if (faults.status_throws) throw std::bad_alloc();
   if (kind != kStatusCabinetWritten) return 0;
   faults.written_sizes.push_back(value2);
   return faults.written_cabinet_takes;
@@ -491,6 +494,13 @@ TEST_F(CabinetWriterTest, AllocationFailures) {
   FciHandle context = Create();
   ASSERT_TRUE(context);
   EXPECT_FALSE(Add(*context, "a.txt", "a", kCompressNone));
+  ExpectFailure(error_, FciError::kAllocFail);
+  EXPECT_TRUE(FCIDestroy(std::move(context)));
+  faults_.allocations_left = -1;
+  faults_.status_throws = true;  // a callback's std::bad_alloc fails the call, not the client
+  context = Create();
+  ASSERT_TRUE(context);
+  EXPECT_FALSE(Add(*context, "b.txt", std::string(40000, 'b'), kCompressNone));
   ExpectFailure(error_, FciError::kAllocFail);
   EXPECT_TRUE(FCIDestroy(std::move(context)));
   EXPECT_EQ(TemporariesLeft(), 0);

@@ -213,7 +213,7 @@ TEST(MszipCompressorTest, RefusesOversizedInputAndShortOutputWithoutSideEffects)
   EXPECT_EQ(CompressBlock(*compressor, second), expected);
 }
 
-TEST(MszipCompressorTest, CompressAndResetAllocateNothing) {
+TEST(MszipCompressorTest, CompressResetAndPrimeAllocateNothing) {
 #ifndef __SANITIZE_ADDRESS__
   GTEST_SKIP() << "allocations are counted through the address sanitizer";
 #endif
@@ -224,10 +224,12 @@ TEST(MszipCompressorTest, CompressAndResetAllocateNothing) {
   std::uint16_t size = 0;
   const long before = allocations;
   for (const Bytes* input : {&text, &text, &noise, &text}) {
-    compressor->Compress(std::as_bytes(std::span(*input)), std::as_writable_bytes(std::span(out)),
-                         &size);
+    EXPECT_EQ(compressor->Compress(std::as_bytes(std::span(*input)),
+                                   std::as_writable_bytes(std::span(out)), &size),
+              MszipResult::kOk);
   }
-  compressor->Reset();
+  EXPECT_EQ(compressor->Reset(), MszipResult::kOk);
+  EXPECT_EQ(compressor->Prime(std::as_bytes(std::span(noise))), MszipResult::kOk);
   EXPECT_EQ(allocations - before, 0);
   const auto probe = std::make_unique<int>(1);
   EXPECT_GT(allocations - before, 0) << "the allocation hook is not called";

@@ -59,8 +59,10 @@ TEST_F(CabCommandTest, PacksFilesUnderTheirFinalComponent) {
   test::WriteBytes(Path("sub/b.bin"), files.at("b.bin"));
   const ProgramResult run = Cab({"pkg", "a.txt", "sub/b.bin"});
   ASSERT_EQ(run.exit_code, 0) << run.errors;
+  EXPECT_TRUE(run.output.starts_with("Compressing:     32768 -> ")) << run.output;
   EXPECT_NE(run.output.find("   placed file 'b.bin' (size 70000) on cabinet 'pkg1.cab'\n"),
             std::string::npos);
+  EXPECT_TRUE(run.output.ends_with("\rCopying folder to cabinet: 100%      \r\n"));
   EXPECT_TRUE(test::ReadersAgree(Path("pkg1.cab"), files));
   EXPECT_FALSE(fs::exists(Path("pkg2.cab")));
   EXPECT_TRUE(fs::is_empty(Path("tmp")));
@@ -153,6 +155,7 @@ TEST_F(CabCommandTest, FailedWorkExitsWith1AndSaysWhy) {
 
 // A maximum size without room for a data byte fails, says so, and takes back every cabinet the
 // run wrote: none at all, one, or a hundred (the names grow until the headers fill the cabinet).
+// The failed run is not made again: its progress shows once.
 TEST_F(CabCommandTest, MaxSizeTooSmallSaysSoAndLeavesNoCabinet) {
   Write({{"f.bin", test::NoiseBytes(3000, 1)}});
   const std::vector<std::string> listing = Listing();
@@ -169,6 +172,7 @@ TEST_F(CabCommandTest, MaxSizeTooSmallSaysSoAndLeavesNoCabinet) {
                               "beside its headers.\n"),
               std::string::npos)
         << run.errors;
+    EXPECT_EQ(run.output.find("Compressing:"), run.output.rfind("Compressing:")) << run.output;
     EXPECT_EQ(Listing(), listing) << args[1];
   }
   const ProgramResult fits = Cab({"--max-size", "200", "pkg", "f.bin"});

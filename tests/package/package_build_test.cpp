@@ -20,8 +20,6 @@
 namespace kb {
 namespace {
 
-using cabinet::CabinetBuilder;
-
 // Runs the test in a fresh folder, the way the build runs in the project folder.
 class PackageBuildTest : public ::testing::Test {
  protected:
@@ -29,12 +27,7 @@ class PackageBuildTest : public ::testing::Test {
     ASSERT_NE(::getcwd(previous_.data(), previous_.size()), nullptr);
     ASSERT_EQ(::chdir(dir_.path().c_str()), 0);
   }
-  void TearDown() override {
-    CabinetBuilder::SetProgressObserver({});
-    CabinetBuilder::SetSizeLimits(CabinetBuilder::kDefaultMaxCabinetSize,
-                                  CabinetBuilder::kDefaultFolderThreshold);
-    ASSERT_EQ(::chdir(previous_.data()), 0);
-  }
+  void TearDown() override { ASSERT_EQ(::chdir(previous_.data()), 0); }
 
   static void WriteRandomFile(const std::string& name, std::size_t size) {
     std::mt19937 random(static_cast<unsigned>(size));
@@ -88,9 +81,8 @@ class PackageBuildTest : public ::testing::Test {
 
 TEST_F(PackageBuildTest, FilesThatNeedSeveralCabinetsFailTheBuildAndLeaveNoCabinet) {
   CProjectSettings settings = ProjectOfFiles({"one.bin", "two.bin"}, 50000);
-  CabinetBuilder::SetSizeLimits(40000, CabinetBuilder::kDefaultFolderThreshold);
-
   CPackageWriter writer;
+  writer.cabinetOptions.max_cabinet_size = 40000;
   EXPECT_FALSE(writer.Build(settings, KITBINDER_BIN_DIR "/template-en.msi"));
   EXPECT_THAT(writer.errorText,
               ::testing::StartsWith("Cab file creation failed : the files need "));
@@ -123,12 +115,12 @@ TEST_F(PackageBuildTest, FilesThatChangeDuringTheBuildAreInstalledAsPacked) {
   const test::FileSet packed = {{"grows.bin", test::ReadBytes("grows.bin")},
                                 {"shrinks.bin", test::ReadBytes("shrinks.bin")},
                                 {"last.bin", test::ReadBytes("last.bin")}};
-  CabinetBuilder::SetProgressObserver([](const cabinet::CabinetProgress& progress) {
+  CPackageWriter writer;
+  writer.cabinetOptions.observer.entry_starting = [](const cabinet::CabinetProgress& progress) {
     if (progress.entry != 2 || std::filesystem::file_size("shrinks.bin") == 10) return;
     std::ofstream("grows.bin", std::ios::app) << std::string(500, 'x');
     std::filesystem::resize_file("shrinks.bin", 10);
-  });
-  CPackageWriter writer;
+  };
   ASSERT_TRUE(writer.Build(settings, KITBINDER_BIN_DIR "/template-en.msi")) << writer.errorText;
 
   test::FileSet by_key;
@@ -144,11 +136,11 @@ TEST_F(PackageBuildTest, FilesThatChangeDuringTheBuildAreInstalledAsPacked) {
   EXPECT_TRUE(test::CabextractExtracts("Instal01.cab", by_key));
   std::filesystem::remove("Instal01.cab");
 
-  CabinetBuilder::SetProgressObserver([](const cabinet::CabinetProgress& progress) {
-    if (progress.entry == 2) std::filesystem::remove("grows.bin");
-  });
   const auto built = std::filesystem::last_write_time("Tool.msi");
   CPackageWriter second;
+  second.cabinetOptions.observer.entry_starting = [](const cabinet::CabinetProgress& progress) {
+    if (progress.entry == 2) std::filesystem::remove("grows.bin");
+  };
   EXPECT_FALSE(second.Build(settings, KITBINDER_BIN_DIR "/template-en.msi"));
   EXPECT_THAT(second.errorText, ::testing::StartsWith("Failed to add file grows.bin\ngrows.bin "
                                                       "was removed while the files were packed"));

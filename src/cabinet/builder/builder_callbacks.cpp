@@ -1,8 +1,6 @@
 #include "cabinet/builder/builder_callbacks.h"
 
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 
@@ -55,14 +53,6 @@ bool TempName(std::span<char> buffer, void*) {
   return true;
 }
 
-int FilePlaced(const CabinetParameters& parameters, std::string_view name, std::uint32_t size,
-               bool continuation, void*) {
-  std::printf("   placed file '%.*s' (size %" PRIu32 ") on cabinet '%s'\n",
-              static_cast<int>(name.size()), name.data(), size, parameters.cabinet_name.data());
-  if (continuation) std::printf("      (Above file is a later segment of a continued file)\n");
-  return 0;
-}
-
 }  // namespace
 
 std::uint32_t Percentage(std::uint32_t a, std::uint32_t b) {
@@ -75,7 +65,7 @@ std::uint32_t Percentage(std::uint32_t a, std::uint32_t b) {
 }
 
 CabinetCallbacks BuilderCallbacks() {
-  return {.file_placed = FilePlaced,
+  return {.file_placed = nullptr,
           .allocate = Allocate,
           .free = Free,
           .open = Open,
@@ -85,23 +75,6 @@ CabinetCallbacks BuilderCallbacks() {
           .seek = Seek,
           .remove = Remove,
           .temp_name = TempName};
-}
-
-std::int32_t BuilderStatus(std::uint32_t kind, std::uint32_t value1, std::uint32_t value2,
-                           void* ctx) {
-  if (kind == kStatusBlockCompressed) {
-    ProgressTotals& totals = *static_cast<ProgressTotals*>(ctx);
-    totals.compressed += value1;
-    totals.uncompressed += value2;
-    std::printf("Compressing: %9" PRId64 " -> %9" PRId64 "             \r", totals.uncompressed,
-                totals.compressed);
-    std::fflush(stdout);
-  } else if (kind == kStatusCopyingFolder) {
-    std::printf("Copying folder to cabinet: %d%%      \r",
-                static_cast<int>(Percentage(value1, value2)));
-    std::fflush(stdout);
-  }
-  return 0;
 }
 
 int BuilderOpenInfo(const std::string& path, std::uint16_t& date, std::uint16_t& time,

@@ -1,48 +1,23 @@
 #include "cabinet/builder/cabinet_builder.h"
 
-#include <algorithm>
 #include <array>
-#include <cstdio>
-#include <filesystem>
-#include <system_error>
-#include <vector>
+#include <new>
 
 #include "cabinet/builder/builder_callbacks.h"
-#include "cabinet/builder/run_files.h"
+#include "cabinet/builder/builder_run.h"
 #include "cabinet/writer/cabinet_format.h"
-#include "cabinet/writer/cabinet_writer.h"
 
 namespace kb::cabinet {
 namespace {
 
 constexpr std::string_view kFolderBreak = "+";
-constexpr std::string_view kCabinetExtension = ".cab";
-constexpr std::size_t kMaxNumberDigits = 10;  // of a positive 32-bit cabinet number
-static_assert(CabinetBuilder::kMaxPrefixLength + kMaxNumberDigits + kCabinetExtension.size() <
+constexpr std::size_t kMaxNumberDigits = 10;      // of a positive 32-bit cabinet number
+constexpr std::size_t kCabinetExtensionSize = 4;  // ".cab"
+static_assert(CabinetBuilder::kMaxPrefixLength + kMaxNumberDigits + kCabinetExtensionSize <
               kCabinetNameCapacity);
 static_assert(CabinetBuilder::kMaxFileSize == kMaxFolderBytes);
-constexpr std::uint16_t kSetId = 12345;
-constexpr std::string_view kDiskName = "MyDisk";
-
-struct BuilderState {
-  std::vector<std::string> sources;
-  std::vector<std::string> names;
-  std::string prefix;
-  bool created = false;
-  std::string last_error;
-  std::uint32_t max_cabinet_size = CabinetBuilder::kDefaultMaxCabinetSize;
-  std::uint32_t folder_threshold = CabinetBuilder::kDefaultFolderThreshold;
-  std::size_t compression_threads = 0;  // 0: one per hardware thread
-  int last_cabinet_number = 0;
-  CabinetProgressObserver observer;
-  CabinetProgress progress;
-  RunFiles run_files;
-};
-
-BuilderState& State() {
-  static BuilderState state;
-  return state;
-}
+// Neither the writer nor an operation of its own failed, but the builder's own memory ran out.
+constexpr std::string_view kBuilderOperation = "CreateCabinet";
 
 constexpr std::array<std::string_view, 9> kErrorTexts = {
     "No error",
@@ -62,121 +37,14 @@ std::string_view ErrorText(std::int32_t code) {
 }
 
 // The second line of LastError when the writer's failure has a cause the code does not say.
-std::string Explanation(const CabinetError& error) {
-  if (error.code != static_cast<std::int32_t>(FciError::kCabinetFile) ||
-      error.runtime_error != kMaxSizeTooSmall) {
+std::string Explanation(std::int32_t code, std::int32_t runtime_error,
+                        std::uint32_t max_cabinet_size) {
+  if (code != static_cast<std::int32_t>(FciError::kCabinetFile) ||
+      runtime_error != kMaxSizeTooSmall) {
     return {};
   }
-  return "The maximum cabinet size of " + std::to_string(State().max_cabinet_size) +
+  return "The maximum cabinet size of " + std::to_string(max_cabinet_size) +
          " bytes is too small: a cabinet of that size has no room for data beside its headers.\n";
-}
-
-// Sets LastError for a failed writer call and removes the cabinets the run wrote, since an
-// incomplete set is of no use; returns false.
-bool Failed(std::string_view operation, const CabinetError& error) {
-  const std::string_view text = ErrorText(error.code);
-  std::array<char, 512> line;
-  std::snprintf(line.data(), line.size(), "%.*s() failed: code %d [%.*s]\n",
-                static_cast<int>(operation.size()), operation.data(), error.code,
-                static_cast<int>(text.size()), text.data());
-  State().last_error = line.data() + Explanation(error);
-  State().run_files.RemoveCabinets();
-  return false;
-}
-
-bool FailedAndDestroyed(std::string_view operation, const CabinetError& error, FciHandle context) {
-  Failed(operation, error);
-  FCIDestroy(std::move(context));
-  return false;
-}
-
-template <std::size_t N>
-void CopyName(std::string_view text, std::array<char, N>& field) {
-  field.fill('\0');
-  std::copy_n(text.begin(), std::min(text.size(), N - 1), field.begin());
-}
-
-// "<prefix><number>.cab"; false when it does not fit the name field.
-bool FormatCabinetName(int number, CabinetName& name) {
-  const std::string text = State().prefix + std::to_string(number) + std::string(kCabinetExtension);
-  if (text.size() >= name.size()) return false;
-  CopyName(text, name);
-  return true;
-}
-
-int NextCabinet(CabinetParameters& next, std::uint32_t, void*) {
-  State().last_cabinet_number = next.cabinet_number;
-  return FormatCabinetName(next.cabinet_number, next.cabinet_name) ? 1 : -1;
-}
-
-CabinetParameters BuildParameters() {
-  CabinetParameters parameters{};
-  parameters.max_cabinet_size = State().max_cabinet_size;
-  parameters.folder_threshold = State().folder_threshold;
-  parameters.cabinet_number = 1;
-  State().last_cabinet_number = parameters.cabinet_number;
-  parameters.set_id = kSetId;
-  CopyName(kDiskName, parameters.disk_name);
-  FormatCabinetName(parameters.cabinet_number, parameters.cabinet_name);
-  return parameters;
-}
-
-void Report() {
-  if (State().observer) State().observer(State().progress);
-}
-
-// The progress of a run about to start: the sizes of its files (only when someone hears it).
-CabinetProgress StartProgress() {
-  CabinetProgress progress;
-  progress.entry_count = State().sources.size();
-  if (!State().observer) return progress;
-  for (const std::string& source : State().sources) {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(source, error);
-    if (source != kFolderBreak && !error) progress.bytes_total += static_cast<std::int64_t>(size);
-  }
-  return progress;
-}
-
-// The builder's status callback, telling the observer of every compressed block as well.
-std::int32_t ReportingStatus(std::uint32_t kind, std::uint32_t value1, std::uint32_t value2,
-                             void* ctx) {
-  const std::int32_t result = BuilderStatus(kind, value1, value2, ctx);
-  if (kind == kStatusBlockCompressed) {
-    State().progress.bytes_done += value2;
-    Report();
-  }
-  return result;
-}
-
-// The builder's file callbacks, telling the run's files what they make and remove.
-// A file is marked before it is created, so that no signal finds it made and unmarked.
-int TrackedOpen(const std::string& path, int flags, int mode, int& err, void* ctx) {
-  const bool creates = flags == kOpenCabinetFlags || flags == kOpenTemporaryFlags;
-  if (creates) State().run_files.Creating(path);
-  const int handle = BuilderCallbacks().open(path, flags, mode, err, ctx);
-  if (handle != -1 && creates) State().run_files.Opened(handle, path, flags == kOpenCabinetFlags);
-  if (handle == -1 && creates) State().run_files.Removed(path);
-  return handle;
-}
-
-int TrackedClose(int handle, int& err, void* ctx) {
-  State().run_files.Closed(handle);
-  return BuilderCallbacks().close(handle, err, ctx);
-}
-
-int TrackedRemove(const std::string& path, int& err, void* ctx) {
-  const int result = BuilderCallbacks().remove(path, err, ctx);
-  if (result == 0) State().run_files.Removed(path);
-  return result;
-}
-
-CabinetCallbacks TrackedCallbacks() {
-  CabinetCallbacks callbacks = BuilderCallbacks();
-  callbacks.open = TrackedOpen;
-  callbacks.close = TrackedClose;
-  callbacks.remove = TrackedRemove;
-  return callbacks;
 }
 
 std::string_view BaseName(std::string_view path) {
@@ -184,91 +52,117 @@ std::string_view BaseName(std::string_view path) {
   return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
-// Adds every entry in order; false with LastError set and the context destroyed.
-bool AddEntries(FciHandle& context, CabinetError& error) {
-  BuilderState& state = State();
-  for (std::size_t i = 0; i < state.sources.size(); ++i) {
-    const std::string& source = state.sources[i];
-    if (source == kFolderBreak) {
-      if (!FCIFlushFolder(*context, NextCabinet, ReportingStatus)) {
-        return FailedAndDestroyed("FCIFlushFolder", error, std::move(context));
-      }
-      continue;
-    }
-    const std::string_view name = state.names[i].empty() ? BaseName(source) : state.names[i];
-    state.progress.entry = i;
-    state.progress.source = source;
-    Report();
-    if (!FCIAddFile(*context, source, name, false, NextCabinet, ReportingStatus, BuilderOpenInfo,
-                    kCompressMszip)) {
-      return FailedAndDestroyed("FCIAddFile", error, std::move(context));
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
-CabinetBuilder::CabinetBuilder() {
-  State().sources.clear();
-  State().names.clear();
-}
-
 CabinetBuilder::~CabinetBuilder() {
-  CreateCabinet();
+  // Its result is for no one: a failure has nobody left to be told.
+  if (!failed_) static_cast<void>(CreateCabinet());
 }
 
 bool CabinetBuilder::SetCabinetName(std::string_view prefix) {
   if (prefix.size() > kMaxPrefixLength) return false;
-  State().prefix = prefix;
-  State().created = false;
+  try {
+    prefix_ = prefix;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  created_ = false;
   return true;
 }
 
 bool CabinetBuilder::AddFile(std::string_view source, std::string_view name) {
-  State().sources.emplace_back(source);
-  State().names.emplace_back(name);
+  try {
+    sources_.emplace_back(source);
+    try {
+      names_.emplace_back(name);
+    } catch (const std::bad_alloc&) {
+      sources_.pop_back();  // the lists grow together
+      throw;
+    }
+  } catch (const std::bad_alloc&) {
+    list_incomplete_ = true;
+  }
   return true;
 }
 
-void CabinetBuilder::SetSizeLimits(std::uint32_t max_cabinet_size, std::uint32_t folder_threshold) {
-  State().max_cabinet_size = max_cabinet_size;
-  State().folder_threshold = folder_threshold;
-}
-
-void CabinetBuilder::SetCompressionThreads(std::size_t threads) {
-  State().compression_threads = threads;
-}
-
-void CabinetBuilder::SetProgressObserver(CabinetProgressObserver observer) {
-  State().observer = std::move(observer);
+void CabinetBuilder::SetRunOptions(CabinetRunOptions options) {
+  options_ = std::move(options);
 }
 
 bool CabinetBuilder::CreateCabinet() {
-  if (State().created) return true;
-  const CabinetParameters parameters = BuildParameters();
-  State().progress = StartProgress();
-  ProgressTotals totals;
-  CabinetError error;
-  State().run_files = RunFiles();
-  FciHandle context =
-      FCICreate(&error, TrackedCallbacks(), parameters, &totals, State().compression_threads);
-  if (!context) return Failed("FCICreate", error);
-  if (!AddEntries(context, error)) return false;
-  if (!FCIFlushCabinet(*context, false, NextCabinet, ReportingStatus)) {
-    return FailedAndDestroyed("FCIFlushCabinet", error, std::move(context));
+  if (created_) return true;
+  constexpr auto kAllocFail = static_cast<std::int32_t>(FciError::kAllocFail);
+  BuilderRun run(prefix_, options_.observer);
+  bool made = false;
+  try {
+    made = list_incomplete_ ? Failed(kBuilderOperation, kAllocFail, 0) : Run(run);
+  } catch (const std::bad_alloc&) {
+    // From the builder's own part of the run or its observer; the writer's calls report theirs
+    // as code 3. The context and its temporaries are gone with the unwinding.
+    run.files().RemoveCabinets();
+    made = Failed(kBuilderOperation, kAllocFail, 0);
   }
-  if (!FCIDestroy(std::move(context))) return Failed("FCIDestroy", error);
-  State().created = true;
+  last_cabinet_number_ = run.last_cabinet_number();
+  created_ = made;
+  failed_ = !made;
+  return made;
+}
+
+// Sets LastError for a failed operation; returns false.
+bool CabinetBuilder::Failed(std::string_view operation, std::int32_t code,
+                            std::int32_t runtime_error) {
+  try {
+    last_error_ = std::string(operation) + "() failed: code " + std::to_string(code) + " [" +
+                  std::string(ErrorText(code)) + "]\n" +
+                  Explanation(code, runtime_error, options_.max_cabinet_size);
+  } catch (const std::bad_alloc&) {
+    last_error_.clear();  // no room even for the text: the result alone says it failed
+  }
+  return false;
+}
+
+// Packs the list through the writer; false with LastError set, after removing the cabinets the
+// run wrote, since an incomplete set is of no use.
+bool CabinetBuilder::Run(BuilderRun& run) {
+  run.Start(sources_);
+  const CabinetParameters parameters =
+      run.Parameters(options_.max_cabinet_size, options_.folder_threshold);
+  CabinetError error;
+  const auto failed = [&](std::string_view operation) {
+    Failed(operation, error.code, error.runtime_error);
+    run.files().RemoveCabinets();
+    return false;
+  };
+  FciHandle context =
+      FCICreate(&error, BuilderRun::Callbacks(), parameters, &run, options_.compression_threads);
+  if (!context) return failed("FCICreate");
+  // Every failure after FCICreate destroys the context, which removes the staging temporaries;
+  // the failure reported is the one before, not that of FCIDestroy.
+  const auto failed_and_destroyed = [&](std::string_view operation) {
+    failed(operation);
+    static_cast<void>(FCIDestroy(std::move(context)));
+    return false;
+  };
+  for (std::size_t i = 0; i < sources_.size(); ++i) {
+    const std::string& source = sources_[i];
+    if (source == kFolderBreak) {
+      if (!FCIFlushFolder(*context, BuilderRun::NextCabinet, BuilderRun::Status)) {
+        return failed_and_destroyed("FCIFlushFolder");
+      }
+      continue;
+    }
+    const std::string_view name = names_[i].empty() ? BaseName(source) : names_[i];
+    run.EntryStarting(i, source);
+    if (!FCIAddFile(*context, source, name, false, BuilderRun::NextCabinet, BuilderRun::Status,
+                    BuilderOpenInfo, kCompressMszip)) {
+      return failed_and_destroyed("FCIAddFile");
+    }
+  }
+  if (!FCIFlushCabinet(*context, false, BuilderRun::NextCabinet, BuilderRun::Status)) {
+    return failed_and_destroyed("FCIFlushCabinet");
+  }
+  if (!FCIDestroy(std::move(context))) return failed("FCIDestroy");
   return true;
-}
-
-int CabinetBuilder::LastCabinetNumber() const {
-  return State().last_cabinet_number;
-}
-
-const std::string& CabinetBuilder::LastError() const {
-  return State().last_error;
 }
 
 }  // namespace kb::cabinet

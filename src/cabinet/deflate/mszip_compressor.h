@@ -38,8 +38,9 @@ class MszipCompressor {
   // On success stores the compressor in *out and its required output capacity (block size +
   // kOutputSlack) in *output_capacity and returns kOk; returns kOutOfMemory with *out empty
   // when an allocation fails.
-  static MszipResult Create(std::size_t requested_block_size, std::unique_ptr<MszipCompressor>* out,
-                            std::size_t* output_capacity);
+  [[nodiscard]] static MszipResult Create(std::size_t requested_block_size,
+                                          std::unique_ptr<MszipCompressor>* out,
+                                          std::size_t* output_capacity);
 
   explicit MszipCompressor(ConstructionKey);
   ~MszipCompressor();  // Destroy
@@ -49,19 +50,19 @@ class MszipCompressor {
   // Compresses `input` into `output` and stores the compressed size in *compressed_size.
   // REQUIRES: input.size() <= block size and output.size() >= block size + kOutputSlack,
   // otherwise returns kBadArgument and changes nothing.
-  MszipResult Compress(std::span<const std::byte> input, std::span<std::byte> output,
-                       std::uint16_t* compressed_size);
+  [[nodiscard]] MszipResult Compress(std::span<const std::byte> input, std::span<std::byte> output,
+                                     std::uint16_t* compressed_size);
 
   // Forgets the history, so that the next block is coded as if it were the first of a folder.
   // Always returns kOk.
-  MszipResult Reset();
+  [[nodiscard]] MszipResult Reset();
 
   // Takes `history` as the block compressed last: the next Compress codes its input exactly as
   // it would right after compressing `history`. This lets any compressor code any block of a
   // folder, given the block before it. Returns kBadArgument, changing nothing, unless
   // history.size() is the block size and that is kMaxBlockSize (only full blocks pass history
   // on); else kOk.
-  MszipResult Prime(std::span<const std::byte> history);
+  [[nodiscard]] MszipResult Prime(std::span<const std::byte> history);
 
   std::size_t block_size() const { return block_size_; }
 

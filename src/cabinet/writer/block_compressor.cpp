@@ -14,10 +14,15 @@ std::optional<BlockCompressor> BlockCompressor::Create() {
 }
 
 MszipResult BlockCompressor::Compress(const BlockJob& job, std::uint16_t* compressed_size) {
+  MszipResult ready = MszipResult::kOk;
   if (job.history.empty()) {
-    compressor_->Reset();
+    ready = compressor_->Reset();
   } else if (last_sequence_ != job.sequence - 1) {
-    compressor_->Prime(job.history);
+    ready = compressor_->Prime(job.history);
+  }
+  if (ready != MszipResult::kOk) {
+    last_sequence_.reset();  // its history is unknown now
+    return ready;
   }
   last_sequence_ = job.sequence;
   return compressor_->Compress(job.input, job.output, compressed_size);

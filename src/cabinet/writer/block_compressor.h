@@ -28,13 +28,14 @@ struct BlockJob {
 class BlockCompressor {
  public:
   // Nullopt when the compressor's buffers cannot be allocated.
-  static std::optional<BlockCompressor> Create();
+  [[nodiscard]] static std::optional<BlockCompressor> Create();
 
   // Codes `job.input` into `job.output`; returns the compressor's result and stores the coded
-  // size in *compressed_size.
+  // size in *compressed_size. Allocates nothing, so it may run on a worker thread that has no
+  // way to report an exception. A history that is not a full block fails with kBadArgument.
   // REQUIRES: job.history is empty or a full block; job.output is at least kBlockSize +
   // MszipCompressor::kOutputSlack bytes.
-  MszipResult Compress(const BlockJob& job, std::uint16_t* compressed_size);
+  [[nodiscard]] MszipResult Compress(const BlockJob& job, std::uint16_t* compressed_size);
 
  private:
   explicit BlockCompressor(std::unique_ptr<MszipCompressor> compressor)

@@ -51,9 +51,10 @@ class BlockPipeline {
   // Prepares for blocks that are MSZIP-compressed (`compress`) or stored as they are, and for
   // MSZIP with `workers` > 1 starts that many threads (as many as the system grants; with
   // none, blocks are coded on the calling thread). Fails after reporting kCompressorFail when
-  // a compressor cannot be made, kAllocFail when a slot cannot.
+  // a compressor cannot be made, kAllocFail when a slot cannot; throws std::bad_alloc when its
+  // own lists cannot grow, before any thread has started.
   // REQUIRES: called once, before anything else.
-  bool Start(bool compress, std::size_t workers);
+  [[nodiscard]] bool Start(bool compress, std::size_t workers);
 
   // Where the next block is read: kBlockSize bytes.
   std::span<std::byte> next_input() const;
@@ -66,7 +67,7 @@ class BlockPipeline {
   // Takes the oldest block submitted and not yet taken, once it is coded. When it is still
   // being coded, waits for it if `wait` is set, else returns nullopt; nullopt too when every
   // submitted block has been taken. The spans stay valid until the next Submit.
-  std::optional<Finished> TakeOldest(bool wait);
+  [[nodiscard]] std::optional<Finished> TakeOldest(bool wait);
 
   // The next block starts a new stream, without history.
   void EndHistory() { previous_full_ = false; }
@@ -97,8 +98,10 @@ class BlockPipeline {
 
   Slot& slot(std::uint64_t sequence) { return slots_[sequence % slots_.size()]; }
   const Slot& slot(std::uint64_t sequence) const { return slots_[sequence % slots_.size()]; }
-  bool MakeSlots(std::size_t count);
+  [[nodiscard]] bool MakeSlots(std::size_t count);
   void StartWorkers();
+  // A worker's body. Allocates nothing (Start made the slots and compressors), so no
+  // std::bad_alloc can leave the thread.
   void Work(std::stop_token stop, BlockCompressor& compressor);
   void Code(std::uint64_t sequence, BlockCompressor* compressor);
 

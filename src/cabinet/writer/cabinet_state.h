@@ -22,18 +22,18 @@ class CabinetState {
   CabinetState(ClientServices* services, const CabinetParameters& parameters);
 
   // Makes the three staging temporaries (kTempFile on failure, none left behind).
-  bool CreateTemporaries();
+  [[nodiscard]] bool CreateTemporaries();
 
   // Appends a finished data block to the cabinet-data staging, computing its csum.
   // REQUIRES: header.size() == data_header_size().
-  bool AppendDataBlock(std::span<std::byte> header, std::span<const std::byte> data);
+  [[nodiscard]] bool AppendDataBlock(std::span<std::byte> header, std::span<const std::byte> data);
 
   // Appends a folder record (and its reserve) and counts it. kCabinetFile when the cabinet
   // already holds as many folders as the format can count.
-  bool AppendFolderRecord(const FolderRecord& record);
+  [[nodiscard]] bool AppendFolderRecord(const FolderRecord& record);
 
   // Appends a file record with its name and NUL and counts it. kCabinetFile as above.
-  bool AppendFileRecord(std::span<const std::byte> record_and_name);
+  [[nodiscard]] bool AppendFileRecord(std::span<const std::byte> record_and_name);
 
   // Bytes the next cabinet names (name, disk and their NULs) add to the header; 0 when the
   // next cabinet is not named.
@@ -65,10 +65,10 @@ class CabinetState {
   // replaces the staging temporaries, reports kStatusCabinetWritten with `estimate` and takes
   // the status result off the maximum size. Progress (kStatusCopyingFolder) counts on from
   // `progress_count` towards `progress_total`. On failure a partly written file is removed.
-  bool WriteCabinetFile(std::uint64_t progress_count, std::uint64_t progress_total,
-                        std::uint64_t estimate, StatusCallback status);
+  [[nodiscard]] bool WriteCabinetFile(std::uint64_t progress_count, std::uint64_t progress_total,
+                                      std::uint64_t estimate, StatusCallback status);
 
-  bool Destroy();
+  [[nodiscard]] bool Destroy();
 
   const CabinetParameters& parameters() const { return parameters_; }
   const CabinetParameters& next_parameters() const { return next_; }
@@ -85,12 +85,14 @@ class CabinetState {
 
   std::uint64_t HeaderSize() const;
   CabinetHeader MakeHeader(std::uint64_t header_size);
-  bool WriteHeader(OpenCabinetFile& file, std::uint64_t header_size);
-  bool WriteNames(OpenCabinetFile& file);
-  bool CopyFolderRecords(OpenCabinetFile& file, std::uint64_t data_start);
-  bool CopyStaging(OpenCabinetFile& file, TempFile& staging, std::span<std::byte> buffer,
-                   std::uint64_t& progress, std::uint64_t total, StatusCallback status);
-  bool FinishCabinet(std::uint64_t estimate, std::uint64_t file_size, StatusCallback status);
+  [[nodiscard]] bool WriteHeader(OpenCabinetFile& file, std::uint64_t header_size);
+  [[nodiscard]] bool WriteNames(OpenCabinetFile& file);
+  [[nodiscard]] bool CopyFolderRecords(OpenCabinetFile& file, std::uint64_t data_start);
+  [[nodiscard]] bool CopyStaging(OpenCabinetFile& file, TempFile& staging,
+                                 std::span<std::byte> buffer, std::uint64_t& progress,
+                                 std::uint64_t total, StatusCallback status);
+  [[nodiscard]] bool FinishCabinet(std::uint64_t estimate, std::uint64_t file_size,
+                                   StatusCallback status);
 
   ClientServices* services_;
   TempFile data_;

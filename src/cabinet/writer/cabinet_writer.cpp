@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -62,7 +63,9 @@ std::optional<bool> FolderIsFull(FciContext& context, StatusCallback status) {
 // before it are staged, as they would have been before the failure was met, and a failure
 // among them is the one reported.
 bool FailedAfterEarlierBlocks(FciContext& context, StatusCallback status) {
-  context.folder.FinishBlocks(status);
+  // Its result is not needed: a failure among those blocks has filled the error record over
+  // the later one, and the call fails either way.
+  static_cast<void>(context.folder.FinishBlocks(status));
   return false;
 }
 
@@ -76,37 +79,10 @@ bool StageFile(FciContext& context, int handle, FileRecord record, std::string_v
   return context.folder.AppendFileRecord(record, name, status);
 }
 
-}  // namespace
-
-void FciContextDeleter::operator()(FciContext* context) const {
-  const FreeCallback free = context->services.callbacks().free;
-  std::destroy_at(context);
-  free(context);
-}
-
-FciHandle FCICreate(CabinetError* error, const CabinetCallbacks& callbacks,
-                    const CabinetParameters& parameters, void* ctx, std::size_t workers) {
-  ClientServices services(callbacks, error, ctx);
-  if (!ReservesFit(parameters)) {
-    services.Fail(FciError::kCabinetFile);
-    return nullptr;
-  }
-  void* storage = callbacks.allocate(sizeof(FciContext));
-  if (storage == nullptr) {
-    services.Fail(FciError::kAllocFail);
-    return nullptr;
-  }
-  FciHandle context(std::construct_at(static_cast<FciContext*>(storage), callbacks, error,
-                                      parameters, ctx, WorkerCount(workers)));
-  if (!context->folder.CreateTemporaries() || !context->cabinet.CreateTemporaries()) {
-    return nullptr;
-  }
-  return context;
-}
-
-bool FCIAddFile(FciContext& context, std::string_view source, std::string_view name, bool execute,
-                NextCabinetCallback next_cabinet, StatusCallback status, OpenInfoCallback open_info,
-                std::uint16_t compression_type) {
+// FCIAddFile without the containment of allocation failures.
+bool AddFile(FciContext& context, std::string_view source, std::string_view name, bool execute,
+             NextCabinetCallback next_cabinet, StatusCallback status, OpenInfoCallback open_info,
+             std::uint16_t compression_type) {
   if (!FolderState::IsKnownType(compression_type)) {
     return context.services.Fail(FciError::kBadCompressionType);
   }
@@ -133,18 +109,81 @@ bool FCIAddFile(FciContext& context, std::string_view source, std::string_view n
   return !*full || FlushFolder(context, false, next_cabinet, status);
 }
 
+// Runs a writer operation; memory that runs out on the way (for the writer's names, records
+// and lists, or in a callback) fails it with kAllocFail instead of leaving the writer.
+template <typename Operation>
+bool ContainingAllocationFailure(ClientServices& services, Operation operation) {
+  try {
+    return operation();
+  } catch (const std::bad_alloc&) {
+    return services.Fail(FciError::kAllocFail);
+  }
+}
+
+}  // namespace
+
+void FciContextDeleter::operator()(FciContext* context) const {
+  const FreeCallback free = context->services.callbacks().free;
+  std::destroy_at(context);
+  free(context);
+}
+
+FciHandle FCICreate(CabinetError* error, const CabinetCallbacks& callbacks,
+                    const CabinetParameters& parameters, void* ctx, std::size_t workers) {
+  ClientServices services(callbacks, error, ctx);
+  if (!ReservesFit(parameters)) {
+    services.Fail(FciError::kCabinetFile);
+    return nullptr;
+  }
+  void* storage = callbacks.allocate(sizeof(FciContext));
+  if (storage == nullptr) {
+    services.Fail(FciError::kAllocFail);
+    return nullptr;
+  }
+  FciContext* made = nullptr;
+  try {
+    made = std::construct_at(static_cast<FciContext*>(storage), callbacks, error, parameters, ctx,
+                             WorkerCount(workers));
+  } catch (const std::bad_alloc&) {
+    callbacks.free(storage);
+    services.Fail(FciError::kAllocFail);
+    return nullptr;
+  }
+  FciHandle context(made);
+  if (!ContainingAllocationFailure(context->services, [&context] {
+        return context->folder.CreateTemporaries() && context->cabinet.CreateTemporaries();
+      })) {
+    return nullptr;
+  }
+  return context;
+}
+
+bool FCIAddFile(FciContext& context, std::string_view source, std::string_view name, bool execute,
+                NextCabinetCallback next_cabinet, StatusCallback status, OpenInfoCallback open_info,
+                std::uint16_t compression_type) {
+  return ContainingAllocationFailure(context.services, [&] {
+    return AddFile(context, source, name, execute, next_cabinet, status, open_info,
+                   compression_type);
+  });
+}
+
 bool FCIFlushFolder(FciContext& context, NextCabinetCallback next_cabinet, StatusCallback status) {
-  return FlushFolder(context, false, next_cabinet, status);
+  return ContainingAllocationFailure(
+      context.services, [&] { return FlushFolder(context, false, next_cabinet, status); });
 }
 
 bool FCIFlushCabinet(FciContext& context, bool next_cabinet_flag, NextCabinetCallback next_cabinet,
                      StatusCallback status) {
-  if (!FlushFolder(context, next_cabinet_flag, next_cabinet, status)) return false;
-  if (next_cabinet_flag) return true;
-  CabinetState& cabinet = context.cabinet;
-  return cabinet.WriteCabinetFile(0, cabinet.RecordsAndDataSize(), cabinet.ExpectedSize(), status);
+  return ContainingAllocationFailure(context.services, [&] {
+    if (!FlushFolder(context, next_cabinet_flag, next_cabinet, status)) return false;
+    if (next_cabinet_flag) return true;
+    CabinetState& cabinet = context.cabinet;
+    return cabinet.WriteCabinetFile(0, cabinet.RecordsAndDataSize(), cabinet.ExpectedSize(),
+                                    status);
+  });
 }
 
+// Allocates nothing: the staging temporaries close and go, the workers are joined.
 bool FCIDestroy(FciHandle context) {
   if (!context) return true;
   const bool folder_gone = context->folder.Destroy();

@@ -34,6 +34,10 @@
 //
 // Not thread-safe: one thread calls a context; separate contexts share nothing but the
 // callbacks.
+//
+// No exception leaves the writer: when memory runs out (the writer's own, or a callback throws
+// std::bad_alloc), the call fails with kAllocFail, and the context is then good only for
+// FCIDestroy.
 
 namespace kb::cabinet {
 
@@ -153,29 +157,31 @@ using FciHandle = std::unique_ptr<FciContext, FciContextDeleter>;
 // 1 compresses them on the calling thread, 0 means one per hardware thread.
 // REQUIRES: every callback is set; *error outlives the context. Returns null after filling
 // *error (codes 3, 4, or 6 for reserves larger than a cabinet can record).
-FciHandle FCICreate(CabinetError* error, const CabinetCallbacks& callbacks,
-                    const CabinetParameters& parameters, void* ctx, std::size_t workers = 0);
+[[nodiscard]] FciHandle FCICreate(CabinetError* error, const CabinetCallbacks& callbacks,
+                                  const CabinetParameters& parameters, void* ctx,
+                                  std::size_t workers = 0);
 
 // Adds the file `source` under `name` (stored byte for byte up to its first NUL; at most 255
 // bytes, or the folder flush that places it fails with code 4). A change of compression type
 // closes the folder first. The execute flag adds attribute 0x40. The folder is closed once its
 // staged data passes the threshold or the cabinet would pass its maximum size.
-bool FCIAddFile(FciContext& context, std::string_view source, std::string_view name, bool execute,
-                NextCabinetCallback next_cabinet, StatusCallback status, OpenInfoCallback open_info,
-                std::uint16_t compression_type);
+[[nodiscard]] bool FCIAddFile(FciContext& context, std::string_view source, std::string_view name,
+                              bool execute, NextCabinetCallback next_cabinet, StatusCallback status,
+                              OpenInfoCallback open_info, std::uint16_t compression_type);
 
 // Closes the current folder into the cabinet staging; an empty folder is left alone.
-bool FCIFlushFolder(FciContext& context, NextCabinetCallback next_cabinet, StatusCallback status);
+[[nodiscard]] bool FCIFlushFolder(FciContext& context, NextCabinetCallback next_cabinet,
+                                  StatusCallback status);
 
 // With next_cabinet_flag false: closes the folder and writes the cabinet file (a context with
 // nothing added writes the 36-byte header alone). With true: closes the folder in spanning
 // mode, so that a folder holding anything ends this cabinet and a next one is requested.
-bool FCIFlushCabinet(FciContext& context, bool next_cabinet_flag, NextCabinetCallback next_cabinet,
-                     StatusCallback status);
+[[nodiscard]] bool FCIFlushCabinet(FciContext& context, bool next_cabinet_flag,
+                                   NextCabinetCallback next_cabinet, StatusCallback status);
 
 // Closes and removes the staging temporaries and frees the context; data never flushed is
 // discarded. Returns false (code 4 in the error record) when a close or remove failed.
-bool FCIDestroy(FciHandle context);
+[[nodiscard]] bool FCIDestroy(FciHandle context);
 
 }  // namespace kb::cabinet
 

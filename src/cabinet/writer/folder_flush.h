@@ -11,8 +11,8 @@ namespace kb::cabinet {
 // a next cabinet is requested through `next_cabinet`, and the rest of the folder (with the
 // records of the files it still holds) starts that cabinet; this repeats until the folder is
 // placed. An empty folder is left alone. Returns false after filling the error record.
-bool FlushFolder(FciContext& context, bool spanning, NextCabinetCallback next_cabinet,
-                 StatusCallback status);
+[[nodiscard]] bool FlushFolder(FciContext& context, bool spanning, NextCabinetCallback next_cabinet,
+                               StatusCallback status);
 
 }  // namespace kb::cabinet
 

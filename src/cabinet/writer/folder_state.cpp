@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cerrno>
+#include <new>
+#include <utility>
 
 namespace kb::cabinet {
 namespace {
@@ -38,10 +40,15 @@ bool FolderState::SwitchType(std::uint16_t type) {
   pipeline_.reset();
   block_buffer_ = ClientBuffer();
   type_ = kNoType;  // until the new type's pipeline stands, so that another file tries again
-  pipeline_.emplace(services_);
-  if (!pipeline_->Start((type & kTypeMask) == kCompressMszip, workers_)) {
-    pipeline_.reset();
-    return false;
+  try {
+    pipeline_.emplace(services_);
+    if (!pipeline_->Start((type & kTypeMask) == kCompressMszip, workers_)) {
+      pipeline_.reset();
+      return false;
+    }
+  } catch (const std::bad_alloc&) {
+    pipeline_.reset();  // no worker runs yet: Start starts them last
+    return services_->Fail(FciError::kAllocFail);
   }
   block_buffer_ = services_->Allocate(pipeline_->max_coded_size());
   if (!block_buffer_) return services_->Fail(FciError::kAllocFail);
@@ -124,13 +131,20 @@ bool FolderState::AppendFileRecord(const FileRecord& record, std::string_view na
   std::array<std::byte, kFileRecordSize> encoded;
   EncodeFileRecord(record, encoded);
   const std::string_view stored = name.substr(0, name.find('\0'));
-  WaitingRecord& waiting = waiting_records_.emplace_back();
+  WaitingRecord waiting;
   waiting.blocks_before = pipeline_ ? pipeline_->submitted() : 0;
-  waiting.bytes.reserve(encoded.size() + stored.size() + 1);
-  waiting.bytes.append(reinterpret_cast<const char*>(encoded.data()), encoded.size());
-  waiting.bytes.append(stored);
-  waiting.bytes.push_back('\0');
-  waiting_record_bytes_ += waiting.bytes.size();
+  try {
+    // Made whole before it joins the queue, so that running out of memory leaves the queue as
+    // it was.
+    waiting.bytes.reserve(encoded.size() + stored.size() + 1);
+    waiting.bytes.append(reinterpret_cast<const char*>(encoded.data()), encoded.size());
+    waiting.bytes.append(stored);
+    waiting.bytes.push_back('\0');
+    waiting_records_.push_back(std::move(waiting));
+  } catch (const std::bad_alloc&) {
+    return services_->Fail(FciError::kAllocFail);
+  }
+  waiting_record_bytes_ += waiting_records_.back().bytes.size();
   if (waiting_records_.size() > kMaxWaitingRecords && !FinishBlocks(status)) {
     return false;
   }

@@ -36,7 +36,7 @@ class FolderState {
   FolderState(ClientServices* services, std::size_t data_reserve, std::size_t workers);
 
   // Makes both staging temporaries (kTempFile on failure, none left behind).
-  bool CreateTemporaries();
+  [[nodiscard]] bool CreateTemporaries();
 
   // True when `type` names a compression this writer makes (stored or MSZIP).
   static bool IsKnownType(std::uint16_t type);
@@ -44,35 +44,36 @@ class FolderState {
   // Drops the current pipeline (joining its workers) and buffers and makes those of `type`.
   // REQUIRES: IsKnownType(type) and the folder is empty. Fails with kAllocFail or
   // kCompressorFail.
-  bool SwitchType(std::uint16_t type);
+  [[nodiscard]] bool SwitchType(std::uint16_t type);
 
   // Reads the source through the client until the end, handing every full block over for
   // compression and staging those that are done. Returns the file's size, or nullopt after
   // reporting kReadFile (also when the folder would pass kMaxFolderBytes), kCompressorFail,
   // kTempFile or kUserAbort.
-  std::optional<std::uint32_t> ReadFile(int source, StatusCallback status);
+  [[nodiscard]] std::optional<std::uint32_t> ReadFile(int source, StatusCallback status);
 
   // Waits for every block handed over and stages them in order. A block that fails is
   // reported (kCompressorFail, kTempFile, kUserAbort) and the blocks after it are dropped.
   // Reading runs ahead of staging, so after a failure of the reading side the blocks read
   // before it are still to be staged: staging them then, and letting a failure among them
   // be the one reported, gives what reading and staging in step would have given.
-  bool FinishBlocks(StatusCallback status);
+  [[nodiscard]] bool FinishBlocks(StatusCallback status);
 
   // Stages a file record with `name` (up to its first NUL) and its NUL once the blocks read
   // so far are staged: at once when none is in flight.
-  // Fails like FinishBlocks, or with kTempFile.
-  bool AppendFileRecord(const FileRecord& record, std::string_view name, StatusCallback status);
+  // Fails like FinishBlocks, or with kTempFile or kAllocFail.
+  [[nodiscard]] bool AppendFileRecord(const FileRecord& record, std::string_view name,
+                                      StatusCallback status);
 
   // Stages the partly filled block, forgets the compression history and starts the next
   // folder's stream at offset 0.
-  bool CloseCompression(StatusCallback status);
+  [[nodiscard]] bool CloseCompression(StatusCallback status);
 
   // Replaces the (consumed) staging temporaries by those holding the rest of a split folder.
-  bool ReplaceTemporaries(TempFile data, TempFile files);
+  [[nodiscard]] bool ReplaceTemporaries(TempFile data, TempFile files);
 
   // Destroys the compressor and both temporaries; false when a temporary failed to go.
-  bool Destroy();
+  [[nodiscard]] bool Destroy();
 
   std::uint16_t type() const { return type_; }
   std::uint64_t uncompressed_size() const { return uncompressed_; }
@@ -90,10 +91,10 @@ class FolderState {
   std::span<std::byte> block_buffer() const { return block_buffer_.span(); }
 
  private:
-  bool SubmitBlock(StatusCallback status);
-  bool StageFinished(bool wait_for_all, StatusCallback status);
-  bool StageBlock(const BlockPipeline::Finished& block, StatusCallback status);
-  bool StageWaitingRecords();
+  [[nodiscard]] bool SubmitBlock(StatusCallback status);
+  [[nodiscard]] bool StageFinished(bool wait_for_all, StatusCallback status);
+  [[nodiscard]] bool StageBlock(const BlockPipeline::Finished& block, StatusCallback status);
+  [[nodiscard]] bool StageWaitingRecords();
 
   // A file record, name and NUL, staged once `blocks_before` blocks are.
   struct WaitingRecord {

@@ -18,7 +18,8 @@ TempFile::TempFile(TempFile&& other) noexcept
 
 TempFile& TempFile::operator=(TempFile&& other) noexcept {
   if (this != &other) {
-    Destroy();
+    // An assignment cannot report; as on destruction, a failure to close or remove is ignored.
+    static_cast<void>(Destroy());
     services_ = other.services_;
     handle_ = std::exchange(other.handle_, -1);
     size_ = std::exchange(other.size_, 0);

@@ -25,23 +25,23 @@ class TempFile {
 
   // Makes a new empty temporary: up to 11 times asks for a name and creates it exclusively.
   // REQUIRES: !is_open().
-  bool Create();
+  [[nodiscard]] bool Create();
 
   // Counts the bytes into size() and appends them.
-  bool Append(std::span<const std::byte> bytes);
+  [[nodiscard]] bool Append(std::span<const std::byte> bytes);
 
   // Positions at `offset` from the start for reading.
-  bool SeekTo(std::int64_t offset);
+  [[nodiscard]] bool SeekTo(std::int64_t offset);
 
   // Reads until `out` is full or the file ends; returns how many bytes it read, or nullopt
   // after reporting.
-  std::optional<std::size_t> ReadFull(std::span<std::byte> out);
+  [[nodiscard]] std::optional<std::size_t> ReadFull(std::span<std::byte> out);
 
   // Reads exactly out.size() bytes; an early end of the file is a failure.
-  bool ReadExact(std::span<std::byte> out);
+  [[nodiscard]] bool ReadExact(std::span<std::byte> out);
 
   // Closes and removes the file. Returns false after reporting when either step failed.
-  bool Destroy();
+  [[nodiscard]] bool Destroy();
 
   bool is_open() const { return handle_ != -1; }
   std::uint64_t size() const { return size_; }

@@ -1,0 +1,70 @@
+#ifndef KITBINDER_CABINET_BUILDER_BUILDER_RUN_H_
+#define KITBINDER_CABINET_BUILDER_BUILDER_RUN_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cabinet/builder/cabinet_builder.h"
+#include "cabinet/builder/run_files.h"
+#include "cabinet/writer/cabinet_writer.h"
+
+namespace kb::cabinet {
+
+// One CreateCabinet run as the writer's callbacks see it: the client context given to
+// FCICreate. It names the cabinets, keeps track of the files the run makes and tells the
+// observer how the run goes. Used by the thread that runs CreateCabinet only.
+class BuilderRun {
+ public:
+  // REQUIRES: `prefix` and `observer` outlive the run.
+  BuilderRun(const std::string& prefix, const CabinetObserver& observer) noexcept
+      : prefix_(prefix), observer_(observer) {}
+  BuilderRun(const BuilderRun&) = delete;
+  BuilderRun& operator=(const BuilderRun&) = delete;
+
+  // The builder's callbacks (builder_callbacks.h) with the file placement reported and the
+  // files the writer creates and removes tracked. REQUIRES of FCICreate: ctx is this run.
+  static CabinetCallbacks Callbacks();
+  // Names the next cabinet by the same rule as the first; -1 when the name does not fit.
+  static int NextCabinet(CabinetParameters& next, std::uint32_t estimated_size, void* ctx);
+  // Tells the observer of compressed blocks and copied folders. Never asks for an abort.
+  static std::int32_t Status(std::uint32_t kind, std::uint32_t value1, std::uint32_t value2,
+                             void* ctx);
+
+  // Starts the progress of a run over the list `sources`; the files' sizes are read for
+  // bytes_total only when the observer hears progress.
+  void Start(const std::vector<std::string>& sources);
+
+  // The parameters of the run's first cabinet.
+  CabinetParameters Parameters(std::uint32_t max_cabinet_size, std::uint32_t folder_threshold);
+
+  // Tells the observer that entry `index`, a file at `source`, is about to be added.
+  void EntryStarting(std::size_t index, std::string_view source);
+
+  // The number of the last cabinet the run started.
+  int last_cabinet_number() const { return last_cabinet_number_; }
+  RunFiles& files() { return files_; }
+
+ private:
+  static BuilderRun& Of(void* ctx) { return *static_cast<BuilderRun*>(ctx); }
+  static int FilePlaced(const CabinetParameters& parameters, std::string_view name,
+                        std::uint32_t size, bool continuation, void* ctx);
+  static int TrackedOpen(const std::string& path, int flags, int mode, int& err, void* ctx);
+  static int TrackedClose(int handle, int& err, void* ctx);
+  static int TrackedRemove(const std::string& path, int& err, void* ctx);
+
+  // "<prefix><number>.cab"; false when it does not fit the name field.
+  bool FormatCabinetName(int number, CabinetName& name) const;
+
+  const std::string& prefix_;
+  const CabinetObserver& observer_;
+  CabinetProgress progress_;
+  int last_cabinet_number_ = 1;
+  RunFiles files_;
+};
+
+}  // namespace kb::cabinet
+
+#endif  // KITBINDER_CABINET_BUILDER_BUILDER_RUN_H_
