@@ -490,9 +490,12 @@ ErrorCode View::Execute(const Record* parameters) {
 }
 
 void View::FillRecord(const JoinedRow& rows, Record& record) const {
-  record.SetInteger(0, 1);  // what msi.dll puts in field 0 of the records it fetches
+  // Every Set succeeds: the record has a field for each of the view's columns (it was made for
+  // them, fetched from this view, or checked for Seek). Field 0 holds 1, as in the records
+  // msi.dll fetches.
+  (void)record.SetInteger(0, 1);
   for (std::size_t i = 0; i < binding_.columns.size(); ++i) {
-    record.Set(static_cast<unsigned>(i + 1), Output(i, rows));
+    (void)record.Set(static_cast<unsigned>(i + 1), Output(i, rows));
   }
   FetchOrigin origin{id_, {}};
   for (std::size_t table = 0; table < rows.size(); ++table) {
@@ -720,7 +723,7 @@ std::unique_ptr<Record> View::ColumnInfo(bool types) const {
       const ColumnDef& column = bound->tables[place->table]->schema().columns[place->column];
       text = types ? column.type.ToArchive() : column.name;
     }
-    record->SetString(static_cast<unsigned>(i + 1), text);
+    (void)record->SetString(static_cast<unsigned>(i + 1), text);  // the record has the field
   }
   return record;
 }

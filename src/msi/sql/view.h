@@ -89,7 +89,7 @@ class View {
   ErrorCode Modify(ModifyMode mode, Record& record);
 
   // The first fault the last Modify found that DropError has not dropped; nullopt when none.
-  std::optional<ColumnError> NextError() const;
+  [[nodiscard]] std::optional<ColumnError> NextError() const;
   void DropError();
 
   // A record of the selected columns' names, or of their types as archive column definitions
@@ -123,7 +123,7 @@ class View {
                         std::vector<std::shared_ptr<TableData>> tables, Binding* out);
   // The statement's tables as the database holds them now; false when one is gone or lacks
   // a column the statement names.
-  bool BindNow(Binding* out) const;
+  [[nodiscard]] bool BindNow(Binding* out) const;
 
   ErrorCode RunInsert(const SqlInsert& insert);
   ErrorCode RunUpdate(const SqlUpdate& update);
@@ -141,8 +141,8 @@ class View {
   FieldValue Output(std::size_t column, const JoinedRow& rows) const;
   void FillRecord(const JoinedRow& rows, Record& record) const;
   std::vector<FieldValue> WithRecord(std::vector<FieldValue> values, const Record& record) const;
-  std::optional<JoinedRow> OriginRows(const Record& record) const;
-  std::optional<std::size_t> RecordRow(const Record& record) const;
+  [[nodiscard]] std::optional<JoinedRow> OriginRows(const Record& record) const;
+  [[nodiscard]] std::optional<std::size_t> RecordRow(const Record& record) const;
   ErrorCode Validate(ModifyMode mode, const Record& record);
   ErrorCode ModifyJoined(ModifyMode mode, Record& record);
   bool ViewHasKey() const;
