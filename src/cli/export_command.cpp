@@ -32,7 +32,7 @@ int RunExport(std::span<const std::string_view> args) {
   // Printing needs the archive text itself, which the C interface only writes to files.
   std::shared_ptr<msi::Database> database;
   if (msi::Database::Open(database_path, msi::Database::OpenMode::kReadOnly, &database) !=
-      ERROR_SUCCESS) {
+      msi::kSuccess) {
     return UsageError(kExportCommand, CannotOpen(database_path));
   }
   const auto text = msi::RenderArchive(*database, table, nullptr);

@@ -67,11 +67,16 @@ bool MakeSeeds(const std::string& dir) {
   auto file = CompoundFile::Create(dir + "/ours.cfb", kb::msi::kInstallerDatabaseClsid, &error);
   if (!file) return false;
   for (unsigned i = 0; i < 12; ++i) {
-    file->WriteStream(u"stream" + std::u16string(1, u'a' + i), TestBytes(i * 700, i));
-    if (i % 4 == 3 && file->Commit() != StorageError::kNone) return false;
+    if (file->WriteStream(u"stream" + std::u16string(1, u'a' + i), TestBytes(i * 700, i)) !=
+            StorageError::kNone ||
+        (i % 4 == 3 && file->Commit() != StorageError::kNone)) {
+      return false;
+    }
   }
-  file->RemoveStream(u"streamb");
-  if (file->Commit() != StorageError::kNone) return false;
+  if (file->RemoveStream(u"streamb") != StorageError::kNone ||
+      file->Commit() != StorageError::kNone) {
+    return false;
+  }
   for (int shift : {9, 12}) {
     kb::msi::test::WriteFile(
         dir + "/crafted" + std::to_string(shift) + ".cfb",

@@ -43,7 +43,7 @@ class HandleTable {
   }
 
   // Releases `handle`; false when it is not open.
-  bool Close(std::uint32_t handle);
+  [[nodiscard]] bool Close(std::uint32_t handle);
 
   std::size_t open_count() const { return objects_.size(); }
 

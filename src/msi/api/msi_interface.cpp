@@ -14,13 +14,14 @@ using kb::msi::HandleTable;
 using kb::msi::Record;
 using kb::msi::SummaryHandle;
 using kb::msi::SummaryInformation;
+using kb::msi::ToReturnCode;
 using kb::msi::View;
 
 namespace {
 
 // Runs the body of an entry point: no exception (an allocation failing) leaves the interface.
 template <typename Body>
-UINT Guarded(Body body) noexcept {
+[[nodiscard]] UINT Guarded(Body body) noexcept {
   try {
     return body();
   } catch (...) {
@@ -108,7 +109,7 @@ UINT SetSummaryProperty(SummaryHandle& summary, UINT property, UINT type, INT nu
   if (summary.max_updates == 0 || (is_new && summary.info.size() >= summary.max_updates)) {
     return ERROR_FUNCTION_FAILED;
   }
-  return summary.info.Set(property, std::move(value));
+  return ToReturnCode(summary.info.Set(property, std::move(value)));
 }
 
 }  // namespace
@@ -123,8 +124,9 @@ UINT MsiOpenDatabaseA(LPCSTR szDatabasePath, LPCSTR szPersist, MSIHANDLE* phData
       return ERROR_INVALID_PARAMETER;
     }
     std::shared_ptr<Database> database;
-    const UINT error = output ? Database::OpenWithOutput(szDatabasePath, szPersist, &database)
-                              : Database::Open(szDatabasePath, *mode, &database);
+    const UINT error =
+        ToReturnCode(output ? Database::OpenWithOutput(szDatabasePath, szPersist, &database)
+                            : Database::Open(szDatabasePath, *mode, &database));
     if (error != ERROR_SUCCESS) return error;
     return NewHandle(std::move(database), phDatabase);
   });
@@ -138,7 +140,7 @@ UINT MsiDatabaseOpenViewA(MSIHANDLE hDatabase, LPCSTR szQuery, MSIHANDLE* phView
     }
     if (szQuery == nullptr || phView == nullptr) return ERROR_INVALID_PARAMETER;
     std::unique_ptr<View> view;
-    const UINT error = View::Prepare(database, szQuery, &view);
+    const UINT error = ToReturnCode(View::Prepare(database, szQuery, &view));
     if (error != ERROR_SUCCESS) return error;
     return NewHandle(std::shared_ptr<View>(std::move(view)), phView);
   });
@@ -148,7 +150,7 @@ UINT MsiDatabaseCommit(MSIHANDLE hDatabase) {
   return Guarded([&]() -> UINT {
     std::shared_ptr<Database> database;
     const UINT error = UsableDatabase(hDatabase, &database);
-    return error == ERROR_SUCCESS ? database->Commit() : error;
+    return error == ERROR_SUCCESS ? ToReturnCode(database->Commit()) : error;
   });
 }
 
@@ -162,10 +164,11 @@ UINT MsiDatabaseGetPrimaryKeysA(MSIHANDLE hDatabase, LPCSTR szTableName, MSIHAND
     const auto table = database->OpenTable(szTableName);
     if (!table) return ERROR_INVALID_TABLE;
     const std::vector<std::size_t> keys = table->schema().KeyColumns();
+    // The record is made with a field for each key, so every SetString succeeds.
     auto record = std::make_unique<Record>(static_cast<unsigned>(keys.size()));
-    record->SetString(0, table->schema().name);
+    (void)record->SetString(0, table->schema().name);
     for (std::size_t k = 0; k < keys.size(); ++k) {
-      record->SetString(static_cast<unsigned>(k + 1), table->schema().columns[keys[k]].name);
+      (void)record->SetString(static_cast<unsigned>(k + 1), table->schema().columns[keys[k]].name);
     }
     return NewRecordHandle(std::move(record), phRecord);
   });
@@ -173,7 +176,8 @@ UINT MsiDatabaseGetPrimaryKeysA(MSIHANDLE hDatabase, LPCSTR szTableName, MSIHAND
 
 MSICONDITION MsiDatabaseIsTablePersistentA(MSIHANDLE hDatabase, LPCSTR szTableName) {
   MSICONDITION condition = MSICONDITION_ERROR;
-  Guarded([&]() -> UINT {
+  // The answer is `condition`, which stays MSICONDITION_ERROR when the body cannot finish.
+  (void)Guarded([&]() -> UINT {
     std::shared_ptr<Database> database;
     if (UsableDatabase(hDatabase, &database) != ERROR_SUCCESS || szTableName == nullptr) {
       return ERROR_INVALID_PARAMETER;
@@ -194,7 +198,7 @@ UINT MsiDatabaseImportA(MSIHANDLE hDatabase, LPCSTR szFolderPath, LPCSTR szFileN
       return error;
     }
     if (szFolderPath == nullptr || szFileName == nullptr) return ERROR_INVALID_PARAMETER;
-    return kb::msi::ImportArchive(*database, szFolderPath, szFileName);
+    return ToReturnCode(kb::msi::ImportArchive(*database, szFolderPath, szFileName));
   });
 }
 
@@ -208,7 +212,7 @@ UINT MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName, LPCSTR szFolder
     if (szTableName == nullptr || szFolderPath == nullptr || szFileName == nullptr) {
       return ERROR_INVALID_PARAMETER;
     }
-    return kb::msi::ExportArchive(*database, szTableName, szFolderPath, szFileName);
+    return ToReturnCode(kb::msi::ExportArchive(*database, szTableName, szFolderPath, szFileName));
   });
 }
 
@@ -217,7 +221,7 @@ UINT MsiViewExecute(MSIHANDLE hView, MSIHANDLE hRecord) {
     auto view = Get<View>(hView);
     auto record = Get<Record>(hRecord);
     if (!view || (hRecord != 0 && !record)) return ERROR_INVALID_HANDLE;
-    return view->Execute(record.get());
+    return ToReturnCode(view->Execute(record.get()));
   });
 }
 
@@ -227,11 +231,33 @@ UINT MsiViewFetch(MSIHANDLE hView, MSIHANDLE* phRecord) {
     if (!view) return ERROR_INVALID_HANDLE;
     if (phRecord == nullptr) return ERROR_INVALID_PARAMETER;
     std::unique_ptr<Record> record;
-    const UINT error = view->Fetch(&record);
+    const UINT error = ToReturnCode(view->Fetch(&record));
     if (error != ERROR_SUCCESS) return error;
     return NewRecordHandle(std::move(record), phRecord);
   });
 }
+
+// The engine's results are msi.dll's return codes, so ToReturnCode is a cast.
+constexpr bool SameCode(UINT code, kb::msi::ErrorCode engine_code) {
+  return code == ToReturnCode(engine_code);
+}
+static_assert(SameCode(ERROR_SUCCESS, kb::msi::kSuccess) &&
+              SameCode(ERROR_INVALID_HANDLE, kb::msi::kInvalidHandle) &&
+              SameCode(ERROR_INVALID_DATA, kb::msi::kInvalidData) &&
+              SameCode(ERROR_INVALID_PARAMETER, kb::msi::kInvalidParameter) &&
+              SameCode(ERROR_OPEN_FAILED, kb::msi::kOpenFailed) &&
+              SameCode(ERROR_BAD_PATHNAME, kb::msi::kBadPathname) &&
+              SameCode(ERROR_MORE_DATA, kb::msi::kMoreData) &&
+              SameCode(ERROR_NO_MORE_ITEMS, kb::msi::kNoMoreItems) &&
+              SameCode(ERROR_UNKNOWN_PROPERTY, kb::msi::kUnknownProperty) &&
+              SameCode(ERROR_INVALID_HANDLE_STATE, kb::msi::kInvalidHandleState) &&
+              SameCode(ERROR_BAD_QUERY_SYNTAX, kb::msi::kBadQuerySyntax) &&
+              SameCode(ERROR_INVALID_FIELD, kb::msi::kInvalidField) &&
+              SameCode(ERROR_FUNCTION_FAILED, kb::msi::kFunctionFailed) &&
+              SameCode(ERROR_INVALID_TABLE, kb::msi::kInvalidTable) &&
+              SameCode(ERROR_DATATYPE_MISMATCH, kb::msi::kDatatypeMismatch) &&
+              SameCode(ERROR_CREATE_FAILED, kb::msi::kCreateFailed) &&
+              SameCode(ERROR_INVALID_DATATYPE, kb::msi::kInvalidDatatype));
 
 // The engine's modify modes carry the interface's values, so a mode passes through by cast.
 constexpr bool SameModifyMode(MSIMODIFY mode, kb::msi::ModifyMode engine_mode) {
@@ -262,7 +288,7 @@ UINT MsiViewModify(MSIHANDLE hView, MSIMODIFY eModifyMode, MSIHANDLE hRecord) {
     if (eModifyMode < MSIMODIFY_SEEK || eModifyMode > MSIMODIFY_VALIDATE_DELETE) {
       return ERROR_INVALID_PARAMETER;
     }
-    return view->Modify(static_cast<kb::msi::ModifyMode>(eModifyMode), *record);
+    return ToReturnCode(view->Modify(static_cast<kb::msi::ModifyMode>(eModifyMode), *record));
   });
 }
 
@@ -315,8 +341,9 @@ UINT MsiCloseHandle(MSIHANDLE hAny) {
 
 MSIHANDLE MsiCreateRecord(UINT cParams) {
   if (cParams > 65535) return 0;
-  MSIHANDLE handle = 0;
-  Guarded([&]() -> UINT { return NewRecordHandle(std::make_unique<Record>(cParams), &handle); });
+  MSIHANDLE handle = 0;  // stays 0, msi.dll's answer for a failure, when no handle is made
+  (void)Guarded(
+      [&]() -> UINT { return NewRecordHandle(std::make_unique<Record>(cParams), &handle); });
   return handle;
 }
 
@@ -407,7 +434,7 @@ UINT MsiGetSummaryInformationA(MSIHANDLE hDatabase, LPCSTR szDatabasePath, UINT 
       if (szDatabasePath == nullptr) return ERROR_INVALID_PARAMETER;
       const auto mode =
           uiUpdateCount > 0 ? Database::OpenMode::kTransact : Database::OpenMode::kReadOnly;
-      const UINT error = Database::Open(szDatabasePath, mode, &summary->database);
+      const UINT error = ToReturnCode(Database::Open(szDatabasePath, mode, &summary->database));
       if (error != ERROR_SUCCESS) return error;
       summary->owns_database = true;
     }
@@ -469,9 +496,9 @@ UINT MsiSummaryInfoPersist(MSIHANDLE hSummaryInfo) {
         summary->database->writes_elsewhere()) {
       return ERROR_FUNCTION_FAILED;
     }
-    const UINT error = summary->info.Persist(summary->database->storage());
+    const UINT error = ToReturnCode(summary->info.Persist(summary->database->storage()));
     if (error != ERROR_SUCCESS || !summary->owns_database) return error;
-    return summary->database->Commit();
+    return ToReturnCode(summary->database->Commit());
   });
 }
 

@@ -16,10 +16,10 @@ inline constexpr int kUtf8CodePage = 65001;
 bool IsSupportedCodePage(int code_page);
 
 // UTF-8 to the code page's bytes; nullopt when a character has no place in it (never a "?").
-std::optional<std::string> EncodeText(std::string_view utf8, int code_page);
+[[nodiscard]] std::optional<std::string> EncodeText(std::string_view utf8, int code_page);
 
 // The code page's bytes to UTF-8; nullopt for an unsupported code page or malformed UTF-8.
-std::optional<std::string> DecodeText(std::string_view bytes, int code_page);
+[[nodiscard]] std::optional<std::string> DecodeText(std::string_view bytes, int code_page);
 
 }  // namespace kb::msi
 

@@ -35,7 +35,7 @@ class ColumnType {
 
   // Parses an archive column definition such as "s72", "L0", "i2" or "V0" (upper case letter =
   // nullable). The key bit is not part of it. nullopt for anything else.
-  static std::optional<ColumnType> FromArchive(std::string_view text);
+  [[nodiscard]] static std::optional<ColumnType> FromArchive(std::string_view text);
   // The archive column definition of this type.
   std::string ToArchive() const;
 

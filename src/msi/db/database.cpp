@@ -67,7 +67,9 @@ Database::Database(std::shared_ptr<CompoundFile> storage, OpenMode mode)
     : storage_(std::move(storage)), mode_(mode) {}
 
 Database::~Database() {
-  if (mode_ == OpenMode::kDirect || mode_ == OpenMode::kCreateDirect) Commit();
+  // A direct database commits when its last handle goes; there is no one left to tell of a
+  // failure, and a failed commit leaves the file in its last committed state.
+  if (mode_ == OpenMode::kDirect || mode_ == OpenMode::kCreateDirect) (void)Commit();
 }
 
 ErrorCode Database::Open(const std::string& path, OpenMode mode, std::shared_ptr<Database>* out,
@@ -285,8 +287,7 @@ ErrorCode Database::CreateTable(TableSchema schema, bool hold) {
   auto table = std::make_shared<Table>(schema);
   std::string key = schema.name;
   tables_.emplace(key, TableEntry{std::move(table), std::move(schema), true, hold ? 1u : 0u});
-  if (!hold) ReleaseTemporaryColumns(key);
-  return kSuccess;
+  return hold ? kSuccess : ReleaseTemporaryColumns(key);
 }
 
 ErrorCode Database::DropTable(std::string_view name) {
@@ -295,7 +296,10 @@ ErrorCode Database::DropTable(std::string_view name) {
   if (read_only()) return kFunctionFailed;
   if (it->second.schema.HasObjectColumn()) {
     auto data = OpenTable(name);
-    while (data && data->row_count() > 0) data->Erase(data->row_count() - 1);
+    while (data && data->row_count() > 0) {
+      // Erasing a row removes its streams; one that stays would keep the loop going.
+      if (data->Erase(data->row_count() - 1) != kSuccess) return kFunctionFailed;
+    }
   }
   if (!it->second.schema.temporary()) {
     dropped_.push_back(std::string(name));
@@ -330,8 +334,7 @@ ErrorCode Database::AddColumn(std::string_view table, ColumnDef column, bool hol
     catalog_dirty_ = true;
     tables_changed_ = true;
   }
-  if (it->second.holds == 0) ReleaseTemporaryColumns(table);
-  return kSuccess;
+  return it->second.holds == 0 ? ReleaseTemporaryColumns(table) : kSuccess;
 }
 
 ErrorCode Database::Hold(std::string_view table) {
@@ -347,8 +350,7 @@ ErrorCode Database::Free(std::string_view table) {
   const auto it = tables_.find(table);
   if (it == tables_.end()) return kInvalidTable;
   if (it->second.holds > 0) --it->second.holds;
-  if (it->second.holds == 0) ReleaseTemporaryColumns(table);
-  return kSuccess;
+  return it->second.holds == 0 ? ReleaseTemporaryColumns(table) : kSuccess;
 }
 
 std::optional<bool> Database::IsPersistent(std::string_view table) const {
@@ -367,7 +369,7 @@ bool Database::Reshape(std::map<std::string, TableEntry, std::less<>>::iterator 
   return true;
 }
 
-void Database::ReleaseTemporaryColumns(std::string_view table) {
+ErrorCode Database::ReleaseTemporaryColumns(std::string_view table) {
   const auto it = tables_.find(table);
   TableSchema kept{it->second.schema.name, {}};
   std::vector<std::optional<std::size_t>> sources;
@@ -376,12 +378,11 @@ void Database::ReleaseTemporaryColumns(std::string_view table) {
     kept.columns.push_back(it->second.schema.columns[i]);
     sources.push_back(i);
   }
-  if (kept.columns.size() == it->second.schema.columns.size()) return;
+  if (kept.columns.size() == it->second.schema.columns.size()) return kSuccess;
   if (kept.KeyColumns().size() != it->second.schema.KeyColumns().size()) {
-    DropTable(table);  // no row could be told from another any more
-    return;
+    return DropTable(table);  // no row could be told from another any more
   }
-  Reshape(it, std::move(kept), sources);
+  return Reshape(it, std::move(kept), sources) ? kSuccess : kFunctionFailed;
 }
 
 bool Database::Holds(const Table& table) const {
@@ -462,26 +463,31 @@ std::vector<std::uint32_t> Database::CountReferences() const {
   return counts;
 }
 
-void Database::StageCatalog(unsigned ref_width) {
+ErrorCode Database::StageCatalog(unsigned ref_width) {
   Table tables(TablesSchema());
   Table columns(ColumnsSchema());
   for (const auto& [name, entry] : tables_) {
     if (entry.schema.temporary()) continue;
     const Cell table_id = pool_.Intern(*EncodeText(name, code_page()));
-    tables.Insert(Row{{table_id}, false});
+    // Table names are unique, and so are the column numbers within a table: no key repeats.
+    (void)tables.Insert(Row{{table_id}, false});
     Cell number = 0;
     for (const ColumnDef& column : entry.schema.columns) {
       if (column.type.temporary()) continue;
-      columns.Insert(
+      (void)columns.Insert(
           Row{{table_id, ++number + 0x8000, pool_.Intern(*EncodeText(column.name, code_page())),
                Cell{column.type.bits()} + 0x8000},
               false});
     }
   }
   for (const Table* catalog : {&tables, &columns}) {
-    storage_->WriteStream(TableStreamName(catalog->schema().name),
-                          EncodeTableStream(catalog->schema(), catalog->rows(), ref_width));
+    if (storage_->WriteStream(TableStreamName(catalog->schema().name),
+                              EncodeTableStream(catalog->schema(), catalog->rows(), ref_width)) !=
+        StorageError::kNone) {
+      return kFunctionFailed;
+    }
   }
+  return kSuccess;
 }
 
 ErrorCode Database::Commit() {
@@ -492,7 +498,11 @@ ErrorCode Database::Commit() {
   if (!LoadAllRows()) return kFunctionFailed;
   const unsigned width = pool_.RefWidthForWriting();
   const bool width_changed = width != pool_.stored_ref_width();
-  for (const std::string& name : dropped_) storage_->RemoveStream(TableStreamName(name));
+  for (const std::string& name : dropped_) {
+    // A table dropped before it was ever committed has no stream to remove.
+    const StorageError error = storage_->RemoveStream(TableStreamName(name));
+    if (error != StorageError::kNone && error != StorageError::kNotFound) return kFunctionFailed;
+  }
   for (auto& [name, entry] : tables_) {
     if (entry.schema.temporary() || !(entry.dirty || width_changed)) continue;
     if (storage_->WriteStream(TableStreamName(name),
@@ -501,11 +511,15 @@ ErrorCode Database::Commit() {
       return kFunctionFailed;
     }
   }
-  if (catalog_dirty_ || width_changed) StageCatalog(width);
+  if ((catalog_dirty_ || width_changed) && StageCatalog(width) != kSuccess) return kFunctionFailed;
   StringPool::Encoded pool = pool_.Encode(CountReferences());
-  storage_->WriteStream(TableStreamName(kPoolStream), std::move(pool.pool));
-  storage_->WriteStream(TableStreamName(kDataStream), std::move(pool.data));
-  if (storage_->Commit() != StorageError::kNone) return kFunctionFailed;
+  if (storage_->WriteStream(TableStreamName(kPoolStream), std::move(pool.pool)) !=
+          StorageError::kNone ||
+      storage_->WriteStream(TableStreamName(kDataStream), std::move(pool.data)) !=
+          StorageError::kNone ||
+      storage_->Commit() != StorageError::kNone) {
+    return kFunctionFailed;
+  }
   for (auto& [name, entry] : tables_) entry.dirty = false;
   dropped_.clear();
   catalog_dirty_ = false;

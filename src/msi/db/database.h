@@ -61,7 +61,7 @@ class Database : public std::enable_shared_from_this<Database> {
 
   // The table for SQL, including `_Tables`, `_Columns`, `_Streams` and `_Storages`; null when
   // there is no such table or its stream is damaged (HasTable tells the two apart).
-  std::shared_ptr<TableData> OpenTable(std::string_view name);
+  [[nodiscard]] std::shared_ptr<TableData> OpenTable(std::string_view name);
   // True when the catalog lists a table of that name, readable or not.
   bool HasTable(std::string_view name) const { return tables_.contains(name); }
   // kFunctionFailed when a table of that name exists or the database is read-only. With `hold`
@@ -84,8 +84,10 @@ class Database : public std::enable_shared_from_this<Database> {
   ErrorCode Free(std::string_view table);
   // Whether the table of that name is written at commit (it has a column that is not
   // temporary); nullopt when there is no such table. The catalog tables count as none.
-  std::optional<bool> IsPersistent(std::string_view table) const;
+  [[nodiscard]] std::optional<bool> IsPersistent(std::string_view table) const;
 
+  // Writes the staged changes. kFunctionFailed when any of them (a table, the catalog, the
+  // string pool) cannot be staged or the storage's commit fails; the changes stay staged.
   ErrorCode Commit();
 
   // The storage, for the streams and summary information that live beside the tables.
@@ -123,17 +125,20 @@ class Database : public std::enable_shared_from_this<Database> {
   ErrorCode LoadCatalog(std::string* failure);
   // The stored rows of a table; nullopt when its stream cannot be read or decoded, or a string
   // cell refers to no string of the pool.
-  std::optional<std::vector<Row>> ReadRows(const TableSchema& schema) const;
+  [[nodiscard]] std::optional<std::vector<Row>> ReadRows(const TableSchema& schema) const;
   std::shared_ptr<Table> LoadRows(TableEntry& entry);
-  bool LoadAllRows();
+  [[nodiscard]] bool LoadAllRows();
   // Gives the table of `it` `schema`, its column i taken from column sources[i] (null where
   // none). False when its rows cannot be read.
-  bool Reshape(std::map<std::string, TableEntry, std::less<>>::iterator it, TableSchema schema,
-               std::span<const std::optional<std::size_t>> sources);
-  // Removes the temporary columns of a table that nothing holds (see Free).
-  void ReleaseTemporaryColumns(std::string_view table);
+  [[nodiscard]] bool Reshape(std::map<std::string, TableEntry, std::less<>>::iterator it,
+                             TableSchema schema,
+                             std::span<const std::optional<std::size_t>> sources);
+  // Removes the temporary columns of a table that nothing holds (see Free), dropping the table
+  // when they held part of its key. kFunctionFailed when its rows cannot be read.
+  ErrorCode ReleaseTemporaryColumns(std::string_view table);
   std::vector<std::uint32_t> CountReferences() const;
-  void StageCatalog(unsigned ref_width);
+  // Stages the `_Tables` and `_Columns` streams; kFunctionFailed when the storage refuses them.
+  ErrorCode StageCatalog(unsigned ref_width);
   std::shared_ptr<TableData> OpenCatalogTable(std::string_view name);
   // The tables in the order the catalog lists them.
   std::vector<std::string> CatalogOrder() const;

@@ -3,26 +3,37 @@
 
 namespace kb::msi {
 
-// Results inside the engine are the installer's own documented return codes, so they pass
-// through the C interface unchanged.
-using ErrorCode = unsigned;
+// The result of an engine operation. The values are the installer's own documented return
+// codes, so the C interface hands them out with ToReturnCode and nothing else; inside the
+// engine they are a type of their own, which neither mixes with other numbers nor may be
+// dropped unread (every function returning one is [[nodiscard]] through the type).
+enum class [[nodiscard]] ErrorCode : unsigned{
+    kSuccess = 0,
+    kInvalidHandle = 6,
+    kInvalidData = 13,
+    kInvalidParameter = 87,
+    kOpenFailed = 110,
+    kBadPathname = 161,
+    kMoreData = 234,
+    kNoMoreItems = 259,
+    kUnknownProperty = 1608,
+    kInvalidHandleState = 1609,
+    kBadQuerySyntax = 1615,
+    kInvalidField = 1616,
+    kFunctionFailed = 1627,
+    kInvalidTable = 1628,
+    kDatatypeMismatch = 1629,
+    kCreateFailed = 1631,
+    kInvalidDatatype = 1804,
+};
 
-inline constexpr ErrorCode kSuccess = 0;
-inline constexpr ErrorCode kInvalidHandle = 6;
-inline constexpr ErrorCode kInvalidData = 13;
-inline constexpr ErrorCode kInvalidParameter = 87;
-inline constexpr ErrorCode kOpenFailed = 110;
-inline constexpr ErrorCode kBadPathname = 161;
-inline constexpr ErrorCode kMoreData = 234;
-inline constexpr ErrorCode kNoMoreItems = 259;
-inline constexpr ErrorCode kInvalidHandleState = 1609;
-inline constexpr ErrorCode kBadQuerySyntax = 1615;
-inline constexpr ErrorCode kInvalidField = 1616;
-inline constexpr ErrorCode kFunctionFailed = 1627;
-inline constexpr ErrorCode kInvalidTable = 1628;
-inline constexpr ErrorCode kDatatypeMismatch = 1629;
-inline constexpr ErrorCode kCreateFailed = 1631;
-inline constexpr ErrorCode kInvalidDatatype = 1804;
+// The codes are named unqualified throughout the engine (kSuccess, kFunctionFailed, ...).
+using enum ErrorCode;
+
+// The installer's numeric return code of `error`, for the C interface.
+constexpr unsigned ToReturnCode(ErrorCode error) {
+  return static_cast<unsigned>(error);
+}
 
 }  // namespace kb::msi
 

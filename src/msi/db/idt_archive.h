@@ -32,8 +32,8 @@ ErrorCode ImportArchive(Database& database, const std::string& folder, const std
 // written, a text cannot be represented, or the table's name or a key would name something
 // other than a plain file (holding a path separator, say): nothing is written outside
 // `binary_folder`.
-std::optional<std::string> RenderArchive(Database& database, std::string_view table,
-                                         const std::string* binary_folder);
+[[nodiscard]] std::optional<std::string> RenderArchive(Database& database, std::string_view table,
+                                                       const std::string* binary_folder);
 
 // Writes RenderArchive of `table` to `folder`/`file`, with the binary streams beside it.
 // kBadPathname when the folder cannot be written or `file` is not a plain file name;

@@ -17,7 +17,7 @@ class MemoryTableData : public TableData {
   const TableSchema& schema() const override { return schema_; }
   std::size_t row_count() const override { return rows_.size(); }
   FieldValue Get(std::size_t row, std::size_t column) const override { return rows_[row][column]; }
-  std::optional<std::size_t> Find(std::span<const FieldValue> key) const override;
+  [[nodiscard]] std::optional<std::size_t> Find(std::span<const FieldValue> key) const override;
   ErrorCode Insert(std::span<const FieldValue>, bool) override { return kFunctionFailed; }
   ErrorCode Update(std::size_t, std::span<const FieldValue>) override { return kFunctionFailed; }
   ErrorCode Erase(std::size_t) override { return kFunctionFailed; }

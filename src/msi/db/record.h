@@ -46,22 +46,22 @@ class Record {
   const FieldValue& Get(unsigned field) const;
   bool IsNull(unsigned field) const { return std::holds_alternative<std::monostate>(Get(field)); }
   // Text of the field: integers in decimal, null as empty text; nullopt for a stream.
-  std::optional<std::string> GetString(unsigned field) const;
+  [[nodiscard]] std::optional<std::string> GetString(unsigned field) const;
   // The integer of the field (text holding a decimal integer counts); kNullInteger otherwise.
   int GetInteger(unsigned field) const;
 
   // Setters answer false, changing nothing, for a field past field_count().
-  bool Set(unsigned field, FieldValue value);
-  bool SetString(unsigned field, std::string_view text);
-  bool SetInteger(unsigned field, int value);
+  [[nodiscard]] bool Set(unsigned field, FieldValue value);
+  [[nodiscard]] bool SetString(unsigned field, std::string_view text);
+  [[nodiscard]] bool SetInteger(unsigned field, int value);
   // The field becomes the stream of the file at `path`. False when it cannot be opened.
-  bool SetStreamFromFile(unsigned field, const std::string& path);
+  [[nodiscard]] bool SetStreamFromFile(unsigned field, const std::string& path);
   // Moves a stream field's read position back to its start; false for any other field.
-  bool RewindStream(unsigned field);
+  [[nodiscard]] bool RewindStream(unsigned field);
   // Reads the next bytes of a stream field; nullopt when the field is no stream or a read failed.
-  std::optional<std::size_t> ReadStream(unsigned field, std::span<std::byte> out);
+  [[nodiscard]] std::optional<std::size_t> ReadStream(unsigned field, std::span<std::byte> out);
   // Bytes of a stream field not yet read; nullopt when the field is no stream.
-  std::optional<std::uint64_t> StreamRemaining(unsigned field) const;
+  [[nodiscard]] std::optional<std::uint64_t> StreamRemaining(unsigned field) const;
 
   const std::optional<FetchOrigin>& origin() const { return origin_; }
   void set_origin(FetchOrigin origin) { origin_ = std::move(origin); }
@@ -74,10 +74,10 @@ class Record {
 };
 
 // Parses a whole decimal integer ("-12"); nullopt for anything else.
-std::optional<int> ParseInteger(std::string_view text);
+[[nodiscard]] std::optional<int> ParseInteger(std::string_view text);
 
 // The integer a value stands for: an integer, or text holding one; nullopt otherwise.
-std::optional<int> IntegerOf(const FieldValue& value);
+[[nodiscard]] std::optional<int> IntegerOf(const FieldValue& value);
 
 }  // namespace kb::msi
 

@@ -22,8 +22,9 @@ class StoredTableData : public TableData {
   const TableSchema& schema() const override { return table_->schema(); }
   std::size_t row_count() const override { return table_->row_count(); }
   FieldValue Get(std::size_t row, std::size_t column) const override;
-  std::optional<std::size_t> Find(std::span<const FieldValue> key) const override;
-  std::optional<std::uint32_t> TextOrder(std::size_t row, std::size_t column) const override {
+  [[nodiscard]] std::optional<std::size_t> Find(std::span<const FieldValue> key) const override;
+  [[nodiscard]] std::optional<std::uint32_t> TextOrder(std::size_t row,
+                                                       std::size_t column) const override {
     return table_->row(row).cells[column];  // the pool id, 0 (first) for null
   }
   ErrorCode Insert(std::span<const FieldValue> values, bool temporary) override;

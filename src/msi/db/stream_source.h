@@ -20,7 +20,8 @@ class StreamSource {
   virtual ~StreamSource() = default;
   virtual std::uint64_t size() const = 0;
   // Reads up to out.size() bytes from `offset`; the count read, short only at the end.
-  virtual std::optional<std::size_t> Read(std::uint64_t offset, std::span<std::byte> out) const = 0;
+  [[nodiscard]] virtual std::optional<std::size_t> Read(std::uint64_t offset,
+                                                        std::span<std::byte> out) const = 0;
   // The database stream holding the bytes (its stored name), or null.
   virtual const std::u16string* stored_name() const { return nullptr; }
 };
@@ -31,10 +32,11 @@ class StreamSource {
 class FileStreamSource : public StreamSource {
  public:
   // Null when the file cannot be opened or is not a regular file.
-  static std::shared_ptr<const FileStreamSource> Open(const std::string& path);
+  [[nodiscard]] static std::shared_ptr<const FileStreamSource> Open(const std::string& path);
 
   std::uint64_t size() const override { return stamp_.size; }
-  std::optional<std::size_t> Read(std::uint64_t offset, std::span<std::byte> out) const override;
+  [[nodiscard]] std::optional<std::size_t> Read(std::uint64_t offset,
+                                                std::span<std::byte> out) const override;
 
   // The file as it was when it was opened.
   const FileStamp& stamp() const { return stamp_; }
@@ -63,7 +65,8 @@ class StoredStreamSource : public StreamSource {
       : storage_(std::move(storage)), name_(std::move(name)), size_(size) {}
 
   std::uint64_t size() const override { return size_; }
-  std::optional<std::size_t> Read(std::uint64_t offset, std::span<std::byte> out) const override;
+  [[nodiscard]] std::optional<std::size_t> Read(std::uint64_t offset,
+                                                std::span<std::byte> out) const override;
   const std::u16string* stored_name() const override { return &name_; }
 
  private:

@@ -22,7 +22,7 @@ class StreamsTableData : public TableData {
   const TableSchema& schema() const override { return schema_; }
   std::size_t row_count() const override { return names_.size(); }
   FieldValue Get(std::size_t row, std::size_t column) const override;
-  std::optional<std::size_t> Find(std::span<const FieldValue> key) const override;
+  [[nodiscard]] std::optional<std::size_t> Find(std::span<const FieldValue> key) const override;
   ErrorCode Insert(std::span<const FieldValue> values, bool temporary) override;
   ErrorCode Update(std::size_t row, std::span<const FieldValue> values) override;
   ErrorCode Erase(std::size_t row) override;

@@ -33,8 +33,8 @@ class StringPool {
   StringPool() = default;
 
   // Parses the two streams; nullopt when they contradict each other.
-  static std::optional<StringPool> Decode(std::span<const std::byte> pool,
-                                          std::span<const std::byte> data);
+  [[nodiscard]] static std::optional<StringPool> Decode(std::span<const std::byte> pool,
+                                                        std::span<const std::byte> data);
 
   // Writes the pool with reference counts `counts` (indexed by id; ids past its end and ids
   // with a count of 0 are written as unused).
@@ -59,7 +59,7 @@ class StringPool {
   // stream from a damaged file can hold any number.
   bool Holds(std::uint32_t id) const { return id == 0 || !Get(id).empty(); }
   // The id of `bytes`, if the pool holds it; nullopt for empty text.
-  std::optional<std::uint32_t> Find(std::string_view bytes) const;
+  [[nodiscard]] std::optional<std::uint32_t> Find(std::string_view bytes) const;
   // The id of `bytes`, adding it when new (into the lowest unused id). 0 for empty text.
   std::uint32_t Intern(std::string_view bytes);
 

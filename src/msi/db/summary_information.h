@@ -34,11 +34,11 @@ class SummaryInformation {
   static const std::u16string& StreamName();
 
   // nullopt for bytes that are no property set of this kind.
-  static std::optional<SummaryInformation> Decode(std::span<const std::byte> stream);
+  [[nodiscard]] static std::optional<SummaryInformation> Decode(std::span<const std::byte> stream);
   std::vector<std::byte> Encode() const;
 
   // The summary information of a storage: empty when it has none, nullopt when it is damaged.
-  static std::optional<SummaryInformation> Load(const CompoundFile& storage);
+  [[nodiscard]] static std::optional<SummaryInformation> Load(const CompoundFile& storage);
   // Stages it into the storage (it reaches the file with the storage's commit).
   ErrorCode Persist(CompoundFile& storage) const;
 
@@ -54,7 +54,7 @@ class SummaryInformation {
 
   // A property's value from its text in an archive file: an integer, a time as
   // "yyyy/mm/dd hh:mm:ss", or text, as the id requires. nullopt when the text does not fit.
-  static std::optional<Value> ParseArchiveValue(unsigned id, std::string_view text);
+  [[nodiscard]] static std::optional<Value> ParseArchiveValue(unsigned id, std::string_view text);
   static std::string FormatArchiveValue(const Value& value);
 
  private:
@@ -62,8 +62,6 @@ class SummaryInformation {
 
   std::map<unsigned, Value> properties_;
 };
-
-inline constexpr ErrorCode kUnknownProperty = 1608;
 
 }  // namespace kb::msi
 

@@ -36,11 +36,11 @@ class Table {
   // The key cells of a row, in key column order.
   std::vector<Cell> KeyOf(const Row& row) const;
   // The index of the row whose key cells are `key`; nullopt when there is none.
-  std::optional<std::size_t> Find(std::span<const Cell> key) const;
+  [[nodiscard]] std::optional<std::size_t> Find(std::span<const Cell> key) const;
 
   // Adds a row at its place in key order. False, changing nothing, when its key is taken.
   // REQUIRES: row.cells.size() == schema().columns.size().
-  bool Insert(Row row);
+  [[nodiscard]] bool Insert(Row row);
   // Replaces the row at `index` by one with the same key.
   void Replace(std::size_t index, Row row);
   void Erase(std::size_t index);

@@ -15,9 +15,9 @@ namespace kb::msi {
 // (ColumnType::StoredWidth) and the width of string references (2 or 3 bytes).
 
 // Decodes a table stream. nullopt when its size is not a whole number of rows.
-std::optional<std::vector<Row>> DecodeTableStream(const TableSchema& schema,
-                                                  std::span<const std::byte> stream,
-                                                  unsigned string_ref_width);
+[[nodiscard]] std::optional<std::vector<Row>> DecodeTableStream(const TableSchema& schema,
+                                                                std::span<const std::byte> stream,
+                                                                unsigned string_ref_width);
 
 // Encodes the persistent rows of `rows`.
 std::vector<std::byte> EncodeTableStream(const TableSchema& schema, std::span<const Row> rows,

@@ -25,7 +25,7 @@ class TableData {
   // REQUIRES: row < row_count(), column < schema().columns.size().
   virtual FieldValue Get(std::size_t row, std::size_t column) const = 0;
   // The row whose primary key values are `key` (in key column order).
-  virtual std::optional<std::size_t> Find(std::span<const FieldValue> key) const = 0;
+  [[nodiscard]] virtual std::optional<std::size_t> Find(std::span<const FieldValue> key) const = 0;
 
   // Changes take one value per schema column. They answer kFunctionFailed for a taken key, a
   // null in a key column that needs a value, text the code page cannot hold, or a read-only
@@ -58,8 +58,8 @@ class TableData {
   // place in the string pool, which keeps equal texts together but does not alphabetize them.
   // nullopt for a table without a string pool behind it, whose text is compared as text.
   // REQUIRES: the column holds text.
-  virtual std::optional<std::uint32_t> TextOrder(std::size_t /*row*/,
-                                                 std::size_t /*column*/) const {
+  [[nodiscard]] virtual std::optional<std::uint32_t> TextOrder(std::size_t /*row*/,
+                                                               std::size_t /*column*/) const {
     return std::nullopt;
   }
 

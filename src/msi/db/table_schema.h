@@ -43,7 +43,8 @@ struct TableSchema {
   // column that stood there (the order the installer gives a table whose key columns are not
   // first), and sets their key bits. Returns where each column stood before, by its new place;
   // nullopt, the columns partly moved, when a key names no column or one named before.
-  std::optional<std::vector<std::size_t>> BringKeysFirst(const std::vector<std::string>& keys) {
+  [[nodiscard]] std::optional<std::vector<std::size_t>> BringKeysFirst(
+      const std::vector<std::string>& keys) {
     std::vector<std::size_t> from(columns.size());
     for (std::size_t i = 0; i < from.size(); ++i) from[i] = i;
     for (std::size_t k = 0; k < keys.size(); ++k) {
@@ -57,7 +58,7 @@ struct TableSchema {
     return from;
   }
 
-  std::optional<std::size_t> FindColumn(std::string_view column) const {
+  [[nodiscard]] std::optional<std::size_t> FindColumn(std::string_view column) const {
     for (std::size_t i = 0; i < columns.size(); ++i) {
       if (columns[i].name == column) return i;
     }

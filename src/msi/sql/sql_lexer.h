@@ -30,7 +30,7 @@ struct SqlToken {
 // the statement; between tokens a carriage return or vertical tab is refused. nullopt for such
 // a separator, a character that starts no token, a quote left open or a back-quoted name
 // holding a line break.
-std::optional<std::vector<SqlToken>> TokenizeSql(std::string_view sql);
+[[nodiscard]] std::optional<std::vector<SqlToken>> TokenizeSql(std::string_view sql);
 
 }  // namespace kb::msi
 

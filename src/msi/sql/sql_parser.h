@@ -15,7 +15,7 @@ namespace kb::msi {
 // separates tokens. nullopt for anything else, including an empty statement and conditions
 // nested more than 256 parentheses deep (the caller answers kBadQuerySyntax). Names are not
 // checked against a database here.
-std::optional<ParsedSql> ParseSql(std::string_view sql);
+[[nodiscard]] std::optional<ParsedSql> ParseSql(std::string_view sql);
 
 }  // namespace kb::msi
 

@@ -89,7 +89,7 @@ class View {
   ErrorCode Modify(ModifyMode mode, Record& record);
 
   // The first fault the last Modify found that DropError has not dropped; nullopt when none.
-  std::optional<ColumnError> NextError() const;
+  [[nodiscard]] std::optional<ColumnError> NextError() const;
   void DropError();
 
   // A record of the selected columns' names, or of their types as archive column definitions
@@ -117,19 +117,31 @@ class View {
 
   View(std::shared_ptr<Database> database, ParsedSql parsed);
 
-  // Resolves the statement against `tables` (in the statement's order). kBadQuerySyntax for an
-  // unknown column or a refused comparison.
+  // Binding (view_binding.cpp). Resolves the statement against `tables` (in the statement's order).
+  // kBadQuerySyntax for an unknown column or a refused comparison.
   static ErrorCode Bind(const SqlStatement& statement,
                         std::vector<std::shared_ptr<TableData>> tables, Binding* out);
   // The statement's tables as the database holds them now; false when one is gone or lacks
   // a column the statement names.
-  bool BindNow(Binding* out) const;
+  [[nodiscard]] bool BindNow(Binding* out) const;
 
-  ErrorCode RunInsert(const SqlInsert& insert);
-  ErrorCode RunUpdate(const SqlUpdate& update);
-  ErrorCode RunDelete();
-  ErrorCode RunAlter(const SqlAlter& alter);
-  ErrorCode RunSelect(const SqlSelect& select);
+  // Binds the statement to the tables as the database holds them now (binding_, table_);
+  // false, leaving nothing bound, when a table or a column it names is gone.
+  [[nodiscard]] bool Rebind();
+  // The statement's SELECT; null for the other statements.
+  const SqlSelect* select() const { return std::get_if<SqlSelect>(&statement_); }
+
+  // Execute's work for each statement (view.cpp; a SELECT's in view_select.cpp). Those on rows
+  // need the view bound and answer the table's own code on refusal.
+  ErrorCode Run(const SqlSelect& select);
+  ErrorCode Run(const SqlInsert& insert);
+  ErrorCode Run(const SqlUpdate& update);
+  ErrorCode Run(const SqlDelete& remove);
+  ErrorCode Run(const SqlCreate& create);
+  ErrorCode Run(const SqlDrop& drop);
+  ErrorCode Run(const SqlAlter& alter);
+
+  // Selecting rows (view_select.cpp).
   std::vector<JoinedRow> MatchingRows(const SqlCondition* where) const;
   void Join(const SqlCondition* where, JoinedRow& rows, std::size_t table,
             std::vector<JoinedRow>& out) const;
@@ -139,10 +151,13 @@ class View {
   bool Matches(const SqlCondition& condition, const JoinedRow& rows) const;
   FieldValue Evaluate(const SqlOperand& operand, const JoinedRow& rows) const;
   FieldValue Output(std::size_t column, const JoinedRow& rows) const;
+  // Puts the view's columns of `rows` into `record` and marks it as fetched from them.
   void FillRecord(const JoinedRow& rows, Record& record) const;
+
+  // Modify's parts (view_modify.cpp).
   std::vector<FieldValue> WithRecord(std::vector<FieldValue> values, const Record& record) const;
-  std::optional<JoinedRow> OriginRows(const Record& record) const;
-  std::optional<std::size_t> RecordRow(const Record& record) const;
+  [[nodiscard]] std::optional<JoinedRow> OriginRows(const Record& record) const;
+  [[nodiscard]] std::optional<std::size_t> RecordRow(const Record& record) const;
   ErrorCode Validate(ModifyMode mode, const Record& record);
   ErrorCode ModifyJoined(ModifyMode mode, Record& record);
   bool ViewHasKey() const;

@@ -50,7 +50,7 @@ struct Header {
 
 // Checks the signature, byte order, version, sector sizes and mini stream cutoff; nullopt
 // when any is not what version 3 (512-byte sectors) or version 4 (4,096-byte) requires.
-std::optional<Header> ParseHeader(std::span<const std::byte, kHeaderSize> bytes);
+[[nodiscard]] std::optional<Header> ParseHeader(std::span<const std::byte, kHeaderSize> bytes);
 std::array<std::byte, kHeaderSize> SerializeHeader(const Header& header);
 
 enum class ObjectType : std::uint8_t { kUnallocated = 0, kStorage = 1, kStream = 2, kRoot = 5 };
@@ -72,8 +72,8 @@ struct DirectoryEntry {
 
 // Decodes an entry; nullopt when an allocated entry's name is malformed. A version-3 size
 // keeps its low 32 bits only, as older writers left garbage in the high ones.
-std::optional<DirectoryEntry> ParseEntry(std::span<const std::byte, kEntrySize> raw,
-                                         std::uint16_t major_version);
+[[nodiscard]] std::optional<DirectoryEntry> ParseEntry(std::span<const std::byte, kEntrySize> raw,
+                                                       std::uint16_t major_version);
 // Writes the modelled fields of `entry` into `raw`, keeping its other bytes.
 // REQUIRES: entry.name.size() <= kMaxNameUnits.
 void StoreEntry(const DirectoryEntry& entry, std::span<std::byte, kEntrySize> raw);

@@ -166,7 +166,9 @@ class CompoundFile::Impl {
       if (header_tried) {
         failed_ = true;
       } else {
-        TrimFile(fd_.get(), layout_);  // drops what the failed commit appended
+        // Drops what the failed commit appended. Best effort: the old layout still describes
+        // the file, so sectors left past its end only cost space.
+        (void)TrimFile(fd_.get(), layout_);
       }
       return e;
     }
@@ -229,10 +231,11 @@ class CompoundFile::Impl {
     layout_ = std::move(next);
     staged_.clear();
     reader_ = StreamReader(fd_.get(), &layout_);
-    IndexChildren();
+    // The new directory holds the names indexed before, which were already distinct.
+    (void)IndexChildren();
     // Trailing sectors the new state does not use can go now that it is committed; keeping
-    // them costs only space.
-    TrimFile(fd_.get(), layout_);
+    // them costs only space, so a failure to trim is no failure of the commit.
+    (void)TrimFile(fd_.get(), layout_);
   }
 
   std::optional<std::uint32_t> CommittedStream(std::u16string_view name) const {

@@ -15,15 +15,15 @@
 
 namespace kb::msi {
 
-enum class StorageError {
-  kNone = 0,
-  kIo,        // the operating system refused a read, write, sync or rename
-  kCorrupt,   // the file is not a compound file, or its structures contradict each other
-  kNotFound,  // no stream or storage of that name (from Open: no such file)
-  kReadOnly,  // a change was staged on a file opened read-only
-  kTooLarge,  // a stream or file past what the format (or our memory bound) allows
-  kBadName,   // a name the format cannot hold (empty, over 31 UTF-16 units, or holding
-              // / \ : ! or a null), or the name of a storage given for a stream
+enum class [[nodiscard]] StorageError{
+    kNone = 0,
+    kIo,        // the operating system refused a read, write, sync or rename
+    kCorrupt,   // the file is not a compound file, or its structures contradict each other
+    kNotFound,  // no stream or storage of that name (from Open: no such file)
+    kReadOnly,  // a change was staged on a file opened read-only
+    kTooLarge,  // a stream or file past what the format (or our memory bound) allows
+    kBadName,   // a name the format cannot hold (empty, over 31 UTF-16 units, or holding
+                // / \ : ! or a null), or the name of a storage given for a stream
 };
 
 using Clsid = std::array<std::uint8_t, 16>;
@@ -61,21 +61,22 @@ class CompoundFile {
   // *error on failure; a damaged file gives kCorrupt, never a crash or a huge allocation (a
   // directory past 16 MB gives kTooLarge). Every structure is checked here, so later reads
   // fail only when the system refuses or the file changes under us.
-  static std::unique_ptr<CompoundFile> Open(const std::string& path, Mode mode,
-                                            StorageError* error);
+  [[nodiscard]] static std::unique_ptr<CompoundFile> Open(const std::string& path, Mode mode,
+                                                          StorageError* error);
 
   // Opens the compound file at `path` to read, with its changes going to `output`: `path` is
   // never written; the first Commit writes `output` whole (the file's state with the changes,
   // under a temporary name beside it, then renamed over it) and later ones change `output` in
   // place. Fails as Open does.
-  static std::unique_ptr<CompoundFile> OpenWithOutput(const std::string& path,
-                                                      const std::string& output,
-                                                      StorageError* error);
+  [[nodiscard]] static std::unique_ptr<CompoundFile> OpenWithOutput(const std::string& path,
+                                                                    const std::string& output,
+                                                                    StorageError* error);
 
   // Starts a new, empty compound file (512-byte sectors) whose root carries `clsid`. Nothing is
   // written before the first Commit; an existing file at `path` is replaced at that Commit.
-  static std::unique_ptr<CompoundFile> Create(const std::string& path, const Clsid& clsid,
-                                              StorageError* error);
+  [[nodiscard]] static std::unique_ptr<CompoundFile> Create(const std::string& path,
+                                                            const Clsid& clsid,
+                                                            StorageError* error);
 
   ~CompoundFile();
   CompoundFile(const CompoundFile&) = delete;
@@ -93,17 +94,20 @@ class CompoundFile {
   std::vector<std::u16string> StorageNames() const;
 
   // Size of a stream; nullopt when there is no such stream.
-  std::optional<std::uint64_t> StreamSize(std::u16string_view name) const;
+  [[nodiscard]] std::optional<std::uint64_t> StreamSize(std::u16string_view name) const;
 
   // Reads up to out.size() bytes of a stream from `offset`. Returns the number of bytes read
   // (short only at the stream's end), or nullopt with *error set (kNotFound, kCorrupt, kIo).
-  std::optional<std::size_t> ReadStream(std::u16string_view name, std::uint64_t offset,
-                                        std::span<std::byte> out, StorageError* error) const;
+  [[nodiscard]] std::optional<std::size_t> ReadStream(std::u16string_view name,
+                                                      std::uint64_t offset,
+                                                      std::span<std::byte> out,
+                                                      StorageError* error) const;
 
   // Reads a whole stream, refusing (kTooLarge) one above `limit` bytes. For table streams and
   // other small data; large streams are read in pieces with ReadStream.
-  std::optional<std::vector<std::byte>> ReadWholeStream(std::u16string_view name, std::size_t limit,
-                                                        StorageError* error) const;
+  [[nodiscard]] std::optional<std::vector<std::byte>> ReadWholeStream(std::u16string_view name,
+                                                                      std::size_t limit,
+                                                                      StorageError* error) const;
 
   // Stages a stream's new contents, replacing any stream of that name. kBadName for a name
   // the format cannot hold or that names a storage; kTooLarge past 2 GB in a file with

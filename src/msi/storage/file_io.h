@@ -21,7 +21,7 @@ StorageError WriteAt(int fd, std::uint64_t offset, std::span<const std::byte> da
 StorageError FileSize(int fd, std::uint64_t* size);
 
 // The open file's size and modification time; nullopt when they cannot be asked.
-std::optional<FileStamp> StampOf(int fd);
+[[nodiscard]] std::optional<FileStamp> StampOf(int fd);
 
 }  // namespace kb::msi
 

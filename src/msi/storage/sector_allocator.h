@@ -22,7 +22,7 @@ class SectorAllocator {
   // A sector for a structure whose FAT entry is `value` (kEndOfChain for the last sector of
   // a chain, kFatSector, kDifatSector). Extends the FAT when needed. nullopt when the file
   // would need more sectors than the format can number.
-  std::optional<std::uint32_t> Allocate(std::uint32_t value);
+  [[nodiscard]] std::optional<std::uint32_t> Allocate(std::uint32_t value);
 
   void Set(std::uint32_t sector, std::uint32_t value);
   void Release(std::uint32_t sector) { Set(sector, cfb::kFreeSector); }

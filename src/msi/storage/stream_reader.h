@@ -36,13 +36,13 @@ class StreamReader {
 
   // The file offset of byte `inner` of sector (or mini sector) `sector`; nullopt when the
   // number lies outside the file's structures.
-  std::optional<std::uint64_t> FileOffset(bool mini, std::uint32_t sector,
-                                          std::uint32_t inner) const;
-  std::optional<std::uint32_t> Next(bool mini, std::uint32_t sector) const;
+  [[nodiscard]] std::optional<std::uint64_t> FileOffset(bool mini, std::uint32_t sector,
+                                                        std::uint32_t inner) const;
+  [[nodiscard]] std::optional<std::uint32_t> Next(bool mini, std::uint32_t sector) const;
   // The sector at position `index` of the chain, starting from the remembered cursor when it
   // lies before.
-  std::optional<std::uint32_t> Seek(std::uint32_t id, bool mini, std::uint32_t start,
-                                    std::uint64_t index);
+  [[nodiscard]] std::optional<std::uint32_t> Seek(std::uint32_t id, bool mini, std::uint32_t start,
+                                                  std::uint64_t index);
 
   int fd_;
   const Layout* layout_;
