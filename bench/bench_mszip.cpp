@@ -105,7 +105,10 @@ struct Outcome {
 class MszipRun {
  public:
   MszipRun() {
-    MszipCompressor::Create(kBlock, &compressor_, &capacity_);
+    if (MszipCompressor::Create(kBlock, &compressor_, &capacity_) != MszipResult::kOk) {
+      std::fprintf(stderr, "no memory for the compressor\n");
+      std::exit(1);
+    }
     out_.resize(capacity_);
   }
 
