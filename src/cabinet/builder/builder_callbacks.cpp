@@ -45,7 +45,9 @@ int Remove(const std::string& path, int& err, void*) {
   return platform::CrtRemove(path, err);
 }
 
-bool TempName(std::span<char> buffer, void*) { return WriteTempName({}, buffer); }
+bool TempName(std::span<char> buffer, void*) {
+  return WriteTempName({}, buffer);
+}
 
 }  // namespace
 
