@@ -13,6 +13,7 @@
 #include "package/build_command.h"
 #include "platform/codepage.h"
 #include "platform/regular_file.h"
+#include "project/form_exchange.h"
 #include "project/project_settings.h"
 
 namespace kb::cli {
@@ -26,29 +27,6 @@ extern const CliCommand kBuildCommand = {"build", "build PROJECT.kbr [--write-ba
                                          RunBuild};
 
 namespace {
-
-// The project as the desktop form would hand it to a build: file and component keys are not
-// kept by the form, so every build makes new ones.
-CProjectSettings AsFilledFromForm(const CProjectSettings& project) {
-  CProjectSettings settings = project;
-  for (auto& file : settings.files) {
-    file.id.clear();
-    file.componentid.clear();
-  }
-  return settings;
-}
-
-// What the desktop program writes back into its form after a build, and so into the project
-// file at its next save: the codes, the version the product code is for, and the component GUIDs.
-void TakeGeneratedIdentifiers(CProjectSettings& project, const CProjectSettings& built) {
-  project.productcode = built.productcode;
-  project.productcodeversion = built.productcodeversion;
-  project.packagecode = built.packagecode;
-  project.upgradecode = built.upgradecode;
-  for (std::size_t i = 0; i < project.files.size(); ++i) {
-    project.files[i].componentguid = built.files[i].componentguid;
-  }
-}
 
 // Why the file at `path` cannot be read as a project file, or nullopt when it can. A reader of
 // profile files finds no keys in a folder or in UTF-16 text, and would report an empty project;
@@ -121,7 +99,7 @@ std::optional<std::string> ParseOptions(std::span<const std::string_view> args,
   return std::nullopt;
 }
 
-int RunBuild(std::span<const std::string_view> args) {
+int BuildProject(std::span<const std::string_view> args) {
   if (args.empty()) return UsageError(kBuildCommand, "expected a project file");
   BuildOptions options;
   if (const std::optional<std::string> message = ParseOptions(args.subspan(1), options)) {
@@ -142,7 +120,9 @@ int RunBuild(std::span<const std::string_view> args) {
     PrintError(kNoFilesMessage);
     return kExitFailed;
   }
-  CProjectSettings settings = AsFilledFromForm(project);
+  // The project as the desktop program's form hands it to a build.
+  CProjectSettings settings = project;
+  KeepWhatTheFormKeeps(settings);
   const BuildOutcome outcome =
       BuildPackage(settings, project_path.parent_path().string(),
                    {.compression_threads = options.jobs, .observer = ProgressPrinter()});
@@ -154,6 +134,17 @@ int RunBuild(std::span<const std::string_view> args) {
   std::printf("%s\n", outcome.message.c_str());
   if (options.write_back) return WriteBack(project, settings);
   return kExitOk;
+}
+
+// A build that runs out of memory, or stops on another exception, fails with a message
+// rather than ending the program.
+int RunBuild(std::span<const std::string_view> args) {
+  try {
+    return BuildProject(args);
+  } catch (...) {
+    PrintError(EscapedExceptionOutcome().message);
+    return kExitFailed;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "package/build_command.h"
 
-#include <unistd.h>
+#include <exception>
+#include <new>
 
 #include "package/package_writer.h"
 #include "platform/program_directory.h"
@@ -19,16 +20,31 @@ std::string TemplatePath(std::string_view language) {
 
 BuildOutcome BuildPackage(CProjectSettings& settings, const std::string& project_folder,
                           cabinet::CabinetRunOptions cabinet_options) {
-  if (::chdir(project_folder.c_str()) != 0) {
-    return {false,
-            std::string(kBuildFailedMessage) + "Cannot enter the project folder " + project_folder};
+  try {
+    CPackageWriter writer;
+    writer.cabinetOptions = std::move(cabinet_options);
+    if (writer.Build(settings, TemplatePath(settings.language), project_folder)) {
+      return {true, std::string(kBuildCompleteMessage)};
+    }
+    return {false, std::string(kBuildFailedMessage) + writer.errorText};
+  } catch (...) {
+    return EscapedExceptionOutcome();
   }
-  CPackageWriter writer;
-  writer.cabinetOptions = std::move(cabinet_options);
-  if (writer.Build(settings, TemplatePath(settings.language))) {
-    return {true, std::string(kBuildCompleteMessage)};
+}
+
+BuildOutcome EscapedExceptionOutcome() {
+  std::string cause;
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    cause = "There was not enough memory for the build: close other programs and build again";
+  } catch (const std::exception& error) {
+    cause =
+        std::string("The build stopped on an unexpected error (") + error.what() + "): build again";
+  } catch (...) {
+    cause = "The build stopped on an unexpected error: build again";
   }
-  return {false, std::string(kBuildFailedMessage) + writer.errorText};
+  return {false, std::string(kBuildFailedMessage) + cause};
 }
 
 }  // namespace kb

@@ -29,16 +29,22 @@ struct BuildOutcome {
   std::string message;  // what the user is shown, one of the messages above
 };
 
-// Builds the package of `settings` into the folder `project_folder`, which becomes the
-// process's current folder (the package and its temporary cabinet are named relative to it).
-// The files are packed into the cabinet with `cabinet_options`: its observer hears how the
-// packing advances, on the thread that runs the build (the build's longest part, by far); the
-// build itself prints nothing.
+// Builds the package of `settings` into the folder `project_folder`, in which the project's
+// relative paths are found; the process's current folder plays no part. The files are packed
+// into the cabinet with `cabinet_options`: its observer hears how the packing advances, on the
+// thread that runs the build (the build's longest part, by far); the build itself prints
+// nothing.
 // REQUIRES: `settings` holds at least one file; the caller shows kNoFilesMessage otherwise.
-// No other build runs meanwhile in this process (the current folder is process-wide).
 // The codes and component GUIDs the build generates are left in `settings`.
-BuildOutcome BuildPackage(CProjectSettings& settings, const std::string& project_folder,
-                          cabinet::CabinetRunOptions cabinet_options = {});
+// An exception that escapes the build (std::bad_alloc when memory runs out) ends it as a failed
+// build whose message says so.
+[[nodiscard]] BuildOutcome BuildPackage(CProjectSettings& settings,
+                                        const std::string& project_folder,
+                                        cabinet::CabinetRunOptions cabinet_options = {});
+
+// The failed outcome for the exception being handled.
+// REQUIRES: called inside a catch handler.
+BuildOutcome EscapedExceptionOutcome();
 
 }  // namespace kb
 

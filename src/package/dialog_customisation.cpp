@@ -19,8 +19,9 @@ bool CPackageWriter::SetLicenseText(const std::string& path) {
   }
   database->CloseView();
   if (replaced) {
-    SetProperty("WelcomeForm_NextArgs", "EulaForm");
-    SetProperty("FolderForm_PrevArgs", "EulaForm");
+    // Not checked here: Build reads both back from the finished package and fails without them.
+    [[maybe_unused]] const bool next = SetProperty("WelcomeForm_NextArgs", "EulaForm");
+    [[maybe_unused]] const bool previous = SetProperty("FolderForm_PrevArgs", "EulaForm");
   }
   return replaced;
 }

@@ -10,6 +10,7 @@
 #include "package/identifiers.h"
 #include "platform/regular_file.h"
 #include "platform/temp_name.h"
+#include "project/path_in_project.h"
 
 namespace kb {
 namespace {
@@ -20,10 +21,10 @@ std::string ErrorText(int error) {
   return std::generic_category().message(error);
 }
 
-// Why `path` cannot be packed as it stands, or nullopt when it names a file.
-std::optional<std::string> SourceProblem(const std::string& path) {
+// Why `path` (found at `file`) cannot be packed as it stands, or nullopt when it names a file.
+std::optional<std::string> SourceProblem(const std::string& path, const std::string& file) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
+  if (::stat(file.c_str(), &st) != 0) {
     return path + " does not exist (" + ErrorText(errno) +
            "): correct its path or remove it from the project";
   }
@@ -37,10 +38,11 @@ std::optional<std::string> SourceProblem(const std::string& path) {
 
 // Why the cabinet could not be made, as far as the files tell: the first that cannot be
 // opened, or else the folders the cabinet writer writes in.
-std::string CabinetFailureCause(const CProjectSettings& settings) {
+std::string CabinetFailureCause(const CProjectSettings& settings,
+                                const std::string& project_folder) {
   for (const ProjectFileEntry& file : settings.files) {
     std::string problem;
-    if (!platform::OpenRegularFile(file.path, &problem).valid()) {
+    if (!platform::OpenRegularFile(PathInProject(project_folder, file.path), &problem).valid()) {
       return "Cannot read " + file.path + " (" + ErrorText(errno) +
              "): make it readable or remove it from the project";
     }
@@ -66,27 +68,37 @@ std::optional<std::vector<std::uint32_t>> PackedSizes(const CProjectSettings& se
 
 }  // namespace
 
-std::optional<std::string> PackFiles(CProjectSettings& settings, const StagedCabinet& cabinet,
-                                     const cabinet::CabinetRunOptions& options,
+std::optional<std::string> PackFiles(CProjectSettings& settings, const std::string& project_folder,
+                                     const StagedCabinet& cabinet,
+                                     cabinet::CabinetRunOptions options,
                                      std::vector<std::uint32_t>* sizes) {
+  if (cabinet.folder().size() > cabinet::kMaxCabinetFolderLength) {
+    return std::string(kCabinetFailed) + "the path of the project folder " + project_folder +
+           " is longer than the " + std::to_string(cabinet::kMaxCabinetFolderLength) +
+           " characters the cabinet writer takes\nMove the project to a shorter path";
+  }
   cabinet::CabinetBuilder builder;
   // The staged prefix is short, so only memory can run out.
   if (!builder.SetCabinetName(cabinet.prefix()))
     return std::string(kCabinetFailed) + "out of memory";
-  builder.SetRunOptions(options);
+  options.folder = cabinet.folder();
+  builder.SetRunOptions(std::move(options));
+  const auto on_disk = [&](const ProjectFileEntry& file) {
+    return PathInProject(project_folder, file.path);
+  };
   for (ProjectFileEntry& file : settings.files) {
     if (file.id.empty()) file.id = NewKeyText();
     if (file.componentid.empty()) file.componentid = NewKeyText();
     if (file.componentguid.empty()) file.componentguid = NewGuidText();
-    if (const auto problem = SourceProblem(file.path)) {
+    if (const auto problem = SourceProblem(file.path, on_disk(file))) {
       return "Failed to add file " + file.path + "\n" + *problem;
     }
   }
   // Added only once every file is known to be there: a builder discarded before CreateCabinet
   // makes its cabinet all the same.
-  for (const ProjectFileEntry& file : settings.files) builder.AddFile(file.path, file.id);
+  for (const ProjectFileEntry& file : settings.files) builder.AddFile(on_disk(file), file.id);
   if (!builder.CreateCabinet()) {
-    return kCabinetFailed + builder.LastError() + CabinetFailureCause(settings);
+    return kCabinetFailed + builder.LastError() + CabinetFailureCause(settings, project_folder);
   }
   // A package embeds one cabinet: files that spill into a second cannot be installed.
   if (const int cabinets = builder.LastCabinetNumber(); cabinets > 1) {
@@ -95,7 +107,7 @@ std::optional<std::string> PackFiles(CProjectSettings& settings, const StagedCab
            " bytes, and a package holds one\nLeave some files out, or make two packages";
   }
   for (const ProjectFileEntry& file : settings.files) {
-    if (SourceProblem(file.path)) {
+    if (SourceProblem(file.path, on_disk(file))) {
       return "Failed to add file " + file.path + "\n" + file.path +
              " was removed while the files were packed: put it back, or remove it from the "
              "project, and build again";

@@ -18,12 +18,15 @@ namespace kb {
 // it ("Failed to add file " + path, or "Cab file creation failed : " + the builder's text) and
 // the cause on the next line; nullopt when the cabinet holds every file, with *sizes the bytes
 // it holds of each, in list order (a file that changed meanwhile is installed as it was packed).
-// A file that no longer exists once the cabinet is made fails. The cabinet builder runs with
-// `options`.
+// A file that no longer exists once the cabinet is made fails. Relative paths are found in
+// `project_folder`; the texts name them as the project does. The cabinet builder runs with
+// `options`, writing in the cabinet's folder.
 // REQUIRES: cabinet.valid().
-std::optional<std::string> PackFiles(CProjectSettings& settings, const StagedCabinet& cabinet,
-                                     const cabinet::CabinetRunOptions& options,
-                                     std::vector<std::uint32_t>* sizes);
+[[nodiscard]] std::optional<std::string> PackFiles(CProjectSettings& settings,
+                                                   const std::string& project_folder,
+                                                   const StagedCabinet& cabinet,
+                                                   cabinet::CabinetRunOptions options,
+                                                   std::vector<std::uint32_t>* sizes);
 
 }  // namespace kb
 

@@ -27,8 +27,7 @@ std::string TextModeBytes(const std::string& raw) {
 std::string FirstCharacters(const std::string& text, std::size_t count) {
   std::size_t characters = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const bool starts_character = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-    if (starts_character && characters++ == count) return text.substr(0, i);
+    if (!platform::IsUtf8Continuation(text[i]) && characters++ == count) return text.substr(0, i);
   }
   return text;
 }

@@ -24,15 +24,15 @@ std::optional<std::string> ProductVersionProblem(std::string_view version);
 // True when the build must make a new product code: the project has none, or made its product
 // code for another version than its own. A product code with no version recorded (a project
 // from before, or one typed in) is kept.
-bool NeedsNewProductCode(const CProjectSettings& settings);
+[[nodiscard]] bool NeedsNewProductCode(const CProjectSettings& settings);
 
 // Replaces the package's Upgrade rows with those for `upgrade_code` at `version` (the
 // package's own ProductVersion when empty): every older version and this same one is found,
 // its features migrated and it is removed; a newer one is only detected, so that the package
 // refuses to install over it. The rows reach the file with the next commit. True when all
 // statements ran.
-bool WriteUpgradeRows(CInstallerDatabase& database, const std::string& upgrade_code,
-                      const std::string& version);
+[[nodiscard]] bool WriteUpgradeRows(CInstallerDatabase& database, const std::string& upgrade_code,
+                                    const std::string& version);
 
 }  // namespace kb
 

@@ -21,6 +21,7 @@
 #include "package/staged_cabinet.h"
 #include "platform/replacement_file.h"
 #include "project/file_name_from_path.h"
+#include "project/path_in_project.h"
 
 namespace kb {
 namespace {
@@ -49,6 +50,7 @@ std::string AbsolutePath(const std::string& path) {
 
 // Makes `package` a copy of the template. Returns why it could not, or nullopt.
 std::optional<std::string> CopyTemplate(const std::string& template_path,
+                                        const std::string& project_folder,
                                         const platform::ReplacementFile& package) {
   const std::string target = AbsolutePath(package.target());
   std::error_code error;
@@ -58,9 +60,8 @@ std::optional<std::string> CopyTemplate(const std::string& template_path,
            "the title";
   }
   if (!package.valid()) {
-    return "Cannot create a file in the project folder " +
-           std::filesystem::current_path(error).string() + " (" + ErrorText(package.error()) +
-           "): make the folder writable, or move the project";
+    return "Cannot create a file in the project folder " + AbsolutePath(project_folder) + " (" +
+           ErrorText(package.error()) + "): make the folder writable, or move the project";
   }
   if (!std::ifstream(template_path, std::ios::binary)) {
     return "Cannot read the installer template " + template_path + " (" + ErrorText(errno) +
@@ -75,11 +76,18 @@ std::optional<std::string> CopyTemplate(const std::string& template_path,
 }
 
 // Every text of the project that the build writes into the package.
-std::vector<std::string> PackageTexts(const CProjectSettings& settings) {
+std::vector<std::string> PackageTexts(const CProjectSettings& settings,
+                                      const std::string& project_folder) {
   std::vector<std::string> texts = {
-      settings.title,       settings.version,     settings.author,
-      settings.supporturl,  settings.comments,    settings.productcode,
-      settings.packagecode, settings.upgradecode, ReadLicenseText(settings.eulafile)};
+      settings.title,
+      settings.version,
+      settings.author,
+      settings.supporturl,
+      settings.comments,
+      settings.productcode,
+      settings.packagecode,
+      settings.upgradecode,
+      ReadLicenseText(PathInProject(project_folder, settings.eulafile))};
   for (const ProjectFileEntry& file : settings.files) {
     texts.insert(texts.end(), {FileNameFromPath(file.path), file.shortcutname,
                                FileNameFromPath(file.shortcuticon), file.componentguid});
@@ -88,8 +96,9 @@ std::vector<std::string> PackageTexts(const CProjectSettings& settings) {
 }
 
 // The first project text that the package's code page cannot hold, if any.
-std::optional<std::string> TextOutsideCodePage(const CProjectSettings& settings, int code_page) {
-  for (const std::string& text : PackageTexts(settings)) {
+std::optional<std::string> TextOutsideCodePage(const CProjectSettings& settings,
+                                               const std::string& project_folder, int code_page) {
+  for (const std::string& text : PackageTexts(settings, project_folder)) {
     if (!msi::EncodeText(text, code_page)) return text;
   }
   return std::nullopt;
@@ -222,6 +231,7 @@ ExpectedPackage ExpectedContents(const CProjectSettings& settings) {
 // package is not whole, or nullopt when every edit reached the file.
 std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings& settings,
                                        const std::string& template_path,
+                                       const std::string& project_folder,
                                        const StagedCabinet& cabinet,
                                        const std::vector<std::uint32_t>& sizes) {
   CInstallerDatabase& database = *writer.database;
@@ -230,7 +240,7 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
            template_path + " is damaged or no installer database: reinstall kitbinder";
   }
   if (const auto code_page = database.CodePage()) {
-    if (const auto text = TextOutsideCodePage(settings, *code_page)) {
+    if (const auto text = TextOutsideCodePage(settings, project_folder, *code_page)) {
       return "The package's code page " + std::to_string(*code_page) + " cannot hold the text \"" +
              *text + "\"";
     }
@@ -242,11 +252,12 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
   if (!WriteSummary(writer, settings)) {
     return "Could not write the package's summary information" + lacking;
   }
-  if (!settings.eulafile.empty() && !writer.SetLicenseText(settings.eulafile)) {
+  const auto on_disk = [&](const std::string& path) { return PathInProject(project_folder, path); };
+  if (!settings.eulafile.empty() && !writer.SetLicenseText(on_disk(settings.eulafile))) {
     return "Could not put the licence " + settings.eulafile +
            " into the licence dialog (Control row EulaForm_LicenseText)" + lacking;
   }
-  if (!settings.bannerfile.empty() && !writer.SetBanner(settings.bannerfile)) {
+  if (!settings.bannerfile.empty() && !writer.SetBanner(on_disk(settings.bannerfile))) {
     return "Could not put the banner " + settings.bannerfile +
            " into the dialogs (Binary row BannerBitmap)" + lacking;
   }
@@ -254,13 +265,19 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
     return "Could not set the property " + *property + " of the package" + lacking;
   }
   if (settings.noquestions) writer.SkipWelcomeDialog();
-  WriteUpgradeRows(database, settings.upgradecode, settings.version);
-  SetProductIcon(database, settings);
+  if (!WriteUpgradeRows(database, settings.upgradecode, settings.version)) {
+    return "Could not write the Upgrade rows that replace older versions of the product" + lacking;
+  }
+  if (!SetProductIcon(database, settings)) {
+    return "Could not give the product its icon in Add/Remove Programs (Property row "
+           "ARPPRODUCTICON)" +
+           lacking;
+  }
   if (!StoreCabinet(database, cabinet.path())) {
     return std::string("The cabinet could not be stored in the package\n") + kFreeSomeSpace;
   }
   for (const ProjectIconEntry& icon : settings.icons) {
-    if (!writer.AddIcon(icon.path, icon.name)) return RowOf("Icon", icon.path) + lacking;
+    if (!writer.AddIcon(on_disk(icon.path), icon.name)) return RowOf("Icon", icon.path) + lacking;
   }
   const std::string menu_folder_key = writer.AddMenuFolder(settings.title);
   if (menu_folder_key.empty()) {
@@ -284,8 +301,11 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
 
 }  // namespace
 
-bool CPackageWriter::Build(CProjectSettings& settings, const std::string& template_path) {
-  if (const std::vector<std::string> problems = CheckProject(settings); !problems.empty()) {
+bool CPackageWriter::Build(CProjectSettings& settings, const std::string& template_path,
+                           const std::string& project_folder) {
+  projectFolder = project_folder;
+  if (const std::vector<std::string> problems = CheckProject(settings, project_folder);
+      !problems.empty()) {
     for (const std::string& problem : problems) {
       errorText += (errorText.empty() ? "" : "\n") + problem;
     }
@@ -296,25 +316,25 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
     return false;
   }
   // The package is made under a temporary name and replaces the last one only when whole.
-  platform::ReplacementFile package(settings.title + ".msi");
-  if (const auto failure = CopyTemplate(template_path, package)) {
+  platform::ReplacementFile package(PathInProject(project_folder, settings.title + ".msi"));
+  if (const auto failure = CopyTemplate(template_path, project_folder, package)) {
     errorText = "Error creating blank msi\n" + *failure;
     return false;
   }
-  const StagedCabinet cabinet;
+  const StagedCabinet cabinet(project_folder);
   if (!cabinet.valid()) {
     errorText = "Cab file creation failed : cannot create a file in the project folder (" +
                 ErrorText(errno) + ")\nMake the folder writable, or move the project";
     return false;
   }
   std::vector<std::uint32_t> sizes;
-  if (auto failure = PackFiles(settings, cabinet, cabinetOptions, &sizes)) {
+  if (auto failure = PackFiles(settings, project_folder, cabinet, cabinetOptions, &sizes)) {
     errorText = *failure;
     return false;
   }
   database = std::make_unique<CInstallerDatabase>(package.temp_path());
   const std::map<std::string, int> template_rows = CountRows(*database);
-  auto failure = EditPackage(*this, settings, template_path, cabinet, sizes);
+  auto failure = EditPackage(*this, settings, template_path, project_folder, cabinet, sizes);
   database->CloseDatabase();
   if (!failure) {
     if (const auto lacked =

@@ -27,42 +27,44 @@ class CPackageWriter {
   CPackageWriter(const CPackageWriter&) = delete;
   CPackageWriter& operator=(const CPackageWriter&) = delete;
 
-  // Writes the package `settings.title` + ".msi" in the current folder from the template at
-  // `template_path`. A project that fails CheckProject (project_checks.h) is refused before
-  // anything is written, `errorText` holding one line per problem. The package is made under a
-  // temporary name beside it and replaces an older package only once every row it needs is in
-  // it, read back from the file; the cabinet of the files is staged under a private name and
-  // removed. Fills the empty codes and the empty keys and component GUIDs of `settings` with new
-  // ones and puts typed ones in canonical form. True when the package is whole; false with
-  // `errorText` saying why (what failed on its first line, the cause and what to do on the next),
-  // the folder then holding what it held before. The package is closed when Build returns.
-  // REQUIRES: the current folder is the project folder.
-  bool Build(CProjectSettings& settings, const std::string& template_path);
+  // Writes the package `settings.title` + ".msi" in `project_folder` from the template at
+  // `template_path`; the project's relative paths are found in `project_folder` too, whatever
+  // the process's current folder. A project that fails CheckProject (project_checks.h) is refused
+  // before anything is written, `errorText` holding one line per problem. The package is made under
+  // a temporary name beside it and replaces an older package only once every row it needs is in it,
+  // read back from the file; the cabinet of the files is staged under a private name and removed.
+  // Fills the empty codes and the empty keys and component GUIDs of `settings` with new ones and
+  // puts typed ones in canonical form. True when the package is whole; false with `errorText`
+  // saying why (what failed on its first line, the cause and what to do on the next), the folder
+  // then holding what it held before. The package is closed when Build returns.
+  [[nodiscard]] bool Build(CProjectSettings& settings, const std::string& template_path,
+                           const std::string& project_folder);
 
   // Sets the `Property` row `name` to `value` and commits. A property the package lacks
   // changes nothing and still counts as success.
-  bool SetProperty(const std::string& name, const std::string& value);
+  [[nodiscard]] bool SetProperty(const std::string& name, const std::string& value);
 
   // Stores the icon file at `path` in the Icon table under the key made from `name` (its file
   // name, ".ico" made ".exe") and commits. False when the row could not be added (a second
   // icon of the same file name, for one).
-  bool AddIcon(const std::string& path, const std::string& name);
+  [[nodiscard]] bool AddIcon(const std::string& path, const std::string& name);
 
   // Adds the product's folder under the Start Menu's programs folder and commits. Returns its
   // Directory key; empty text when the row could not be added.
-  std::string AddMenuFolder(const std::string& title);
+  [[nodiscard]] std::string AddMenuFolder(const std::string& title);
 
   // Adds the advertised shortcut of `entry` (which has a shortcut label) in the folder
   // `menu_folder_key` and commits. Returns the shortcut's key; empty text on failure.
-  std::string AddShortcut(const ProjectFileEntry& entry, const std::string& menu_folder_key);
+  [[nodiscard]] std::string AddShortcut(const ProjectFileEntry& entry,
+                                        const std::string& menu_folder_key);
 
   // Shows the licence file at `path` in the licence dialog and routes the dialogs through it.
   // False, changing nothing, for an empty path.
-  bool SetLicenseText(const std::string& path);
+  [[nodiscard]] bool SetLicenseText(const std::string& path);
 
   // Replaces the dialogs' banner with the image file at `path` as it is. False, changing
   // nothing, for an empty path or a missing file.
-  bool SetBanner(const std::string& path);
+  [[nodiscard]] bool SetBanner(const std::string& path);
 
   // Takes the welcome dialog out of the user-interface sequence, so that the installation
   // starts without questions.
@@ -71,6 +73,7 @@ class CPackageWriter {
   std::unique_ptr<CInstallerDatabase> database;  // the package while Build edits it
   std::string errorText;                         // the last failure, for the Build command
   cabinet::CabinetRunOptions cabinetOptions;     // how Build packs the files, who hears it
+  std::string projectFolder;                     // where Build finds the project's relative paths
 };
 
 }  // namespace kb

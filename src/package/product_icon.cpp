@@ -11,7 +11,7 @@ bool SetProductIcon(CInstallerDatabase& database, const CProjectSettings& settin
   const auto shortcut = std::ranges::find_if(settings.files, [](const ProjectFileEntry& file) {
     return !file.shortcutname.empty() && !file.shortcuticon.empty();
   });
-  if (shortcut == settings.files.end()) return false;
+  if (shortcut == settings.files.end()) return true;
   const bool added =
       database.Execute("insert into `Property` (`Property`,`Value`) values('ARPPRODUCTICON',?)",
                        {IconKey(FileNameFromPath(shortcut->shortcuticon))});

@@ -10,6 +10,8 @@
 #include "package/identifiers.h"
 #include "package/shortcut_names.h"
 #include "package/windows_names.h"
+#include "platform/codepage.h"
+#include "project/path_in_project.h"
 
 namespace kb {
 namespace {
@@ -26,12 +28,6 @@ std::string Quoted(std::string_view text) {
   return "\"" + std::string(text) + "\"";
 }
 
-std::size_t Characters(std::string_view utf8) {
-  std::size_t count = 0;
-  for (const char c : utf8) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return count;
-}
-
 // The name a source file is installed under: its name on disk.
 std::string InstalledName(const std::string& path) {
   return std::filesystem::path(path).filename().string();
@@ -39,7 +35,7 @@ std::string InstalledName(const std::string& path) {
 
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
-  return a == b || std::filesystem::equivalent(a, b, error);
+  return std::filesystem::equivalent(a, b, error);
 }
 
 void CheckTitle(const std::string& title, Problems& problems) {
@@ -77,11 +73,13 @@ void CheckFileNames(const CProjectSettings& settings, Problems& problems) {
 
 // A file larger than a cabinet holds would fail only after the rest was packed, and its size
 // would not fit the File table's signed 32-bit column.
-void CheckFileSizes(const CProjectSettings& settings, Problems& problems) {
+void CheckFileSizes(const CProjectSettings& settings, const std::string& project_folder,
+                    Problems& problems) {
   constexpr std::uint64_t kLimit = cabinet::CabinetBuilder::kMaxFileSize;
   for (const ProjectFileEntry& file : settings.files) {
     std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(file.path, error);
+    const std::uintmax_t size =
+        std::filesystem::file_size(PathInProject(project_folder, file.path), error);
     if (error || size <= kLimit) continue;  // an unreadable file is reported when it is packed
     problems.push_back(file.path + " holds " + std::to_string(size) + " bytes, more than the " +
                        std::to_string(kLimit) +
@@ -123,11 +121,13 @@ void CheckCodes(CProjectSettings& settings, Problems& problems) {
   }
 }
 
-void CheckIcons(const CProjectSettings& settings, Problems& problems) {
+void CheckIcons(const CProjectSettings& settings, const std::string& project_folder,
+                Problems& problems) {
   constexpr char kChoose[] = ": choose a Windows icon (.ico) or a program holding icons (.exe)";
+  const auto on_disk = [&](const std::string& path) { return PathInProject(project_folder, path); };
   std::map<std::string, const std::string*> keys;  // icon key -> the first icon's path
   for (const ProjectIconEntry& icon : settings.icons) {
-    if (const auto problem = IconFileProblem(icon.path)) {
+    if (const auto problem = IconFileProblem(on_disk(icon.path))) {
       problems.push_back("The icon file " + icon.path + " " + *problem + kChoose);
     }
     const std::string key = IconKey(icon.name);
@@ -146,8 +146,10 @@ void CheckIcons(const CProjectSettings& settings, Problems& problems) {
   for (const ProjectFileEntry& file : settings.files) {
     if (file.shortcutname.empty() || file.shortcuticon.empty()) continue;
     const bool listed = std::any_of(
-        settings.icons.begin(), settings.icons.end(),
-        [&](const ProjectIconEntry& icon) { return SameFile(icon.path, file.shortcuticon); });
+        settings.icons.begin(), settings.icons.end(), [&](const ProjectIconEntry& icon) {
+          return icon.path == file.shortcuticon ||
+                 SameFile(on_disk(icon.path), on_disk(file.shortcuticon));
+        });
     if (!listed) {
       problems.push_back("The shortcut icon " + file.shortcuticon + " of " + file.path +
                          " is not among the project's icons: add it to them ([icons] in the "
@@ -157,16 +159,18 @@ void CheckIcons(const CProjectSettings& settings, Problems& problems) {
 }
 
 // A project that sets no licence or banner keeps the template's.
-void CheckLicenseAndBanner(const CProjectSettings& settings, Problems& problems) {
+void CheckLicenseAndBanner(const CProjectSettings& settings, const std::string& project_folder,
+                           Problems& problems) {
   if (!settings.eulafile.empty()) {
-    if (const auto problem = LicenseFileProblem(settings.eulafile)) {
+    if (const auto problem = LicenseFileProblem(PathInProject(project_folder, settings.eulafile))) {
       problems.push_back("The licence file " + settings.eulafile + " " + *problem +
                          ": choose a Rich Text (.rtf) or plain text file in UTF-8 or "
                          "Windows-1252, or none");
     }
   }
   if (!settings.bannerfile.empty()) {
-    if (const auto problem = BannerFileProblem(settings.bannerfile)) {
+    if (const auto problem =
+            BannerFileProblem(PathInProject(project_folder, settings.bannerfile))) {
       problems.push_back("The banner " + settings.bannerfile + " " + *problem +
                          ": choose a JPEG or BMP image, or none");
     }
@@ -193,7 +197,8 @@ void CheckShortcutLabels(const CProjectSettings& settings, Problems& problems) {
       }
     }
     const std::string name = ShortcutLabel(ShortLongName(InstalledName(file.path)), label);
-    if (const std::size_t length = Characters(name); length > kMaxShortcutNameCharacters) {
+    if (const std::size_t length = platform::Utf8Length(name);
+        length > kMaxShortcutNameCharacters) {
       problems.push_back(start + "is too long: with the file's short name in front it takes " +
                          std::to_string(length) + " characters, and the installer keeps at most " +
                          std::to_string(kMaxShortcutNameCharacters) + "; shorten it");
@@ -203,14 +208,15 @@ void CheckShortcutLabels(const CProjectSettings& settings, Problems& problems) {
 
 }  // namespace
 
-std::vector<std::string> CheckProject(CProjectSettings& settings) {
+std::vector<std::string> CheckProject(CProjectSettings& settings,
+                                      const std::string& project_folder) {
   Problems problems;
   CheckTitle(settings.title, problems);
   CheckFileNames(settings, problems);
-  CheckFileSizes(settings, problems);
+  CheckFileSizes(settings, project_folder, problems);
   CheckCodes(settings, problems);
-  CheckIcons(settings, problems);
-  CheckLicenseAndBanner(settings, problems);
+  CheckIcons(settings, project_folder, problems);
+  CheckLicenseAndBanner(settings, project_folder, problems);
   CheckShortcutLabels(settings, problems);
   return problems;
 }

@@ -21,12 +21,13 @@ namespace kb {
 // - the licence is text or Rich Text, the banner a JPEG or BMP image (when set);
 // - the shortcut labels fit the installer's Shortcut table: no "|", at most 128 characters with
 //   the short name, and a name Windows can give the shortcut's file.
-// Relative paths are read from the current folder. Puts the codes and component GUIDs that pass
+// Relative paths are read from `project_folder`. Puts the codes and component GUIDs that pass
 // into their canonical form: "{" + GUID text + "}" for the codes, the GUID text alone for the
 // component GUIDs (the Component row adds the braces).
 // Returns one line per problem, each naming the value, field or source path and what to do;
 // empty when the project can be built.
-std::vector<std::string> CheckProject(CProjectSettings& settings);
+[[nodiscard]] std::vector<std::string> CheckProject(CProjectSettings& settings,
+                                                    const std::string& project_folder);
 
 }  // namespace kb
 

@@ -1,5 +1,7 @@
 #include "package/shortcut_names.h"
 
+#include "platform/codepage.h"
+
 namespace kb {
 namespace {
 
@@ -25,8 +27,7 @@ std::string MenuFolderDefaultDir(std::string_view title) {
   int characters = 0;
   for (char c : title) {
     if (c == ' ') continue;
-    const bool starts_character = (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    if (starts_character && ++characters > kShortNameCharacters) break;
+    if (!platform::IsUtf8Continuation(c) && ++characters > kShortNameCharacters) break;
     short_name += c;
   }
   return short_name + "|" + std::string(title);

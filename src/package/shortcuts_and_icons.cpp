@@ -2,6 +2,7 @@
 #include "package/package_writer.h"
 #include "package/shortcut_names.h"
 #include "project/file_name_from_path.h"
+#include "project/path_in_project.h"
 
 namespace kb {
 
@@ -34,7 +35,8 @@ std::string CPackageWriter::AddShortcut(const ProjectFileEntry& entry,
                                         const std::string& menu_folder_key) {
   if (!database) return {};
   const std::string key = NewKeyText();
-  const std::string label = ShortcutLabel(ShortLongFileName(entry.path), entry.shortcutname);
+  const std::string label = ShortcutLabel(
+      ShortLongFileName(PathInProject(projectFolder, entry.path)), entry.shortcutname);
   const std::string icon_key =
       entry.shortcuticon.empty() ? std::string() : IconKey(FileNameFromPath(entry.shortcuticon));
   const std::string_view statement =

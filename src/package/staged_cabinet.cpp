@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <string_view>
+#include <utility>
 
 namespace kb {
 namespace {
@@ -14,14 +15,16 @@ constexpr std::string_view kFirstCabinet = "1.cab";
 
 }  // namespace
 
-StagedCabinet::StagedCabinet() {
-  std::string name = ".Install-XXXXXX" + std::string(kSeparator) + std::string(kFirstCabinet);
+StagedCabinet::StagedCabinet(std::string folder) : folder_(std::move(folder)) {
+  if (!folder_.empty() && !folder_.ends_with('/')) folder_ += '/';
+  std::string path =
+      folder_ + ".Install-XXXXXX" + std::string(kSeparator) + std::string(kFirstCabinet);
   const int fd =
-      ::mkstemps(name.data(), static_cast<int>(kSeparator.size() + kFirstCabinet.size()));
+      ::mkstemps(path.data(), static_cast<int>(kSeparator.size() + kFirstCabinet.size()));
   if (fd < 0) return;
   ::close(fd);
-  prefix_ = name.substr(0, name.size() - kFirstCabinet.size());
-  removal_.emplace(name);
+  prefix_ = path.substr(folder_.size(), path.size() - folder_.size() - kFirstCabinet.size());
+  removal_.emplace(path);
 }
 
 StagedCabinet::~StagedCabinet() {
@@ -33,7 +36,7 @@ StagedCabinet::~StagedCabinet() {
 }
 
 std::string StagedCabinet::path(int number) const {
-  return prefix_ + std::to_string(number) + ".cab";
+  return folder_ + prefix_ + std::to_string(number) + ".cab";
 }
 
 }  // namespace kb

@@ -8,15 +8,15 @@
 
 namespace kb {
 
-// The cabinet file of one build, under a private name in the current folder: construction
-// reserves ".Install-XXXXXX-1.cab" (created exclusively, so that no file of the user's and no
-// other build's cabinet can carry that name), and destruction removes it together with any
+// The cabinet file of one build, under a private name in the project folder: construction
+// reserves ".Install-XXXXXX-1.cab" there (created exclusively, so that no file of the user's and
+// no other build's cabinet can carry that name), and destruction removes it together with any
 // further cabinets of the set ("-2.cab", ...); the first is removed too should a signal end the
-// program (see RemovalOnSignal). The cabinet builder writes it under prefix().
+// program (see RemovalOnSignal). The cabinet builder writes it under prefix() in folder().
 class StagedCabinet {
  public:
-  // valid() tells whether the name could be reserved; errno then tells why not.
-  StagedCabinet();
+  // valid() tells whether the name could be reserved in `folder`; errno then tells why not.
+  explicit StagedCabinet(std::string folder);
   ~StagedCabinet();
   StagedCabinet(const StagedCabinet&) = delete;
   StagedCabinet& operator=(const StagedCabinet&) = delete;
@@ -24,10 +24,13 @@ class StagedCabinet {
   bool valid() const { return !prefix_.empty(); }
   // The text in front of the cabinet number, for CabinetBuilder::SetCabinetName.
   const std::string& prefix() const { return prefix_; }
+  // The folder the cabinets lie in, ending in "/", for CabinetBuilder::SetCabinetName.
+  const std::string& folder() const { return folder_; }
   // The file of cabinet `number` of the set (counted from 1).
   std::string path(int number = 1) const;
 
  private:
+  std::string folder_;
   std::string prefix_;
   std::optional<platform::RemovalOnSignal> removal_;
 };

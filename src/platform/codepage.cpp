@@ -75,6 +75,12 @@ std::optional<char32_t> NextCodePoint(std::string_view text, std::size_t& pos) {
 
 }  // namespace
 
+std::size_t Utf8Length(std::string_view text) {
+  std::size_t count = 0;
+  for (const char c : text) count += !IsUtf8Continuation(c);
+  return count;
+}
+
 bool IsValidUtf8(std::string_view text) {
   for (std::size_t pos = 0; pos < text.size();) {
     if (!NextCodePoint(text, pos)) return false;

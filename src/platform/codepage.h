@@ -1,6 +1,7 @@
 #ifndef KITBINDER_PLATFORM_CODEPAGE_H_
 #define KITBINDER_PLATFORM_CODEPAGE_H_
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,6 +9,14 @@
 // Conversions between UTF-8, the program's text in memory, and Windows-1252, the code page of
 // project files written on Windows and of our installer templates.
 namespace kb::platform {
+
+// True when the byte `c` of UTF-8 text continues a character (10xxxxxx) rather than starting one.
+constexpr bool IsUtf8Continuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// The number of characters in the UTF-8 `text`: its bytes that start one.
+std::size_t Utf8Length(std::string_view text);
 
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
 bool IsValidUtf8(std::string_view text);

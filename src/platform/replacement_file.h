@@ -41,7 +41,7 @@ class ReplacementFile {
   // the umask leaves for a new file) and renames it over `target`. Returns false, with error()
   // and errno set, the temporary file removed and `target` untouched, when any step fails.
   // REQUIRES: valid(), and Commit not called before.
-  bool Commit();
+  [[nodiscard]] bool Commit();
 
  private:
   std::string target_;

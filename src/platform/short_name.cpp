@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/codepage.h"
+
 namespace kb::platform {
 namespace {
 
@@ -30,10 +32,6 @@ bool IsValidShortName(std::string_view name) {
 
 char ToUpper(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool IsUtf8Continuation(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
 // Up to `limit` characters of a short name made from `part`: spaces and dots dropped, valid

@@ -34,21 +34,28 @@ bool NameIsFree(const std::string& path) {
   return ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
-}  // namespace
-
-std::optional<std::string> TempFolder() {
+// $TMPDIR, else $TMP, else nullopt.
+std::optional<std::string> TempVariable() {
   for (const char* variable : {"TMPDIR", "TMP"}) {
     const char* value = std::getenv(variable);
     if (value != nullptr && *value != '\0') return std::string(value);
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> TempFolder() {
+  if (std::optional<std::string> folder = TempVariable()) return folder;
   std::error_code error;
   std::filesystem::path current = std::filesystem::current_path(error);
   if (error) return std::nullopt;
   return current.string();
 }
 
-std::optional<std::string> TempName(std::string_view prefix) {
-  const std::optional<std::string> folder = TempFolder();
+std::optional<std::string> TempName(std::string_view prefix, std::string_view fallback) {
+  std::optional<std::string> folder = TempVariable();
+  if (!folder) folder = fallback.empty() ? TempFolder() : std::string(fallback);
   if (!folder) return std::nullopt;
   std::string stem = *folder;
   if (!stem.ends_with('/')) stem += '/';

@@ -11,11 +11,12 @@ namespace kb::platform {
 // Returns nullopt only when the current folder is needed and cannot be determined.
 std::optional<std::string> TempFolder();
 
-// A path in TempFolder() whose file name is `prefix` followed by random letters and digits, and
-// which names nothing yet. Like the C runtime's _tempnam it only proposes the name: the caller
+// A path in TempFolder() (or, when neither TMPDIR nor TMP is set and `fallback` is not empty,
+// in `fallback`) whose file name is `prefix` followed by random letters and digits, and which
+// names nothing yet. Like the C runtime's _tempnam it only proposes the name: the caller
 // must create the file exclusively and ask again if another process got there first.
 // Returns nullopt when no folder or no random bytes are available.
-std::optional<std::string> TempName(std::string_view prefix);
+std::optional<std::string> TempName(std::string_view prefix, std::string_view fallback = {});
 
 }  // namespace kb::platform
 

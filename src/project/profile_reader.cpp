@@ -31,7 +31,7 @@ std::string_view WithoutEnclosingQuotes(std::string_view text) {
 // The first `limit` bytes of `utf8`, shortened further so that no character is split.
 std::string_view CutAtCharacter(std::string_view utf8, std::size_t limit) {
   if (utf8.size() <= limit) return utf8;
-  while (limit > 0 && (static_cast<unsigned char>(utf8[limit]) & 0xC0) == 0x80) --limit;
+  while (limit > 0 && platform::IsUtf8Continuation(utf8[limit])) --limit;
   return utf8.substr(0, limit);
 }
 

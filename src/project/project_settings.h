@@ -65,7 +65,7 @@ class CProjectSettings {
   // replaces it, so a failed save leaves the old file as it was. Files with an empty path are
   // not written (they would end the list for a reader). Returns false when `projectPath` is
   // empty or the file cannot be written.
-  bool Save(std::string_view path);
+  [[nodiscard]] bool Save(std::string_view path);
 
   // Reads the project file, replacing every member but `projectPath`. A non-empty `path` first
   // becomes `projectPath`. A missing key reads as empty text, `language` included; a missing,

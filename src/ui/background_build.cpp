@@ -86,8 +86,14 @@ BuildOutcome BuildInBackground(CProjectSettings& settings, const std::string& pr
   QEventLoop loop;
   BuildOutcome outcome;
   std::thread worker([&, project_folder] {
-    outcome = BuildPackage(settings, project_folder,
-                           {.observer = {.entry_starting = report, .block_compressed = report}});
+    // Nothing may escape the thread: an exception there would end the program. BuildPackage
+    // contains its own; what remains is the copy of the observer made for it.
+    try {
+      outcome = BuildPackage(settings, project_folder,
+                             {.observer = {.entry_starting = report, .block_compressed = report}});
+    } catch (...) {
+      outcome = EscapedExceptionOutcome();
+    }
     QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
   });
   loop.exec(QEventLoop::ExcludeUserInputEvents);

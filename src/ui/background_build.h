@@ -16,11 +16,10 @@ namespace kb {
 // share of the data done. User input waits until the build has ended, as it would behind a
 // build that held this thread, and `owner`'s window refuses to close meanwhile.
 //
-// Returns the build's outcome; `settings` then holds what the build generated, and the
-// project folder is the process's current folder.
+// Returns the build's outcome, a failed one when the build ran out of memory or stopped on
+// another exception; `settings` then holds what the build generated.
 // REQUIRES: called on the user-interface thread of a running application; until it returns,
-// nothing else uses `settings`, the package build or the current folder
-// (the windows' event handlers do not).
+// nothing else uses `settings` or the package build (the windows' event handlers do not).
 BuildOutcome BuildInBackground(CProjectSettings& settings, const std::string& project_folder,
                                QWidget* owner);
 

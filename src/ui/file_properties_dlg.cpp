@@ -146,7 +146,7 @@ void CFilePropertiesDlg::OnBrowseIcon() {
 
 void CFilePropertiesDlg::BrowseInto(std::string& path, const QString& filter) {
   UpdateData(true);
-  const QString chosen = ChooseOneLineFile(this, filter);
+  const QString chosen = ChooseOneLineFile(this, filter, browseFolder);
   if (chosen.isEmpty()) return;
   path = chosen.toStdString();
   UpdateData(false);

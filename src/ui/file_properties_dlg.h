@@ -21,8 +21,8 @@ class CFilePropertiesDlg : public CDialog {
   // `parent` as for CDialog.
   explicit CFilePropertiesDlg(QWidget* parent);
 
-  // The "..." buttons: keep what was typed, then ask for an existing file starting in the
-  // current folder ("All Files (*.*)" for the source, "Icon Files (*.ico)" for the icon) and
+  // The "..." buttons: keep what was typed, then ask for an existing file starting in
+  // `browseFolder` ("All Files (*.*)" for the source, "Icon Files (*.ico)" for the icon) and
   // show the chosen path. Cancelling the file dialog changes nothing.
   void OnBrowseSource();
   void OnBrowseIcon();
@@ -33,6 +33,8 @@ class CFilePropertiesDlg : public CDialog {
   std::string shortcutLabel;
   std::string componentGuid;
   bool workDirIsTargetDir = false;
+  // Where the "..." buttons start: the project's folder; the current folder when empty.
+  std::string browseFolder;
 
   // The controls, owned through Qt's parent.
   QLineEdit* sourceBox;

@@ -1,7 +1,5 @@
 #include "ui/kitbinder_view.h"
 
-#include <unistd.h>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -17,6 +15,8 @@
 #include <utility>
 
 #include "framework/message_box.h"
+#include "project/file_name_from_path.h"
+#include "project/form_exchange.h"
 #include "ui/command_ids.h"
 #include "ui/file_list_ctrl.h"
 #include "ui/help_texts.h"
@@ -59,8 +59,7 @@ QString Q(const std::string& text) {
 // The project file's name without folder and extension: "mytool" for "/work/mytool.kbr"; empty
 // for a name without "." (a dot in a folder's name does not count).
 std::string TitleFromPath(const std::string& path) {
-  const std::size_t separator = path.find_last_of("/\\");
-  const std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
+  const std::string name = FileNameFromPath(path);
   const std::size_t dot = name.rfind('.');
   return dot == std::string::npos ? std::string() : name.substr(0, dot);
 }
@@ -302,7 +301,6 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
   if (productCodeText == versionedProductCode) settings.productcodeversion = productCodeVersionText;
   for (int row = 0; row < fileList->RowCount(); ++row) {
     const auto column = [&](int index) { return fileList->ItemText(row, index).toStdString(); };
-    settings.AddIcon(column(2));
     settings.AddFileEntry({.path = column(0),
                            .shortcutname = column(1),
                            .shortcuticon = column(2),
@@ -311,6 +309,7 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
                            .componentguid = column(3),
                            .setkdir = column(kSetkdirColumn) == "1"});
   }
+  KeepWhatTheFormKeeps(settings);
 }
 
 bool CKitbinderView::IsProjectModified() {
@@ -383,14 +382,11 @@ void CKitbinderView::RememberProjectFolder(const std::string& path) {
   const std::size_t separator = path.find_last_of("/\\");
   if (separator == std::string::npos) return;
   projectFolder = separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
-  // The project's relative paths resolve against its folder; a folder that has gone leaves
-  // the current one as it was.
-  [[maybe_unused]] const int entered = ::chdir(projectFolder.c_str());
 }
 
 void CKitbinderView::BrowseInto(std::string& text, const QString& filter) {
   UpdateData(true);
-  const QString chosen = ChooseOneLineFile(this, filter);
+  const QString chosen = ChooseOneLineFile(this, filter, projectFolder);
   if (chosen.isEmpty()) return;
   text = chosen.toStdString();
   UpdateData(false);

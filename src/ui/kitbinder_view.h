@@ -66,10 +66,11 @@ class CKitbinderView : public CFormView {
   // Whether the form differs from `storedSettings`.
   bool IsProjectModified();
   // Writes the form's contents into `settings` (which need not be empty): properties, language,
-  // and one file entry per row, with the row's shortcut icon among the icons. Files get no `id`
-  // and no `componentid`: every build makes new ones.
+  // and one file entry per row, kept as KeepWhatTheFormKeeps keeps them (the rows' shortcut
+  // icons as the icons; no `id` and no `componentid`, so every build makes new ones).
   void FillSettings(CProjectSettings& settings);
-  // `projectFolder` becomes the folder of `path`, and the process's current folder.
+  // `projectFolder` becomes the folder of `path`. The process's current folder stays as it is:
+  // a build running on another thread finds the project's files through `projectFolder`.
   void RememberProjectFolder(const std::string& path);
 
   // Package ▸ Build (F7): builds the package of the project on screen beside its project file,
@@ -159,7 +160,7 @@ class CKitbinderView : public CFormView {
   CKitbinderDoc* Document() const;
   // The controls of tab `page`, the first of them taking the focus.
   std::vector<QWidget*> PageControls(int page) const;
-  // Asks for an existing file with `filter`, starting in the current folder, into `text`.
+  // Asks for an existing file with `filter`, starting in the project's folder, into `text`.
   void BrowseInto(std::string& text, const QString& filter);
 };
 

@@ -7,6 +7,7 @@
 #include "framework/message_box.h"
 #include "framework/wait_cursor.h"
 #include "package/build_command.h"
+#include "project/form_exchange.h"
 #include "ui/background_build.h"
 #include "ui/file_list_ctrl.h"
 #include "ui/kitbinder_doc.h"
@@ -21,21 +22,21 @@ QString FromUtf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// Puts the codes (with the version the product code is for) and component GUIDs a build
-// generated into the form, where the next save keeps them. Row i was file i of the build; a row
-// is matched by position, not by looking its path up, so that a path listed twice gets each
-// entry's own GUID rather than the first one's twice (two components with one GUID would break
-// the next package).
-void ShowGeneratedIdentifiers(CKitbinderView& view, const CProjectSettings& built) {
-  view.productCodeText = built.productcode;
-  view.productCodeVersionText = built.productcodeversion;
-  view.versionedProductCode = built.productcode;
-  view.packageCodeText = built.packagecode;
-  view.upgradeCodeText = built.upgradecode;
+// Shows `shown`, the form's project with what a build generated taken into it
+// (TakeGeneratedIdentifiers), in the form, where the next save keeps it. Row i was file i of
+// the build; a row is matched by position, not by looking its path up, so that a path listed
+// twice gets each entry's own GUID rather than the first one's twice (two components with one
+// GUID would break the next package).
+void ShowGeneratedIdentifiers(CKitbinderView& view, const CProjectSettings& shown) {
+  view.productCodeText = shown.productcode;
+  view.productCodeVersionText = shown.productcodeversion;
+  view.versionedProductCode = shown.productcode;
+  view.packageCodeText = shown.packagecode;
+  view.upgradeCodeText = shown.upgradecode;
   CFileListCtrl& list = *view.fileList;
-  const int rows = std::min(list.RowCount(), built.GetFileCount());
+  const int rows = std::min(list.RowCount(), shown.GetFileCount());
   for (int row = 0; row < rows; ++row) {
-    const ProjectFileEntry& entry = built.files[static_cast<std::size_t>(row)];
+    const ProjectFileEntry& entry = shown.files[static_cast<std::size_t>(row)];
     if (list.ItemText(row, 0).toStdString() == entry.path) {
       list.SetItemText(row, kComponentGuidColumn, FromUtf8(entry.componentguid));
     }
@@ -55,12 +56,14 @@ void CKitbinderView::OnPackageBuild() {
     Document()->SaveProjectNow();
     if (projectFolder.empty()) return;
   }
-  CProjectSettings settings;
-  FillSettings(settings);
-  // The build makes the project folder current; its template follows settings.language.
+  CProjectSettings shown;
+  FillSettings(shown);
+  CProjectSettings settings = shown;
+  // The template follows settings.language.
   const BuildOutcome outcome = BuildInBackground(settings, projectFolder, this);
   AfxMessageBox(FromUtf8(outcome.message), window());
-  ShowGeneratedIdentifiers(*this, settings);
+  TakeGeneratedIdentifiers(shown, settings);
+  ShowGeneratedIdentifiers(*this, shown);
   UpdateData(false);
 }
 

@@ -53,6 +53,7 @@ void CKitbinderView::EditFileRow(int row) {
   dialog.iconPath = text(kShortcutIcon);
   dialog.componentGuid = text(kComponentGuid);
   dialog.workDirIsTargetDir = text(kUseTargetDir) == "1";
+  dialog.browseFolder = projectFolder;
   if (dialog.DoModal() != IDOK) return;
 
   const auto set = [&](Column column, const std::string& value) {

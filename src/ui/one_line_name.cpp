@@ -21,8 +21,10 @@ bool AcceptOneLineName(const QString& name, QWidget* owner) {
   return false;
 }
 
-QString ChooseOneLineFile(QWidget* owner, const QString& filter) {
-  const QString chosen = TheFileDialogs().GetOpenFileName(owner, filter, QDir::currentPath());
+QString ChooseOneLineFile(QWidget* owner, const QString& filter, const std::string& start_folder) {
+  const QString folder =
+      start_folder.empty() ? QDir::currentPath() : QString::fromStdString(start_folder);
+  const QString chosen = TheFileDialogs().GetOpenFileName(owner, filter, folder);
   return chosen.isEmpty() || !AcceptOneLineName(chosen, owner) ? QString() : chosen;
 }
 

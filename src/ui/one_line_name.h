@@ -2,6 +2,7 @@
 #define KITBINDER_UI_ONE_LINE_NAME_H_
 
 #include <QString>
+#include <string>
 
 class QWidget;
 
@@ -10,11 +11,12 @@ namespace kb {
 // A project file keeps one setting per line, so a file name holding a line break (CR or LF)
 // cannot be stored: it would come back as another name. Returns true when `name` holds none;
 // otherwise shows a message box over `owner` that names it and says why, and returns false.
-bool AcceptOneLineName(const QString& name, QWidget* owner);
+[[nodiscard]] bool AcceptOneLineName(const QString& name, QWidget* owner);
 
-// Asks for an existing file with `filter`, starting in the current folder. Returns its path;
-// empty text when the user cancels or the name is refused (the user has been told why).
-QString ChooseOneLineFile(QWidget* owner, const QString& filter);
+// Asks for an existing file with `filter`, starting in `start_folder` (the current folder when
+// it is empty). Returns its path; empty text when the user cancels or the name is refused (the
+// user has been told why).
+QString ChooseOneLineFile(QWidget* owner, const QString& filter, const std::string& start_folder);
 
 }  // namespace kb
 

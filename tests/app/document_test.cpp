@@ -18,10 +18,6 @@
 namespace kb::test {
 namespace {
 
-std::string CurrentFolder() {
-  return std::filesystem::current_path().string();
-}
-
 class DocumentTest : public DesktopTest {
  protected:
   // A project file with a title, a language and two files.
@@ -71,7 +67,7 @@ TEST_F(DocumentTest, OpenShowsTheProjectAndFollowsItsFolder) {
   EXPECT_EQ(view().titleBox->text(), "Tool");
   EXPECT_EQ(view().fileList->RowCount(), 2);
   EXPECT_EQ(view().fileList->ItemText(0, 4), "1");
-  EXPECT_EQ(CurrentFolder(), folder.path().string());
+  EXPECT_EQ(view().projectFolder, folder.path().string());
   EXPECT_FALSE(doc().IsModified());
   QSettings settings("kitbinder", "kitbinder");
   EXPECT_EQ(settings.value("Recent File List/File1").toString().toStdString(), path);
@@ -187,7 +183,7 @@ TEST_F(DocumentTest, SaveNamesAnUntitledProjectAfterItsFileAndMovesToItsFolder) 
   EXPECT_EQ(dialogs.filters.back(), "kitbinder Files (*.kbr)");
   EXPECT_EQ(view().titleBox->text(), "mytool");
   EXPECT_EQ(frame().windowTitle(), "mytool.kbr - kitbinder");
-  EXPECT_EQ(CurrentFolder(), Path("work"));
+  EXPECT_EQ(view().projectFolder, Path("work"));
   EXPECT_FALSE(doc().IsModified());
   CProjectSettings saved;
   saved.Load(mytool);
@@ -202,7 +198,7 @@ TEST_F(DocumentTest, SaveNamesAnUntitledProjectAfterItsFileAndMovesToItsFolder) 
   Choose(ID_FILE_SAVE_AS);
   EXPECT_EQ(view().titleBox->text(), "Named");
   EXPECT_EQ(frame().windowTitle(), "x.kbr - kitbinder");
-  EXPECT_EQ(CurrentFolder(), Path("other"));
+  EXPECT_EQ(view().projectFolder, Path("other"));
   EXPECT_EQ(app().RecentFiles(),
             QStringList({QString::fromStdString(named), QString::fromStdString(mytool)}));
   EXPECT_EQ(ReadText(mytool).find("Named"), std::string::npos) << "Save As wrote the old file";

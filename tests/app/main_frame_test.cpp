@@ -260,7 +260,7 @@ TEST_F(MainFrameTest, HelpContentsOpensThePageBesideTheProgramWhereverTheProject
   ASSERT_TRUE(Start());
   UrlCatcher browser("file");
   Open(project);
-  ASSERT_EQ(std::filesystem::current_path(), folder.path() / "elsewhere");
+  std::filesystem::current_path(folder.path() / "elsewhere");
   Choose(ID_HELP_INDEX);
   ASSERT_EQ(browser.opened.size(), 1u);
   EXPECT_EQ(browser.opened[0].toLocalFile(),

@@ -75,6 +75,8 @@ class PackageBuildTest : public ::testing::Test {
     return false;
   }
 
+  std::string Folder() const { return dir_.path().string(); }
+
   test::TempDir dir_;
   std::array<char, 4096> previous_{};
 };
@@ -83,19 +85,26 @@ TEST_F(PackageBuildTest, FilesThatNeedSeveralCabinetsFailTheBuildAndLeaveNoCabin
   CProjectSettings settings = ProjectOfFiles({"one.bin", "two.bin"}, 50000);
   CPackageWriter writer;
   writer.cabinetOptions.max_cabinet_size = 40000;
-  EXPECT_FALSE(writer.Build(settings, KITBINDER_BIN_DIR "/template-en.msi"));
+  EXPECT_FALSE(writer.Build(settings, KITBINDER_BIN_DIR "/template-en.msi", Folder()));
   EXPECT_THAT(writer.errorText,
               ::testing::StartsWith("Cab file creation failed : the files need "));
   EXPECT_FALSE(AnyCabinetLeft());
 }
 
+// Run from another current folder, the build finds the project's relative paths in the project
+// folder and writes only there.
 TEST_F(PackageBuildTest, FillsOnlyTheIdentifiersThatAreMissingAndKeepsTheOthersInCanonicalForm) {
   CProjectSettings settings = ProjectOfFiles({"tool.exe", "helper.exe"}, 1000);
   settings.productcode = "{0f1e2d3c-4b5a-4697-8877-665544332211}";
   settings.files[0].componentguid = "{a1b2c3d4-e5f6-4789-8abc-def012345678}";
+  const test::TempDir elsewhere;
+  ASSERT_EQ(::chdir(elsewhere.path().c_str()), 0);
 
   CPackageWriter writer;
-  ASSERT_TRUE(writer.Build(settings, KITBINDER_BIN_DIR "/template-en.msi")) << writer.errorText;
+  ASSERT_TRUE(writer.Build(settings, KITBINDER_BIN_DIR "/template-en.msi", Folder()))
+      << writer.errorText;
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir_.path() / "Tool.msi"));
+  EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
   EXPECT_EQ(settings.productcode, "{0F1E2D3C-4B5A-4697-8877-665544332211}");
   EXPECT_EQ(settings.packagecode.size(), 38u);
   EXPECT_EQ(settings.upgradecode.size(), 38u);
@@ -121,7 +130,8 @@ TEST_F(PackageBuildTest, FilesThatChangeDuringTheBuildAreInstalledAsPacked) {
     std::ofstream("grows.bin", std::ios::app) << std::string(500, 'x');
     std::filesystem::resize_file("shrinks.bin", 10);
   };
-  ASSERT_TRUE(writer.Build(settings, KITBINDER_BIN_DIR "/template-en.msi")) << writer.errorText;
+  ASSERT_TRUE(writer.Build(settings, KITBINDER_BIN_DIR "/template-en.msi", Folder()))
+      << writer.errorText;
 
   test::FileSet by_key;
   std::map<std::string, std::string> sizes_by_key;
@@ -141,7 +151,7 @@ TEST_F(PackageBuildTest, FilesThatChangeDuringTheBuildAreInstalledAsPacked) {
   second.cabinetOptions.observer.entry_starting = [](const cabinet::CabinetProgress& progress) {
     if (progress.entry == 2) std::filesystem::remove("grows.bin");
   };
-  EXPECT_FALSE(second.Build(settings, KITBINDER_BIN_DIR "/template-en.msi"));
+  EXPECT_FALSE(second.Build(settings, KITBINDER_BIN_DIR "/template-en.msi", Folder()));
   EXPECT_THAT(second.errorText, ::testing::StartsWith("Failed to add file grows.bin\ngrows.bin "
                                                       "was removed while the files were packed"));
   EXPECT_EQ(std::filesystem::last_write_time("Tool.msi"), built);

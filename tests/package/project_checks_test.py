@@ -138,17 +138,20 @@ class ProjectChecksTest(unittest.TestCase):
         shutil.copy(self.icon, os.path.join(self.folder, "app.ico"))
         os.makedirs(os.path.join(self.folder, "other"))
         shutil.copy(self.icon, os.path.join(self.folder, "other", "APP.ico"))
-        shutil.copy(self.icon, os.path.join(self.folder, "unlisted.ico"))
         icons = ["missing.ico", "folder.ico", "text.ico", "empty.ico", "app.ico", "other/APP.ico"]
-        files = [{"path": "tool.exe", "shortcutname": "Tool", "shortcuticon": "unlisted.ico"}]
-        problems = self.refused({"title": "Tool"}, files, icons)
+        files = []
+        for n, icon in enumerate(icons):
+            write(os.path.join(self.folder, "t%d.exe" % n), b"MZ")
+            files.append({"path": "t%d.exe" % n, "shortcutname": "T%d" % n, "shortcuticon": icon})
+        # As in the desktop form, the icons are those the shortcuts name: a listed icon that no
+        # file uses (missing here) is not checked, nor stored.
+        problems = self.refused({"title": "Tool"}, files, ["unused.ico"])
         self.assertProblems(problems, [
             ("icon file missing.ico", "does not exist"),
             ("icon file folder.ico", "is a folder"),
             ("icon file text.ico", "is not an icon"),
             ("icon file empty.ico", "is not an icon"),
-            ("app.ico and other/APP.ico", "one name"),
-            ("shortcut icon unlisted.ico of tool.exe", "not among the project's icons")])
+            ("app.ico and other/APP.ico", "one name")])
 
     def test_licences_and_banners_that_are_not_what_they_claim(self):
         os.makedirs(os.path.join(self.folder, "folder"))

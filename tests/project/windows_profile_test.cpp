@@ -81,7 +81,7 @@ std::vector<Query> SaveAwkwardProject(const fs::path& path) {
                         "Caf\u00E9 \u2014 \u65E5\u672C \U0001F600", true);
   project.AddFileEntry({"C:\\My Files\\tool.exe", " label ", "'icon.ico'", "_ID", "_C", "G", true});
   project.AddIcon("  spaced.ico");
-  project.Save(path.string());
+  EXPECT_TRUE(project.Save(path.string()));
 
   std::vector<Query> queries;
   const auto expect = [&](std::string section, std::string key, std::string value) {

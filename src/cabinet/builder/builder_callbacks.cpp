@@ -46,14 +46,18 @@ int Remove(const std::string& path, int& err, void*) {
 }
 
 bool TempName(std::span<char> buffer, void*) {
-  const std::optional<std::string> name = platform::TempName("xx");
+  return WriteTempName({}, buffer);
+}
+
+}  // namespace
+
+bool WriteTempName(std::string_view fallback_folder, std::span<char> buffer) {
+  const std::optional<std::string> name = platform::TempName("xx", fallback_folder);
   if (!name || name->size() >= buffer.size()) return false;
   std::copy(name->begin(), name->end(), buffer.begin());
   buffer[name->size()] = '\0';
   return true;
 }
-
-}  // namespace
 
 std::uint32_t Percentage(std::uint32_t a, std::uint32_t b) {
   a = std::min(a, b);

@@ -2,7 +2,9 @@
 #define KITBINDER_CABINET_BUILDER_BUILDER_CALLBACKS_H_
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "cabinet/writer/cabinet_writer.h"
 
@@ -14,6 +16,11 @@ namespace kb::cabinet {
 // 0 when b is 0, and at most 100: a folder spread over several cabinets reports its bytes so
 // far against the share of the current cabinet.
 std::uint32_t Percentage(std::uint32_t a, std::uint32_t b);
+
+// Writes a new temporary name "xx..." (platform::TempName, in `fallback_folder` when neither
+// TMPDIR nor TMP is set and it is not empty) into `buffer`, ending in a NUL. Returns false when
+// there is none or it does not fit.
+bool WriteTempName(std::string_view fallback_folder, std::span<char> buffer);
 
 // allocate to temporary name, for FCICreate; file_placed is left for the caller to set. None
 // of them uses its ctx.

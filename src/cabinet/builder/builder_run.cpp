@@ -44,6 +44,7 @@ CabinetCallbacks BuilderRun::Callbacks() {
   callbacks.open = TrackedOpen;
   callbacks.close = TrackedClose;
   callbacks.remove = TrackedRemove;
+  callbacks.temp_name = TempName;
   return callbacks;
 }
 
@@ -54,9 +55,12 @@ bool BuilderRun::FormatCabinetName(int number, CabinetName& name) const {
   return true;
 }
 
-CabinetParameters BuilderRun::Parameters(std::uint32_t max_cabinet_size,
-                                         std::uint32_t folder_threshold) {
+std::optional<CabinetParameters> BuilderRun::Parameters(std::uint32_t max_cabinet_size,
+                                                        std::uint32_t folder_threshold) {
+  if (folder_.size() > kMaxCabinetFolderLength) return std::nullopt;
   CabinetParameters parameters{};
+  CopyName(folder_.empty() || folder_.ends_with('/') ? folder_ : folder_ + '/',
+           parameters.cabinet_path);
   parameters.max_cabinet_size = max_cabinet_size;
   parameters.folder_threshold = folder_threshold;
   parameters.cabinet_number = 1;
@@ -114,6 +118,10 @@ int BuilderRun::TrackedOpen(const std::string& path, int flags, int mode, int& e
   if (handle != -1 && creates) files.Opened(handle, path, flags == kOpenCabinetFlags);
   if (handle == -1 && creates) files.Removed(path);
   return handle;
+}
+
+bool BuilderRun::TempName(std::span<char> buffer, void* ctx) {
+  return WriteTempName(Of(ctx).folder_, buffer);
 }
 
 int BuilderRun::TrackedClose(int handle, int& err, void* ctx) {

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,9 +20,9 @@ namespace kb::cabinet {
 // observer how the run goes. Used by the thread that runs CreateCabinet only.
 class BuilderRun {
  public:
-  // REQUIRES: `prefix` and `observer` outlive the run.
-  BuilderRun(const std::string& prefix, const CabinetObserver& observer) noexcept
-      : prefix_(prefix), observer_(observer) {}
+  // REQUIRES: `prefix` and `options` outlive the run.
+  BuilderRun(const std::string& prefix, const CabinetRunOptions& options) noexcept
+      : prefix_(prefix), folder_(options.folder), observer_(options.observer) {}
   BuilderRun(const BuilderRun&) = delete;
   BuilderRun& operator=(const BuilderRun&) = delete;
 
@@ -37,8 +39,10 @@ class BuilderRun {
   // bytes_total only when the observer hears progress.
   void Start(const std::vector<std::string>& sources);
 
-  // The parameters of the run's first cabinet.
-  CabinetParameters Parameters(std::uint32_t max_cabinet_size, std::uint32_t folder_threshold);
+  // The parameters of the run's first cabinet; nullopt when the folder is longer than
+  // kMaxCabinetFolderLength.
+  std::optional<CabinetParameters> Parameters(std::uint32_t max_cabinet_size,
+                                              std::uint32_t folder_threshold);
 
   // Tells the observer that entry `index`, a file at `source`, is about to be added.
   void EntryStarting(std::size_t index, std::string_view source);
@@ -54,11 +58,13 @@ class BuilderRun {
   static int TrackedOpen(const std::string& path, int flags, int mode, int& err, void* ctx);
   static int TrackedClose(int handle, int& err, void* ctx);
   static int TrackedRemove(const std::string& path, int& err, void* ctx);
+  static bool TempName(std::span<char> buffer, void* ctx);
 
   // "<prefix><number>.cab"; false when it does not fit the name field.
   bool FormatCabinetName(int number, CabinetName& name) const;
 
   const std::string& prefix_;
+  const std::string& folder_;
   const CabinetObserver& observer_;
   CabinetProgress progress_;
   int last_cabinet_number_ = 1;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <new>
+#include <optional>
 
 #include "cabinet/builder/builder_callbacks.h"
 #include "cabinet/builder/builder_run.h"
@@ -92,7 +93,7 @@ void CabinetBuilder::SetRunOptions(CabinetRunOptions options) {
 bool CabinetBuilder::CreateCabinet() {
   if (created_) return true;
   constexpr auto kAllocFail = static_cast<std::int32_t>(FciError::kAllocFail);
-  BuilderRun run(prefix_, options_.observer);
+  BuilderRun run(prefix_, options_);
   bool made = false;
   try {
     made = list_incomplete_ ? Failed(kBuilderOperation, kAllocFail, 0) : Run(run);
@@ -125,8 +126,11 @@ bool CabinetBuilder::Failed(std::string_view operation, std::int32_t code,
 // run wrote, since an incomplete set is of no use.
 bool CabinetBuilder::Run(BuilderRun& run) {
   run.Start(sources_);
-  const CabinetParameters parameters =
+  const std::optional<CabinetParameters> parameters =
       run.Parameters(options_.max_cabinet_size, options_.folder_threshold);
+  if (!parameters) {
+    return Failed(kBuilderOperation, static_cast<std::int32_t>(FciError::kCabinetFile), 0);
+  }
   CabinetError error;
   const auto failed = [&](std::string_view operation) {
     Failed(operation, error.code, error.runtime_error);
@@ -134,7 +138,7 @@ bool CabinetBuilder::Run(BuilderRun& run) {
     return false;
   };
   FciHandle context =
-      FCICreate(&error, BuilderRun::Callbacks(), parameters, &run, options_.compression_threads);
+      FCICreate(&error, BuilderRun::Callbacks(), *parameters, &run, options_.compression_threads);
   if (!context) return failed("FCICreate");
   // Every failure after FCICreate destroys the context, which removes the staging temporaries;
   // the failure reported is the one before, not that of FCIDestroy.

@@ -47,6 +47,9 @@ struct CabinetObserver {
 
 inline constexpr std::uint32_t kDefaultMaxCabinetSize = 600000000;
 inline constexpr std::uint32_t kDefaultFolderThreshold = 900000;
+// The longest folder a builder writes its cabinets in: the writer's cabinet path holds 255
+// characters, the separator included.
+inline constexpr std::size_t kMaxCabinetFolderLength = 254;
 
 // How a builder's runs go beside their files.
 struct CabinetRunOptions {
@@ -58,6 +61,11 @@ struct CabinetRunOptions {
   // alone. The cabinet is the same to the byte either way.
   std::size_t compression_threads = 0;
   CabinetObserver observer{};
+  // The folder the cabinets are written in, at most kMaxCabinetFolderLength characters; empty
+  // for the current folder. The names the observer hears and the cabinets hold stay without it.
+  // The staging temporaries go there too when neither TMPDIR nor TMP is set, as they would
+  // have gone to the current folder.
+  std::string folder{};
 };
 
 // The program's way to make a cabinet: collects (source path, name in cabinet) pairs and packs
