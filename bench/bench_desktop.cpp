@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -110,7 +111,10 @@ std::string WriteProject(const std::filesystem::path& folder, const std::string&
     project.AddFileEntry(entry);
   }
   const std::string path = (folder / name).string();
-  project.Save(path);
+  if (!project.Save(path)) {
+    std::fprintf(stderr, "cannot write the benchmark project %s\n", path.c_str());
+    std::exit(1);
+  }
   return path;
 }
 
