@@ -11,10 +11,16 @@ UNIT_TESTS  := platform_test project_test windows_profile_test msi_storage_test 
                fuzz_replay_database fuzz_replay_project_file
 JOBS        ?= $(shell nproc)
 
-.PHONY: test demo bench release release-test debug tsan bootstrap format clean
+.PHONY: test demo bench release release-test debug tsan bootstrap bootstrap-build \
+        bootstrap-bench format clean
 
+# What each command needs installed: the programs alone, the benchmarks, or everything.
 bootstrap:
-	@scripts/bootstrap
+	@scripts/bootstrap test
+bootstrap-build:
+	@scripts/bootstrap build
+bootstrap-bench:
+	@scripts/bootstrap bench
 
 debug: bootstrap
 	@cmake -S . -B $(DEBUG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKITBINDER_SANITIZE=ON -DKITBINDER_WERROR=ON >/dev/null
@@ -37,14 +43,17 @@ release-test: bootstrap
 	@ctest --test-dir $(RELEASE_TEST_DIR) --output-on-failure -j $(JOBS) \
 	  -E '_NOT_BUILT|^(package|templates|resources|desktop)_'
 
-release: bootstrap
-	@cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKITBINDER_TESTS=OFF -DKITBINDER_BENCH=ON >/dev/null
+# The programs alone; `make bench` adds the benchmarks to the same tree.
+release: bootstrap-build
+	@cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKITBINDER_TESTS=OFF -DKITBINDER_BENCH=OFF >/dev/null
 	@cmake --build $(RELEASE_DIR) -j $(JOBS)
 
 demo: release
 	@scripts/demo $(RELEASE_DIR)/bin
 
-bench: release
+bench: bootstrap-bench
+	@cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKITBINDER_TESTS=OFF -DKITBINDER_BENCH=ON >/dev/null
+	@cmake --build $(RELEASE_DIR) -j $(JOBS)
 	@scripts/bench $(RELEASE_DIR)/bin
 
 format:
