@@ -12,7 +12,7 @@ UNIT_TESTS  := platform_test project_test windows_profile_test msi_storage_test 
 JOBS        ?= $(shell nproc)
 
 .PHONY: test demo bench release release-test debug tsan bootstrap bootstrap-build \
-        bootstrap-bench format clean
+        bootstrap-bench format format-check clean
 
 # What each command needs installed: the programs alone, the benchmarks, or everything.
 bootstrap:
@@ -31,7 +31,12 @@ tsan: bootstrap
 	@cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKITBINDER_TSAN=ON -DKITBINDER_WERROR=ON >/dev/null
 	@cmake --build $(TSAN_DIR) -j $(JOBS)
 
-test: debug tsan
+# Formatting is checked first, before anything is built.
+format-check: bootstrap
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror || \
+	  { echo "make: C++ files above are not formatted; run \`make format\`" >&2; exit 1; }
+
+test: format-check debug tsan
 	@ctest --test-dir $(DEBUG_DIR) --output-on-failure -j $(JOBS)
 	@ctest --test-dir $(TSAN_DIR) --output-on-failure -j $(JOBS) -L tsan
 
