@@ -32,7 +32,7 @@ function(kitbinder_test name)
     message(FATAL_ERROR "kitbinder_test(${name}): every test needs a label (README, Tests)")
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} kb_test_support GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     KITBINDER_SOURCE_DIR="${PROJECT_SOURCE_DIR}"

@@ -15,6 +15,7 @@
 #include "cabinet/cabinet_oracles.h"
 #include "cabinet/cabinet_reader.h"
 #include "cabinet/run_program.h"
+#include "test_support/needs.h"
 #include "test_support/temp_dir.h"
 
 namespace kb::cabinet {
@@ -109,6 +110,10 @@ void ExpectFailure(const CabinetError& error, FciError code) {
 
 class CabinetWriterTest : public testing::Test {
  public:
+  void SetUp() override {
+    if (const auto missing = kb::test::MissingTools({"cabextract", "gcab"}))
+      GTEST_SKIP() << *missing;
+  }
   CabinetWriterTest() {
     g_faults = &faults_;
     fs::create_directory(temp_folder());
@@ -267,6 +272,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Wine's cabinet library follows a set like Windows does: through the files continued from one
 // cabinet into the next.
 TEST_F(CabinetWriterTest, WineExtractsSetsJoinedAtEveryKindOfBoundary) {
+  if (const auto missing = kb::test::MissingTools({"wine"})) GTEST_SKIP() << *missing;
   const std::string contents = test::NoiseBytes(65536, 9);
   test::TempDir wine_prefix;
   const test::ProgramOptions wine = {
