@@ -265,8 +265,8 @@ INSTANTIATE_TEST_SUITE_P(
                     RoomCase{32856, {32768, 1}},      // one byte of the next block fits
                     RoomCase{32847 - 9, {32768 - 9}}  // the block is split where the room ends
                     ),
-    [](const testing::TestParamInfo<RoomCase>& info) {
-      return "Max" + std::to_string(info.param.max_size);
+    [](const testing::TestParamInfo<RoomCase>& room) {
+      return "Max" + std::to_string(room.param.max_size);
     });
 
 // Wine's cabinet library follows a set like Windows does: through the files continued from one
