@@ -12,7 +12,7 @@ RELEASE_TEST_TARGETS := platform_test project_test msi_storage_test msi_engine_t
 JOBS        ?= $(shell nproc)
 
 .PHONY: test demo bench release release-test debug tsan bootstrap bootstrap-build \
-        bootstrap-bench format format-check clean
+        bootstrap-bench format format-check tidy clean
 
 # What each command needs installed: the programs alone, the benchmarks, or everything.
 bootstrap:
@@ -61,6 +61,13 @@ bench: bootstrap-bench
 	@cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKITBINDER_TESTS=OFF -DKITBINDER_BENCH=ON >/dev/null
 	@cmake --build $(RELEASE_DIR) -j $(JOBS)
 	@scripts/bench $(RELEASE_DIR)/bin
+
+# clang-tidy with the checks of .clang-tidy over the sources in src/, in parallel, with the
+# debug tree's compile commands (configuring the tree is enough; nothing is built).
+tidy: bootstrap
+	@cmake -S . -B $(DEBUG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKITBINDER_SANITIZE=ON -DKITBINDER_WERROR=ON >/dev/null
+	@run-clang-tidy -p $(DEBUG_DIR) -j $(JOBS) -quiet '^$(CURDIR)/src/' >$(DEBUG_DIR)/tidy.log 2>&1; \
+	  status=$$?; grep -v -e '^clang-tidy' -e 'warnings generated' $(DEBUG_DIR)/tidy.log; exit $$status
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
