@@ -3,18 +3,24 @@ DEBUG_DIR   := build/debug
 RELEASE_DIR := build/release
 TSAN_DIR    := build/tsan
 RELEASE_TEST_DIR := build/release-test
-# The unit tests of the core libraries and kitbinder-cli (not the desktop program, Wine or the
-# scripted end-to-end checks, which the debug tree runs).
-UNIT_TESTS  := platform_test project_test windows_profile_test msi_storage_test msi_engine_test \
+# What the unit and oracle tests of the core libraries and kitbinder-cli run (not the desktop
+# program, nor Wine, which the debug tree runs).
+RELEASE_TEST_TARGETS := platform_test project_test msi_storage_test msi_engine_test \
                msi_oracle_test cabinet_test cabinet_writer_test cabinet_parallel_test \
                package_test cli_test kitbinder-cli templates make_seeds fuzz_replay_compound_file \
                fuzz_replay_database fuzz_replay_project_file
 JOBS        ?= $(shell nproc)
 
-.PHONY: test demo bench release release-test debug tsan bootstrap format clean
+.PHONY: test demo bench release release-test debug tsan bootstrap bootstrap-build \
+        bootstrap-bench format format-check tidy clean
 
+# What each command needs installed: the programs alone, the benchmarks, or everything.
 bootstrap:
-	@scripts/bootstrap
+	@scripts/bootstrap test
+bootstrap-build:
+	@scripts/bootstrap build
+bootstrap-bench:
+	@scripts/bootstrap bench
 
 debug: bootstrap
 	@cmake -S . -B $(DEBUG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKITBINDER_SANITIZE=ON -DKITBINDER_WERROR=ON >/dev/null
@@ -25,27 +31,43 @@ tsan: bootstrap
 	@cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKITBINDER_TSAN=ON -DKITBINDER_WERROR=ON >/dev/null
 	@cmake --build $(TSAN_DIR) -j $(JOBS)
 
-test: debug tsan
+# Formatting is checked first, before anything is built.
+format-check: bootstrap
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror || \
+	  { echo "make: C++ files above are not formatted; run \`make format\`" >&2; exit 1; }
+
+test: format-check debug tsan
 	@ctest --test-dir $(DEBUG_DIR) --output-on-failure -j $(JOBS)
 	@ctest --test-dir $(TSAN_DIR) --output-on-failure -j $(JOBS) -L tsan
 
-# The unit tests once more as a packager configures the tree: optimised, with the compiler's
-# warnings left as warnings. CI runs it after `make test`.
+# The unit and oracle tests once more as a packager configures the tree: optimised, with the
+# compiler's warnings left as warnings (but resources_install, which installs the desktop
+# program this tree does not build). CI runs it after `make test`.
 release-test: bootstrap
 	@cmake -S . -B $(RELEASE_TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(RELEASE_TEST_DIR) -j $(JOBS) --target $(UNIT_TESTS)
-	@ctest --test-dir $(RELEASE_TEST_DIR) --output-on-failure -j $(JOBS) \
-	  -E '_NOT_BUILT|^(package|templates|resources|desktop)_'
+	@cmake --build $(RELEASE_TEST_DIR) -j $(JOBS) --target $(RELEASE_TEST_TARGETS)
+	@ctest --test-dir $(RELEASE_TEST_DIR) --output-on-failure -j $(JOBS) -L '^(unit|oracle)$$' \
+	  -E '^resources_install$$'
 
-release: bootstrap
-	@cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKITBINDER_TESTS=OFF -DKITBINDER_BENCH=ON >/dev/null
+# The programs alone; `make bench` adds the benchmarks to the same tree.
+release: bootstrap-build
+	@cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKITBINDER_TESTS=OFF -DKITBINDER_BENCH=OFF >/dev/null
 	@cmake --build $(RELEASE_DIR) -j $(JOBS)
 
 demo: release
 	@scripts/demo $(RELEASE_DIR)/bin
 
-bench: release
+bench: bootstrap-bench
+	@cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DKITBINDER_TESTS=OFF -DKITBINDER_BENCH=ON >/dev/null
+	@cmake --build $(RELEASE_DIR) -j $(JOBS)
 	@scripts/bench $(RELEASE_DIR)/bin
+
+# clang-tidy with the checks of .clang-tidy over the sources in src/, in parallel, with the
+# debug tree's compile commands (configuring the tree is enough; nothing is built).
+tidy: bootstrap
+	@cmake -S . -B $(DEBUG_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKITBINDER_SANITIZE=ON -DKITBINDER_WERROR=ON >/dev/null
+	@run-clang-tidy -p $(DEBUG_DIR) -j $(JOBS) -quiet '^$(CURDIR)/src/' >$(DEBUG_DIR)/tidy.log 2>&1; \
+	  status=$$?; grep -v -e '^clang-tidy' -e 'warnings generated' $(DEBUG_DIR)/tidy.log; exit $$status
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -19,14 +19,20 @@ function(kitbinder_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
 endfunction()
 
-# kitbinder_test(NAME SOURCES... [DEPENDS libs...] [TIMEOUT s] [FILTER gtest-filter] [LABELS l])
+# kitbinder_test(NAME SOURCES... [DEPENDS libs...] [TIMEOUT s] [FILTER gtest-filter] LABELS l
+#                [ORACLE gtest-filter] [WINE gtest-filter])
 # A GoogleTest executable registered with ctest: its tests (those FILTER selects), each with
-# the LABELS given. Tests see the headers of the libraries they link and those of tests/; they
-# run with the source tree in KITBINDER_SOURCE_DIR and the programs' folder in KITBINDER_BIN_DIR.
+# the label LABELS, but for those ORACLE selects (labelled "oracle": they run msitools,
+# cabextract, gcab, olefile...) and those WINE selects (labelled "wine"). Tests see the headers
+# of the libraries they link and those of tests/; they run with the source tree in
+# KITBINDER_SOURCE_DIR and the programs' folder in KITBINDER_BIN_DIR.
 function(kitbinder_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT;FILTER;LABELS" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;FILTER;LABELS;ORACLE;WINE" "SOURCES;DEPENDS" ${ARGN})
+  if(NOT ARG_LABELS)
+    message(FATAL_ERROR "kitbinder_test(${name}): every test needs a label (README, Tests)")
+  endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} kb_test_support GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     KITBINDER_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
@@ -36,6 +42,20 @@ function(kitbinder_test name)
   endif()
   if(NOT ARG_FILTER)
     set(ARG_FILTER "*")
+  endif()
+  # The tests split off under a label of their own are left out of the rest.
+  set(split_off)
+  foreach(label oracle wine)
+    string(TOUPPER ${label} option)
+    if(ARG_${option})
+      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "${ARG_${option}}"
+        PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS ${label})
+      list(APPEND split_off ${ARG_${option}})
+    endif()
+  endforeach()
+  if(split_off)
+    list(JOIN split_off ":" split_off)
+    set(ARG_FILTER "${ARG_FILTER}-${split_off}")
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "${ARG_FILTER}"
     PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS "${ARG_LABELS}")

@@ -20,7 +20,7 @@ bool CPackageWriter::AddIcon(const std::string& path, const std::string& name) {
 
 std::string CPackageWriter::AddMenuFolder(const std::string& title) {
   if (!database) return {};
-  const std::string key = NewKeyText();
+  std::string key = NewKeyText();
   if (!database->Execute("insert into `Directory` (`Directory`,`Directory_Parent`,`DefaultDir`) "
                          "values (?,'ProgramMenuFolder',?)",
                          {key, MenuFolderDefaultDir(title)})) {
@@ -34,7 +34,7 @@ std::string CPackageWriter::AddMenuFolder(const std::string& title) {
 std::string CPackageWriter::AddShortcut(const ProjectFileEntry& entry,
                                         const std::string& menu_folder_key) {
   if (!database) return {};
-  const std::string key = NewKeyText();
+  std::string key = NewKeyText();
   const std::string label = ShortcutLabel(
       ShortLongFileName(PathInProject(projectFolder, entry.path)), entry.shortcutname);
   const std::string icon_key =

@@ -7,23 +7,24 @@
 
 namespace kb {
 
-void CProjectSettings::SetProperties(std::string_view title, std::string_view version,
-                                     std::string_view productcode, std::string_view packagecode,
-                                     std::string_view upgradecode, std::string_view author,
-                                     std::string_view supporturl, std::string_view eulafile,
-                                     std::string_view bannerfile, std::string_view comments,
-                                     bool noquestions) {
-  this->title = title;
-  this->version = version;
-  this->productcode = productcode;
-  this->packagecode = packagecode;
-  this->upgradecode = upgradecode;
-  this->author = author;
-  this->supporturl = supporturl;
-  this->eulafile = eulafile;
-  this->bannerfile = bannerfile;
-  this->comments = comments;
-  this->noquestions = noquestions;
+void CProjectSettings::SetProperties(std::string_view new_title, std::string_view new_version,
+                                     std::string_view new_productcode,
+                                     std::string_view new_packagecode,
+                                     std::string_view new_upgradecode, std::string_view new_author,
+                                     std::string_view new_supporturl, std::string_view new_eulafile,
+                                     std::string_view new_bannerfile, std::string_view new_comments,
+                                     bool new_noquestions) {
+  title = new_title;
+  version = new_version;
+  productcode = new_productcode;
+  packagecode = new_packagecode;
+  upgradecode = new_upgradecode;
+  author = new_author;
+  supporturl = new_supporturl;
+  eulafile = new_eulafile;
+  bannerfile = new_bannerfile;
+  comments = new_comments;
+  noquestions = new_noquestions;
 }
 
 int CProjectSettings::AddFileEntry(const ProjectFileEntry& entry) {

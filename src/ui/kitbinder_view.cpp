@@ -94,7 +94,7 @@ void CKitbinderView::CreateControls() {
                                    std::pair{QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}}) {
     auto* shortcut = new QShortcut(keys, this);
     shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(shortcut, &QShortcut::activated, this, [turn_page, step] { turn_page(step); });
+    connect(shortcut, &QShortcut::activated, this, [turn_page, pages = step] { turn_page(pages); });
   }
 
   fileList = new CFileListCtrl(this);

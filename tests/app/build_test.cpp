@@ -21,6 +21,7 @@
 #include "app/main_frame.h"
 #include "cabinet/builder/cabinet_builder.h"
 #include "project/project_settings.h"
+#include "test_support/needs.h"
 #include "test_support/run_command.h"
 #include "test_support/text_file.h"
 #include "ui/build_progress_dlg.h"
@@ -177,6 +178,7 @@ class BuildTest : public DesktopTest {
 };
 
 TEST_F(BuildTest, BuildsTheTypedProjectIntoAPackageThatWineInstalls) {
+  if (const auto missing = kb::test::MissingTools({"msiinfo", "wine"})) GTEST_SKIP() << *missing;
   ASSERT_TRUE(Start());
   ClickTab(1);
   Type(view().titleBox, "Sample Tool");
@@ -354,6 +356,7 @@ TEST_F(BuildTest, InstallOpensTheBuiltPackageOrSaysWhyNot) {
 }
 
 TEST_F(BuildTest, ALongBuildShowsItsProgressAndKeepsTheWindowOpen) {
+  if (const auto missing = kb::test::MissingTools({"msiinfo"})) GTEST_SKIP() << *missing;
   std::mt19937 random(7);
   std::vector<std::string> files;
   // Enough data that the build outlasts the dialog's delay many times over, however many

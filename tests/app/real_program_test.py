@@ -20,6 +20,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "test_support"))
+import needs  # noqa: E402
+
 WAIT_SECONDS = 30
 
 
@@ -152,6 +155,7 @@ def main():
         print(__doc__.splitlines()[2].strip(), file=sys.stderr)
         sys.exit(2)
     kitbinder, source = sys.argv[1], sys.argv[2]
+    needs.require("xvfb-run", "xdotool", "xclip")
     check_version_without_display(kitbinder)
     inside = subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1024x768x24", sys.executable,
                              os.path.abspath(__file__), "--inside", kitbinder, source],

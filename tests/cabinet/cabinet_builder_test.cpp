@@ -14,6 +14,7 @@
 #include "cabinet/builder/builder_callbacks.h"
 #include "cabinet/cabinet_oracles.h"
 #include "cabinet/cabinet_reader.h"
+#include "test_support/needs.h"
 #include "test_support/temp_dir.h"
 
 namespace kb::cabinet {
@@ -39,6 +40,10 @@ class CurrentFolderGuard {
 // restored, then the folder removed.
 class CabinetBuilderTest : public testing::Test {
  protected:
+  void SetUp() override {
+    if (const auto missing = kb::test::MissingTools({"cabextract", "gcab"}))
+      GTEST_SKIP() << *missing;
+  }
   CabinetBuilderTest() {
     fs::current_path(dir_.path());
     fs::create_directory(temp_folder());

@@ -16,6 +16,7 @@
 #include "cabinet/cabinet_oracles.h"
 #include "cabinet/cabinet_reader.h"
 #include "cabinet/run_program.h"
+#include "test_support/needs.h"
 #include "test_support/temp_dir.h"
 
 namespace kb::cabinet {
@@ -112,6 +113,10 @@ void ExpectFailure(const CabinetError& error, FciError code) {
 
 class CabinetWriterTest : public testing::Test {
  public:
+  void SetUp() override {
+    if (const auto missing = kb::test::MissingTools({"cabextract", "gcab"}))
+      GTEST_SKIP() << *missing;
+  }
   CabinetWriterTest() {
     g_faults = &faults_;
     fs::create_directory(temp_folder());
@@ -263,13 +268,14 @@ INSTANTIATE_TEST_SUITE_P(
                     RoomCase{32856, {32768, 1}},      // one byte of the next block fits
                     RoomCase{32847 - 9, {32768 - 9}}  // the block is split where the room ends
                     ),
-    [](const testing::TestParamInfo<RoomCase>& info) {
-      return "Max" + std::to_string(info.param.max_size);
+    [](const testing::TestParamInfo<RoomCase>& room) {
+      return "Max" + std::to_string(room.param.max_size);
     });
 
 // Wine's cabinet library follows a set like Windows does: through the files continued from one
 // cabinet into the next.
 TEST_F(CabinetWriterTest, WineExtractsSetsJoinedAtEveryKindOfBoundary) {
+  if (const auto missing = kb::test::MissingTools({"wine"})) GTEST_SKIP() << *missing;
   const std::string contents = test::NoiseBytes(65536, 9);
   test::TempDir wine_prefix;
   const test::ProgramOptions wine = {

@@ -21,6 +21,7 @@
 #include "cabinet/cabinet_oracles.h"
 #include "cabinet/cabinet_reader.h"
 #include "cabinet/writer/cabinet_writer.h"
+#include "test_support/needs.h"
 #include "test_support/temp_dir.h"
 
 namespace kb::cabinet {
@@ -435,6 +436,7 @@ std::vector<Shape> KnownShapes() {
 }
 
 TEST(ParallelWriterTest, EveryShapeComesOutTheSameWithAnyNumberOfWorkers) {
+  if (const auto missing = kb::test::MissingTools({"cabextract"})) GTEST_SKIP() << *missing;
   for (const Shape& shape : KnownShapes()) ExpectSameWithEveryWorkerCount(shape);
 }
 
@@ -466,6 +468,7 @@ Shape RandomShape(std::mt19937& random, int number) {
 }
 
 TEST(ParallelWriterTest, RandomFileListsComeOutTheSameWithAnyNumberOfWorkers) {
+  if (const auto missing = kb::test::MissingTools({"cabextract"})) GTEST_SKIP() << *missing;
   std::mt19937 random(15);
   for (int n = 0; n < 300; ++n) {
     // cabextract checks every tenth list: the bytes are the same anyway.

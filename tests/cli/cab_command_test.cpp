@@ -13,6 +13,7 @@
 #include "cabinet/cabinet_oracles.h"
 #include "cabinet/cabinet_reader.h"
 #include "cabinet/run_program.h"
+#include "test_support/needs.h"
 #include "test_support/temp_dir.h"
 
 namespace kb::cli {
@@ -24,6 +25,10 @@ using test::ProgramResult;
 
 class CabCommandTest : public testing::Test {
  protected:
+  void SetUp() override {
+    if (const auto missing = kb::test::MissingTools({"cabextract", "gcab"}))
+      GTEST_SKIP() << *missing;
+  }
   CabCommandTest() { fs::create_directory(dir_.path() / "tmp"); }
 
   // Runs `kitbinder-cli cab ARGS...` in the test folder with its own temporary folder.

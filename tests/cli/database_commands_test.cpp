@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "test_support/needs.h"
 #include "test_support/run_command.h"
 #include "test_support/temp_dir.h"
 #include "test_support/text_file.h"
@@ -148,6 +149,8 @@ TEST_F(DatabaseCommandsTest, PipesAndUnreadableFoldersAreRefusedPromptly) {
   EXPECT_EQ(ReadText(out / "Binary" / "BannerBitmap.ibd"), "JPEG");
 
   // A folder its reader may not list: as root, read it as the user nobody.
+  const std::string cli = std::string(KITBINDER_BIN_DIR) + "/kitbinder-cli";
+  if (const auto unreachable = kb::test::UnreachableByNobody(cli)) GTEST_SKIP() << *unreachable;
   fs::permissions(dir_.path(), fs::perms(0755));
   const fs::path closed = dir_.path() / "closed";
   WriteText(closed / "Property.idt", kProperty);
@@ -167,6 +170,7 @@ TEST_F(DatabaseCommandsTest, PipesAndUnreadableFoldersAreRefusedPromptly) {
 }
 
 TEST_F(DatabaseCommandsTest, DatabaseInACodePageWeCannotReadIsRefusedByName) {
+  if (const auto missing = kb::test::MissingTools({"msibuild"})) GTEST_SKIP() << *missing;
   // msitools writes a database in any code page; the engine converts three and must not show
   // another as an empty database.
   const fs::path cyrillic = dir_.path() / "cyrillic";

@@ -10,6 +10,7 @@
 #include "msi/api/msi_interface.h"
 #include "msi/api/scoped_handle.h"
 #include "sql_helpers.h"
+#include "test_support/needs.h"
 #include "test_support/run_command.h"
 #include "test_support/temp_dir.h"
 #include "test_support/text_file.h"
@@ -181,6 +182,7 @@ TEST_F(ArchiveConformanceTest, KeyColumnsOfAnImportedTableLead) {
 // A stamped archive goes into a database of its code page, or a neutral one that takes it on;
 // the text then reads back as written.
 TEST_F(ArchiveConformanceTest, StampedArchivesNeedTheirCodePageOrANeutralDatabase) {
+  if (const auto missing = kb::test::MissingTools({"msiinfo"})) GTEST_SKIP() << *missing;
   const std::string cafe_1252 = "Name\tValue\r\ns72\tS255\r\n1252\tCafe\tName\r\na\tcaf\xe9\r\n";
   ASSERT_EQ(Import("Cafe.idt", cafe_1252), ERROR_SUCCESS);  // the new database is neutral
   EXPECT_EQ(Rows(db_.get(), "SELECT `Value` FROM `Cafe`"), Rows_{{"caf\u00e9"}});
@@ -200,6 +202,7 @@ TEST_F(ArchiveConformanceTest, StampedArchivesNeedTheirCodePageOrANeutralDatabas
 // A database opened with an output file: the original keeps every byte, each commit writes the
 // output, which msiinfo reads; the summary information is the original's and cannot be changed.
 TEST_F(ArchiveConformanceTest, AnOutputFileTakesTheCommitsAndTheOriginalStays) {
+  if (const auto missing = kb::test::MissingTools({"msiinfo"})) GTEST_SKIP() << *missing;
   ASSERT_EQ(RunSql(db_.get(), "INSERT INTO `Files` (`Name`) VALUES ('kept')"), ERROR_SUCCESS);
   ScopedHandle summary;
   ASSERT_EQ(MsiGetSummaryInformationA(db_.get(), nullptr, 1, summary.Receive()), ERROR_SUCCESS);

@@ -6,6 +6,7 @@
 #include "msi/storage/compound_file.h"
 #include "ole_oracle.h"
 #include "peer_databases.h"
+#include "test_support/needs.h"
 #include "test_support/temp_dir.h"
 
 namespace kb::msi {
@@ -20,6 +21,11 @@ std::unique_ptr<CompoundFile> OpenOrFail(const std::string& path, StorageError* 
 
 class PeerDatabaseTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    if (const auto missing = kb::test::MissingTools({"msibuild", "wixl", "olefile"}))
+      GTEST_SKIP() << *missing;
+  }
+
   // Opens `path` (made by a peer) after checking that olefile reads it without complaint,
   // with `streams` streams, and that we list it exactly as olefile does. Null on failure.
   std::unique_ptr<CompoundFile> OpenListedAsOlefileLists(const std::string& path,
@@ -107,6 +113,7 @@ TEST_F(PeerDatabaseTest, ReadOnlyFileRefusesChangesAndIsNotWritten) {
 class DamagedFileTest : public PeerDatabaseTest {
  protected:
   void SetUp() override {
+    if (const auto missing = kb::test::MissingTools({"msibuild"})) GTEST_SKIP() << *missing;
     const std::string path = test::MakeMsibuildDatabase(dir_.path());
     ASSERT_FALSE(path.empty());
     bytes_ = test::ReadFile(path);

@@ -8,6 +8,7 @@
 #include "msi/storage/compound_file.h"
 #include "ole_oracle.h"
 #include "peer_databases.h"
+#include "test_support/needs.h"
 #include "test_support/temp_dir.h"
 
 namespace kb::msi {
@@ -20,6 +21,10 @@ constexpr Clsid kOtherClsid = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15
 
 class WriteTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    if (const auto missing = kb::test::MissingTools({"olefile"})) GTEST_SKIP() << *missing;
+  }
+
   std::string Path(const char* name) const { return (dir_.path() / name).string(); }
 
   std::unique_ptr<CompoundFile> OpenForWriting(const std::string& path) {
@@ -214,7 +219,12 @@ TEST_F(WriteTest, SmallCommitRewritesFewSectors) {
   EXPECT_GE(changed, 3u);  // mini stream sector, mini FAT, directory, FAT
 }
 
-class PeerFileCommitTest : public WriteTest {};
+class PeerFileCommitTest : public WriteTest {
+  void SetUp() override {
+    if (const auto missing = kb::test::MissingTools({"olefile", "msibuild", "wixl", "msiinfo"}))
+      GTEST_SKIP() << *missing;
+  }
+};
 
 TEST_F(PeerFileCommitTest, MsibuildDatabaseStaysReadableByMsitools) {
   const std::string path = test::MakeMsibuildDatabase(dir_.path());

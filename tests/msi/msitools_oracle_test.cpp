@@ -14,6 +14,7 @@
 #include "ole_oracle.h"
 #include "peer_databases.h"
 #include "platform/codepage.h"
+#include "test_support/needs.h"
 #include "test_support/temp_dir.h"
 #include "test_support/text_file.h"
 
@@ -125,6 +126,8 @@ std::string Render(Database& database, const std::string& table) {
 }
 
 TEST(MsitoolsOracleTest, ReadsWhatWeWriteWithTheSameContent) {
+  if (const auto missing = kb::test::MissingTools({"msiinfo", "msibuild", "wixl", "olefile"}))
+    GTEST_SKIP() << *missing;
   kb::test::TempDir dir;
   WriteArchives(dir.path() / "in");
   const std::string path = (dir.path() / "out.msi").string();
@@ -158,6 +161,8 @@ TEST(MsitoolsOracleTest, ReadsWhatWeWriteWithTheSameContent) {
 }
 
 TEST(MsitoolsOracleTest, ImportThenExportGivesTheArchivesBackByteForByte) {
+  if (const auto missing = kb::test::MissingTools({"msiinfo", "msibuild", "wixl", "olefile"}))
+    GTEST_SKIP() << *missing;
   kb::test::TempDir dir;
   WriteArchives(dir.path() / "in");
   const std::string path = (dir.path() / "out.msi").string();
@@ -180,6 +185,8 @@ TEST(MsitoolsOracleTest, ImportThenExportGivesTheArchivesBackByteForByte) {
 }
 
 TEST(MsitoolsOracleTest, WeReadPeerDatabasesAsMsiinfoDoes) {
+  if (const auto missing = kb::test::MissingTools({"msiinfo", "msibuild", "wixl", "olefile"}))
+    GTEST_SKIP() << *missing;
   kb::test::TempDir dir;
   for (const std::string& path : {MakeMsibuildDatabase(dir.path()), MakeWixlDatabase(dir.path())}) {
     ASSERT_FALSE(path.empty());
@@ -196,6 +203,8 @@ TEST(MsitoolsOracleTest, WeReadPeerDatabasesAsMsiinfoDoes) {
 }
 
 TEST(MsitoolsOracleTest, WideStringReferencesPastSixtyFiveThousandStrings) {
+  if (const auto missing = kb::test::MissingTools({"msiinfo", "msibuild", "wixl", "olefile"}))
+    GTEST_SKIP() << *missing;
   kb::test::TempDir dir;
   std::string archive = "Key\tValue\r\ns72\tS0\r\nMany\tKey\r\n";
   for (int i = 0; i < 33000; ++i) {

@@ -11,6 +11,7 @@
 #include "msi/api/scoped_handle.h"
 #include "msi/sql/sql_parser.h"
 #include "sql_helpers.h"
+#include "test_support/needs.h"
 #include "test_support/run_command.h"
 #include "test_support/temp_dir.h"
 
@@ -33,6 +34,7 @@ std::string Msiinfo(const std::string& arguments) {
 }
 
 TEST(SchemaConformanceTest, KeysLeadAddedColumnsStayAndTemporaryThingsGoAsMsitoolsReadsThem) {
+  if (const auto missing = kb::test::MissingTools({"msiinfo"})) GTEST_SKIP() << *missing;
   kb::test::TempDir folder;
   const std::string path = (folder.path() / "schema.msi").string();
   {

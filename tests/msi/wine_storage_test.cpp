@@ -4,6 +4,7 @@
 #include "msi/storage/compound_file.h"
 #include "ole_oracle.h"
 #include "peer_databases.h"
+#include "test_support/needs.h"
 #include "test_support/temp_dir.h"
 
 namespace kb::msi {
@@ -15,6 +16,8 @@ using test::TestBytes;
 // Windows finds a stream by searching the sibling tree, not by reading every entry as
 // olefile and msitools do: only a correctly ordered tree lets it open each one by name.
 TEST(WineStorageTest, WindowsStructuredStorageOpensEveryStreamByName) {
+  if (const auto missing = kb::test::MissingTools({"wine", "x86_64-w64-mingw32-gcc"}))
+    GTEST_SKIP() << *missing;
   kb::test::TempDir dir;
   const std::string path = (dir.path() / "ours.msi").string();
   StorageError error;

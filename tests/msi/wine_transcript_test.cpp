@@ -12,6 +12,7 @@
 
 #include "msi_transcript_api.h"
 #include "ole_oracle.h"
+#include "test_support/needs.h"
 #include "test_support/temp_dir.h"
 
 namespace kb::msi {
@@ -268,6 +269,8 @@ std::string Ours(const std::string& folder) {
 }
 
 TEST(WineTranscriptTest, OurEngineAnswersAsWindowsInstallerDoes) {
+  if (const auto missing = kb::test::MissingTools({"wine", "x86_64-w64-mingw32-gcc", "msiinfo"}))
+    GTEST_SKIP() << *missing;
   kb::test::TempDir ours_dir;
   kb::test::TempDir wine_dir;
   const Transcript ours = Parse(Ours(ours_dir.path().string()));

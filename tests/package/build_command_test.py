@@ -17,6 +17,8 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 import package_oracles as oracle  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "test_support"))
+import needs  # noqa: E402
 
 CLI = None
 SOURCE_DIR = None
@@ -168,6 +170,9 @@ class BuildCommandTest(unittest.TestCase):
             if os.geteuid() == 0:
                 os.setgid(65534)
                 os.setuid(65534)
+        unreachable = needs.unreachable_by_nobody(CLI)
+        if unreachable:
+            self.skipTest(unreachable)
         os.chmod(self.dir, 0o755)
         os.chmod(self.project_dir, project_folder_mode)
         return subprocess.run([CLI, "build", self.project], capture_output=True, text=True,
@@ -334,4 +339,5 @@ class BuildCommandTest(unittest.TestCase):
 
 if __name__ == "__main__":
     CLI, SOURCE_DIR = sys.argv[1], sys.argv[2]
+    needs.require("msiinfo", "cabextract")
     unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)

@@ -12,6 +12,9 @@ import sys
 import tempfile
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "test_support"))
+import needs  # noqa: E402
+
 CLI = None
 SOURCE_DIR = None
 FAILED = "An error occurred during MSI Creation."
@@ -74,4 +77,5 @@ class IncompletePackageTest(unittest.TestCase):
 
 if __name__ == "__main__":
     CLI, SOURCE_DIR = sys.argv[1], sys.argv[2]
+    needs.require("msibuild")
     unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)

@@ -14,6 +14,7 @@
 #include "cabinet/builder/cabinet_builder.h"
 #include "cabinet/cabinet_oracles.h"
 #include "package/package_writer.h"
+#include "test_support/needs.h"
 #include "test_support/run_command.h"
 #include "test_support/temp_dir.h"
 
@@ -24,6 +25,8 @@ namespace {
 class PackageBuildTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    if (const auto missing = kb::test::MissingTools({"msiinfo", "cabextract"}))
+      GTEST_SKIP() << *missing;
     ASSERT_NE(::getcwd(previous_.data(), previous_.size()), nullptr);
     ASSERT_EQ(::chdir(dir_.path().c_str()), 0);
   }

@@ -10,6 +10,7 @@
 #include "msi/api/scoped_handle.h"
 #include "package/installer_database.h"
 #include "package/package_writer.h"
+#include "test_support/needs.h"
 #include "test_support/run_command.h"
 #include "test_support/temp_dir.h"
 
@@ -28,6 +29,7 @@ std::size_t OpenHandles() {
 class PackageWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    if (const auto missing = kb::test::MissingTools({"msiinfo"})) GTEST_SKIP() << *missing;
     path_ = (dir_.path() / "package.msi").string();
     MakeTemplate();
     baseline_handles_ = OpenHandles();

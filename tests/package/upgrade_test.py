@@ -14,6 +14,8 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 import package_oracles as oracle  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "test_support"))
+import needs  # noqa: E402
 
 CLI = None
 TITLE = "Upgrader"
@@ -208,4 +210,5 @@ class UpgradeTest(unittest.TestCase):
 
 if __name__ == "__main__":
     CLI = os.path.abspath(sys.argv.pop(1))
+    needs.require("wine", "msiinfo")
     unittest.main()

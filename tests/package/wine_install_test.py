@@ -17,6 +17,8 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 import package_oracles as oracle  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "test_support"))
+import needs  # noqa: E402
 
 CLI = None
 SOURCE_DIR = None
@@ -247,4 +249,5 @@ class PackageTest(unittest.TestCase):
 
 if __name__ == "__main__":
     CLI, SOURCE_DIR = sys.argv[1], sys.argv[2]
+    needs.require("wine", "msiinfo", "cabextract")
     unittest.main(argv=sys.argv[:1] + sys.argv[3:], verbosity=2)

@@ -13,6 +13,7 @@
 #include "project/file_contents.h"
 #include "project/profile_reader.h"
 #include "project/project_settings.h"
+#include "test_support/needs.h"
 #include "test_support/temp_dir.h"
 
 namespace kb {
@@ -172,6 +173,8 @@ std::vector<Query> WriteFileWithByteOrderMark(const fs::path& path) {
 }
 
 TEST(WindowsProfileReaderTest, AgreesWithOurWriterAndReader) {
+  if (const auto missing = kb::test::MissingTools({"wine", "x86_64-w64-mingw32-gcc"}))
+    GTEST_SKIP() << *missing;
   test::TempDir dir;
   std::vector<Query> queries = SaveAwkwardProject(dir.path() / "saved.kbr");
   for (Query& q : WriteRulesFile(dir.path() / "rules.kbr")) queries.push_back(std::move(q));

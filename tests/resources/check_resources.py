@@ -15,6 +15,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "test_support"))
+import needs  # noqa: E402
+
 MIME_TYPE = 'application/x-kitbinder-project'
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 
@@ -137,8 +140,10 @@ def install(cmake, build_dir):
 
 def main(argv):
     if len(argv) == 3 and argv[1] == 'validate':
+        needs.require("desktop-file-validate", "appstreamcli", "xmllint")
         problems = validate(argv[2])
     elif len(argv) == 4 and argv[1] == 'install':
+        needs.require("update-mime-database", "appstreamcli")
         problems = install(argv[2], argv[3])
     else:
         print(__doc__, file=sys.stderr)

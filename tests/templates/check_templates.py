@@ -18,6 +18,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, str(pathlib.Path(__file__).parent / ".." / "test_support"))
+import needs  # noqa: E402
+
 # Rows the package build updates or refers to, and the columns its statements name.
 BUILD_COLUMNS = {
     "Property": ["Property", "Value"],
@@ -457,6 +460,8 @@ def main(argv):
     if len(argv) < 3:
         sys.exit(__doc__)
     tool = shlex.split(argv[1])
+    if tool[0] in needs.PACKAGES:
+        needs.require(tool[0])
     if "/" in tool[0]:
         tool[0] = str(pathlib.Path(tool[0]).resolve())
     templates = [Template(tool, pathlib.Path(p).resolve()) for p in argv[2:]]

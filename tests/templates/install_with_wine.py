@@ -22,6 +22,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "test_support"))
+import needs  # noqa: E402
+
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SUPPORT_URL = "https://example.org/support"
 CHOSEN_FOLDER = r"C:\Outils choisis\Boîte"
@@ -221,6 +224,7 @@ def main(argv):
         sys.exit(__doc__)
     if not os.environ.get("DISPLAY"):
         sys.exit("install_with_wine.py needs an X display: run it under xvfb-run")
+    needs.require("wine", "xdotool", "msibuild", "msiinfo")
     cli = pathlib.Path(argv[1]).resolve()
     templates = [pathlib.Path(p).resolve() for p in argv[2:]]
     failures = 0

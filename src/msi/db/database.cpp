@@ -116,9 +116,9 @@ ErrorCode Database::LoadCatalog(std::string* failure) {
   if (!pool) return kOpenFailed;
   auto data = storage_->ReadWholeStream(TableStreamName(kDataStream), kTableStreamLimit, &error);
   if (!data && error != StorageError::kNotFound) return kOpenFailed;
-  auto decoded = StringPool::Decode(*pool, data ? *data : std::vector<std::byte>());
-  if (!decoded) return kOpenFailed;
-  pool_ = std::move(*decoded);
+  auto decoded_pool = StringPool::Decode(*pool, data ? *data : std::vector<std::byte>());
+  if (!decoded_pool) return kOpenFailed;
+  pool_ = std::move(*decoded_pool);
   if (!IsSupportedCodePage(pool_.code_page())) {
     // No text of it could be shown or changed: listing no tables would present it as empty.
     if (failure != nullptr) {

@@ -168,7 +168,7 @@ ErrorCode View::Validate(ModifyMode mode, const Record& record) {
   for (std::size_t i = 0; i < binding_.columns.size(); ++i) {
     if (!binding_.columns[i]) continue;  // a constant of the select list
     const ColumnDef& column = schema.columns[binding_.columns[i]->column];
-    const FieldValue value = record.Get(static_cast<unsigned>(i + 1));
+    const FieldValue& value = record.Get(static_cast<unsigned>(i + 1));
     const auto* text = std::get_if<std::string>(&value);
     if (IsNull(value)) {
       // MSIMODIFY_VALIDATE_FIELD checks the fields given, so an incomplete record passes.

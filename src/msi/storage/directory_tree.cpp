@@ -40,6 +40,7 @@ std::vector<std::uint32_t> ChildrenOf(const Layout& layout, std::uint32_t parent
 
 void LinkChildren(Layout& layout, std::uint32_t parent, std::vector<std::uint32_t> children) {
   std::vector<std::pair<std::u16string, std::uint32_t>> named;
+  named.reserve(children.size());
   for (std::uint32_t id : children) named.emplace_back(layout.Entry(id).name, id);
   std::sort(named.begin(), named.end(),
             [](const auto& a, const auto& b) { return cfb::CompareNames(a.first, b.first) < 0; });
