@@ -19,8 +19,8 @@
 #include "package/project_checks.h"
 #include "package/shortcut_names.h"
 #include "package/staged_cabinet.h"
+#include "platform/file_name_from_path.h"
 #include "platform/replacement_file.h"
-#include "project/file_name_from_path.h"
 #include "project/path_in_project.h"
 
 namespace kb {
@@ -89,8 +89,9 @@ std::vector<std::string> PackageTexts(const CProjectSettings& settings,
       settings.upgradecode,
       ReadLicenseText(PathInProject(project_folder, settings.eulafile))};
   for (const ProjectFileEntry& file : settings.files) {
-    texts.insert(texts.end(), {FileNameFromPath(file.path), file.shortcutname,
-                               FileNameFromPath(file.shortcuticon), file.componentguid});
+    texts.insert(texts.end(),
+                 {std::string(platform::FileNameFromPath(file.path)), file.shortcutname,
+                  std::string(platform::FileNameFromPath(file.shortcuticon)), file.componentguid});
   }
   return texts;
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "package/shortcut_names.h"
-#include "project/file_name_from_path.h"
+#include "platform/file_name_from_path.h"
 
 namespace kb {
 
@@ -14,7 +14,7 @@ bool SetProductIcon(CInstallerDatabase& database, const CProjectSettings& settin
   if (shortcut == settings.files.end()) return true;
   const bool added =
       database.Execute("insert into `Property` (`Property`,`Value`) values('ARPPRODUCTICON',?)",
-                       {IconKey(FileNameFromPath(shortcut->shortcuticon))});
+                       {IconKey(platform::FileNameFromPath(shortcut->shortcuticon))});
   database.CloseView();
   return added;
 }

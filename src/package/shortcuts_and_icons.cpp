@@ -1,7 +1,7 @@
 #include "package/identifiers.h"
 #include "package/package_writer.h"
 #include "package/shortcut_names.h"
-#include "project/file_name_from_path.h"
+#include "platform/file_name_from_path.h"
 #include "project/path_in_project.h"
 
 namespace kb {
@@ -37,8 +37,9 @@ std::string CPackageWriter::AddShortcut(const ProjectFileEntry& entry,
   std::string key = NewKeyText();
   const std::string label = ShortcutLabel(
       ShortLongFileName(PathInProject(projectFolder, entry.path)), entry.shortcutname);
-  const std::string icon_key =
-      entry.shortcuticon.empty() ? std::string() : IconKey(FileNameFromPath(entry.shortcuticon));
+  const std::string icon_key = entry.shortcuticon.empty()
+                                   ? std::string()
+                                   : IconKey(platform::FileNameFromPath(entry.shortcuticon));
   const std::string_view statement =
       entry.setkdir
           ? "insert into `Shortcut` (`Shortcut`,`Directory_`,`Name`,`Component_`,`Target`,"

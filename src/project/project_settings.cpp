@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "project/file_name_from_path.h"
+#include "platform/file_name_from_path.h"
 #include "project/text_properties.h"
 
 namespace kb {
@@ -38,7 +38,7 @@ int CProjectSettings::AddIcon(std::string_view path) {
     for (const ProjectIconEntry& icon : icons) icon_paths_.insert(icon.path);
   }
   if (!path.empty() && icon_paths_.emplace(path).second) {
-    icons.push_back({std::string(path), FileNameFromPath(path)});
+    icons.push_back({std::string(path), std::string(platform::FileNameFromPath(path))});
   }
   return static_cast<int>(icons.size());
 }

@@ -15,7 +15,7 @@
 #include <utility>
 
 #include "framework/message_box.h"
-#include "project/file_name_from_path.h"
+#include "platform/file_name_from_path.h"
 #include "project/form_exchange.h"
 #include "ui/command_ids.h"
 #include "ui/file_list_ctrl.h"
@@ -59,7 +59,7 @@ QString Q(const std::string& text) {
 // The project file's name without folder and extension: "mytool" for "/work/mytool.kbr"; empty
 // for a name without "." (a dot in a folder's name does not count).
 std::string TitleFromPath(const std::string& path) {
-  const std::string name = FileNameFromPath(path);
+  const std::string name(platform::FileNameFromPath(path));
   const std::size_t dot = name.rfind('.');
   return dot == std::string::npos ? std::string() : name.substr(0, dot);
 }

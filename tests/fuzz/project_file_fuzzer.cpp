@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file_name_from_path.h"
 #include "platform/scratch_folder.h"
 #include "platform/unique_fd.h"
-#include "project/file_name_from_path.h"
 #include "project/profile_reader.h"
 #include "project/project_settings.h"
 #include "project/text_properties.h"
@@ -47,7 +47,8 @@ bool FitsTheFormat(const CProjectSettings& project) {
 // What the reader promises whatever the file held.
 void CheckInvariants(const CProjectSettings& project) {
   for (const auto& icon : project.icons) {
-    if (icon.path.empty() || icon.name != kb::FileNameFromPath(icon.path)) __builtin_trap();
+    if (icon.path.empty() || icon.name != kb::platform::FileNameFromPath(icon.path))
+      __builtin_trap();
   }
   for (const auto& entry : project.files) {
     if (entry.path.empty()) __builtin_trap();

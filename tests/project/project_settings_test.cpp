@@ -5,8 +5,8 @@
 #include <functional>
 #include <vector>
 
+#include "platform/file_name_from_path.h"
 #include "project/file_entry.h"
-#include "project/file_name_from_path.h"
 
 namespace kb {
 namespace {
@@ -18,13 +18,14 @@ std::vector<std::string> IconNames(const CProjectSettings& project) {
 }
 
 TEST(FileNameFromPathTest, TakesTheTextAfterTheLastSeparatorOfEitherKind) {
-  EXPECT_EQ(FileNameFromPath("C:\\tools\\app.ico"), "app.ico");
-  EXPECT_EQ(FileNameFromPath("/usr/share/icons/app.png"), "app.png");
-  EXPECT_EQ(FileNameFromPath("C:\\mixed/dir\\name.ico"), "name.ico");
-  EXPECT_EQ(FileNameFromPath("app.ico"), "app.ico");
-  EXPECT_EQ(FileNameFromPath("C:\\tools\\"), "");
-  EXPECT_EQ(FileNameFromPath(""), "");
-  EXPECT_EQ(FileNameFromPath("C:\\\u8868\u793A\\\u30C6\u30B9\u30C8.ico"), "\u30C6\u30B9\u30C8.ico");
+  EXPECT_EQ(platform::FileNameFromPath("C:\\tools\\app.ico"), "app.ico");
+  EXPECT_EQ(platform::FileNameFromPath("/usr/share/icons/app.png"), "app.png");
+  EXPECT_EQ(platform::FileNameFromPath("C:\\mixed/dir\\name.ico"), "name.ico");
+  EXPECT_EQ(platform::FileNameFromPath("app.ico"), "app.ico");
+  EXPECT_EQ(platform::FileNameFromPath("C:\\tools\\"), "");
+  EXPECT_EQ(platform::FileNameFromPath(""), "");
+  EXPECT_EQ(platform::FileNameFromPath("C:\\\u8868\u793A\\\u30C6\u30B9\u30C8.ico"),
+            "\u30C6\u30B9\u30C8.ico");
 }
 
 TEST(CProjectSettingsTest, StartsEmptyInEnglish) {

@@ -7,6 +7,7 @@
 #include "cabinet/builder/builder_callbacks.h"
 #include "cabinet/builder/builder_run.h"
 #include "cabinet/writer/cabinet_format.h"
+#include "platform/file_name_from_path.h"
 
 namespace kb::cabinet {
 namespace {
@@ -46,11 +47,6 @@ std::string Explanation(std::int32_t code, std::int32_t runtime_error,
   }
   return "The maximum cabinet size of " + std::to_string(max_cabinet_size) +
          " bytes is too small: a cabinet of that size has no room for data beside its headers.\n";
-}
-
-std::string_view BaseName(std::string_view path) {
-  const std::size_t separator = path.find_last_of("/\\");
-  return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
 }  // namespace
@@ -155,7 +151,8 @@ bool CabinetBuilder::Run(BuilderRun& run) {
       }
       continue;
     }
-    const std::string_view name = names_[i].empty() ? BaseName(source) : names_[i];
+    const std::string_view name =
+        names_[i].empty() ? platform::FileNameFromPath(source) : names_[i];
     run.EntryStarting(i, source);
     if (!FCIAddFile(*context, source, name, false, BuilderRun::NextCabinet, BuilderRun::Status,
                     BuilderOpenInfo, kCompressMszip)) {
