@@ -45,7 +45,8 @@ CInstallerDatabase::CInstallerDatabase(const std::string& path) {
 }
 
 CInstallerDatabase::~CInstallerDatabase() {
-  CloseDatabase();
+  // Nobody is left to be told; a build that needed the result has closed the database itself.
+  static_cast<void>(CloseDatabase());
 }
 
 bool CInstallerDatabase::Execute(std::string_view statement, MSIHANDLE parameters) {

@@ -33,21 +33,23 @@ class CInstallerDatabase {
   // Closes the current view and record, then prepares and runs `statement`, with the `?`
   // markers taking the fields of `parameters` (a record handle the caller keeps; 0 for none).
   // True when the statement ran.
-  bool Execute(std::string_view statement, MSIHANDLE parameters = 0);
+  [[nodiscard]] bool Execute(std::string_view statement, MSIHANDLE parameters = 0);
   // The same with the markers taking `values` in order, so that a value is stored exactly as
   // it is, quotes included.
-  bool Execute(std::string_view statement, std::initializer_list<StatementValue> values);
+  [[nodiscard]] bool Execute(std::string_view statement,
+                             std::initializer_list<StatementValue> values);
   // Fetches the next row of the current view as the current record. At the end of the rows
   // the view is closed too. True when a row came.
-  bool Fetch();
+  [[nodiscard]] bool Fetch();
   // The text of a field of the current record (at most 10,239 bytes); empty when there is no
   // record, the field has no text or the text does not fit.
   std::string GetString(unsigned field) const;
   // Makes the file at `path` the stream of a field of the current record and writes the row
   // back. True when both succeeded.
-  bool SetStreamAndUpdate(unsigned field, const std::string& path);
+  [[nodiscard]] bool SetStreamAndUpdate(unsigned field, const std::string& path);
   // Makes the edits so far reach the file. True when they did; a failure is also remembered
-  // in commit_failed().
+  // in commit_failed(), so the steps of a build may commit as they go and the build asks once,
+  // before the package replaces the last one.
   bool Commit();
   // True once any Commit has failed: the package on disk then lacks edits made before it.
   bool commit_failed() const { return commit_failed_; }
@@ -56,7 +58,7 @@ class CInstallerDatabase {
   std::optional<int> CodePage();
   void CloseView();
   // Releases the record, the view and then the database; true when the database handle closed.
-  bool CloseDatabase();
+  [[nodiscard]] bool CloseDatabase();
 
   MSIHANDLE database_handle() const { return database_.get(); }
   MSIHANDLE view() const { return view_.get(); }

@@ -336,7 +336,8 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
   database = std::make_unique<CInstallerDatabase>(package.temp_path());
   const std::map<std::string, int> template_rows = CountRows(*database);
   auto failure = EditPackage(*this, settings, template_path, project_folder, cabinet, sizes);
-  database->CloseDatabase();
+  // A close that failed leaves a package the reading back below finds lacking.
+  static_cast<void>(database->CloseDatabase());
   if (!failure) {
     if (const auto lacked =
             WhatThePackageLacks(package.temp_path(), ExpectedContents(settings), template_rows)) {

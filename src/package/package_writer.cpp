@@ -3,7 +3,8 @@
 namespace kb {
 
 CPackageWriter::~CPackageWriter() {
-  if (database) database->CloseDatabase();
+  // Nobody is left to be told; Build closes the database itself and reads the package back.
+  if (database) static_cast<void>(database->CloseDatabase());
 }
 
 bool CPackageWriter::SetProperty(const std::string& name, const std::string& value) {
