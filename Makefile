@@ -3,6 +3,7 @@ DEBUG_DIR   := build/debug
 RELEASE_DIR := build/release
 TSAN_DIR    := build/tsan
 RELEASE_TEST_DIR := build/release-test
+CLANG_TEST_DIR := build/release-test-clang
 # What the unit and oracle tests of the core libraries and kitbinder-cli run (not the desktop
 # program, nor Wine, which the debug tree runs).
 RELEASE_TEST_TARGETS := platform_test project_test msi_storage_test msi_engine_test \
@@ -11,7 +12,7 @@ RELEASE_TEST_TARGETS := platform_test project_test msi_storage_test msi_engine_t
                fuzz_replay_database fuzz_replay_project_file
 JOBS        ?= $(shell nproc)
 
-.PHONY: test demo bench release release-test debug tsan bootstrap bootstrap-build \
+.PHONY: test demo bench release release-test release-test-clang debug tsan bootstrap bootstrap-build \
         bootstrap-bench format format-check tidy clean
 
 # What each command needs installed: the programs alone, the benchmarks, or everything.
@@ -48,6 +49,14 @@ release-test: bootstrap
 	@cmake --build $(RELEASE_TEST_DIR) -j $(JOBS) --target $(RELEASE_TEST_TARGETS)
 	@ctest --test-dir $(RELEASE_TEST_DIR) --output-on-failure -j $(JOBS) -L '^(unit|oracle)$$' \
 	  -E '^resources_install$$'
+
+# Everything (programs, tests, desktop program, benchmarks) once more with clang, optimised and
+# with warnings as errors, so that what one compiler refuses cannot land; then the unit tests.
+release-test-clang: bootstrap
+	@CC=clang CXX=clang++ cmake -S . -B $(CLANG_TEST_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DKITBINDER_WERROR=ON -DKITBINDER_BENCH=ON >/dev/null
+	@cmake --build $(CLANG_TEST_DIR) -j $(JOBS)
+	@ctest --test-dir $(CLANG_TEST_DIR) --output-on-failure -j $(JOBS) -L '^unit$$'
 
 # The programs alone; `make bench` adds the benchmarks to the same tree.
 release: bootstrap-build
