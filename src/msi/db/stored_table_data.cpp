@@ -9,6 +9,12 @@ namespace {
 constexpr Cell kShortOffset = 0x8000;
 constexpr Cell kLongOffset = 0x80000000;
 
+// A value stored as the null cell of a text column.
+bool IsNullText(const FieldValue& value) {
+  const auto* text = std::get_if<std::string>(&value);
+  return std::holds_alternative<std::monostate>(value) || (text != nullptr && text->empty());
+}
+
 }  // namespace
 
 FieldValue StoredTableData::Get(std::size_t row, std::size_t column) const {
@@ -109,8 +115,14 @@ std::optional<std::size_t> StoredTableData::Find(std::span<const FieldValue> key
   for (std::size_t k = 0; k < key.size(); ++k) {
     const ColumnDef& column = schema().columns[key_columns[k]];
     if (column.type.is_string()) {
-      // A text the pool does not hold is in no row; looking it up must not add it.
+      // A null (empty) key is the cell 0 that a row's key holds for it: such rows are found
+      // like any other.
       const auto* text = std::get_if<std::string>(&key[k]);
+      if (IsNullText(key[k])) {
+        cells.push_back(0);
+        continue;
+      }
+      // A text the pool does not hold is in no row; looking it up must not add it.
       const auto bytes = text ? EncodeText(*text, database_->code_page()) : std::nullopt;
       const auto id = bytes ? database_->pool().Find(*bytes) : std::nullopt;
       if (!id) return std::nullopt;
