@@ -51,6 +51,12 @@ bool IsReservedName(std::string_view name) {
          name == kStoragesTable;
 }
 
+// The names whose streams the storage keeps for itself: a table of one of these names would
+// take the string pool's place (or the catalog's) in the file.
+bool IsStorageName(std::string_view name) {
+  return IsReservedName(name) || name == kPoolStream || name == kDataStream;
+}
+
 std::u16string TableStreamName(std::string_view name) {
   return EncodeStreamName(name, true);
 }
@@ -264,16 +270,38 @@ std::shared_ptr<TableData> Database::OpenTable(std::string_view name) {
   return std::make_shared<StoredTableData>(shared_from_this(), std::move(table));
 }
 
-ErrorCode Database::CreateTable(TableSchema schema, bool hold) {
-  if (read_only() || IsReservedName(schema.name) || tables_.contains(schema.name) ||
-      schema.KeyColumns().empty()) {
-    return kFunctionFailed;
+std::string Database::SchemaFault(const TableSchema& schema) const {
+  if (schema.name.empty()) return "a table needs a name";
+  const std::string quoted = "\"" + schema.name + "\"";
+  if (IsStorageName(schema.name)) return "the name " + quoted + " is kept by the database";
+  if (EncodeStreamName(schema.name, true).size() > cfb::kMaxNameUnits) {
+    return "the table name " + quoted + " is too long to name a stream";
   }
+  if (tables_.contains(schema.name)) return "a table " + quoted + " exists";
+  if (schema.KeyColumns().empty()) return "the table " + quoted + " has no primary key";
+  for (std::size_t i = 0; i < schema.columns.size(); ++i) {
+    const std::string& column = schema.columns[i].name;
+    if (schema.FindColumn(column) != i) {
+      return "the table " + quoted + " has two columns named \"" + column + "\"";
+    }
+  }
+  return std::string();
+}
+
+ErrorCode Database::CreateTable(TableSchema schema, bool hold) {
+  last_refusal_ = read_only() ? "the database is read-only" : SchemaFault(schema);
+  if (!last_refusal_.empty()) return kFunctionFailed;
   for (const ColumnDef& column : schema.columns) {
-    if (!EncodeText(column.name, code_page())) return kFunctionFailed;
+    if (!EncodeText(column.name, code_page())) {
+      last_refusal_ = "the column name \"" + column.name + "\" is not in the database's code page";
+      return kFunctionFailed;
+    }
   }
   const auto name = EncodeText(schema.name, code_page());
-  if (!name) return kFunctionFailed;
+  if (!name) {
+    last_refusal_ = "the table name \"" + schema.name + "\" is not in the database's code page";
+    return kFunctionFailed;
+  }
   const bool persistent = !schema.temporary();
   // The catalog's strings come first in the pool, as in the installer; a temporary table's
   // names take their places too (they order `_Tables`) and are written as unused ids.

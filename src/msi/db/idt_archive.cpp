@@ -186,7 +186,8 @@ ErrorCode ImportTable(Database& database, const std::vector<std::string>& lines,
   const auto from = schema.BringKeysFirst({keys.begin() + 1, keys.end()});
   if (!from) return kFunctionFailed;
   const std::string name = schema.name;
-  if (database.OpenTable(name) && database.DropTable(name) != kSuccess) return kFunctionFailed;
+  // The catalog's own tables are no tables to replace: CreateTable refuses them by name.
+  if (database.HasTable(name) && database.DropTable(name) != kSuccess) return kFunctionFailed;
   if (database.CreateTable(schema, false) != kSuccess) return kFunctionFailed;
   auto table = database.OpenTable(name);
   const std::filesystem::path binary_folders[] = {folder / name, folder / base_name};
@@ -313,6 +314,7 @@ std::optional<std::string> RenderSummary(const Database& database) {
 }  // namespace
 
 ErrorCode ImportArchive(Database& database, const std::string& folder, const std::string& file) {
+  database.set_last_refusal(std::string());
   const std::filesystem::path dir(folder);
   std::string problem;
   const auto bytes = platform::ReadRegularFile((dir / file).string(), &problem);
