@@ -148,6 +148,11 @@ TEST_F(ArchiveConformanceTest, ArchivesReadAsWindowsWritesThem) {
               ERROR_FUNCTION_FAILED)
         << name;
   }
+  // Nor do the folders a table's name or the archive's name give.
+  EXPECT_EQ(Import("Dots.idt", "Name\tData\r\ns72\tv0\r\n..\tName\r\nx\tsecret\r\n"),
+            ERROR_FUNCTION_FAILED);
+  EXPECT_EQ(Import("...idt", "Name\tData\r\ns72\tv0\r\nDots\tName\r\nx\tsecret\r\n"),
+            ERROR_FUNCTION_FAILED);
   EXPECT_EQ(MsiDatabaseImportA(db_.get(), (dir_.path() / "arc").c_str(), "Missing.idt"),
             ERROR_FUNCTION_FAILED);
 }

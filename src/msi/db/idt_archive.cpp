@@ -190,7 +190,12 @@ ErrorCode ImportTable(Database& database, const std::vector<std::string>& lines,
   if (database.HasTable(name) && database.DropTable(name) != kSuccess) return kFunctionFailed;
   if (database.CreateTable(schema, false) != kSuccess) return kFunctionFailed;
   auto table = database.OpenTable(name);
-  const std::filesystem::path binary_folders[] = {folder / name, folder / base_name};
+  // The folders are named by the archive, like its binary fields: only plain names stay
+  // inside `folder`.
+  std::vector<std::filesystem::path> binary_folders;
+  for (const std::string& binary_folder : {name, base_name}) {
+    if (IsPlainFileName(binary_folder)) binary_folders.push_back(folder / binary_folder);
+  }
   for (std::size_t i = 3; i < text_lines.size(); ++i) {
     const auto values = RowValues(*declared, text_lines[i], binary_folders);
     if (!values) return kFunctionFailed;

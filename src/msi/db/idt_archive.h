@@ -20,10 +20,11 @@ namespace kb::msi {
 
 // Imports `folder`/`file` into `database`, replacing any table of the same name. A binary
 // field's file is looked for in `folder`/TABLE, then in `folder`/BASE (the archive's name
-// without its extension); a field naming anything but a plain file there is refused. An archive
-// stamped with a code page imports only into a database of that code page or a neutral one,
-// which takes the code page on. kFunctionFailed when the file cannot be read, is malformed, or
-// a row is refused.
+// without its extension), each only when it is a plain name; a field naming anything but a
+// plain file there is refused. An archive stamped with a code page imports only into a
+// database of that code page or a neutral one, which takes the code page on. kFunctionFailed
+// when the file cannot be read, is malformed, or a row is refused; a refused schema or code
+// page says why in database.last_refusal().
 ErrorCode ImportArchive(Database& database, const std::string& folder, const std::string& file);
 
 // The archive text of `table` in the database's code page. With `binary_folder`, the streams
