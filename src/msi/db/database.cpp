@@ -10,6 +10,7 @@
 #include "msi/db/table_codec.h"
 #include "msi/storage/cfb_format.h"
 #include "msi/storage/file_io.h"
+#include "msi/storage/staged_stream.h"
 
 namespace kb::msi {
 namespace {
@@ -442,23 +443,32 @@ ErrorCode Database::CheckStream(const std::u16string& name, const FieldValue& va
 }
 
 ErrorCode Database::StoreStream(const std::u16string& name, const FieldValue& value) {
-  if (const ErrorCode error = CheckStream(name, value); error != kSuccess) return error;
-  if (std::holds_alternative<std::monostate>(value)) {
-    const StorageError error = storage_->RemoveStream(name);
-    return error == StorageError::kNone || error == StorageError::kNotFound ? kSuccess
-                                                                            : kFunctionFailed;
+  const std::pair<std::u16string, FieldValue> change{name, value};
+  return StoreStreams(std::span(&change, 1));
+}
+
+ErrorCode Database::StoreStreams(std::span<const std::pair<std::u16string, FieldValue>> streams) {
+  // Every copy that can fail is made before anything is staged, and the storage stages all of
+  // them or none.
+  std::vector<std::pair<std::u16string, StagedStream>> changes;
+  for (const auto& [name, value] : streams) {
+    if (const ErrorCode error = CheckStream(name, value); error != kSuccess) return error;
+    if (std::holds_alternative<std::monostate>(value)) {
+      changes.emplace_back(name, StagedStream::Removal());
+      continue;
+    }
+    const StreamSource& source = *std::get<StreamField>(value).source;
+    if (source.stored_name() != nullptr && *source.stored_name() == name) continue;
+    // A file is copied from the descriptor its field holds; another stream (which may change
+    // or go before the commit) is copied now into a temporary file. Neither is held in memory.
+    const auto* file = dynamic_cast<const FileStreamSource*>(&source);
+    platform::UniqueFd copy = file != nullptr ? file->Duplicate() : CopyToTemporaryFile(source);
+    const auto stamp = file != nullptr ? std::optional(file->stamp()) : StampOf(copy.get());
+    if (!copy.valid() || !stamp) return kFunctionFailed;
+    changes.emplace_back(name, StagedStream::FromFile(std::move(copy), *stamp));
   }
-  const StreamSource& source = *std::get<StreamField>(value).source;
-  if (source.stored_name() != nullptr && *source.stored_name() == name) return kSuccess;
-  // A file is copied from the descriptor its field holds; another stream (which may change or
-  // go before the commit) is copied now into a temporary file. Neither is held in memory.
-  const auto* file = dynamic_cast<const FileStreamSource*>(&source);
-  platform::UniqueFd copy = file != nullptr ? file->Duplicate() : CopyToTemporaryFile(source);
-  const auto stamp = file != nullptr ? std::optional(file->stamp()) : StampOf(copy.get());
-  if (!copy.valid() || !stamp) return kFunctionFailed;
-  return storage_->WriteStreamFromFile(name, std::move(copy), *stamp) == StorageError::kNone
-             ? kSuccess
-             : kFunctionFailed;
+  return storage_->WriteStreams(std::move(changes)) == StorageError::kNone ? kSuccess
+                                                                           : kFunctionFailed;
 }
 
 bool Database::LoadAllRows() {

@@ -113,6 +113,8 @@ class Database : public std::enable_shared_from_this<Database> {
   // Stages a stream's new contents from a record field (a file, another stream, or null for
   // none). kFunctionFailed when the storage refuses.
   ErrorCode StoreStream(const std::u16string& name, const FieldValue& value);
+  // StoreStream for several streams at once: all are staged, or none when one is refused.
+  ErrorCode StoreStreams(std::span<const std::pair<std::u16string, FieldValue>> streams);
   void MarkDirty(std::string_view table);
   // True while `table` holds the rows of the table of its name: false once that table was
   // dropped, even if one of the same name was created since.

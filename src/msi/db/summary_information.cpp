@@ -83,6 +83,11 @@ std::string FormatTime(FileTime time) {
   return text;
 }
 
+// The code page a stored 16-bit property names: 65001 is stored as the short -535.
+int CodePageOf(int stored) {
+  return static_cast<std::uint16_t>(stored);
+}
+
 void PadToFour(std::vector<std::byte>& out) {
   while (out.size() % 4 != 0) out.push_back(std::byte{0});
 }
@@ -97,7 +102,9 @@ const std::u16string& SummaryInformation::StreamName() {
 int SummaryInformation::StringCodePage() const {
   const auto it = properties_.find(kCodePageId);
   const int* code_page = it == properties_.end() ? nullptr : std::get_if<int>(&it->second);
-  return code_page != nullptr && IsSupportedCodePage(*code_page) ? *code_page : kWindows1252;
+  return code_page != nullptr && IsSupportedCodePage(CodePageOf(*code_page))
+             ? CodePageOf(*code_page)
+             : kWindows1252;
 }
 
 std::optional<SummaryInformation> SummaryInformation::Decode(std::span<const std::byte> stream) {
@@ -129,6 +136,13 @@ std::optional<SummaryInformation> SummaryInformation::Decode(std::span<const std
       std::string text(reinterpret_cast<const char*>(stream.data()) + at + 8, length);
       raw_texts[id] = text.substr(0, text.find('\0'));
     }  // other types (a thumbnail) are not kept
+  }
+  // Texts in a code page the engine does not convert cannot be read or written truly: such a
+  // summary is refused as a database in one is.
+  const auto code_page = info.properties_.find(kCodePageId);
+  if (code_page != info.properties_.end() && std::holds_alternative<int>(code_page->second) &&
+      !IsSupportedCodePage(CodePageOf(std::get<int>(code_page->second)))) {
+    return std::nullopt;
   }
   for (auto& [id, text] : raw_texts) {
     info.properties_[id] = DecodeText(text, info.StringCodePage()).value_or(std::string());

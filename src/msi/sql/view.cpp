@@ -36,6 +36,10 @@ ErrorCode View::Run(const SqlInsert& insert) {
 
 ErrorCode View::Run(const SqlUpdate& update) {
   const TableSchema& schema = table_->schema();
+  // A key is never changed, whether or not a row matches.
+  for (const auto& assignment : update.assignments) {
+    if (schema.columns[*schema.FindColumn(assignment.first)].type.key()) return kFunctionFailed;
+  }
   std::vector<std::size_t> rows;
   for (const JoinedRow& joined : MatchingRows(update.where.get())) rows.push_back(joined[0]);
   std::vector<std::vector<FieldValue>> updated;
@@ -45,9 +49,7 @@ ErrorCode View::Run(const SqlUpdate& update) {
       values.push_back(table_->Get(row, column));
     }
     for (const auto& [name, operand] : update.assignments) {
-      const std::size_t column = *schema.FindColumn(name);
-      if (schema.columns[column].type.key()) return kFunctionFailed;
-      values[column] = Evaluate(operand, {row});
+      values[*schema.FindColumn(name)] = Evaluate(operand, {row});
     }
     updated.push_back(std::move(values));
   }
