@@ -32,13 +32,13 @@ ErrorCode ImportArchive(Database& database, const std::string& folder, const std
 // a file named after its row's key. nullopt when there is no such table, a stream cannot be
 // written, a text cannot be represented, or the table's name or a key would name something
 // other than a plain file (holding a path separator, say): nothing is written outside
-// `binary_folder`.
+// `binary_folder`. Each of these says why in database.last_refusal().
 [[nodiscard]] std::optional<std::string> RenderArchive(Database& database, std::string_view table,
                                                        const std::string* binary_folder);
 
 // Writes RenderArchive of `table` to `folder`/`file`, with the binary streams beside it.
-// kBadPathname when the folder cannot be written or `file` is not a plain file name;
-// kFunctionFailed otherwise.
+// kBadPathname when the folder is missing or cannot be written or `file` is not a plain file
+// name; kFunctionFailed otherwise. Says why in database.last_refusal().
 ErrorCode ExportArchive(Database& database, std::string_view table, const std::string& folder,
                         const std::string& file);
 

@@ -15,6 +15,8 @@ constexpr unsigned kVtLpstr = 30;
 constexpr unsigned kVtFiletime = 64;
 constexpr unsigned kCodePageId = 1;
 constexpr std::uint32_t kSectionOffset = 48;
+// The last year a file time reaches (its 63-bit count of 100 ns ends in September 30828).
+constexpr int kLastYear = 30827;
 // Windows NT, as the high word of the header's system identifier says.
 constexpr std::uint32_t kSystemIdentifier = 0x00020005;
 constexpr std::byte kFormatId[16] = {
@@ -63,7 +65,8 @@ std::optional<FileTime> ParseTime(std::string_view text) {
   char tail = 0;
   const std::string copy(text);
   if (std::sscanf(copy.c_str(), "%d/%u/%u %u:%u:%u%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6 ||
-      y < 1601 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) {
+      y < 1601 || y > kLastYear || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 ||
+      s > 59) {
     return std::nullopt;
   }
   const std::int64_t days = DaysFromCivil(y, mo, d) + kDaysFrom1601To1970;

@@ -55,7 +55,8 @@ class SummaryInformation {
   std::vector<unsigned> Ids() const;
 
   // A property's value from its text in an archive file: an integer, a time as
-  // "yyyy/mm/dd hh:mm:ss", or text, as the id requires. nullopt when the text does not fit.
+  // "yyyy/mm/dd hh:mm:ss" (years 1601 to 30827, as a file time holds them), or text, as the
+  // id requires. nullopt when the text does not fit.
   [[nodiscard]] static std::optional<Value> ParseArchiveValue(unsigned id, std::string_view text);
   static std::string FormatArchiveValue(const Value& value);
 
