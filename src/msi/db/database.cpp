@@ -420,6 +420,7 @@ bool Database::Holds(const Table& table) const {
 }
 
 void Database::MarkDirty(std::string_view table) {
+  ++changes_;
   const auto it = tables_.find(table);
   if (it != tables_.end()) it->second.dirty = true;
   tables_changed_ = true;

@@ -116,6 +116,9 @@ class Database : public std::enable_shared_from_this<Database> {
   // StoreStream for several streams at once: all are staged, or none when one is refused.
   ErrorCode StoreStreams(std::span<const std::pair<std::u16string, FieldValue>> streams);
   void MarkDirty(std::string_view table);
+  // How many times MarkDirty was called: a reader holding row places sees from it that rows
+  // may have moved.
+  std::uint64_t changes() const { return changes_; }
   // True while `table` holds the rows of the table of its name: false once that table was
   // dropped, even if one of the same name was created since.
   bool Holds(const Table& table) const;
@@ -164,6 +167,7 @@ class Database : public std::enable_shared_from_this<Database> {
   bool catalog_dirty_ = false;
   bool tables_changed_ = false;  // anything that needs the pool rewritten
   std::string last_refusal_;
+  std::uint64_t changes_ = 0;
 };
 
 }  // namespace kb::msi

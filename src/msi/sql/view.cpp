@@ -143,6 +143,14 @@ ErrorCode View::Fetch(std::unique_ptr<Record>* out) {
   if (!executed_ || !select() || database_->failed()) {
     return kFunctionFailed;
   }
+  if (streamed_) {
+    const auto rows = NextStreamed();
+    if (!rows) return kNoMoreItems;
+    auto record = std::make_unique<Record>(static_cast<unsigned>(binding_.columns.size()));
+    FillRecord(*rows, *record);
+    *out = std::move(record);
+    return kSuccess;
+  }
   while (next_ < result_keys_.size()) {
     const auto& keys = result_keys_[next_++];
     JoinedRow rows;
@@ -187,6 +195,10 @@ void View::Close() {
   executed_ = false;
   result_keys_.clear();
   next_ = 0;
+  streamed_ = false;
+  join_ = JoinCursor();
+  distinct_seen_.clear();
+  indexes_.clear();
 }
 
 }  // namespace kb::msi
