@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "test_support/needs.h"
 #include "test_support/run_command.h"
@@ -40,6 +41,20 @@ TEST(QueryJoinTest, PrintsJoinedRowsAndConstantColumns) {
             "Extras\tHelp\tDOCS\t1\t\n");
   kb::test::RunCommand(cli + "query " + db + " 'SELECT Feature_ FROM Order' 2>/dev/null", &status);
   EXPECT_EQ(status, 2);
+  // Refusals the engine can explain say why.
+  std::string tables = "Component";
+  for (int i = 0; i < 32; ++i) tables += ", FeatureComponents";
+  const std::pair<std::string, std::string> refused[] = {
+      {"SELECT Component FROM " + tables, "a statement names at most 32 tables"},
+      {"CREATE TABLE _StringData (K SHORT NOT NULL PRIMARY KEY K)",
+       "the name \"_StringData\" is kept by the database"},
+  };
+  for (const auto& [sql, reason] : refused) {
+    const std::string said =
+        kb::test::RunCommand(cli + "query " + db + " '" + sql + "' 2>&1", &status);
+    EXPECT_NE(status, 0) << sql;
+    EXPECT_NE(said.find(reason), std::string::npos) << said;
+  }
 }
 
 TEST(QueryJoinTest, UpgradeRowsWithEmptyKeysPrintAsMsitoolsExportsThem) {

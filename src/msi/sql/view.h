@@ -108,6 +108,8 @@ class View {
   // Forgets the executed rows; the view can be executed again.
   void Close();
 
+  Database& database() const { return *database_; }
+
  private:
   struct ColumnRef {
     std::size_t table = 0;  // index in the statement's tables
