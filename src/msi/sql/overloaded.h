@@ -11,6 +11,9 @@ template <typename... Lambdas>
 struct Overloaded : Lambdas... {
   using Lambdas::operator()...;
 };
+// Spelled out for compilers that do not deduce an aggregate's arguments (clang 14).
+template <typename... Lambdas>
+Overloaded(Lambdas...) -> Overloaded<Lambdas...>;
 
 }  // namespace kb::msi
 
