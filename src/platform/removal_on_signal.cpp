@@ -14,8 +14,10 @@ namespace kb::platform {
 namespace {
 
 // A signal handler may only read what is lock-free: a fixed table of absolute paths, each with
-// a state that tells the handler when its path is whole.
-enum SlotState : int { kFree, kFilling, kMarked };
+// a state that tells the handler when its path is whole. The handler takes a marked slot for
+// itself (kRemoving) before it reads the path, so that no thread frees the slot and writes
+// another path into it while the handler reads.
+enum SlotState : int { kFree, kFilling, kMarked, kRemoving };
 
 struct Slot {
   std::atomic<int> state{kFree};
@@ -30,7 +32,10 @@ constexpr std::array kSignals = {SIGINT, SIGTERM, SIGHUP};
 
 void RemoveMarkedFiles(int signal_number) {
   for (Slot& slot : slots) {
-    if (slot.state.load(std::memory_order_acquire) == kMarked) ::unlink(slot.path.data());
+    int expected = kMarked;
+    if (slot.state.compare_exchange_strong(expected, kRemoving, std::memory_order_acquire)) {
+      ::unlink(slot.path.data());
+    }
   }
   ::signal(signal_number, SIG_DFL);
   ::raise(signal_number);
@@ -54,7 +59,10 @@ RemovalOnSignal::RemovalOnSignal(const std::string& path) {
 }
 
 RemovalOnSignal::~RemovalOnSignal() {
-  if (slot_ >= 0) slots[static_cast<std::size_t>(slot_)].state.store(kFree);
+  if (slot_ < 0) return;
+  // A slot the handler has taken stays its own: the process is ending.
+  int expected = kMarked;
+  (void)slots[static_cast<std::size_t>(slot_)].state.compare_exchange_strong(expected, kFree);
 }
 
 void RemoveMarkedFilesOnSignals() {

@@ -114,6 +114,25 @@ TEST_F(DatabaseCommandsTest, ExitCodesSayWhatWentWrong) {
             1);
 }
 
+TEST_F(DatabaseCommandsTest, ExportSaysWhyItFailed) {
+  ASSERT_EQ(Cli("import " + db_ + " '" + in_.string() + "'").status, 0);
+  const std::string missing = "'" + (dir_.path() / "nowhere").string() + "'";
+  const struct {
+    std::string arguments;
+    int status;
+    std::string reason;
+  } cases[] = {
+      {"NoTable", 1, "cannot export NoTable: there is no table \"NoTable\""},
+      {"NoTable " + missing, 2, "there is no folder "},
+      {"Binary " + missing, 2, "there is no folder "},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = Cli("export " + db_ + " " + c.arguments, true);
+    EXPECT_EQ(outcome.status, c.status) << c.arguments;
+    EXPECT_NE(outcome.out.find(c.reason), std::string::npos) << c.arguments << ": " << outcome.out;
+  }
+}
+
 // A pipe waits for a writer that never comes; each command must refuse it at once, naming it.
 TEST_F(DatabaseCommandsTest, PipesAndUnreadableFoldersAreRefusedPromptly) {
   const auto pipe = [](const fs::path& path) {

@@ -148,8 +148,26 @@ TEST_F(ArchiveConformanceTest, ArchivesReadAsWindowsWritesThem) {
               ERROR_FUNCTION_FAILED)
         << name;
   }
+  // Nor do the folders a table's name or the archive's name give.
+  EXPECT_EQ(Import("Dots.idt", "Name\tData\r\ns72\tv0\r\n..\tName\r\nx\tsecret\r\n"),
+            ERROR_FUNCTION_FAILED);
+  EXPECT_EQ(Import("...idt", "Name\tData\r\ns72\tv0\r\nDots\tName\r\nx\tsecret\r\n"),
+            ERROR_FUNCTION_FAILED);
   EXPECT_EQ(MsiDatabaseImportA(db_.get(), (dir_.path() / "arc").c_str(), "Missing.idt"),
             ERROR_FUNCTION_FAILED);
+}
+
+// A file time reaches into the year 30828; a later time is refused, not wrapped round.
+TEST_F(ArchiveConformanceTest, SummaryTimesStayWithinWhatAFileTimeHolds) {
+  const std::string head = "PropertyId\tValue\r\ni2\tl255\r\n_SummaryInformation\tPropertyId\r\n";
+  for (const char* late : {"30828/01/01 00:00:00", "99999/12/31 23:59:59"}) {
+    EXPECT_EQ(Import("Late.idt", head + "12\t" + late + "\r\n"), ERROR_FUNCTION_FAILED) << late;
+  }
+  ASSERT_EQ(Import("Last.idt", head + "12\t30827/12/31 23:59:59\r\n"), ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseExportA(db_.get(), "_SummaryInformation", dir_.path().c_str(), "S.idt"),
+            ERROR_SUCCESS);
+  EXPECT_NE(ReadText(dir_.path() / "S.idt").find("12\t30827/12/31 23:59:59\r\n"),
+            std::string::npos);
 }
 
 // An archive declaring its key columns after others makes the table CREATE TABLE would: the

@@ -17,6 +17,7 @@
 #include "peer_databases.h"
 #include "sql_helpers.h"
 #include "test_support/temp_dir.h"
+#include "test_support/text_file.h"
 
 namespace kb::msi {
 namespace {
@@ -236,6 +237,60 @@ TEST(CommitAtomicityTest, DatabaseRefusesWorkAfterItsHeaderSyncFailed) {
   ASSERT_EQ(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY, db.Receive()), ERROR_SUCCESS);
   EXPECT_EQ(test::Rows(db.get(), "SELECT `K` FROM `T`"),
             (std::vector<std::vector<std::string>>{{"1"}, {"2"}}));
+}
+
+// The whole stream in the first field of the row `sql` selects.
+std::string StreamText(MSIHANDLE db, const std::string& sql) {
+  ScopedHandle view;
+  ScopedHandle row;
+  if (MsiDatabaseOpenViewA(db, sql.c_str(), view.Receive()) != ERROR_SUCCESS ||
+      MsiViewExecute(view.get(), 0) != ERROR_SUCCESS ||
+      MsiViewFetch(view.get(), row.Receive()) != ERROR_SUCCESS) {
+    return "(no row)";
+  }
+  std::string text(64, '\0');
+  DWORD size = static_cast<DWORD>(text.size());
+  if (MsiRecordReadStream(row.get(), 1, text.data(), &size) != ERROR_SUCCESS) return "(none)";
+  text.resize(size);
+  return text;
+}
+
+// A stream taken from another row is copied to a temporary file for each row it goes to; when
+// the disk refuses the second copy, the first row's stream is not changed either.
+TEST(CommitAtomicityTest, StreamsOfAStatementAreStagedAllOrNone) {
+  kb::test::TempDir dir;
+  const std::string path = (dir.path() / "db.msi").string();
+  ScopedHandle db;
+  ASSERT_EQ(MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_CREATE, db.Receive()), ERROR_SUCCESS);
+  ASSERT_EQ(
+      test::RunSql(db.get(), "CREATE TABLE `B` (`K` SHORT NOT NULL, `D` OBJECT PRIMARY KEY `K`)"),
+      ERROR_SUCCESS);
+  for (const auto& [key, bytes] :
+       {std::pair("0", "new"), std::pair("1", "old"), std::pair("2", "old")}) {
+    const std::string file = (dir.path() / key).string();
+    kb::test::WriteText(file, bytes);
+    ScopedHandle stream(MsiCreateRecord(1));
+    ASSERT_EQ(MsiRecordSetStreamA(stream.get(), 1, file.c_str()), ERROR_SUCCESS);
+    ASSERT_EQ(
+        test::RunSql(db.get(), std::string("INSERT INTO `B` (`K`, `D`) VALUES (") + key + ", ?)",
+                     stream.get()),
+        ERROR_SUCCESS);
+  }
+  ScopedHandle view;
+  ScopedHandle row;
+  ASSERT_EQ(MsiDatabaseOpenViewA(db.get(), "SELECT `D` FROM `B` WHERE `K` = 0", view.Receive()),
+            ERROR_SUCCESS);
+  ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
+  ASSERT_EQ(MsiViewFetch(view.get(), row.Receive()), ERROR_SUCCESS);
+  const std::string update = "UPDATE `B` SET `D` = ? WHERE `K` > 0";
+  test::FailNth(test::Syscall::kWrite, 1);
+  EXPECT_EQ(test::RunSql(db.get(), update, row.get()), ERROR_FUNCTION_FAILED);
+  test::StopFailing();
+  for (const char* key : {"1", "2"}) {
+    EXPECT_EQ(StreamText(db.get(), std::string("SELECT `D` FROM `B` WHERE `K` = ") + key), "old");
+  }
+  EXPECT_EQ(test::RunSql(db.get(), update, row.get()), ERROR_SUCCESS);
+  EXPECT_EQ(StreamText(db.get(), "SELECT `D` FROM `B` WHERE `K` = 1"), "new");
 }
 
 }  // namespace

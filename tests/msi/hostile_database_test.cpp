@@ -258,6 +258,100 @@ TEST_F(HostileDatabaseTest, UpdateRefusedPartWayChangesNoRow) {
   EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `_Streams`"), (Rows_{{"Bin.a"}, {"Bin.b"}}));
 }
 
+// A statement or a modify through a join changes everything it concerns or nothing: a key
+// column is never updated, even where no row matches, and a refused table of a join leaves the
+// other tables as they were.
+TEST_F(HostileDatabaseTest, ChangesRefusedInPartChangeNothing) {
+  ASSERT_EQ(Open(MSIDBOPEN_TRANSACT), ERROR_SUCCESS);
+  EXPECT_EQ(RunSql(db_.get(), "UPDATE `Property` SET `Property`='C' WHERE `Value`='none'"),
+            ERROR_FUNCTION_FAILED);
+  ASSERT_EQ(RunSql(db_.get(),
+                   "CREATE TABLE `Link` (`Id` SHORT NOT NULL, `Prop` CHAR(72) PRIMARY KEY `Id`)"),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RunSql(db_.get(), "INSERT INTO `Link` (`Id`, `Prop`) VALUES (1, 'A')"), ERROR_SUCCESS);
+  ScopedHandle view;
+  ASSERT_EQ(MsiDatabaseOpenViewA(db_.get(),
+                                 "SELECT `Id`, `Value` FROM `Link`, `Property` WHERE `Prop` = "
+                                 "`Property`",
+                                 view.Receive()),
+            ERROR_SUCCESS);
+  ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
+  ScopedHandle row;
+  ASSERT_EQ(MsiViewFetch(view.get(), row.Receive()), ERROR_SUCCESS);
+  // `Link` takes its new id; `Property` (code page 1252) cannot hold the value.
+  MsiRecordSetInteger(row.get(), 1, 2);
+  MsiRecordSetStringA(row.get(), 2, "\xe6\x97\xa5");
+  EXPECT_EQ(MsiViewModify(view.get(), MSIMODIFY_UPDATE, row.get()), ERROR_FUNCTION_FAILED);
+  EXPECT_EQ(Rows(db_.get(), "SELECT * FROM `Link`"), (Rows_{{"1", "A"}}));
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Value` FROM `Property` WHERE `Property`='A'"),
+            (Rows_{{"one"}}));
+}
+
+// Text of a UTF-8 database whose bytes are not UTF-8 (written elsewhere) keeps them when its
+// row is updated; summary information in a code page the engine does not convert is refused.
+TEST_F(HostileDatabaseTest, TextTheCodePageDoesNotPromiseStaysAsItWas) {
+  ASSERT_EQ(Open(MSIDBOPEN_TRANSACT), ERROR_SUCCESS);
+  kb::test::WriteText(dir_.path() / "cp" / "_ForceCodepage.idt",
+                      "\r\n\r\n65001\t_ForceCodepage\r\n");
+  kb::test::WriteText(dir_.path() / "cp" / "Words.idt",
+                      "Word\tNote\tN\r\ns8\tS8\tI2\r\nWords\tWord\r\nw\tCafXY\t1\r\n");
+  ScopedHandle fresh;
+  const std::string utf8 = (dir_.path() / "utf8.msi").string();
+  ASSERT_EQ(MsiOpenDatabaseA(utf8.c_str(), MSIDBOPEN_CREATE, fresh.Receive()), ERROR_SUCCESS);
+  for (const char* file : {"_ForceCodepage.idt", "Words.idt"}) {
+    ASSERT_EQ(MsiDatabaseImportA(fresh.get(), (dir_.path() / "cp").c_str(), file), ERROR_SUCCESS);
+  }
+  ASSERT_EQ(MsiDatabaseCommit(fresh.get()), ERROR_SUCCESS);
+  fresh.Reset();
+  path_ = utf8;
+  RewriteWithText("CafXY", "Caf\xe9!");
+  ASSERT_EQ(Open(MSIDBOPEN_TRANSACT), ERROR_SUCCESS);
+  ASSERT_EQ(RunSql(db_.get(), "UPDATE `Words` SET `N`=2"), ERROR_SUCCESS);
+  ScopedHandle view;
+  ASSERT_EQ(MsiDatabaseOpenViewA(db_.get(), "SELECT `Word`, `Note` FROM `Words`", view.Receive()),
+            ERROR_SUCCESS);
+  ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
+  ScopedHandle row;
+  ASSERT_EQ(MsiViewFetch(view.get(), row.Receive()), ERROR_SUCCESS);
+  EXPECT_EQ(FieldText(row.get(), 2), "Caf\xc3\xa9!");  // read as Windows-1252
+  ASSERT_EQ(MsiViewModify(view.get(), MSIMODIFY_UPDATE, row.get()), ERROR_SUCCESS);
+  ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
+  db_.Reset();
+  StorageError error = StorageError::kNone;
+  auto file = CompoundFile::Open(path_, CompoundFile::Mode::kReadOnly, &error);
+  ASSERT_TRUE(file);
+  const auto data = file->ReadWholeStream(EncodeStreamName("_StringData", true), 1 << 20, &error);
+  ASSERT_TRUE(data);
+  const std::string bytes(reinterpret_cast<const char*>(data->data()), data->size());
+  EXPECT_NE(bytes.find("Caf\xe9!"), std::string::npos) << bytes;
+
+  // Property 1 (the code page) of the summary information set to 932 behind the engine's back.
+  ScopedHandle summary;
+  ASSERT_EQ(MsiGetSummaryInformationA(0, path_.c_str(), 2, summary.Receive()), ERROR_SUCCESS);
+  ASSERT_EQ(MsiSummaryInfoSetPropertyA(summary.get(), 1, VT_I2, 1252, nullptr, nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(MsiSummaryInfoSetPropertyA(summary.get(), 2, VT_LPSTR, 0, nullptr, "Title"),
+            ERROR_SUCCESS);
+  ASSERT_EQ(MsiSummaryInfoPersist(summary.get()), ERROR_SUCCESS);
+  summary.Reset();
+  file = CompoundFile::Open(path_, CompoundFile::Mode::kReadWrite, &error);
+  ASSERT_TRUE(file);
+  const std::u16string name = u"\u0005SummaryInformation";
+  auto stream = file->ReadWholeStream(name, 1 << 20, &error);
+  ASSERT_TRUE(stream);
+  const std::byte code_page[] = {std::byte{2}, std::byte{0},    std::byte{0},
+                                 std::byte{0}, std::byte{0xE4}, std::byte{0x04}};
+  const auto at =
+      std::search(stream->begin(), stream->end(), std::begin(code_page), std::end(code_page));
+  ASSERT_NE(at, stream->end());
+  at[4] = std::byte{0xA4};
+  at[5] = std::byte{0x03};
+  ASSERT_EQ(file->WriteStream(name, std::move(*stream)), StorageError::kNone);
+  ASSERT_EQ(file->Commit(), StorageError::kNone);
+  file.reset();
+  EXPECT_EQ(MsiGetSummaryInformationA(0, path_.c_str(), 0, summary.Receive()), ERROR_INVALID_DATA);
+}
+
 // Export names each binary field's file after its row's key, and their folder after the
 // table: names that come from the database and must not lead out of the chosen folder. The
 // compound file format cannot name a stream with "/", so the row whose key leads out comes from

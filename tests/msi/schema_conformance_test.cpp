@@ -9,11 +9,14 @@
 
 #include "msi/api/msi_interface.h"
 #include "msi/api/scoped_handle.h"
+#include "msi/db/idt_archive.h"
 #include "msi/sql/sql_parser.h"
+#include "msi/sql/view.h"
 #include "sql_helpers.h"
 #include "test_support/needs.h"
 #include "test_support/run_command.h"
 #include "test_support/temp_dir.h"
+#include "test_support/text_file.h"
 
 namespace kb::msi::test {
 namespace {
@@ -31,6 +34,50 @@ std::string Msiinfo(const std::string& arguments) {
   const std::string output = kb::test::RunCommand("msiinfo " + arguments + " 2>&1", &status);
   EXPECT_EQ(status, 0) << "msiinfo " << arguments << ": " << output;
   return output;
+}
+
+// A table named like a stream the storage keeps for itself would take its place in the file
+// and leave the database unable to commit; such schemas are refused when the table is made,
+// by SQL or by import, with the reason, and the database stays writable.
+TEST(SchemaConformanceTest, TablesTheStorageCannotHoldAreRefusedWithTheReason) {
+  kb::test::TempDir folder;
+  std::shared_ptr<Database> database;
+  ASSERT_EQ(Database::Open((folder.path() / "names.msi").string(), Database::OpenMode::kCreate,
+                           &database),
+            kSuccess);
+  const std::string key = "`K` SHORT NOT NULL PRIMARY KEY `K`";
+  const std::string long_name(61, 'L');
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"CREATE TABLE `_StringData` (" + key + ")", "the name \"_StringData\" is kept by"},
+      {"CREATE TABLE `_StringPool` (" + key + ")", "the name \"_StringPool\" is kept by"},
+      {"CREATE TABLE `_Columns` (" + key + ")", ""},
+      {"CREATE TABLE `` (" + key + ")", "a table needs a name"},
+      {"CREATE TABLE `" + long_name + "` (" + key + ")", "is too long to name a stream"},
+      {"CREATE TABLE `Twice` (`K` SHORT NOT NULL, `K` CHAR(5) PRIMARY KEY `K`)",
+       "has two columns named \"K\""},
+  };
+  for (const auto& [sql, reason] : cases) {
+    std::unique_ptr<View> view;
+    ErrorCode error = View::Prepare(database, sql, &view);
+    if (error == kSuccess) error = view->Execute(nullptr);
+    EXPECT_NE(error, kSuccess) << sql;
+    EXPECT_NE(database->last_refusal().find(reason), std::string::npos)
+        << sql << ": " << database->last_refusal();
+  }
+  const std::string arc = (folder.path() / "arc").string();
+  kb::test::WriteText(folder.path() / "arc" / "Pool.idt", "K\r\ni2\r\n_StringPool\tK\r\n1\r\n");
+  EXPECT_EQ(ImportArchive(*database, arc, "Pool.idt"), kFunctionFailed);
+  EXPECT_NE(database->last_refusal().find("\"_StringPool\" is kept"), std::string::npos);
+  kb::test::WriteText(folder.path() / "arc" / "Two.idt", "K\tK\r\ni2\ts5\r\nTwo\tK\r\n");
+  EXPECT_EQ(ImportArchive(*database, arc, "Two.idt"), kFunctionFailed);
+  EXPECT_NE(database->last_refusal().find("two columns named \"K\""), std::string::npos);
+  // The longest name a stream holds (each pair of letters takes one unit) is taken.
+  std::unique_ptr<View> view;
+  ASSERT_EQ(
+      View::Prepare(database, "CREATE TABLE `" + long_name.substr(1) + "` (" + key + ")", &view),
+      kSuccess);
+  EXPECT_EQ(view->Execute(nullptr), kSuccess);
+  EXPECT_EQ(database->Commit(), kSuccess);
 }
 
 TEST(SchemaConformanceTest, KeysLeadAddedColumnsStayAndTemporaryThingsGoAsMsitoolsReadsThem) {

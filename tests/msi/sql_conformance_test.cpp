@@ -12,6 +12,7 @@
 #include "test_support/needs.h"
 #include "test_support/run_command.h"
 #include "test_support/temp_dir.h"
+#include "test_support/text_file.h"
 
 namespace kb::msi::test {
 namespace {
@@ -116,6 +117,80 @@ TEST_F(SqlConformanceTest, ConstantColumnsCarryTheirValueInEveryRow) {
   EXPECT_EQ(FieldText(types.get(), 2), "s8");
   EXPECT_EQ(RunSql(db_.get(), "SELECT NULL, `K` FROM `T`"), ERROR_BAD_QUERY_SYNTAX);
   EXPECT_EQ(RunSql(db_.get(), "SELECT ?, `K` FROM `T`"), ERROR_BAD_QUERY_SYNTAX);
+}
+
+// A join is found row by row as it is fetched: the first rows of 10,000 x 10,000 come without
+// the hundred million being gathered, rows changed between fetches are found again, and a
+// statement naming more tables than the installer joins is refused before any is read.
+TEST_F(SqlConformanceTest, JoinsAreFetchedRowByRow) {
+  for (const char* table : {"Big1", "Big2"}) {
+    std::string archive = "N\r\ni4\r\n" + std::string(table) + "\tN\r\n";
+    for (int n = 0; n < 10000; ++n) archive += std::to_string(n) + "\r\n";
+    kb::test::WriteText(dir_.path() / "arc" / (std::string(table) + ".idt"), archive);
+    ASSERT_EQ(MsiDatabaseImportA(db_.get(), (dir_.path() / "arc").c_str(),
+                                 (std::string(table) + ".idt").c_str()),
+              ERROR_SUCCESS);
+  }
+  ScopedHandle view;
+  ASSERT_EQ(MsiDatabaseOpenViewA(db_.get(),
+                                 "SELECT `Big1`.`N`, `Big2`.`N` FROM `Big1`, `Big2` WHERE "
+                                 "`Big1`.`N` <> `Big2`.`N`",
+                                 view.Receive()),
+            ERROR_SUCCESS);
+  ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
+  std::vector<std::string> first;
+  for (int i = 0; i < 3; ++i) {
+    ScopedHandle row;
+    ASSERT_EQ(MsiViewFetch(view.get(), row.Receive()), ERROR_SUCCESS);
+    first.push_back(FieldText(row.get(), 1) + "," + FieldText(row.get(), 2));
+  }
+  // The last table outermost.
+  EXPECT_EQ(first, (std::vector<std::string>{"1,0", "2,0", "3,0"}));
+
+  Sql("CREATE TABLE `A` (`K` SHORT NOT NULL PRIMARY KEY `K`)");
+  Sql("CREATE TABLE `B` (`J` SHORT NOT NULL PRIMARY KEY `J`)");
+  for (const char* k : {"1", "2", "3"})
+    Sql(std::string("INSERT INTO `A` (`K`) VALUES (") + k + ")");
+  for (const char* j : {"1", "2"}) Sql(std::string("INSERT INTO `B` (`J`) VALUES (") + j + ")");
+  // Each case: what happens after the first row (1,1), then the rows that follow.
+  const std::vector<std::pair<std::string, Rows_>> changes = {
+      {"DELETE FROM `A` WHERE `K` = 2", {{"3", "1"}, {"1", "2"}, {"3", "2"}}},
+      {"DELETE FROM `A` WHERE `K` = 1", {{"2", "1"}, {"3", "1"}, {"2", "2"}, {"3", "2"}}},
+      {"INSERT INTO `A` (`K`) VALUES (0)",
+       {{"2", "1"}, {"3", "1"}, {"0", "2"}, {"1", "2"}, {"2", "2"}, {"3", "2"}}},
+  };
+  for (const auto& [change, expected] : changes) {
+    ASSERT_EQ(MsiDatabaseOpenViewA(db_.get(), "SELECT `K`, `J` FROM `A`, `B`", view.Receive()),
+              ERROR_SUCCESS);
+    ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
+    ScopedHandle row;
+    ASSERT_EQ(MsiViewFetch(view.get(), row.Receive()), ERROR_SUCCESS);
+    EXPECT_EQ(FieldText(row.get(), 1) + "," + FieldText(row.get(), 2), "1,1") << change;
+    Sql(change);
+    Rows_ rest;
+    while (MsiViewFetch(view.get(), row.Receive()) == ERROR_SUCCESS) {
+      rest.push_back({FieldText(row.get(), 1), FieldText(row.get(), 2)});
+    }
+    EXPECT_EQ(rest, expected) << change;
+    Sql("DELETE FROM `A`");
+    for (const char* k : {"1", "2", "3"}) {
+      Sql(std::string("INSERT INTO `A` (`K`) VALUES (") + k + ")");
+    }
+  }
+
+  std::string tables = "`A`";
+  for (int i = 1; i < 32; ++i) {
+    const std::string name = "T" + std::to_string(i);
+    Sql("CREATE TABLE `" + name + "` (`C" + name + "` SHORT NOT NULL PRIMARY KEY `C" + name + "`)");
+    Sql("INSERT INTO `" + name + "` (`C" + name + "`) VALUES (" + std::to_string(i) + ")");
+    tables += ", `" + name + "`";
+  }
+  EXPECT_EQ(Rows(db_.get(), "SELECT `K`, `CT31` FROM " + tables + " WHERE `K` = 3"),
+            (Rows_{{"3", "31"}}));
+  EXPECT_EQ(RunSql(db_.get(), "SELECT `K` FROM " + tables + ", `B`"), ERROR_BAD_QUERY_SYNTAX);
+  std::string many = "SELECT `K` FROM `A`";
+  for (int i = 0; i < 50000; ++i) many += ", `B`";
+  EXPECT_EQ(RunSql(db_.get(), many), ERROR_BAD_QUERY_SYNTAX);
 }
 
 TEST_F(SqlConformanceTest, TextAndTablesStayInStringPoolOrderInWhatWeWrite) {

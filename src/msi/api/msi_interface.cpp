@@ -5,6 +5,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "msi/api/handle_table.h"
 #include "msi/db/idt_archive.h"
@@ -44,6 +45,28 @@ UINT UsableDatabase(MSIHANDLE handle, std::shared_ptr<Database>* out) {
   *out = Get<Database>(handle);
   if (!*out) return ERROR_INVALID_HANDLE;
   return (*out)->failed() ? ERROR_FUNCTION_FAILED : ERROR_SUCCESS;
+}
+
+// What MsiGetLastErrorRecord hands out: the last failure for which the engine gave a reason.
+struct LastError {
+  UINT code = ERROR_SUCCESS;
+  std::string reason;
+};
+
+LastError& TheLastError() {
+  static LastError last;
+  return last;
+}
+
+// Runs `call` on `database` and keeps its failure, with the reason the database gives for it,
+// for MsiGetLastErrorRecord.
+template <typename Call>
+UINT Noting(Database& database, Call call) {
+  database.set_last_refusal(std::string());
+  const UINT code = call();
+  const std::string& reason = database.last_refusal();
+  TheLastError() = code == ERROR_SUCCESS || reason.empty() ? LastError{} : LastError{code, reason};
+  return code;
 }
 
 // Copies `text` into a caller's buffer as msi.dll's A functions do.
@@ -140,7 +163,8 @@ UINT MsiDatabaseOpenViewA(MSIHANDLE hDatabase, LPCSTR szQuery, MSIHANDLE* phView
     }
     if (szQuery == nullptr || phView == nullptr) return ERROR_INVALID_PARAMETER;
     std::unique_ptr<View> view;
-    const UINT error = ToReturnCode(View::Prepare(database, szQuery, &view));
+    const UINT error =
+        Noting(*database, [&] { return ToReturnCode(View::Prepare(database, szQuery, &view)); });
     if (error != ERROR_SUCCESS) return error;
     return NewHandle(std::shared_ptr<View>(std::move(view)), phView);
   });
@@ -198,7 +222,9 @@ UINT MsiDatabaseImportA(MSIHANDLE hDatabase, LPCSTR szFolderPath, LPCSTR szFileN
       return error;
     }
     if (szFolderPath == nullptr || szFileName == nullptr) return ERROR_INVALID_PARAMETER;
-    return ToReturnCode(kb::msi::ImportArchive(*database, szFolderPath, szFileName));
+    return Noting(*database, [&] {
+      return ToReturnCode(kb::msi::ImportArchive(*database, szFolderPath, szFileName));
+    });
   });
 }
 
@@ -212,7 +238,9 @@ UINT MsiDatabaseExportA(MSIHANDLE hDatabase, LPCSTR szTableName, LPCSTR szFolder
     if (szTableName == nullptr || szFolderPath == nullptr || szFileName == nullptr) {
       return ERROR_INVALID_PARAMETER;
     }
-    return ToReturnCode(kb::msi::ExportArchive(*database, szTableName, szFolderPath, szFileName));
+    return Noting(*database, [&] {
+      return ToReturnCode(kb::msi::ExportArchive(*database, szTableName, szFolderPath, szFileName));
+    });
   });
 }
 
@@ -221,7 +249,7 @@ UINT MsiViewExecute(MSIHANDLE hView, MSIHANDLE hRecord) {
     auto view = Get<View>(hView);
     auto record = Get<Record>(hRecord);
     if (!view || (hRecord != 0 && !record)) return ERROR_INVALID_HANDLE;
-    return ToReturnCode(view->Execute(record.get()));
+    return Noting(view->database(), [&] { return ToReturnCode(view->Execute(record.get())); });
   });
 }
 
@@ -235,6 +263,20 @@ UINT MsiViewFetch(MSIHANDLE hView, MSIHANDLE* phRecord) {
     if (error != ERROR_SUCCESS) return error;
     return NewRecordHandle(std::move(record), phRecord);
   });
+}
+
+MSIHANDLE MsiGetLastErrorRecord() {
+  MSIHANDLE handle = 0;
+  (void)Guarded([&]() -> UINT {
+    LastError last = std::exchange(TheLastError(), LastError{});
+    if (last.code == ERROR_SUCCESS) return ERROR_SUCCESS;
+    auto record = std::make_unique<Record>(1);
+    // Both fields exist, so the setters succeed.
+    (void)record->SetString(0, last.reason);
+    (void)record->SetInteger(1, static_cast<int>(last.code));
+    return NewRecordHandle(std::move(record), &handle);
+  });
+  return handle;
 }
 
 // The engine's results are msi.dll's return codes, so ToReturnCode is a cast.

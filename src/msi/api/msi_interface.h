@@ -181,6 +181,13 @@ UINT MsiViewClose(MSIHANDLE hView);
 // error, when the name does not fit; MSIDBERROR_INVALIDARG for a bad handle or a null argument.
 MSIDBERROR MsiViewGetErrorA(MSIHANDLE hView, LPSTR szColumnNameBuffer, DWORD* pcchBuf);
 
+// The error record of the last MsiDatabaseOpenViewA, MsiViewExecute, MsiDatabaseImportA or
+// MsiDatabaseExportA that failed for a reason the engine can name, then forgotten: field 1
+// holds the call's return code (msi.dll's holds an error number of its own there) and field
+// 0 the reason as a sentence ("a statement names at most 32 tables"). 0 when the last such
+// call succeeded or gave no reason.
+MSIHANDLE MsiGetLastErrorRecord();
+
 // Releases any handle. 0 is accepted and ignored.
 UINT MsiCloseHandle(MSIHANDLE hAny);
 

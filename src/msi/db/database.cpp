@@ -10,6 +10,7 @@
 #include "msi/db/table_codec.h"
 #include "msi/storage/cfb_format.h"
 #include "msi/storage/file_io.h"
+#include "msi/storage/staged_stream.h"
 
 namespace kb::msi {
 namespace {
@@ -49,6 +50,12 @@ TableSchema StoragesSchema() {
 bool IsReservedName(std::string_view name) {
   return name == kTablesTable || name == kColumnsTable || name == kStreamsTable ||
          name == kStoragesTable;
+}
+
+// The names whose streams the storage keeps for itself: a table of one of these names would
+// take the string pool's place (or the catalog's) in the file.
+bool IsStorageName(std::string_view name) {
+  return IsReservedName(name) || name == kPoolStream || name == kDataStream;
 }
 
 std::u16string TableStreamName(std::string_view name) {
@@ -264,16 +271,38 @@ std::shared_ptr<TableData> Database::OpenTable(std::string_view name) {
   return std::make_shared<StoredTableData>(shared_from_this(), std::move(table));
 }
 
-ErrorCode Database::CreateTable(TableSchema schema, bool hold) {
-  if (read_only() || IsReservedName(schema.name) || tables_.contains(schema.name) ||
-      schema.KeyColumns().empty()) {
-    return kFunctionFailed;
+std::string Database::SchemaFault(const TableSchema& schema) const {
+  if (schema.name.empty()) return "a table needs a name";
+  const std::string quoted = "\"" + schema.name + "\"";
+  if (IsStorageName(schema.name)) return "the name " + quoted + " is kept by the database";
+  if (EncodeStreamName(schema.name, true).size() > cfb::kMaxNameUnits) {
+    return "the table name " + quoted + " is too long to name a stream";
   }
+  if (tables_.contains(schema.name)) return "a table " + quoted + " exists";
+  if (schema.KeyColumns().empty()) return "the table " + quoted + " has no primary key";
+  for (std::size_t i = 0; i < schema.columns.size(); ++i) {
+    const std::string& column = schema.columns[i].name;
+    if (schema.FindColumn(column) != i) {
+      return "the table " + quoted + " has two columns named \"" + column + "\"";
+    }
+  }
+  return std::string();
+}
+
+ErrorCode Database::CreateTable(TableSchema schema, bool hold) {
+  last_refusal_ = read_only() ? "the database is read-only" : SchemaFault(schema);
+  if (!last_refusal_.empty()) return kFunctionFailed;
   for (const ColumnDef& column : schema.columns) {
-    if (!EncodeText(column.name, code_page())) return kFunctionFailed;
+    if (!EncodeText(column.name, code_page())) {
+      last_refusal_ = "the column name \"" + column.name + "\" is not in the database's code page";
+      return kFunctionFailed;
+    }
   }
   const auto name = EncodeText(schema.name, code_page());
-  if (!name) return kFunctionFailed;
+  if (!name) {
+    last_refusal_ = "the table name \"" + schema.name + "\" is not in the database's code page";
+    return kFunctionFailed;
+  }
   const bool persistent = !schema.temporary();
   // The catalog's strings come first in the pool, as in the installer; a temporary table's
   // names take their places too (they order `_Tables`) and are written as unused ids.
@@ -391,6 +420,7 @@ bool Database::Holds(const Table& table) const {
 }
 
 void Database::MarkDirty(std::string_view table) {
+  ++changes_;
   const auto it = tables_.find(table);
   if (it != tables_.end()) it->second.dirty = true;
   tables_changed_ = true;
@@ -414,23 +444,32 @@ ErrorCode Database::CheckStream(const std::u16string& name, const FieldValue& va
 }
 
 ErrorCode Database::StoreStream(const std::u16string& name, const FieldValue& value) {
-  if (const ErrorCode error = CheckStream(name, value); error != kSuccess) return error;
-  if (std::holds_alternative<std::monostate>(value)) {
-    const StorageError error = storage_->RemoveStream(name);
-    return error == StorageError::kNone || error == StorageError::kNotFound ? kSuccess
-                                                                            : kFunctionFailed;
+  const std::pair<std::u16string, FieldValue> change{name, value};
+  return StoreStreams(std::span(&change, 1));
+}
+
+ErrorCode Database::StoreStreams(std::span<const std::pair<std::u16string, FieldValue>> streams) {
+  // Every copy that can fail is made before anything is staged, and the storage stages all of
+  // them or none.
+  std::vector<std::pair<std::u16string, StagedStream>> changes;
+  for (const auto& [name, value] : streams) {
+    if (const ErrorCode error = CheckStream(name, value); error != kSuccess) return error;
+    if (std::holds_alternative<std::monostate>(value)) {
+      changes.emplace_back(name, StagedStream::Removal());
+      continue;
+    }
+    const StreamSource& source = *std::get<StreamField>(value).source;
+    if (source.stored_name() != nullptr && *source.stored_name() == name) continue;
+    // A file is copied from the descriptor its field holds; another stream (which may change
+    // or go before the commit) is copied now into a temporary file. Neither is held in memory.
+    const auto* file = dynamic_cast<const FileStreamSource*>(&source);
+    platform::UniqueFd copy = file != nullptr ? file->Duplicate() : CopyToTemporaryFile(source);
+    const auto stamp = file != nullptr ? std::optional(file->stamp()) : StampOf(copy.get());
+    if (!copy.valid() || !stamp) return kFunctionFailed;
+    changes.emplace_back(name, StagedStream::FromFile(std::move(copy), *stamp));
   }
-  const StreamSource& source = *std::get<StreamField>(value).source;
-  if (source.stored_name() != nullptr && *source.stored_name() == name) return kSuccess;
-  // A file is copied from the descriptor its field holds; another stream (which may change or
-  // go before the commit) is copied now into a temporary file. Neither is held in memory.
-  const auto* file = dynamic_cast<const FileStreamSource*>(&source);
-  platform::UniqueFd copy = file != nullptr ? file->Duplicate() : CopyToTemporaryFile(source);
-  const auto stamp = file != nullptr ? std::optional(file->stamp()) : StampOf(copy.get());
-  if (!copy.valid() || !stamp) return kFunctionFailed;
-  return storage_->WriteStreamFromFile(name, std::move(copy), *stamp) == StorageError::kNone
-             ? kSuccess
-             : kFunctionFailed;
+  return storage_->WriteStreams(std::move(changes)) == StorageError::kNone ? kSuccess
+                                                                           : kFunctionFailed;
 }
 
 bool Database::LoadAllRows() {

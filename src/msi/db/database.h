@@ -64,9 +64,16 @@ class Database : public std::enable_shared_from_this<Database> {
   [[nodiscard]] std::shared_ptr<TableData> OpenTable(std::string_view name);
   // True when the catalog lists a table of that name, readable or not.
   bool HasTable(std::string_view name) const { return tables_.contains(name); }
-  // kFunctionFailed when a table of that name exists or the database is read-only. With `hold`
-  // the table starts with one hold; without, its temporary columns go at once (see Free).
+  // kFunctionFailed, saying why in last_refusal(), when the database is read-only or the
+  // schema is refused: a table of that name exists, the name is empty, kept by the storage
+  // (`_StringPool`, `_StringData`, the catalog's) or too long for a stream name, there is no
+  // key column, or two columns share a name. With `hold` the table starts with one hold;
+  // without, its temporary columns go at once (see Free).
   ErrorCode CreateTable(TableSchema schema, bool hold);
+  // Why the last refused CreateTable, import or export was refused, as a phrase for the user
+  // ("the name "_StringData" is kept by the database"); empty when the refusal gave no reason.
+  const std::string& last_refusal() const { return last_refusal_; }
+  void set_last_refusal(std::string reason) { last_refusal_ = std::move(reason); }
   // Removes a table with its rows and object streams. kInvalidTable when there is none.
   ErrorCode DropTable(std::string_view name);
 
@@ -106,7 +113,12 @@ class Database : public std::enable_shared_from_this<Database> {
   // Stages a stream's new contents from a record field (a file, another stream, or null for
   // none). kFunctionFailed when the storage refuses.
   ErrorCode StoreStream(const std::u16string& name, const FieldValue& value);
+  // StoreStream for several streams at once: all are staged, or none when one is refused.
+  ErrorCode StoreStreams(std::span<const std::pair<std::u16string, FieldValue>> streams);
   void MarkDirty(std::string_view table);
+  // How many times MarkDirty was called: a reader holding row places sees from it that rows
+  // may have moved.
+  std::uint64_t changes() const { return changes_; }
   // True while `table` holds the rows of the table of its name: false once that table was
   // dropped, even if one of the same name was created since.
   bool Holds(const Table& table) const;
@@ -123,6 +135,8 @@ class Database : public std::enable_shared_from_this<Database> {
   static ErrorCode Start(std::unique_ptr<CompoundFile> file, OpenMode mode,
                          std::shared_ptr<Database>* out, std::string* failure);
   ErrorCode LoadCatalog(std::string* failure);
+  // What refuses `schema` for a new table, as last_refusal() says it; empty when nothing does.
+  std::string SchemaFault(const TableSchema& schema) const;
   // The stored rows of a table; nullopt when its stream cannot be read or decoded, or a string
   // cell refers to no string of the pool.
   [[nodiscard]] std::optional<std::vector<Row>> ReadRows(const TableSchema& schema) const;
@@ -152,6 +166,8 @@ class Database : public std::enable_shared_from_this<Database> {
   bool writes_elsewhere_ = false;
   bool catalog_dirty_ = false;
   bool tables_changed_ = false;  // anything that needs the pool rewritten
+  std::string last_refusal_;
+  std::uint64_t changes_ = 0;
 };
 
 }  // namespace kb::msi

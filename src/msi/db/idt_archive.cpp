@@ -167,6 +167,11 @@ ErrorCode ImportTable(Database& database, const std::vector<std::string>& lines,
   // neutral one, which takes it on.
   if (given && *given != database.code_page() &&
       (database.code_page() != kNeutralCodePage || database.SetCodePage(*given) != kSuccess)) {
+    const std::string archive = "the archive is in code page " + std::to_string(*given);
+    database.set_last_refusal(database.code_page() == kNeutralCodePage
+                                  ? archive + ", which the engine does not convert"
+                                  : archive + ", the database in " +
+                                        std::to_string(database.code_page()));
     return kFunctionFailed;
   }
   const int code_page = database.code_page();
@@ -186,10 +191,16 @@ ErrorCode ImportTable(Database& database, const std::vector<std::string>& lines,
   const auto from = schema.BringKeysFirst({keys.begin() + 1, keys.end()});
   if (!from) return kFunctionFailed;
   const std::string name = schema.name;
-  if (database.OpenTable(name) && database.DropTable(name) != kSuccess) return kFunctionFailed;
+  // The catalog's own tables are no tables to replace: CreateTable refuses them by name.
+  if (database.HasTable(name) && database.DropTable(name) != kSuccess) return kFunctionFailed;
   if (database.CreateTable(schema, false) != kSuccess) return kFunctionFailed;
   auto table = database.OpenTable(name);
-  const std::filesystem::path binary_folders[] = {folder / name, folder / base_name};
+  // The folders are named by the archive, like its binary fields: only plain names stay
+  // inside `folder`.
+  std::vector<std::filesystem::path> binary_folders;
+  for (const std::string& binary_folder : {name, base_name}) {
+    if (IsPlainFileName(binary_folder)) binary_folders.push_back(folder / binary_folder);
+  }
   for (std::size_t i = 3; i < text_lines.size(); ++i) {
     const auto values = RowValues(*declared, text_lines[i], binary_folders);
     if (!values) return kFunctionFailed;
@@ -259,18 +270,33 @@ std::optional<std::string> FieldText(const TableData& table, std::size_t row, st
   return file;
 }
 
+// Fails with `reason` as the database's last refusal.
+std::nullopt_t Refuse(Database& database, std::string reason) {
+  database.set_last_refusal(std::move(reason));
+  return std::nullopt;
+}
+
 std::optional<std::string> RenderTable(Database& database, std::string_view name,
                                        const std::string* binary_folder) {
   auto table = database.OpenTable(name);
-  if (!table) return std::nullopt;
+  if (!table) {
+    return Refuse(database, database.HasTable(name)
+                                ? "the rows of the table \"" + std::string(name) + "\" are damaged"
+                                : "there is no table \"" + std::string(name) + "\"");
+  }
   const TableSchema& schema = table->schema();
   std::optional<std::filesystem::path> stream_folder;
   if (binary_folder != nullptr && schema.HasObjectColumn()) {
-    if (!IsPlainFileName(schema.name)) return std::nullopt;
+    if (!IsPlainFileName(schema.name)) {
+      return Refuse(database, "the table name \"" + schema.name + "\" cannot name a folder");
+    }
     stream_folder = std::filesystem::path(*binary_folder) / schema.name;
     std::error_code error;
     std::filesystem::create_directories(*stream_folder, error);
-    if (error) return std::nullopt;
+    if (error) {
+      return Refuse(database,
+                    "cannot create the folder " + stream_folder->string() + ": " + error.message());
+    }
   }
   std::vector<std::string> names, types, keys{schema.name};
   for (const ColumnDef& column : schema.columns) {
@@ -283,7 +309,10 @@ std::optional<std::string> RenderTable(Database& database, std::string_view name
     std::vector<std::string> fields;
     for (std::size_t column = 0; column < schema.columns.size(); ++column) {
       auto text = FieldText(*table, row, column, stream_folder ? &*stream_folder : nullptr);
-      if (!text) return std::nullopt;
+      if (!text) {
+        return Refuse(database, "the stream of row " + std::to_string(row + 1) +
+                                    " cannot be written to a file named after its key");
+      }
       fields.push_back(std::move(*text));
     }
     rows += Join(fields);
@@ -293,14 +322,20 @@ std::optional<std::string> RenderTable(Database& database, std::string_view name
     const int code_page =
         database.code_page() == kNeutralCodePage ? kWindows1252 : database.code_page();
     keys.insert(keys.begin(), std::to_string(code_page));
-    return EncodeText(Join(names) + Join(types) + Join(keys) + rows, code_page);
+    auto text = EncodeText(Join(names) + Join(types) + Join(keys) + rows, code_page);
+    if (!text) return Refuse(database, "a text is not in code page " + std::to_string(code_page));
+    return text;
   }
   return utf8;
 }
 
-std::optional<std::string> RenderSummary(const Database& database) {
+std::optional<std::string> RenderSummary(Database& database) {
   const auto summary = SummaryInformation::Load(database.storage());
-  if (!summary) return std::nullopt;
+  if (!summary) {
+    return Refuse(database,
+                  "the summary information is damaged or in a code page the engine does not "
+                  "convert");
+  }
   std::string text = Join({"PropertyId", "Value"}) + Join({"i2", "l255"}) +
                      Join({std::string(kSummaryInformation), "PropertyId"});
   for (const unsigned id : summary->Ids()) {
@@ -313,6 +348,7 @@ std::optional<std::string> RenderSummary(const Database& database) {
 }  // namespace
 
 ErrorCode ImportArchive(Database& database, const std::string& folder, const std::string& file) {
+  database.set_last_refusal(std::string());
   const std::filesystem::path dir(folder);
   std::string problem;
   const auto bytes = platform::ReadRegularFile((dir / file).string(), &problem);
@@ -330,6 +366,7 @@ ErrorCode ImportArchive(Database& database, const std::string& folder, const std
 
 std::optional<std::string> RenderArchive(Database& database, std::string_view table,
                                          const std::string* binary_folder) {
+  database.set_last_refusal(std::string());
   if (table == kForceCodepage) {
     return std::string(kLineEnd) + std::string(kLineEnd) +
            Join({std::to_string(database.code_page()), std::string(kForceCodepage)});
@@ -341,12 +378,22 @@ std::optional<std::string> RenderArchive(Database& database, std::string_view ta
 ErrorCode ExportArchive(Database& database, std::string_view table, const std::string& folder,
                         const std::string& file) {
   std::error_code error;
-  if (!std::filesystem::is_directory(folder, error) || !IsPlainFileName(file)) return kBadPathname;
+  if (!std::filesystem::is_directory(folder, error)) {
+    (void)Refuse(database, "there is no folder " + folder);
+    return kBadPathname;
+  }
+  if (!IsPlainFileName(file)) {
+    (void)Refuse(database, "\"" + file + "\" is no plain file name");
+    return kBadPathname;
+  }
   const auto text = RenderArchive(database, table, &folder);
   if (!text) return kFunctionFailed;
-  return platform::WriteFileAtomically((std::filesystem::path(folder) / file).string(), *text)
-             ? kSuccess
-             : kBadPathname;
+  const std::string path = (std::filesystem::path(folder) / file).string();
+  if (!platform::WriteFileAtomically(path, *text)) {
+    (void)Refuse(database, "cannot write " + path);
+    return kBadPathname;
+  }
+  return kSuccess;
 }
 
 }  // namespace kb::msi

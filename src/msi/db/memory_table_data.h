@@ -20,6 +20,9 @@ class MemoryTableData : public TableData {
   [[nodiscard]] std::optional<std::size_t> Find(std::span<const FieldValue> key) const override;
   ErrorCode Insert(std::span<const FieldValue>, bool) override { return kFunctionFailed; }
   ErrorCode Update(std::size_t, std::span<const FieldValue>) override { return kFunctionFailed; }
+  ErrorCode CheckUpdate(std::size_t, std::span<const FieldValue>) const override {
+    return kFunctionFailed;
+  }
   ErrorCode Erase(std::size_t) override { return kFunctionFailed; }
 
  private:

@@ -9,6 +9,12 @@ namespace {
 constexpr Cell kShortOffset = 0x8000;
 constexpr Cell kLongOffset = 0x80000000;
 
+// A value stored as the null cell of a text column.
+bool IsNullText(const FieldValue& value) {
+  const auto* text = std::get_if<std::string>(&value);
+  return std::holds_alternative<std::monostate>(value) || (text != nullptr && text->empty());
+}
+
 }  // namespace
 
 FieldValue StoredTableData::Get(std::size_t row, std::size_t column) const {
@@ -109,8 +115,14 @@ std::optional<std::size_t> StoredTableData::Find(std::span<const FieldValue> key
   for (std::size_t k = 0; k < key.size(); ++k) {
     const ColumnDef& column = schema().columns[key_columns[k]];
     if (column.type.is_string()) {
-      // A text the pool does not hold is in no row; looking it up must not add it.
+      // A null (empty) key is the cell 0 that a row's key holds for it: such rows are found
+      // like any other.
       const auto* text = std::get_if<std::string>(&key[k]);
+      if (IsNullText(key[k])) {
+        cells.push_back(0);
+        continue;
+      }
+      // A text the pool does not hold is in no row; looking it up must not add it.
       const auto bytes = text ? EncodeText(*text, database_->code_page()) : std::nullopt;
       const auto id = bytes ? database_->pool().Find(*bytes) : std::nullopt;
       if (!id) return std::nullopt;
@@ -127,34 +139,47 @@ std::optional<std::size_t> StoredTableData::Find(std::span<const FieldValue> key
   return table_->Find(cells);
 }
 
-std::vector<std::pair<std::u16string, std::size_t>> StoredTableData::ObjectStreams(
-    std::span<const FieldValue> values) const {
-  std::vector<std::pair<std::u16string, std::size_t>> streams;
+void StoredTableData::AddObjectStreams(
+    std::span<const FieldValue> values,
+    std::vector<std::pair<std::u16string, FieldValue>>* out) const {
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (!schema().columns[i].type.is_object()) continue;
     std::vector<FieldValue> key;
     for (const std::size_t column : schema().KeyColumns()) key.push_back(values[column]);
-    streams.emplace_back(database_->ObjectStreamName(schema().name, key), i);
+    out->emplace_back(database_->ObjectStreamName(schema().name, key), values[i]);
   }
-  return streams;
 }
 
-ErrorCode StoredTableData::CheckObjects(std::span<const FieldValue> values) const {
-  for (const auto& [name, column] : ObjectStreams(values)) {
-    if (const ErrorCode error = database_->CheckStream(name, values[column]); error != kSuccess) {
+ErrorCode StoredTableData::UpdatedRow(std::size_t row, std::span<const FieldValue> values,
+                                      Row* out) const {
+  if (values.size() != schema().columns.size()) return kFunctionFailed;
+  if (const ErrorCode error = CheckWritable(); error != kSuccess) return error;
+  const Row& current = table_->row(row);
+  *out = Row{std::vector<Cell>(values.size(), 0), current.temporary};
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    // A value left as it was keeps its cell: text whose bytes are not what the code page
+    // promises reads as Windows-1252 and would not be stored as the same bytes again.
+    if (values[i] == Get(row, i)) {
+      out->cells[i] = current.cells[i];
+    } else if (const ErrorCode error = ToCell(values[i], schema().columns[i], &out->cells[i]);
+               error != kSuccess) {
+      return error;
+    }
+  }
+  if (table_->KeyOf(*out) != table_->KeyOf(current)) return kFunctionFailed;
+  std::vector<std::pair<std::u16string, FieldValue>> streams;
+  AddObjectStreams(values, &streams);
+  for (const auto& [name, value] : streams) {
+    if (const ErrorCode error = database_->CheckStream(name, value); error != kSuccess) {
       return error;
     }
   }
   return kSuccess;
 }
 
-ErrorCode StoredTableData::StoreObjects(std::span<const FieldValue> values) {
-  for (const auto& [name, column] : ObjectStreams(values)) {
-    if (const ErrorCode error = database_->StoreStream(name, values[column]); error != kSuccess) {
-      return error;
-    }
-  }
-  return kSuccess;
+ErrorCode StoredTableData::CheckUpdate(std::size_t row, std::span<const FieldValue> values) const {
+  Row updated;
+  return UpdatedRow(row, values, &updated);
 }
 
 ErrorCode StoredTableData::Insert(std::span<const FieldValue> values, bool temporary) {
@@ -164,7 +189,9 @@ ErrorCode StoredTableData::Insert(std::span<const FieldValue> values, bool tempo
   row.temporary = temporary || schema().temporary();
   const std::vector<Cell> key = table_->KeyOf(row);
   if (!table_->Insert(std::move(row))) return kFunctionFailed;
-  error = StoreObjects(values);
+  std::vector<std::pair<std::u16string, FieldValue>> streams;
+  AddObjectStreams(values, &streams);
+  error = database_->StoreStreams(streams);
   if (error != kSuccess) {
     table_->Erase(*table_->Find(key));
     return error;
@@ -185,31 +212,28 @@ ErrorCode StoredTableData::Erase(std::size_t row) {
 ErrorCode StoredTableData::UpdateRows(std::span<const std::size_t> rows,
                                       std::span<const std::vector<FieldValue>> values) {
   std::vector<Row> updated(rows.size());
+  std::vector<std::pair<std::u16string, FieldValue>> streams;
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (const ErrorCode error = ToCells(values[i], &updated[i].cells); error != kSuccess) {
+    if (const ErrorCode error = UpdatedRow(rows[i], values[i], &updated[i]); error != kSuccess) {
       return error;
     }
-    if (table_->KeyOf(updated[i]) != table_->KeyOf(table_->row(rows[i]))) return kFunctionFailed;
-    if (const ErrorCode error = CheckObjects(values[i]); error != kSuccess) return error;
+    AddObjectStreams(values[i], &streams);
   }
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (const ErrorCode error = StoreObjects(values[i]); error != kSuccess) return error;
-  }
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    updated[i].temporary = table_->row(rows[i]).temporary;
-    table_->Replace(rows[i], std::move(updated[i]));
-  }
+  if (const ErrorCode error = database_->StoreStreams(streams); error != kSuccess) return error;
+  for (std::size_t i = 0; i < rows.size(); ++i) table_->Replace(rows[i], std::move(updated[i]));
   if (!rows.empty()) database_->MarkDirty(schema().name);
   return kSuccess;
 }
 
 ErrorCode StoredTableData::EraseRows(std::span<const std::size_t> rows) {
   if (const ErrorCode error = CheckWritable(); error != kSuccess) return error;
+  std::vector<std::pair<std::u16string, FieldValue>> streams;
   for (const std::size_t row : rows) {
     std::vector<FieldValue> nothing(schema().columns.size());
     for (const std::size_t column : schema().KeyColumns()) nothing[column] = Get(row, column);
-    if (const ErrorCode error = StoreObjects(nothing); error != kSuccess) return error;
+    AddObjectStreams(nothing, &streams);
   }
+  if (const ErrorCode error = database_->StoreStreams(streams); error != kSuccess) return error;
   for (auto it = rows.rbegin(); it != rows.rend(); ++it) table_->Erase(*it);
   if (!rows.empty()) database_->MarkDirty(schema().name);
   return kSuccess;

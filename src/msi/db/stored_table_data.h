@@ -12,8 +12,9 @@ namespace kb::msi {
 // A table of a database (stored or temporary) seen as values: text is converted between UTF-8
 // and the database's code page, integers lose their stored offset, and object cells become
 // stream fields whose bytes are read from the storage on demand. Once the table is dropped (or
-// dropped and created again) every change answers kFunctionFailed. UpdateRows and EraseRows
-// check every row before changing any; past that only the system can refuse a stream.
+// dropped and created again) every change answers kFunctionFailed. Changes of several rows
+// happen to all of them, streams included, or to none. A value an update leaves as it was
+// keeps its stored bytes.
 class StoredTableData : public TableData {
  public:
   StoredTableData(std::shared_ptr<Database> database, std::shared_ptr<Table> table)
@@ -27,6 +28,7 @@ class StoredTableData : public TableData {
                                                        std::size_t column) const override {
     return table_->row(row).cells[column];  // the pool id, 0 (first) for null
   }
+  ErrorCode CheckUpdate(std::size_t row, std::span<const FieldValue> values) const override;
   ErrorCode Insert(std::span<const FieldValue> values, bool temporary) override;
   ErrorCode Update(std::size_t row, std::span<const FieldValue> values) override;
   ErrorCode Erase(std::size_t row) override;
@@ -40,11 +42,11 @@ class StoredTableData : public TableData {
   ErrorCode ToCell(const FieldValue& value, const ColumnDef& column, Cell* cell) const;
   // kFunctionFailed when the database is read-only or no longer holds this table.
   ErrorCode CheckWritable() const;
-  // The object columns of a row with `values`: their stream names and column indexes.
-  std::vector<std::pair<std::u16string, std::size_t>> ObjectStreams(
-      std::span<const FieldValue> values) const;
-  ErrorCode CheckObjects(std::span<const FieldValue> values) const;
-  ErrorCode StoreObjects(std::span<const FieldValue> values);
+  // Adds the object streams of a row with `values` to `out`: each stream's name and value.
+  void AddObjectStreams(std::span<const FieldValue> values,
+                        std::vector<std::pair<std::u16string, FieldValue>>* out) const;
+  // `row` as it would be with `values`, or the error that refuses them.
+  ErrorCode UpdatedRow(std::size_t row, std::span<const FieldValue> values, Row* out) const;
   // The key values that name the row's object streams.
   std::vector<FieldValue> StreamKeyOf(std::size_t row) const;
 

@@ -63,9 +63,14 @@ ErrorCode StreamsTableData::Insert(std::span<const FieldValue> values, bool /*te
   return kSuccess;
 }
 
-ErrorCode StreamsTableData::Update(std::size_t row, std::span<const FieldValue> values) {
+ErrorCode StreamsTableData::CheckUpdate(std::size_t row, std::span<const FieldValue> values) const {
   if (database_->read_only() || values.size() != 2) return kFunctionFailed;
   if (!std::holds_alternative<StreamField>(values[1])) return kDatatypeMismatch;
+  return database_->CheckStream(StoredName(names_[row]), values[1]);
+}
+
+ErrorCode StreamsTableData::Update(std::size_t row, std::span<const FieldValue> values) {
+  if (const ErrorCode error = CheckUpdate(row, values); error != kSuccess) return error;
   return database_->StoreStream(StoredName(names_[row]), values[1]);
 }
 

@@ -24,6 +24,7 @@ class StreamsTableData : public TableData {
   FieldValue Get(std::size_t row, std::size_t column) const override;
   [[nodiscard]] std::optional<std::size_t> Find(std::span<const FieldValue> key) const override;
   ErrorCode Insert(std::span<const FieldValue> values, bool temporary) override;
+  ErrorCode CheckUpdate(std::size_t row, std::span<const FieldValue> values) const override;
   ErrorCode Update(std::size_t row, std::span<const FieldValue> values) override;
   ErrorCode Erase(std::size_t row) override;
 

@@ -15,6 +15,8 @@ constexpr unsigned kVtLpstr = 30;
 constexpr unsigned kVtFiletime = 64;
 constexpr unsigned kCodePageId = 1;
 constexpr std::uint32_t kSectionOffset = 48;
+// The last year a file time reaches (its 63-bit count of 100 ns ends in September 30828).
+constexpr int kLastYear = 30827;
 // Windows NT, as the high word of the header's system identifier says.
 constexpr std::uint32_t kSystemIdentifier = 0x00020005;
 constexpr std::byte kFormatId[16] = {
@@ -63,7 +65,8 @@ std::optional<FileTime> ParseTime(std::string_view text) {
   char tail = 0;
   const std::string copy(text);
   if (std::sscanf(copy.c_str(), "%d/%u/%u %u:%u:%u%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6 ||
-      y < 1601 || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 59) {
+      y < 1601 || y > kLastYear || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 ||
+      s > 59) {
     return std::nullopt;
   }
   const std::int64_t days = DaysFromCivil(y, mo, d) + kDaysFrom1601To1970;
@@ -83,6 +86,11 @@ std::string FormatTime(FileTime time) {
   return text;
 }
 
+// The code page a stored 16-bit property names: 65001 is stored as the short -535.
+int CodePageOf(int stored) {
+  return static_cast<std::uint16_t>(stored);
+}
+
 void PadToFour(std::vector<std::byte>& out) {
   while (out.size() % 4 != 0) out.push_back(std::byte{0});
 }
@@ -97,7 +105,9 @@ const std::u16string& SummaryInformation::StreamName() {
 int SummaryInformation::StringCodePage() const {
   const auto it = properties_.find(kCodePageId);
   const int* code_page = it == properties_.end() ? nullptr : std::get_if<int>(&it->second);
-  return code_page != nullptr && IsSupportedCodePage(*code_page) ? *code_page : kWindows1252;
+  return code_page != nullptr && IsSupportedCodePage(CodePageOf(*code_page))
+             ? CodePageOf(*code_page)
+             : kWindows1252;
 }
 
 std::optional<SummaryInformation> SummaryInformation::Decode(std::span<const std::byte> stream) {
@@ -129,6 +139,13 @@ std::optional<SummaryInformation> SummaryInformation::Decode(std::span<const std
       std::string text(reinterpret_cast<const char*>(stream.data()) + at + 8, length);
       raw_texts[id] = text.substr(0, text.find('\0'));
     }  // other types (a thumbnail) are not kept
+  }
+  // Texts in a code page the engine does not convert cannot be read or written truly: such a
+  // summary is refused as a database in one is.
+  const auto code_page = info.properties_.find(kCodePageId);
+  if (code_page != info.properties_.end() && std::holds_alternative<int>(code_page->second) &&
+      !IsSupportedCodePage(CodePageOf(std::get<int>(code_page->second)))) {
+    return std::nullopt;
   }
   for (auto& [id, text] : raw_texts) {
     info.properties_[id] = DecodeText(text, info.StringCodePage()).value_or(std::string());

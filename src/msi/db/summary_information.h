@@ -33,11 +33,13 @@ class SummaryInformation {
   // The name of the stream in the storage.
   static const std::u16string& StreamName();
 
-  // nullopt for bytes that are no property set of this kind.
+  // nullopt for bytes that are no property set of this kind, or whose code page property names
+  // a code page the engine does not convert.
   [[nodiscard]] static std::optional<SummaryInformation> Decode(std::span<const std::byte> stream);
   std::vector<std::byte> Encode() const;
 
-  // The summary information of a storage: empty when it has none, nullopt when it is damaged.
+  // The summary information of a storage: empty when it has none, nullopt when it is damaged
+  // or refused as Decode says.
   [[nodiscard]] static std::optional<SummaryInformation> Load(const CompoundFile& storage);
   // Stages it into the storage (it reaches the file with the storage's commit).
   ErrorCode Persist(CompoundFile& storage) const;
@@ -53,7 +55,8 @@ class SummaryInformation {
   std::vector<unsigned> Ids() const;
 
   // A property's value from its text in an archive file: an integer, a time as
-  // "yyyy/mm/dd hh:mm:ss", or text, as the id requires. nullopt when the text does not fit.
+  // "yyyy/mm/dd hh:mm:ss" (years 1601 to 30827, as a file time holds them), or text, as the
+  // id requires. nullopt when the text does not fit.
   [[nodiscard]] static std::optional<Value> ParseArchiveValue(unsigned id, std::string_view text);
   static std::string FormatArchiveValue(const Value& value);
 

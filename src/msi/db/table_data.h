@@ -34,6 +34,10 @@ class TableData {
   virtual ErrorCode Insert(std::span<const FieldValue> values, bool temporary) = 0;
   // REQUIRES: the key values equal those of `row`.
   virtual ErrorCode Update(std::size_t row, std::span<const FieldValue> values) = 0;
+  // What Update would answer, changing nothing; only the system can still refuse a stream
+  // after kSuccess here.
+  [[nodiscard]] virtual ErrorCode CheckUpdate(std::size_t row,
+                                              std::span<const FieldValue> values) const = 0;
   virtual ErrorCode Erase(std::size_t row) = 0;
 
   // The changes of one statement: every row `rows[i]` takes `values[i]`, or is removed. A table

@@ -36,6 +36,10 @@ ErrorCode View::Run(const SqlInsert& insert) {
 
 ErrorCode View::Run(const SqlUpdate& update) {
   const TableSchema& schema = table_->schema();
+  // A key is never changed, whether or not a row matches.
+  for (const auto& assignment : update.assignments) {
+    if (schema.columns[*schema.FindColumn(assignment.first)].type.key()) return kFunctionFailed;
+  }
   std::vector<std::size_t> rows;
   for (const JoinedRow& joined : MatchingRows(update.where.get())) rows.push_back(joined[0]);
   std::vector<std::vector<FieldValue>> updated;
@@ -45,9 +49,7 @@ ErrorCode View::Run(const SqlUpdate& update) {
       values.push_back(table_->Get(row, column));
     }
     for (const auto& [name, operand] : update.assignments) {
-      const std::size_t column = *schema.FindColumn(name);
-      if (schema.columns[column].type.key()) return kFunctionFailed;
-      values[column] = Evaluate(operand, {row});
+      values[*schema.FindColumn(name)] = Evaluate(operand, {row});
     }
     updated.push_back(std::move(values));
   }
@@ -141,6 +143,14 @@ ErrorCode View::Fetch(std::unique_ptr<Record>* out) {
   if (!executed_ || !select() || database_->failed()) {
     return kFunctionFailed;
   }
+  if (streamed_) {
+    const auto rows = NextStreamed();
+    if (!rows) return kNoMoreItems;
+    auto record = std::make_unique<Record>(static_cast<unsigned>(binding_.columns.size()));
+    FillRecord(*rows, *record);
+    *out = std::move(record);
+    return kSuccess;
+  }
   while (next_ < result_keys_.size()) {
     const auto& keys = result_keys_[next_++];
     JoinedRow rows;
@@ -185,6 +195,10 @@ void View::Close() {
   executed_ = false;
   result_keys_.clear();
   next_ = 0;
+  streamed_ = false;
+  join_ = JoinCursor();
+  distinct_seen_.clear();
+  indexes_.clear();
 }
 
 }  // namespace kb::msi

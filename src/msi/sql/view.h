@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "msi/db/database.h"
@@ -52,12 +53,19 @@ struct ColumnError {
 // back with Modify. A SELECT may join several tables; its rows come out as nested loops over
 // the tables give them, the last table outermost, and an equality between columns of two
 // tables is looked up through an index rather than by pairing every row with every other.
+// A join without ORDER BY is not gathered at Execute: each Fetch finds the next row, so its
+// memory does not grow with the number of rows it yields. A SELECT of one table, or with
+// ORDER BY, takes its rows (their keys) at Execute.
 // Keeps its database alive. Once the database has failed (Database::failed) Execute, Fetch
 // and Modify answer kFunctionFailed.
 class View {
  public:
-  // Parses `sql` and checks its tables and columns. kBadQuerySyntax for bad syntax, an unknown
-  // table or column, or a comparison the installer refuses (text or a text column ordered with
+  // The most tables one SELECT may join, as in the installer.
+  static constexpr std::size_t kMaxJoinedTables = 32;
+
+  // Parses `sql` and checks its tables and columns. kBadQuerySyntax for bad syntax, more than
+  // kMaxJoinedTables tables (saying so in the database's last_refusal()), an unknown table or
+  // column, or a comparison the installer refuses (text or a text column ordered with
   // < > <= >=, an object column compared otherwise than with IS [NOT] NULL); kInvalidData for
   // a table whose stored rows are damaged.
   static ErrorCode Prepare(std::shared_ptr<Database> database, std::string_view sql,
@@ -100,6 +108,8 @@ class View {
   // Forgets the executed rows; the view can be executed again.
   void Close();
 
+  Database& database() const { return *database_; }
+
  private:
   struct ColumnRef {
     std::size_t table = 0;  // index in the statement's tables
@@ -141,12 +151,44 @@ class View {
   ErrorCode Run(const SqlDrop& drop);
   ErrorCode Run(const SqlAlter& alter);
 
+  // The rows of one table that a join may pair with the rows chosen in the tables after it:
+  // those an index gives for an equality, or all of them.
+  struct Candidates {
+    const std::vector<std::size_t>* listed = nullptr;  // null: every row, 0 to count - 1
+    std::size_t count = 0;
+    std::size_t Row(std::size_t at) const { return listed ? (*listed)[at] : at; }
+  };
+  // Where a join has got to: the nested loops over the tables (the last outermost) as a list
+  // of levels rather than a recursion, so that rows come out one at a time and no depth of
+  // tables runs the stack out.
+  struct JoinCursor {
+    struct Level {
+      Candidates candidates;
+      std::size_t at = 0;
+    };
+    std::vector<Level> levels;  // by table
+    JoinedRow rows;
+    bool started = false;
+    std::optional<std::size_t> resume_at;  // a level to go on from without a step
+    // Rows changed since the cursor took its place are found again by the keys of the row last
+    // given out: the database's change count then, and those keys.
+    std::uint64_t changes = 0;
+    std::vector<std::vector<FieldValue>> keys;
+  };
+
   // Selecting rows (view_select.cpp).
   std::vector<JoinedRow> MatchingRows(const SqlCondition* where) const;
-  void Join(const SqlCondition* where, JoinedRow& rows, std::size_t table,
-            std::vector<JoinedRow>& out) const;
-  std::vector<std::size_t> Candidates(const SqlCondition* where, const JoinedRow& rows,
-                                      std::size_t table) const;
+  // The next row of the join that satisfies `where`; nullopt after the last.
+  [[nodiscard]] std::optional<JoinedRow> NextJoined(const SqlCondition* where,
+                                                    JoinCursor& cursor) const;
+  // Puts the cursor back on the rows it gave out last after the tables changed under it.
+  void FindPlaceAgain(const SqlCondition* where, JoinCursor& cursor) const;
+  Candidates CandidatesOf(const SqlCondition* where, const JoinedRow& rows,
+                          std::size_t table) const;
+  // Fetch's next row of a streamed join; nullopt after the last.
+  [[nodiscard]] std::optional<JoinedRow> NextStreamed();
+  // The selected values of `rows` as one text, equal for rows DISTINCT takes for one.
+  std::string DistinctText(const JoinedRow& rows) const;
   void SortRows(const std::vector<SqlColumn>& order_by, std::vector<JoinedRow>& rows) const;
   bool Matches(const SqlCondition& condition, const JoinedRow& rows) const;
   FieldValue Evaluate(const SqlOperand& operand, const JoinedRow& rows) const;
@@ -174,9 +216,15 @@ class View {
   mutable std::map<std::pair<std::size_t, std::size_t>,
                    std::unordered_map<std::string, std::vector<std::size_t>>>
       indexes_;
-  std::vector<std::vector<std::vector<FieldValue>>> result_keys_;  // a SELECT's rows, by keys
+  // A SELECT's rows: gathered at Execute (by their keys) for one table or an ORDER BY, or
+  // found one at a time through join_ for a join, whose rows may be too many to hold.
+  std::vector<std::vector<std::vector<FieldValue>>> result_keys_;
   std::size_t next_ = 0;
-  std::vector<ColumnError> errors_;  // of the last Modify, first first
+  bool streamed_ = false;
+  JoinCursor join_;
+  std::unordered_set<std::string> distinct_seen_;  // the rows DISTINCT has let through
+  mutable std::uint64_t next_stream_ = 0;          // tells streams apart for DISTINCT
+  std::vector<ColumnError> errors_;                // of the last Modify, first first
 };
 
 }  // namespace kb::msi

@@ -139,6 +139,11 @@ ErrorCode View::Prepare(std::shared_ptr<Database> database, std::string_view sql
   if (!parsed) return kBadQuerySyntax;
   std::unique_ptr<View> view(new View(std::move(database), std::move(*parsed)));
   const SqlStatement& statement = view->statement_;
+  if (TablesOf(statement).size() > kMaxJoinedTables) {
+    view->database_->set_last_refusal("a statement names at most " +
+                                      std::to_string(kMaxJoinedTables) + " tables");
+    return kBadQuerySyntax;
+  }
   const bool drop = std::get_if<SqlDrop>(&statement) != nullptr;
   if (std::get_if<SqlCreate>(&statement) == nullptr) {
     std::vector<std::shared_ptr<TableData>> tables;

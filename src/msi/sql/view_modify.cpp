@@ -65,20 +65,26 @@ ErrorCode View::ModifyJoined(ModifyMode mode, Record& record) {
     FillRecord(*rows, record);
     return kSuccess;
   }
-  // Each table takes the record's values of its own columns.
+  // Each table takes the record's values of its own columns. Every table is asked first, so
+  // that one refusing leaves the others as they were.
+  std::vector<std::vector<FieldValue>> updated(binding_.tables.size());
   for (std::size_t table = 0; table < binding_.tables.size(); ++table) {
-    TableData& data = *binding_.tables[table];
-    std::vector<FieldValue> values;
+    const TableData& data = *binding_.tables[table];
     for (std::size_t column = 0; column < data.schema().columns.size(); ++column) {
-      values.push_back(data.Get((*rows)[table], column));
+      updated[table].push_back(data.Get((*rows)[table], column));
     }
     for (std::size_t i = 0; i < binding_.columns.size(); ++i) {
       const auto& place = binding_.columns[i];
       if (place && place->table == table) {
-        values[place->column] = record.Get(static_cast<unsigned>(i + 1));
+        updated[table][place->column] = record.Get(static_cast<unsigned>(i + 1));
       }
     }
-    if (data.Update((*rows)[table], values) != kSuccess) return kFunctionFailed;
+    if (data.CheckUpdate((*rows)[table], updated[table]) != kSuccess) return kFunctionFailed;
+  }
+  for (std::size_t table = 0; table < binding_.tables.size(); ++table) {
+    if (binding_.tables[table]->Update((*rows)[table], updated[table]) != kSuccess) {
+      return kFunctionFailed;
+    }
   }
   return kSuccess;
 }

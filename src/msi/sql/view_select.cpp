@@ -2,7 +2,6 @@
 // tables (through an index where an equality allows), ORDER BY and DISTINCT.
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "msi/sql/overloaded.h"
 #include "msi/sql/sql_values.h"
@@ -41,8 +40,8 @@ bool View::Matches(const SqlCondition& condition, const JoinedRow& rows) const {
                    Evaluate(condition.right, rows));
 }
 
-std::vector<std::size_t> View::Candidates(const SqlCondition* where, const JoinedRow& rows,
-                                          std::size_t table) const {
+View::Candidates View::CandidatesOf(const SqlCondition* where, const JoinedRow& rows,
+                                    std::size_t table) const {
   // An equality of this table's column with a column of a table already chosen (a later one)
   // that every matching row must satisfy: the rows it allows come from an index.
   std::vector<const SqlCondition*> terms;
@@ -79,30 +78,78 @@ std::vector<std::size_t> View::Candidates(const SqlCondition* where, const Joine
     const auto value =
         ValueText(binding_.tables[other.table]->Get(rows[other.table], other.column));
     const auto found = value ? index.find(*value) : index.end();
-    return found == index.end() ? std::vector<std::size_t>() : found->second;
+    if (found == index.end()) return Candidates{nullptr, 0};
+    return Candidates{&found->second, found->second.size()};
   }
-  std::vector<std::size_t> all(binding_.tables[table]->row_count());
-  for (std::size_t row = 0; row < all.size(); ++row) all[row] = row;
-  return all;
+  return Candidates{nullptr, binding_.tables[table]->row_count()};
 }
 
-void View::Join(const SqlCondition* where, JoinedRow& rows, std::size_t table,
-                std::vector<JoinedRow>& out) const {
-  for (const std::size_t row : Candidates(where, rows, table)) {
-    rows[table] = row;
-    if (table > 0) {
-      Join(where, rows, table - 1, out);
-    } else if (where == nullptr || Matches(*where, rows)) {
-      out.push_back(rows);
+std::optional<View::JoinedRow> View::NextJoined(const SqlCondition* where,
+                                                JoinCursor& cursor) const {
+  const std::size_t last = binding_.tables.size() - 1;
+  // The level to go on from: the outermost at the start, one found again after a change, or
+  // the innermost, one row on.
+  std::size_t level = 0;
+  if (!cursor.started) {
+    cursor.started = true;
+    cursor.levels.assign(binding_.tables.size(), {});
+    cursor.rows.assign(binding_.tables.size(), 0);
+    cursor.levels[last].candidates = CandidatesOf(where, cursor.rows, last);
+    level = last;
+  } else if (cursor.resume_at) {
+    level = *cursor.resume_at;
+    cursor.resume_at.reset();
+  } else {
+    ++cursor.levels[0].at;
+  }
+  for (;;) {
+    JoinCursor::Level& here = cursor.levels[level];
+    if (here.at >= here.candidates.count) {
+      if (level == last) return std::nullopt;
+      ++cursor.levels[++level].at;
+      continue;
     }
+    cursor.rows[level] = here.candidates.Row(here.at);
+    if (level > 0) {
+      --level;
+      cursor.levels[level] = {CandidatesOf(where, cursor.rows, level), 0};
+    } else if (where == nullptr || Matches(*where, cursor.rows)) {
+      return cursor.rows;
+    } else {
+      ++here.at;
+    }
+  }
+}
+
+void View::FindPlaceAgain(const SqlCondition* where, JoinCursor& cursor) const {
+  indexes_.clear();  // they list rows by their old places
+  for (std::size_t level = cursor.levels.size(); level-- > 0;) {
+    JoinCursor::Level& here = cursor.levels[level];
+    here.candidates = CandidatesOf(where, cursor.rows, level);
+    const auto row = binding_.tables[level]->Find(cursor.keys[level]);
+    if (row) {
+      // Candidates come in row order.
+      std::size_t at = 0;
+      while (at < here.candidates.count && here.candidates.Row(at) < *row) ++at;
+      if (at < here.candidates.count && here.candidates.Row(at) == *row) {
+        here.at = at;
+        cursor.rows[level] = *row;
+        continue;
+      }
+      here.at = at;
+    }
+    // The row given out here is gone, or no longer a candidate: the rows after it now stand
+    // where it stood (or from where it would be), and the join goes on from there.
+    cursor.resume_at = level;
+    return;
   }
 }
 
 std::vector<View::JoinedRow> View::MatchingRows(const SqlCondition* where) const {
   indexes_.clear();
   std::vector<JoinedRow> out;
-  JoinedRow rows(binding_.tables.size());
-  Join(where, rows, binding_.tables.size() - 1, out);
+  JoinCursor cursor;
+  while (auto rows = NextJoined(where, cursor)) out.push_back(std::move(*rows));
   indexes_.clear();
   return out;
 }
@@ -135,29 +182,57 @@ FieldValue View::Output(std::size_t column, const JoinedRow& rows) const {
   return Evaluate(select()->columns[column], rows);
 }
 
+std::string View::DistinctText(const JoinedRow& rows) const {
+  std::string text;
+  for (std::size_t column = 0; column < binding_.columns.size(); ++column) {
+    // A stream equals no other row's.
+    text += ValueText(Output(column, rows)).value_or("o" + std::to_string(next_stream_++));
+    text += ';';
+  }
+  return text;
+}
+
 ErrorCode View::Run(const SqlSelect& select) {
+  result_keys_.clear();
+  next_ = 0;
+  distinct_seen_.clear();
+  join_ = JoinCursor();
+  indexes_.clear();
+  // A join's rows can be far more than memory holds: unless they must be sorted first, they
+  // are found as Fetch asks for them.
+  streamed_ = binding_.tables.size() > 1 && select.order_by.empty();
+  if (streamed_) return kSuccess;
   std::vector<JoinedRow> rows = MatchingRows(select.where.get());
   if (!select.order_by.empty()) SortRows(select.order_by, rows);
-  result_keys_.clear();
-  std::unordered_set<std::string> seen;
   for (const JoinedRow& joined : rows) {
-    if (select.distinct) {
-      std::string text;
-      for (std::size_t column = 0; column < binding_.columns.size(); ++column) {
-        // A stream equals no other row's.
-        text += ValueText(Output(column, joined)).value_or("o" + std::to_string(seen.size()));
-        text += ';';
-      }
-      if (!seen.insert(std::move(text)).second) continue;
-    }
+    if (select.distinct && !distinct_seen_.insert(DistinctText(joined)).second) continue;
     std::vector<std::vector<FieldValue>> keys;
     for (std::size_t table = 0; table < joined.size(); ++table) {
       keys.push_back(binding_.tables[table]->KeyOf(joined[table]));
     }
     result_keys_.push_back(std::move(keys));
   }
-  next_ = 0;
+  distinct_seen_.clear();
   return kSuccess;
+}
+
+std::optional<View::JoinedRow> View::NextStreamed() {
+  const SqlCondition* where = select()->where.get();
+  if (join_.started && join_.changes != database_->changes()) FindPlaceAgain(where, join_);
+  while (auto rows = NextJoined(where, join_)) {
+    if (select()->distinct && !distinct_seen_.insert(DistinctText(*rows)).second) continue;
+    join_.keys.clear();
+    for (std::size_t table = 0; table < rows->size(); ++table) {
+      join_.keys.push_back(binding_.tables[table]->KeyOf((*rows)[table]));
+    }
+    join_.changes = database_->changes();
+    return rows;
+  }
+  // The fetch after the last starts again from the first row.
+  join_ = JoinCursor();
+  distinct_seen_.clear();
+  indexes_.clear();
+  return std::nullopt;
 }
 
 }  // namespace kb::msi

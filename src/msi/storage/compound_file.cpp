@@ -111,15 +111,26 @@ class CompoundFile::Impl {
   }
 
   StorageError Stage(std::u16string_view name, StagedStream staged) {
-    if (failed_) return StorageError::kIo;
-    if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
-    if (!cfb::IsValidName(name) || IsStorage(name)) return StorageError::kBadName;
-    if (layout_.major_version == 3 && staged.size() > cfb::kMaxVersion3StreamSize) {
-      return StorageError::kTooLarge;
+    if (const StorageError error = CheckStage(name, staged); error != StorageError::kNone) {
+      return error;
+    }
+    if (staged.removed()) {
+      RemoveChecked(name);
+      return StorageError::kNone;
     }
     // Erased first so that a name differing only in letter case takes the new spelling.
     if (auto it = staged_.find(name); it != staged_.end()) staged_.erase(it);
     staged_.emplace(std::u16string(name), std::move(staged));
+    return StorageError::kNone;
+  }
+
+  StorageError StageAll(std::vector<std::pair<std::u16string, StagedStream>> changes) {
+    for (const auto& [name, staged] : changes) {
+      if (const StorageError error = CheckStage(name, staged); error != StorageError::kNone) {
+        return error;
+      }
+    }
+    for (auto& [name, staged] : changes) (void)Stage(name, std::move(staged));  // checked above
     return StorageError::kNone;
   }
 
@@ -137,8 +148,7 @@ class CompoundFile::Impl {
     if (failed_) return StorageError::kIo;
     if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
     if (!StreamSize(name)) return StorageError::kNotFound;
-    if (auto it = staged_.find(name); it != staged_.end()) staged_.erase(it);
-    if (CommittedStream(name)) staged_.emplace(std::u16string(name), StagedStream::Removal());
+    RemoveChecked(name);
     return StorageError::kNone;
   }
 
@@ -151,6 +161,24 @@ class CompoundFile::Impl {
   }
 
  private:
+  // What refuses staging `staged` under `name`; a removal of a stream that is not there is
+  // nothing to refuse.
+  StorageError CheckStage(std::u16string_view name, const StagedStream& staged) const {
+    if (failed_) return StorageError::kIo;
+    if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
+    if (staged.removed()) return StorageError::kNone;
+    if (!cfb::IsValidName(name) || IsStorage(name)) return StorageError::kBadName;
+    if (layout_.major_version == 3 && staged.size() > cfb::kMaxVersion3StreamSize) {
+      return StorageError::kTooLarge;
+    }
+    return StorageError::kNone;
+  }
+
+  void RemoveChecked(std::u16string_view name) {
+    if (auto it = staged_.find(name); it != staged_.end()) staged_.erase(it);
+    if (CommittedStream(name)) staged_.emplace(std::u16string(name), StagedStream::Removal());
+  }
+
   static std::nullopt_t Fail(StorageError* error, StorageError e) {
     if (error) *error = e;
     return std::nullopt;
@@ -355,6 +383,11 @@ StorageError CompoundFile::WriteStreamFromFile(std::u16string_view name, const s
 StorageError CompoundFile::WriteStreamFromFile(std::u16string_view name, platform::UniqueFd file,
                                                FileStamp stamp) {
   return impl_->Stage(name, StagedStream::FromFile(std::move(file), stamp));
+}
+
+StorageError CompoundFile::WriteStreams(
+    std::vector<std::pair<std::u16string, StagedStream>> changes) {
+  return impl_->StageAll(std::move(changes));
 }
 
 StorageError CompoundFile::RemoveStream(std::u16string_view name) {

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/unique_fd.h"
@@ -27,6 +28,8 @@ enum class [[nodiscard]] StorageError{
 };
 
 using Clsid = std::array<std::uint8_t, 16>;
+
+class StagedStream;
 
 // What tells one state of a file's contents from another: its size and modification time.
 struct FileStamp {
@@ -124,6 +127,11 @@ class CompoundFile {
   // reading.
   StorageError WriteStreamFromFile(std::u16string_view name, platform::UniqueFd file,
                                    FileStamp stamp);
+
+  // Stages every change of `changes` (new contents, or a removal, which asks nothing of a
+  // stream that is not there) or, when the format refuses one, none, answering as
+  // WriteStreamFromFile does.
+  StorageError WriteStreams(std::vector<std::pair<std::u16string, StagedStream>> changes);
 
   // Stages the removal of a stream. kNotFound when there is none.
   StorageError RemoveStream(std::u16string_view name);
