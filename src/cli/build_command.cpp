@@ -11,9 +11,8 @@
 #include "cli/jobs_option.h"
 #include "cli/progress_printer.h"
 #include "package/build_command.h"
-#include "platform/codepage.h"
-#include "platform/regular_file.h"
 #include "project/form_exchange.h"
+#include "project/project_file_problem.h"
 #include "project/project_settings.h"
 
 namespace kb::cli {
@@ -27,23 +26,6 @@ extern const CliCommand kBuildCommand = {"build", "build PROJECT.kbr [--write-ba
                                          RunBuild};
 
 namespace {
-
-// Why the file at `path` cannot be read as a project file, or nullopt when it can. A reader of
-// profile files finds no keys in a folder or in UTF-16 text, and would report an empty project;
-// a pipe would keep it waiting for a writer.
-std::optional<std::string> ProjectFileProblem(const std::filesystem::path& path) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    return path.string() + " is a folder; name the project file (.kbr) in it";
-  }
-  std::string problem;
-  const std::optional<std::string> start = platform::ReadRegularFile(path.string(), &problem);
-  if (!start) return path.string() + " " + problem;
-  if (platform::LooksLikeUtf16(*start)) {
-    return path.string() + " is UTF-16 text; save it as UTF-8 (or Windows-1252) and build again";
-  }
-  return std::nullopt;
-}
 
 void PrintError(std::string_view message) {
   std::fflush(stdout);  // the progress lines come first
@@ -111,7 +93,7 @@ int BuildProject(std::span<const std::string_view> args) {
     return UsageError(kBuildCommand,
                       "cannot find " + std::string(args[0]) + " (" + error.message() + ")");
   }
-  if (const auto problem = ProjectFileProblem(project_path)) {
+  if (const auto problem = ProjectFileProblem(project_path.string())) {
     return UsageError(kBuildCommand, *problem);
   }
   CProjectSettings project;

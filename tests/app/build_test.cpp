@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -20,6 +22,7 @@
 #include "app/desktop_fixture.h"
 #include "app/main_frame.h"
 #include "cabinet/builder/cabinet_builder.h"
+#include "framework/standard_ids.h"
 #include "project/project_settings.h"
 #include "test_support/needs.h"
 #include "test_support/run_command.h"
@@ -382,6 +385,48 @@ TEST_F(BuildTest, ALongBuildShowsItsProgressAndKeepsTheWindowOpen) {
   EXPECT_TRUE(watcher.shown.back().second.contains(
       QRegularExpression(R"(^Packing the files into Many\.msi\nFile \d+ of 300: f\d+\.bin$)")))
       << watcher.shown.back().second.toStdString();
+}
+
+// Drops reach the window while a build holds it (they are no user input to its event loop),
+// and so could a command: neither opens another project until the build has ended.
+TEST_F(BuildTest, NoOtherProjectOpensDuringABuild) {
+  std::mt19937 random(11);
+  std::vector<std::string> files;
+  for (int i = 0; i < 100; ++i) {
+    std::string bytes(64 * 1024, '\0');
+    for (char& byte : bytes) byte = static_cast<char>(random());
+    files.push_back(WriteFile("files/f" + std::to_string(i) + ".bin", bytes));
+  }
+  const std::string other = WriteProject("Other", {files[0]});
+  ASSERT_TRUE(Start({QString::fromStdString(WriteProject("Many", files))}));
+  bool tried = false, drag_taken = true;
+  QTimer during_build;
+  QObject::connect(&during_build, &QTimer::timeout, [&] {
+    const QWidgetList shown = QApplication::topLevelWidgets();
+    const bool building = std::any_of(shown.begin(), shown.end(), [](QWidget* widget) {
+      return dynamic_cast<CBuildProgressDlg*>(widget) && widget->isVisible();
+    });
+    if (tried || !building) return;
+    tried = true;
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(other))});
+    const QPoint where = frame().rect().center();
+    QDragEnterEvent enter(where, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&frame(), &enter);
+    drag_taken = enter.isAccepted();
+    QDropEvent drop(where, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&frame(), &drop);
+    dialogs.Answer(other);
+    frame().RouteCommand(ID_FILE_OPEN);
+  });
+  during_build.start(5);
+  Press(kBuildKey);
+  ASSERT_TRUE(tried) << "the build ended before the progress dialog showed";
+  EXPECT_FALSE(drag_taken);
+  EXPECT_EQ(boxes->texts, std::vector<QString>{kComplete});
+  EXPECT_EQ(frame().windowTitle(), "Many.kbr - kitbinder");
+  EXPECT_EQ(view().fileList->RowCount(), 100);
+  EXPECT_EQ(dialogs.filters.size(), 0u) << "no Open dialog during the build";
 }
 
 // The cabinet builder's observer hears every file and all the bytes, and changes nothing the
