@@ -12,6 +12,7 @@
 #include "cli/progress_printer.h"
 #include "package/build_command.h"
 #include "project/form_exchange.h"
+#include "project/numbering_gap.h"
 #include "project/project_file_problem.h"
 #include "project/project_settings.h"
 
@@ -98,6 +99,9 @@ int BuildProject(std::span<const std::string_view> args) {
   }
   CProjectSettings project;
   project.Load(project_path.string());
+  if (const auto warning = NumberingGapWarning(project_path.string())) {
+    PrintError("kitbinder-cli: warning: " + *warning);
+  }
   if (project.files.empty()) {
     PrintError(kNoFilesMessage);
     return kExitFailed;

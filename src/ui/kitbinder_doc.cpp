@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "framework/message_box.h"
+#include "project/numbering_gap.h"
 #include "project/project_file_problem.h"
 #include "ui/kitbinder_view.h"
 
@@ -34,6 +35,9 @@ bool CKitbinderDoc::OnOpenDocument(const QString& path) {
   }
   if (!CDocument::OnOpenDocument(path)) return false;
   if (View()) View()->LoadProject(path.toStdString());
+  if (const auto warning = NumberingGapWarning(path.toStdString())) {
+    AfxMessageBox(QString::fromStdString(*warning));
+  }
   return true;
 }
 

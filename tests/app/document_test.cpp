@@ -195,6 +195,19 @@ TEST_F(DocumentTest, AFileThatIsNoProjectIsRefusedAsTheCliRefusesIt_AndTheProjec
   EXPECT_EQ(view().titleBox->text(), "Tool");
 }
 
+TEST_F(DocumentTest, OpenNamesTheKeysAGapInTheNumberingHides) {
+  const std::string path = WriteFile("gap.kbr",
+                                     "[properties]\r\ntitle=Gap\r\n[files]\r\nfile0path=a.exe\r\n"
+                                     "file2path=c.exe\r\n[icons]\r\nicon0path=a.ico\r\n");
+  ASSERT_TRUE(Start());
+  dialogs.Answer(path);
+  Press(QKeySequence("Ctrl+O"));
+  EXPECT_EQ(boxes->texts, std::vector<QString>{QString::fromStdString(
+                              path + " stops at file1path, so these keys are ignored: file2path")});
+  EXPECT_EQ(frame().windowTitle(), "gap.kbr - kitbinder");
+  EXPECT_EQ(view().fileList->RowCount(), 1);
+}
+
 TEST_F(DocumentTest, OpeningTheOpenProjectAgainKeepsTheEdits_ButAnotherFileOpens) {
   const std::string path = WriteProject("tool.kbr", "Tool");
   ASSERT_TRUE(Start());

@@ -84,6 +84,16 @@ class BuildCommandTest(unittest.TestCase):
         with open(self.project, "rb") as f:
             self.assertEqual(f.read(), before)
 
+    def test_a_gap_in_the_numbering_is_named_and_the_build_goes_on(self):
+        self.edit_project("file1path=files/readme.txt\r\n", "")
+        result = self.build()
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stderr,
+                         "kitbinder-cli: warning: %s stops at file1path, so these keys are "
+                         "ignored: file1shortcuticon, file1shortcutname, file2path, file3path\n"
+                         % self.project)
+        self.assertEqual(len(oracle.export_table(self.package, "File")), 1)
+
     def test_write_back_only_after_a_successful_build(self):
         with open(self.project, "rb") as f:
             before = f.read()
@@ -126,7 +136,10 @@ class BuildCommandTest(unittest.TestCase):
         for n in range(4):
             self.edit_project("file%dpath=" % n, "gone%dpath=" % n)
         result = self.build()
-        self.assertEqual(self.failure(result), ["No files in package"])
+        # The keys of the files that remain are named, as a reader never reaches them.
+        warning, message = self.failure(result)
+        self.assertIn("stops at file0path, so these keys are ignored: file0setkdir", warning)
+        self.assertEqual(message, "No files in package")
         self.assertFalse(os.path.exists(self.package))
 
     def test_unreadable_project_is_bad_input(self):
