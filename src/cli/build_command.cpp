@@ -59,40 +59,42 @@ int WriteBack(CProjectSettings& project, const CProjectSettings& built) {
 }
 
 struct BuildOptions {
+  std::string_view project;
   bool write_back = false;
   std::size_t jobs = 0;  // one per hardware thread
 };
 
-// Fills `options` from the arguments after the project file; returns the usage error's
-// message, or nullopt.
+// Fills `options` from the arguments, the options before or after the project file; returns
+// the usage error's message, or nullopt.
 std::optional<std::string> ParseOptions(std::span<const std::string_view> args,
                                         BuildOptions& options) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--write-back") {
       options.write_back = true;
-      continue;
-    }
-    if (args[i] != kJobsOption) {
+    } else if (args[i] == kJobsOption) {
+      const std::optional<std::size_t> jobs = ++i < args.size() ? ParseJobs(args[i]) : std::nullopt;
+      if (!jobs) return std::string(kJobsRangeMessage);
+      options.jobs = *jobs;
+    } else if (options.project.empty() && !args[i].starts_with("--")) {
+      options.project = args[i];
+    } else {
       return "expected a project file and optionally --write-back and --jobs N";
     }
-    const std::optional<std::size_t> jobs = ++i < args.size() ? ParseJobs(args[i]) : std::nullopt;
-    if (!jobs) return std::string(kJobsRangeMessage);
-    options.jobs = *jobs;
   }
+  if (options.project.empty()) return "expected a project file";
   return std::nullopt;
 }
 
 int BuildProject(std::span<const std::string_view> args) {
-  if (args.empty()) return UsageError(kBuildCommand, "expected a project file");
   BuildOptions options;
-  if (const std::optional<std::string> message = ParseOptions(args.subspan(1), options)) {
+  if (const std::optional<std::string> message = ParseOptions(args, options)) {
     return UsageError(kBuildCommand, *message);
   }
+  const std::string project_name(options.project);
   std::error_code error;
-  const std::filesystem::path project_path = std::filesystem::absolute(std::string(args[0]), error);
+  const std::filesystem::path project_path = std::filesystem::absolute(project_name, error);
   if (error) {
-    return UsageError(kBuildCommand,
-                      "cannot find " + std::string(args[0]) + " (" + error.message() + ")");
+    return UsageError(kBuildCommand, "cannot find " + project_name + " (" + error.message() + ")");
   }
   if (const auto problem = ProjectFileProblem(project_path.string())) {
     return UsageError(kBuildCommand, *problem);

@@ -84,6 +84,16 @@ class BuildCommandTest(unittest.TestCase):
         with open(self.project, "rb") as f:
             self.assertEqual(f.read(), before)
 
+    def test_options_before_or_after_the_project_file(self):
+        for args in (["--jobs", "2", "--write-back", self.project],
+                     ["--jobs", "1", self.project, "--write-back"]):
+            result = subprocess.run([CLI, "build", *args], capture_output=True, text=True)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertRegex(self.project_keys()["productcode"], r"^\{[0-9A-F-]{36}\}$")
+        for args in (["--jobs", self.project], [self.project, self.project], ["--write-back"]):
+            result = subprocess.run([CLI, "build", *args], capture_output=True, text=True)
+            self.assertEqual(result.returncode, 2, args)
+
     def test_a_gap_in_the_numbering_is_named_and_the_build_goes_on(self):
         self.edit_project("file1path=files/readme.txt\r\n", "")
         result = self.build()
