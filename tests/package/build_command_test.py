@@ -305,32 +305,56 @@ class BuildCommandTest(unittest.TestCase):
                 self.assertEqual(f.read(), data, name)
         self.assertFalse([n for n in self.folder_listing() if n.endswith(".cab")])
 
-    def test_a_killed_build_leaves_no_files_of_its_own(self):
-        # Ended by a signal while it packs a large file, the build removes its hidden package
-        # and cabinet from the project folder, and the cabinet writer's staging files from
-        # TMPDIR.
+    def add_large_file(self):
+        """Adds 60 MB of random data to the project, so that its build takes a while."""
         with open(os.path.join(self.project_dir, "files", "large.bin"), "wb") as f:
-            for _ in range(100):
+            for _ in range(60):
                 f.write(os.urandom(1 << 20))
         self.edit_project("file3path=files/manual.txt\r\n",
                           "file3path=files/manual.txt\r\nfile4path=files/large.bin\r\n")
-        listing = self.folder_listing()
-        staging = os.path.join(self.dir, "staging")
-        os.mkdir(staging)
+
+    def end_build_while_packing(self, how, environment):
+        """Starts a build and ends it by signal `how` once its cabinet's progress shows that
+        both its own files are made; returns their names."""
         run = subprocess.Popen([CLI, "build", self.project], stdout=subprocess.PIPE,
-                               stderr=subprocess.DEVNULL, env=dict(os.environ, TMPDIR=staging))
-        # The cabinet's progress shows that both files are made.
+                               stderr=subprocess.DEVNULL, env=environment)
         progress = b""
         while b"Compressing:" not in progress and run.poll() is None:
             progress += run.stdout.read(1)
         own = [n for n in os.listdir(self.project_dir)
                if n.startswith((".Install-", ".Sample Tool.msi."))]
-        self.assertEqual(len(own), 2, progress)
-        run.send_signal(signal.SIGTERM)
-        self.assertEqual(run.wait(), -signal.SIGTERM)
+        run.send_signal(how)
+        self.assertEqual(run.wait(timeout=60), -how)
         run.stdout.close()
+        self.assertEqual(len(own), 2, progress)
+        return own
+
+    def test_a_killed_build_leaves_no_files_of_its_own(self):
+        # Ended by a signal while it packs a large file, the build removes its hidden package
+        # and cabinet from the project folder, and the cabinet writer's staging files from
+        # TMPDIR.
+        self.add_large_file()
+        listing = self.folder_listing()
+        staging = os.path.join(self.dir, "staging")
+        os.mkdir(staging)
+        self.end_build_while_packing(signal.SIGTERM, dict(os.environ, TMPDIR=staging))
         self.assertEqual(self.folder_listing(), listing)
         self.assertEqual(os.listdir(staging), [])
+
+    def test_the_next_build_removes_what_a_killed_build_left(self):
+        # SIGKILL runs no handler: the staging files have no name, and the hidden package and
+        # cabinet left in the project folder say whose they are, so the next build there
+        # removes them. Staging goes into the project folder when TMPDIR and TMP are unset.
+        self.add_large_file()
+        listing = self.folder_listing()
+        environment = {k: v for k, v in os.environ.items() if k not in ("TMPDIR", "TMP")}
+        for _ in range(2):
+            own = self.end_build_while_packing(signal.SIGKILL, environment)
+            self.assertEqual(self.folder_listing(), sorted(listing + own))
+        result = subprocess.run([CLI, "build", self.project], capture_output=True, env=environment,
+                                timeout=600)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(self.folder_listing(), sorted(listing + ["Sample Tool.msi"]))
 
     def test_full_disk_is_never_reported_as_success(self):
         # With the file size limited at many points, every build either succeeds with a whole
