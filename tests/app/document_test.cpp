@@ -208,6 +208,32 @@ TEST_F(DocumentTest, OpenNamesTheKeysAGapInTheNumberingHides) {
   EXPECT_EQ(view().fileList->RowCount(), 1);
 }
 
+// The inputs the project file's fuzzing found faults with open in the form like any project:
+// no crash, no hang, every file the project lists on the list.
+TEST_F(DocumentTest, OpensEveryProjectFileFuzzInput) {
+  ASSERT_TRUE(Start());
+  const std::filesystem::path corpus =
+      std::filesystem::path(KITBINDER_SOURCE_DIR) / "tests" / "fuzz" / "corpus" / "project_file";
+  int opened = 0;
+  for (const auto& input : std::filesystem::directory_iterator(corpus)) {
+    SCOPED_TRACE(input.path().string());
+    const std::string path = WriteFile(input.path().filename().string(), ReadText(input.path()));
+    CProjectSettings project;
+    project.Load(path);
+    // A form that cannot show a value as read (a language it does not list) counts as changed.
+    if (doc().IsModified()) boxes->Answer(QMessageBox::No);
+    const std::size_t shown = boxes->texts.size() + (doc().IsModified() ? 1 : 0);
+    dialogs.Answer(path);
+    Press(QKeySequence("Ctrl+O"));
+    EXPECT_EQ(frame().windowTitle(),
+              QString::fromStdString(input.path().filename().string() + " - kitbinder"));
+    EXPECT_EQ(view().fileList->RowCount(), project.GetFileCount());
+    EXPECT_LE(boxes->texts.size(), shown + 1) << "at most the warning of a gap";
+    ++opened;
+  }
+  EXPECT_GE(opened, 4);
+}
+
 TEST_F(DocumentTest, OpeningTheOpenProjectAgainKeepsTheEdits_ButAnotherFileOpens) {
   const std::string path = WriteProject("tool.kbr", "Tool");
   ASSERT_TRUE(Start());
