@@ -178,6 +178,18 @@ class BuildTest : public DesktopTest {
   }
 
   bool FolderIsEmpty() const { return fs::is_empty(folder.path()); }
+
+  // `count` files of `size` random bytes, files/f0.bin and on, which compress slowly.
+  std::vector<std::string> WriteRandomFiles(int count, std::size_t size) const {
+    std::mt19937 random(7);
+    std::vector<std::string> files;
+    for (int i = 0; i < count; ++i) {
+      std::string bytes(size, '\0');
+      for (char& byte : bytes) byte = static_cast<char>(random());
+      files.push_back(WriteFile("files/f" + std::to_string(i) + ".bin", bytes));
+    }
+    return files;
+  }
 };
 
 TEST_F(BuildTest, BuildsTheTypedProjectIntoAPackageThatWineInstalls) {
@@ -360,15 +372,9 @@ TEST_F(BuildTest, InstallOpensTheBuiltPackageOrSaysWhyNot) {
 
 TEST_F(BuildTest, ALongBuildShowsItsProgressAndKeepsTheWindowOpen) {
   if (const auto missing = kb::test::MissingTools({"msiinfo"})) GTEST_SKIP() << *missing;
-  std::mt19937 random(7);
-  std::vector<std::string> files;
   // Enough data that the build outlasts the dialog's delay many times over, however many
   // threads compress it.
-  for (int i = 0; i < 300; ++i) {
-    std::string bytes(128 * 1024, '\0');
-    for (char& byte : bytes) byte = static_cast<char>(random());
-    files.push_back(WriteFile("files/f" + std::to_string(i) + ".bin", bytes));
-  }
+  const std::vector<std::string> files = WriteRandomFiles(300, 128 * 1024);
   ASSERT_TRUE(Start({QString::fromStdString(WriteProject("Many", files))}));
   ProgressWatcher watcher(&frame());
   Press(kBuildKey);
@@ -390,13 +396,7 @@ TEST_F(BuildTest, ALongBuildShowsItsProgressAndKeepsTheWindowOpen) {
 // Drops reach the window while a build holds it (they are no user input to its event loop),
 // and so could a command: neither opens another project until the build has ended.
 TEST_F(BuildTest, NoOtherProjectOpensDuringABuild) {
-  std::mt19937 random(11);
-  std::vector<std::string> files;
-  for (int i = 0; i < 100; ++i) {
-    std::string bytes(64 * 1024, '\0');
-    for (char& byte : bytes) byte = static_cast<char>(random());
-    files.push_back(WriteFile("files/f" + std::to_string(i) + ".bin", bytes));
-  }
+  const std::vector<std::string> files = WriteRandomFiles(100, 64 * 1024);
   const std::string other = WriteProject("Other", {files[0]});
   ASSERT_TRUE(Start({QString::fromStdString(WriteProject("Many", files))}));
   bool tried = false, drag_taken = true;
