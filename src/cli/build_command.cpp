@@ -11,9 +11,9 @@
 #include "cli/jobs_option.h"
 #include "cli/progress_printer.h"
 #include "package/build_command.h"
-#include "platform/codepage.h"
-#include "platform/regular_file.h"
 #include "project/form_exchange.h"
+#include "project/numbering_gap.h"
+#include "project/project_file_problem.h"
 #include "project/project_settings.h"
 
 namespace kb::cli {
@@ -27,23 +27,6 @@ extern const CliCommand kBuildCommand = {"build", "build PROJECT.kbr [--write-ba
                                          RunBuild};
 
 namespace {
-
-// Why the file at `path` cannot be read as a project file, or nullopt when it can. A reader of
-// profile files finds no keys in a folder or in UTF-16 text, and would report an empty project;
-// a pipe would keep it waiting for a writer.
-std::optional<std::string> ProjectFileProblem(const std::filesystem::path& path) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) {
-    return path.string() + " is a folder; name the project file (.kbr) in it";
-  }
-  std::string problem;
-  const std::optional<std::string> start = platform::ReadRegularFile(path.string(), &problem);
-  if (!start) return path.string() + " " + problem;
-  if (platform::LooksLikeUtf16(*start)) {
-    return path.string() + " is UTF-16 text; save it as UTF-8 (or Windows-1252) and build again";
-  }
-  return std::nullopt;
-}
 
 void PrintError(std::string_view message) {
   std::fflush(stdout);  // the progress lines come first
@@ -76,46 +59,51 @@ int WriteBack(CProjectSettings& project, const CProjectSettings& built) {
 }
 
 struct BuildOptions {
+  std::string_view project;
   bool write_back = false;
   std::size_t jobs = 0;  // one per hardware thread
 };
 
-// Fills `options` from the arguments after the project file; returns the usage error's
-// message, or nullopt.
+// Fills `options` from the arguments, the options before or after the project file; returns
+// the usage error's message, or nullopt.
 std::optional<std::string> ParseOptions(std::span<const std::string_view> args,
                                         BuildOptions& options) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--write-back") {
       options.write_back = true;
-      continue;
-    }
-    if (args[i] != kJobsOption) {
+    } else if (args[i] == kJobsOption) {
+      const std::optional<std::size_t> jobs = ++i < args.size() ? ParseJobs(args[i]) : std::nullopt;
+      if (!jobs) return std::string(kJobsRangeMessage);
+      options.jobs = *jobs;
+    } else if (options.project.empty() && !args[i].starts_with("--")) {
+      options.project = args[i];
+    } else {
       return "expected a project file and optionally --write-back and --jobs N";
     }
-    const std::optional<std::size_t> jobs = ++i < args.size() ? ParseJobs(args[i]) : std::nullopt;
-    if (!jobs) return std::string(kJobsRangeMessage);
-    options.jobs = *jobs;
   }
+  if (options.project.empty()) return "expected a project file";
   return std::nullopt;
 }
 
 int BuildProject(std::span<const std::string_view> args) {
-  if (args.empty()) return UsageError(kBuildCommand, "expected a project file");
   BuildOptions options;
-  if (const std::optional<std::string> message = ParseOptions(args.subspan(1), options)) {
+  if (const std::optional<std::string> message = ParseOptions(args, options)) {
     return UsageError(kBuildCommand, *message);
   }
+  const std::string project_name(options.project);
   std::error_code error;
-  const std::filesystem::path project_path = std::filesystem::absolute(std::string(args[0]), error);
+  const std::filesystem::path project_path = std::filesystem::absolute(project_name, error);
   if (error) {
-    return UsageError(kBuildCommand,
-                      "cannot find " + std::string(args[0]) + " (" + error.message() + ")");
+    return UsageError(kBuildCommand, "cannot find " + project_name + " (" + error.message() + ")");
   }
-  if (const auto problem = ProjectFileProblem(project_path)) {
+  if (const auto problem = ProjectFileProblem(project_path.string())) {
     return UsageError(kBuildCommand, *problem);
   }
   CProjectSettings project;
   project.Load(project_path.string());
+  if (const auto warning = NumberingGapWarning(project_path.string())) {
+    PrintError("kitbinder-cli: warning: " + *warning);
+  }
   if (project.files.empty()) {
     PrintError(kNoFilesMessage);
     return kExitFailed;

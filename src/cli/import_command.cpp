@@ -62,8 +62,9 @@ int RunImport(std::span<const std::string_view> args) {
   const UINT opened = MsiOpenDatabaseA(
       database_path.c_str(), exists ? MSIDBOPEN_TRANSACT : MSIDBOPEN_CREATE, database.Receive());
   if (opened != ERROR_SUCCESS) {
-    std::fprintf(stderr, "kitbinder-cli: %s (error %u)\n", CannotOpen(database_path).c_str(),
-                 opened);
+    const std::string message =
+        exists ? CannotOpen(database_path, true) : "cannot create " + database_path;
+    std::fprintf(stderr, "kitbinder-cli: %s (error %u)\n", message.c_str(), opened);
     return kExitUsage;
   }
   for (const std::string& file : files) {

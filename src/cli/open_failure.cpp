@@ -1,18 +1,35 @@
 #include "cli/open_failure.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <memory>
 
 #include "msi/db/database.h"
+#include "platform/regular_file.h"
 
 namespace kb::cli {
+namespace {
 
-std::string CannotOpen(const std::string& path) {
+std::string Reason(const std::string& path, bool for_writing) {
+  std::string problem;
+  if (!platform::OpenRegularFile(path, &problem).valid()) {
+    return errno == ENOENT ? "no such file" : "it " + problem;
+  }
+  if (for_writing && ::access(path.c_str(), W_OK) != 0) return "it is read-only";
   // The installer interface answers with a code alone; the engine's own call says why.
   std::shared_ptr<msi::Database> database;
   std::string reason;
   // The caller already knows the open fails; only the reason is wanted here.
   (void)msi::Database::Open(path, msi::Database::OpenMode::kReadOnly, &database, &reason);
-  return "cannot open " + path + (reason.empty() ? "" : ": " + reason);
+  if (!reason.empty()) return reason;
+  return "it is not an installer database, or it is damaged";
+}
+
+}  // namespace
+
+std::string CannotOpen(const std::string& path, bool for_writing) {
+  return "cannot open " + path + ": " + Reason(path, for_writing);
 }
 
 }  // namespace kb::cli

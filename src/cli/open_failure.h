@@ -5,9 +5,12 @@
 
 namespace kb::cli {
 
-// The message for a database at `path` that would not open: "cannot open PATH", followed by
-// the reason when the engine can give one beyond its error code (an unsupported code page).
-std::string CannotOpen(const std::string& path);
+// The message for a database at `path` that would not open, "cannot open PATH: REASON", the
+// reason being the first that holds: "no such file"; "it is a folder"; "it is a pipe, socket or
+// device, not a file"; the system's reason it cannot be read; "it is read-only" when
+// `for_writing` (a change was to be made) and this user may not write it; the engine's reason
+// (a code page it cannot read); "it is not an installer database, or it is damaged".
+std::string CannotOpen(const std::string& path, bool for_writing = false);
 
 }  // namespace kb::cli
 

@@ -24,6 +24,48 @@ bool IsSelect(std::string_view sql) {
   return word == "SELECT";
 }
 
+// True when `sql` holds a parameter marker: a "?" outside quoted literals and names. Its value
+// would come from a record, which a command line cannot pass.
+bool HasParameterMarker(std::string_view sql) {
+  char quote = '\0';
+  for (const char c : sql) {
+    if (quote != '\0') {
+      if (c == quote) quote = '\0';
+    } else if (c == '\'' || c == '`') {
+      quote = c;
+    } else if (c == '?') {
+      return true;
+    }
+  }
+  return false;
+}
+
+// `text` on one line: tabs, line breaks and backslashes as \t, \n, \r and \\, so that each
+// row is one line and its fields are told apart by the tabs between them.
+std::string OneLine(std::string_view text) {
+  std::string line;
+  line.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '\t':
+        line += "\\t";
+        break;
+      case '\n':
+        line += "\\n";
+        break;
+      case '\r':
+        line += "\\r";
+        break;
+      case '\\':
+        line += "\\\\";
+        break;
+      default:
+        line += c;
+    }
+  }
+  return line;
+}
+
 void PrintRows(MSIHANDLE view) {
   msi::ScopedHandle record;
   while (MsiViewFetch(view, record.Receive()) == ERROR_SUCCESS) {
@@ -39,7 +81,7 @@ void PrintRows(MSIHANDLE view) {
         line += std::to_string(size);
         line += " bytes]";
       } else {
-        line += RecordText(record.get(), field);
+        line += OneLine(RecordText(record.get(), field));
       }
     }
     std::printf("%s\n", line.c_str());
@@ -52,11 +94,14 @@ int RunQuery(std::span<const std::string_view> args) {
   if (args.size() != 2) return UsageError(kQueryCommand, "needs a database and one statement");
   const std::string path(args[0]);
   const std::string sql(args[1]);
+  if (HasParameterMarker(sql)) {
+    return UsageError(kQueryCommand, "parameters cannot be passed on the command line");
+  }
   const bool select = IsSelect(sql);
   msi::ScopedHandle database;
   if (MsiOpenDatabaseA(path.c_str(), select ? MSIDBOPEN_READONLY : MSIDBOPEN_TRANSACT,
                        database.Receive()) != ERROR_SUCCESS) {
-    return UsageError(kQueryCommand, CannotOpen(path));
+    return UsageError(kQueryCommand, CannotOpen(path, !select));
   }
   msi::ScopedHandle view;
   UINT error = MsiDatabaseOpenViewA(database.get(), sql.c_str(), view.Receive());

@@ -100,7 +100,7 @@ void CFrameWnd::UpdateRecentFileMenu(const QStringList& paths) {
 }
 
 void CFrameWnd::closeEvent(QCloseEvent* event) {
-  if (document_ && !document_->SaveModified()) {
+  if (InModalState() || (document_ && !document_->SaveModified())) {
     event->ignore();
     return;
   }
@@ -108,10 +108,13 @@ void CFrameWnd::closeEvent(QCloseEvent* event) {
 }
 
 void CFrameWnd::dragEnterEvent(QDragEnterEvent* event) {
-  if (!DroppedLocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (!InModalState() && !DroppedLocalFiles(event->mimeData()).isEmpty()) {
+    event->acceptProposedAction();
+  }
 }
 
 void CFrameWnd::dropEvent(QDropEvent* event) {
+  if (InModalState()) return;
   const QStringList files = DroppedLocalFiles(event->mimeData());
   event->acceptProposedAction();
   for (const QString& file : files) AfxGetApp()->OpenDocumentFile(file);

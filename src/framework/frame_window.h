@@ -18,7 +18,8 @@ class CFormView;
 
 // The program's main window: shows the view, carries the commands, keeps its caption as
 // "<document title> - <application name>", asks to save before it closes, and opens project
-// files dropped on it (outside controls that take drops themselves).
+// files dropped on it (outside controls that take drops themselves). In its modal state (while
+// long work holds the document) it refuses to close and takes no drops.
 class CFrameWnd : public QMainWindow, public CCmdTarget {
  public:
   CFrameWnd();
@@ -48,6 +49,13 @@ class CFrameWnd : public QMainWindow, public CCmdTarget {
   // Shows the recent files `paths` (most recent first) in that place.
   void UpdateRecentFileMenu(const QStringList& paths);
 
+  // Long work on the document runs between these two calls (they may nest). Meanwhile the window
+  // does not close and opens no dropped project, and the application opens no other document:
+  // drops reach the window even while user input waits.
+  void BeginModalState() { ++modal_depth_; }
+  void EndModalState() { --modal_depth_; }
+  bool InModalState() const { return modal_depth_ > 0; }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -61,6 +69,7 @@ class CFrameWnd : public QMainWindow, public CCmdTarget {
   CFormView* view_ = nullptr;      // owned through Qt's parent
   std::map<int, QAction*> commands_;
   QAction* recent_placeholder_ = nullptr;  // owned through Qt's parent
+  int modal_depth_ = 0;
 };
 
 }  // namespace kb

@@ -59,6 +59,7 @@ void CWinApp::AddDocTemplate(std::unique_ptr<CSingleDocTemplate> doc_template) {
 }
 
 CSingleDocTemplate::OpenResult CWinApp::OpenDocumentFile(const QString& path) {
+  if (MainWnd().InModalState()) return CSingleDocTemplate::OpenResult::kCancelled;
   const QString& current = doc_template_->document().GetPathName();
   if (!current.isEmpty() && SameFile(current, path)) {
     return CSingleDocTemplate::OpenResult::kOpened;
@@ -70,10 +71,11 @@ CSingleDocTemplate::OpenResult CWinApp::OpenDocumentFile(const QString& path) {
 }
 
 void CWinApp::OnFileNew() {
-  doc_template_->OpenDocumentFile(QString());
+  if (!MainWnd().InModalState()) doc_template_->OpenDocumentFile(QString());
 }
 
 void CWinApp::OnFileOpen() {
+  if (MainWnd().InModalState()) return;
   const QString path =
       TheFileDialogs().GetOpenFileName(&MainWnd(), doc_template_->filter(), QString());
   if (!path.isEmpty()) OpenDocumentFile(path);

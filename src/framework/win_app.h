@@ -43,7 +43,8 @@ class CWinApp : public CCmdTarget {
 
   // Opens the project at `path` (a relative path from the current folder) as Open does, after
   // the save prompt; nothing at all when it is the document's own file already (letter case
-  // ignored, unless another file exists under that spelling).
+  // ignored, unless another file exists under that spelling). While the main window is in its
+  // modal state, this, New and Open do nothing (kCancelled).
   CSingleDocTemplate::OpenResult OpenDocumentFile(const QString& path);
   // File New.
   void OnFileNew();

@@ -6,9 +6,13 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/leftover_files.h"
+
 namespace kb {
 namespace {
 
+// What comes before the owner tag and the random letters.
+constexpr std::string_view kNamePrefix = ".Install-";
 // What follows the random letters: the separator, then the first cabinet's number and type.
 constexpr std::string_view kSeparator = "-";
 constexpr std::string_view kFirstCabinet = "1.cab";
@@ -17,12 +21,13 @@ constexpr std::string_view kFirstCabinet = "1.cab";
 
 StagedCabinet::StagedCabinet(std::string folder) : folder_(std::move(folder)) {
   if (!folder_.empty() && !folder_.ends_with('/')) folder_ += '/';
-  std::string path =
-      folder_ + ".Install-XXXXXX" + std::string(kSeparator) + std::string(kFirstCabinet);
-  const int fd =
-      ::mkstemps(path.data(), static_cast<int>(kSeparator.size() + kFirstCabinet.size()));
-  if (fd < 0) return;
-  ::close(fd);
+  // What builds killed outright left in this folder; never a live build's cabinets.
+  platform::RemoveLeftovers(folder_, kNamePrefix);
+  std::string path = folder_ + std::string(kNamePrefix) + platform::OwnerTag() + "XXXXXX" +
+                     std::string(kSeparator) + std::string(kFirstCabinet);
+  lock_.Reset(::mkstemps(path.data(), static_cast<int>(kSeparator.size() + kFirstCabinet.size())));
+  if (!lock_.valid()) return;
+  platform::LockAsInUse(lock_.get());
   prefix_ = path.substr(folder_.size(), path.size() - folder_.size() - kFirstCabinet.size());
   removal_.emplace(path);
 }

@@ -8,24 +8,29 @@ namespace {
 
 constexpr std::string_view kForbiddenCharacters = "<>:\"/\\|?*";
 
-constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN", "AUX", "NUL", "COM", "LPT"};
+constexpr std::array<std::string_view, 7> kDevices = {"CON",    "PRN",     "AUX",   "NUL",
+                                                      "CONIN$", "CONOUT$", "CLOCK$"};
+// Devices named by a digit after these.
+constexpr std::array<std::string_view, 2> kNumberedDevices = {"COM", "LPT"};
 // The digits that make COM and LPT device names: 1 to 9 and the superscripts 1, 2 and 3
 // (Windows-1252 has them, so a package can hold them).
 constexpr std::array<std::string_view, 12> kDeviceDigits = {
     "1", "2", "3", "4", "5", "6", "7", "8", "9", "\u00B9", "\u00B2", "\u00B3"};
+
+template <std::size_t N>
+bool IsListed(const std::array<std::string_view, N>& list, std::string_view name) {
+  return std::find(list.begin(), list.end(), name) != list.end();
+}
 
 bool IsDeviceName(std::string_view name) {
   // Windows reads a device name in front of any extension, and ignores blanks before the dot.
   std::string_view base = name.substr(0, name.find('.'));
   while (base.ends_with(' ')) base.remove_suffix(1);
   const std::string key = WindowsNameKey(base);
+  if (IsListed(kDevices, key)) return true;
   const std::string_view stem = std::string_view(key).substr(0, 3);
-  if (std::find(kDevices.begin(), kDevices.end(), stem) == kDevices.end()) return false;
-  const std::string_view rest = std::string_view(key).substr(stem.size());
-  if (stem == "COM" || stem == "LPT") {
-    return std::find(kDeviceDigits.begin(), kDeviceDigits.end(), rest) != kDeviceDigits.end();
-  }
-  return rest.empty();
+  return IsListed(kNumberedDevices, stem) &&
+         IsListed(kDeviceDigits, std::string_view(key).substr(stem.size()));
 }
 
 }  // namespace

@@ -15,8 +15,8 @@ namespace kb {
 // phrase to follow the name ("holds \":\"", "ends in a dot or a space", ...); nullopt when it
 // can. Refused: the empty name; the characters < > : " / \ | ? * and control characters; a
 // trailing dot or space (Windows drops them, so "." and ".." too); the device names CON, PRN,
-// AUX, NUL, COM1 to COM9 and LPT1 to LPT9 (also with superscript digits), with or without an
-// extension, in any letter case.
+// AUX, NUL, CONIN$, CONOUT$, CLOCK$, COM1 to COM9 and LPT1 to LPT9 (also with superscript
+// digits), with or without an extension, in any letter case.
 std::optional<std::string> WindowsNameProblem(std::string_view name);
 
 // `name` (UTF-8) with its letters in one case, as Windows compares names: two names with equal

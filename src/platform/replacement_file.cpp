@@ -5,16 +5,19 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
+
+#include "platform/leftover_files.h"
 
 namespace kb::platform {
 namespace {
 
-// ".<name>.XXXXXX" beside `target`: hidden, so that a folder listing during the work shows
-// the files the user knows.
-std::string TempPattern(const std::string& target) {
+// The folder part of `target` ("" or ending in "/") and the start of its temporaries' names,
+// ".<name>.": hidden, so that a folder listing during the work shows the files the user knows.
+std::pair<std::string, std::string> TempFolderAndPrefix(const std::string& target) {
   const std::size_t slash = target.rfind('/');
   const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
-  return target.substr(0, name_start) + "." + target.substr(name_start) + ".XXXXXX";
+  return {target.substr(0, name_start), "." + target.substr(name_start) + "."};
 }
 
 // The permissions of the file being replaced, or those the umask leaves for a new file.
@@ -28,14 +31,18 @@ mode_t ReplacementMode(const std::string& target) {
 
 }  // namespace
 
-ReplacementFile::ReplacementFile(std::string target)
-    : target_(std::move(target)), temp_path_(TempPattern(target_)) {
+ReplacementFile::ReplacementFile(std::string target) : target_(std::move(target)) {
+  const auto [folder, prefix] = TempFolderAndPrefix(target_);
+  // What earlier replacements of this file that were killed outright left behind.
+  RemoveLeftovers(folder, prefix);
+  temp_path_ = folder + prefix + OwnerTag() + "XXXXXX";
   fd_.Reset(::mkstemp(temp_path_.data()));
   if (!fd_.valid()) {
     error_ = errno;
     temp_path_.clear();
     return;
   }
+  LockAsInUse(fd_.get());
   removal_.emplace(temp_path_);
 }
 

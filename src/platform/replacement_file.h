@@ -10,10 +10,12 @@
 namespace kb::platform {
 
 // The new version of the file at `target`, made under a hidden temporary name in the same folder
-// (".<name>.XXXXXX") and moved over `target` in one step by Commit, so that `target` is either
-// the old file or the whole new one. Until Commit the old file is untouched; an object destroyed
-// without a successful Commit removes its temporary file, and so does a program ended by a signal
-// (see RemovalOnSignal).
+// (".<name>.<pid>-XXXXXX") and moved over `target` in one step by Commit, so that `target` is
+// either the old file or the whole new one. Until Commit the old file is untouched; an object
+// destroyed without a successful Commit removes its temporary file, and so does a program ended
+// by a signal (see RemovalOnSignal). The temporary is locked as in use until Commit, and the
+// leftovers of replacements of `target` killed outright are removed on construction (see
+// RemoveLeftovers).
 //
 //   ReplacementFile next("Tool.msi");
 //   if (!next.valid()) return Report(next.error());

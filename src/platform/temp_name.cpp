@@ -45,8 +45,9 @@ std::optional<std::string> TempVariable() {
 
 }  // namespace
 
-std::optional<std::string> TempFolder() {
+std::optional<std::string> TempFolder(std::string_view fallback) {
   if (std::optional<std::string> folder = TempVariable()) return folder;
+  if (!fallback.empty()) return std::string(fallback);
   std::error_code error;
   std::filesystem::path current = std::filesystem::current_path(error);
   if (error) return std::nullopt;
@@ -54,8 +55,7 @@ std::optional<std::string> TempFolder() {
 }
 
 std::optional<std::string> TempName(std::string_view prefix, std::string_view fallback) {
-  std::optional<std::string> folder = TempVariable();
-  if (!folder) folder = fallback.empty() ? TempFolder() : std::string(fallback);
+  const std::optional<std::string> folder = TempFolder(fallback);
   if (!folder) return std::nullopt;
   std::string stem = *folder;
   if (!stem.ends_with('/')) stem += '/';

@@ -7,9 +7,10 @@
 
 namespace kb::platform {
 
-// The folder for temporary files: $TMPDIR, else $TMP, else the current folder (absolute).
-// Returns nullopt only when the current folder is needed and cannot be determined.
-std::optional<std::string> TempFolder();
+// The folder for temporary files: $TMPDIR, else $TMP, else `fallback` when it is not empty,
+// else the current folder (absolute). Returns nullopt only when the current folder is needed
+// and cannot be determined.
+std::optional<std::string> TempFolder(std::string_view fallback = {});
 
 // A path in TempFolder() (or, when neither TMPDIR nor TMP is set and `fallback` is not empty,
 // in `fallback`) whose file name is `prefix` followed by random letters and digits, and which

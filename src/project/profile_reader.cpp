@@ -78,6 +78,14 @@ std::string ProfileReader::GetString(std::string_view section, std::string_view 
   return value == keys->second.end() ? std::string() : value->second;
 }
 
+std::vector<std::string> ProfileReader::Keys(std::string_view section) const {
+  std::vector<std::string> keys;
+  const auto found = sections_.find(AsciiLower(section));
+  if (found == sections_.end()) return keys;
+  for (const auto& key : found->second) keys.push_back(key.first);
+  return keys;
+}
+
 ProfileReader::Section* ProfileReader::StartSection(std::string_view name) {
   const auto [it, inserted] = sections_.try_emplace(AsciiLower(name));
   return inserted ? &it->second : nullptr;

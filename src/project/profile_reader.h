@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kb {
 
@@ -42,6 +43,10 @@ class ProfileReader {
 
   // The value of `key` in `section`; empty text when the section or the key is missing.
   std::string GetString(std::string_view section, std::string_view key) const;
+
+  // The names of the keys in `section`, in lower case, in ASCII order; none when the section is
+  // missing.
+  std::vector<std::string> Keys(std::string_view section) const;
 
  private:
   using Section = std::map<std::string, std::string, std::less<>>;

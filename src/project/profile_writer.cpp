@@ -1,8 +1,10 @@
 #include "project/profile_writer.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/atomic_file.h"
+#include "platform/link_target.h"
 #include "project/profile_reader.h"
 
 namespace kb {
@@ -48,7 +50,9 @@ bool ProfileWriter::WriteTo(const std::string& path) const {
   for (const Section& section : sections_) {
     text.append("[").append(section.name).append("]").append(kLineEnd).append(section.lines);
   }
-  return platform::WriteFileAtomically(path, text);
+  // Through a symbolic link the file it leads to is replaced, beside itself, and the link stays.
+  const std::optional<std::string> target = platform::LinkTarget(path);
+  return target && platform::WriteFileAtomically(*target, text);
 }
 
 }  // namespace kb

@@ -21,8 +21,10 @@ class ProfileWriter {
   // break and no leading or trailing blank, and is not yet in `section`.
   void SetString(std::string_view section, std::string_view key, std::string_view value);
 
-  // Writes the file to `path` atomically. Returns false when it cannot be written (missing or
-  // read-only folder, disk full); any file already at `path` is then left as it was.
+  // Writes the file to `path` atomically. When `path` is a symbolic link, the file the link
+  // leads to is written (in its own folder) and the link stays. Returns false when it cannot be
+  // written (missing or read-only folder, disk full, a loop of links); any file already at
+  // `path` is then left as it was.
   bool WriteTo(const std::string& path) const;
 
  private:

@@ -1,8 +1,6 @@
 #include "ui/background_build.h"
 
-#include <QCloseEvent>
 #include <QEventLoop>
-#include <QObject>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -10,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "framework/frame_window.h"
 #include "ui/build_progress_dlg.h"
 
 namespace kb {
@@ -23,16 +22,20 @@ constexpr milliseconds kShowDialogAfter{300};
 // Often enough to look smooth, rarely enough to cost the build nothing.
 constexpr milliseconds kReportInterval{50};
 
-// Refuses every close of a window for its own life.
-class CloseRefusal : public QObject {
+// Holds the main window in its modal state for its own life: no close, no dropped project.
+class ModalState {
  public:
-  explicit CloseRefusal(QWidget* window) { window->installEventFilter(this); }
-
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() != QEvent::Close) return false;
-    event->ignore();
-    return true;
+  explicit ModalState(QWidget* window) : frame_(dynamic_cast<CFrameWnd*>(window)) {
+    if (frame_) frame_->BeginModalState();
   }
+  ~ModalState() {
+    if (frame_) frame_->EndModalState();
+  }
+  ModalState(const ModalState&) = delete;
+  ModalState& operator=(const ModalState&) = delete;
+
+ private:
+  CFrameWnd* frame_;
 };
 
 // Lets a report through at most once per kReportInterval. Used by one thread.
@@ -63,7 +66,7 @@ int PercentDone(const cabinet::CabinetProgress& progress) {
 BuildOutcome BuildInBackground(CProjectSettings& settings, const std::string& project_folder,
                                QWidget* owner) {
   QWidget* window = owner->window();
-  const CloseRefusal refusal(window);
+  const ModalState modal(window);
   CBuildProgressDlg dialog(QString::fromStdString(settings.title + ".msi"), window);
   QTimer::singleShot(kShowDialogAfter, &dialog, [&dialog] { dialog.show(); });
 

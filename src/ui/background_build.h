@@ -14,7 +14,8 @@ namespace kb {
 // thread, while this thread keeps the program's windows painted and, once the build has taken
 // a moment, shows a CBuildProgressDlg over `owner`'s window with the file being packed and the
 // share of the data done. User input waits until the build has ended, as it would behind a
-// build that held this thread, and `owner`'s window refuses to close meanwhile.
+// build that held this thread, and `owner`'s window, when it is the main frame, is held in its
+// modal state meanwhile (no close, no other project opened).
 //
 // Returns the build's outcome, a failed one when the build ran out of memory or stopped on
 // another exception; `settings` then holds what the build generated.

@@ -1,5 +1,10 @@
 #include "ui/kitbinder_doc.h"
 
+#include <QFileInfo>
+
+#include "framework/message_box.h"
+#include "project/numbering_gap.h"
+#include "project/project_file_problem.h"
 #include "ui/kitbinder_view.h"
 
 namespace kb {
@@ -19,8 +24,20 @@ bool CKitbinderDoc::OnNewDocument() {
 }
 
 bool CKitbinderDoc::OnOpenDocument(const QString& path) {
+  // A missing file gets the framework's message. Any other file that is no project file gets
+  // kitbinder-cli's: a pipe would hang the program, and UTF-16 text would load as an empty
+  // project that the next save writes over the user's file.
+  if (QFileInfo::exists(path)) {
+    if (const auto problem = ProjectFileProblem(path.toStdString())) {
+      AfxMessageBox(QString::fromStdString(*problem));
+      return false;
+    }
+  }
   if (!CDocument::OnOpenDocument(path)) return false;
   if (View()) View()->LoadProject(path.toStdString());
+  if (const auto warning = NumberingGapWarning(path.toStdString())) {
+    AfxMessageBox(QString::fromStdString(*warning));
+  }
   return true;
 }
 

@@ -17,7 +17,8 @@ class CKitbinderDoc : public CDocument {
   // Starts a new project: the form and its baseline are emptied.
   bool OnNewDocument() override;
   // Opens the project file at `path` into the form. False, changing nothing, when the file
-  // cannot be opened (the user has been told why).
+  // cannot be opened or is no project file (a pipe, UTF-16 text): the user has been told why.
+  // Keys that a gap in the numbering of files or icons hides are named in a warning.
   bool OnOpenDocument(const QString& path) override;
   // Saves the form to `path`. False when the file could not be written: the user has been told
   // which file and why, and the project stays modified with all its edits.

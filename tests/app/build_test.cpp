@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -18,8 +20,10 @@
 #include <set>
 
 #include "app/desktop_fixture.h"
+#include "app/kitbinder_app.h"
 #include "app/main_frame.h"
 #include "cabinet/builder/cabinet_builder.h"
+#include "framework/standard_ids.h"
 #include "project/project_settings.h"
 #include "test_support/needs.h"
 #include "test_support/run_command.h"
@@ -175,6 +179,18 @@ class BuildTest : public DesktopTest {
   }
 
   bool FolderIsEmpty() const { return fs::is_empty(folder.path()); }
+
+  // `count` files of `size` random bytes, files/f0.bin and on, which compress slowly.
+  std::vector<std::string> WriteRandomFiles(int count, std::size_t size) const {
+    std::mt19937 random(7);
+    std::vector<std::string> files;
+    for (int i = 0; i < count; ++i) {
+      std::string bytes(size, '\0');
+      for (char& byte : bytes) byte = static_cast<char>(random());
+      files.push_back(WriteFile("files/f" + std::to_string(i) + ".bin", bytes));
+    }
+    return files;
+  }
 };
 
 TEST_F(BuildTest, BuildsTheTypedProjectIntoAPackageThatWineInstalls) {
@@ -357,15 +373,9 @@ TEST_F(BuildTest, InstallOpensTheBuiltPackageOrSaysWhyNot) {
 
 TEST_F(BuildTest, ALongBuildShowsItsProgressAndKeepsTheWindowOpen) {
   if (const auto missing = kb::test::MissingTools({"msiinfo"})) GTEST_SKIP() << *missing;
-  std::mt19937 random(7);
-  std::vector<std::string> files;
   // Enough data that the build outlasts the dialog's delay many times over, however many
   // threads compress it.
-  for (int i = 0; i < 300; ++i) {
-    std::string bytes(128 * 1024, '\0');
-    for (char& byte : bytes) byte = static_cast<char>(random());
-    files.push_back(WriteFile("files/f" + std::to_string(i) + ".bin", bytes));
-  }
+  const std::vector<std::string> files = WriteRandomFiles(300, 128 * 1024);
   ASSERT_TRUE(Start({QString::fromStdString(WriteProject("Many", files))}));
   ProgressWatcher watcher(&frame());
   Press(kBuildKey);
@@ -382,6 +392,47 @@ TEST_F(BuildTest, ALongBuildShowsItsProgressAndKeepsTheWindowOpen) {
   EXPECT_TRUE(watcher.shown.back().second.contains(
       QRegularExpression(R"(^Packing the files into Many\.msi\nFile \d+ of 300: f\d+\.bin$)")))
       << watcher.shown.back().second.toStdString();
+}
+
+// Drops reach the window while a build holds it (they are no user input to its event loop),
+// and so could a command: none opens another project until the build has ended.
+TEST_F(BuildTest, NoOtherProjectOpensDuringABuild) {
+  const std::vector<std::string> files = WriteRandomFiles(100, 64 * 1024);
+  const std::string other = WriteProject("Other", {files[0]});
+  ASSERT_TRUE(Start({QString::fromStdString(other)}));
+  dialogs.Answer(WriteProject("Many", files));
+  Press(QKeySequence("Ctrl+O"));
+  ASSERT_EQ(app().RecentFiles().size(), 2);  // Many, then Other
+  bool tried = false, drag_taken = true;
+  QTimer during_build;
+  QObject::connect(&during_build, &QTimer::timeout, [&] {
+    const QWidgetList shown = QApplication::topLevelWidgets();
+    const bool building = std::any_of(shown.begin(), shown.end(), [](QWidget* widget) {
+      return dynamic_cast<CBuildProgressDlg*>(widget) && widget->isVisible();
+    });
+    if (tried || !building) return;
+    tried = true;
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(other))});
+    const QPoint where = frame().rect().center();
+    QDragEnterEvent enter(where, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&frame(), &enter);
+    drag_taken = enter.isAccepted();
+    QDropEvent drop(where, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&frame(), &drop);
+    dialogs.Answer(other);
+    frame().RouteCommand(ID_FILE_OPEN);
+    frame().RouteCommand(ID_FILE_MRU_FILE1 + 1);
+    frame().RouteCommand(ID_FILE_NEW);
+  });
+  during_build.start(5);
+  Press(kBuildKey);
+  ASSERT_TRUE(tried) << "the build ended before the progress dialog showed";
+  EXPECT_FALSE(drag_taken);
+  EXPECT_EQ(boxes->texts, std::vector<QString>{kComplete});
+  EXPECT_EQ(frame().windowTitle(), "Many.kbr - kitbinder");
+  EXPECT_EQ(view().fileList->RowCount(), 100);
+  EXPECT_EQ(dialogs.filters.size(), 1u) << "no Open dialog during the build";
 }
 
 // The cabinet builder's observer hears every file and all the bytes, and changes nothing the

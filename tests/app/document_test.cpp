@@ -1,4 +1,5 @@
 // New, Open, Save and the save prompt, driven through the program's menus and keys.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include "app/main_frame.h"
 #include "framework/standard_ids.h"
 #include "project/project_settings.h"
+#include "test_support/run_command.h"
 #include "test_support/text_file.h"
 #include "ui/file_list_ctrl.h"
 #include "ui/kitbinder_doc.h"
@@ -138,6 +140,98 @@ TEST_F(DocumentTest, OpeningAMissingFileKeepsAnUnchangedProjectButNotOneTheUserG
   EXPECT_EQ(view().fileList->RowCount(), 0);
   EXPECT_EQ(view().projectFolder, "");
   EXPECT_FALSE(doc().IsModified());
+}
+
+// The first line kitbinder-cli writes on stderr when it refuses to build `project`.
+QString CliRefusal(const std::string& project) {
+  int status = 0;
+  const std::string output = RunCommand(
+      std::string(KITBINDER_BIN_DIR) + "/kitbinder-cli build '" + project + "' 2>&1 >/dev/null",
+      &status);
+  EXPECT_EQ(status, 2) << output;
+  const std::string prefix = "kitbinder-cli: ";
+  EXPECT_TRUE(output.starts_with(prefix)) << output;
+  return QString::fromStdString(output.substr(prefix.size(), output.find('\n') - prefix.size()));
+}
+
+// A UTF-16 project file would open as an empty project that Save then writes over it, and a
+// named pipe would hang the program: both are refused with kitbinder-cli's words, and the open
+// project stays, its file untouched.
+TEST_F(DocumentTest, AFileThatIsNoProjectIsRefusedAsTheCliRefusesIt_AndTheProjectStays) {
+  const std::string path = WriteProject("tool.kbr", "Tool");
+  const std::string utf16 = WriteFile("wide.kbr", std::string("\xFF\xFE[\0p\0]\0\r\0\n\0", 12));
+  const std::string pipe = Path("pipe.kbr");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  ASSERT_TRUE(Start());
+  dialogs.Answer(path);
+  Press(QKeySequence("Ctrl+O"));
+  ClickTab(1);
+  Type(view().titleBox, "Edited");
+  for (const std::string& refused : {utf16, pipe}) {
+    SCOPED_TRACE(refused);
+    boxes->Answer(QMessageBox::No);  // to the save prompt
+    dialogs.Answer(refused);
+    Press(QKeySequence("Ctrl+O"));
+    ASSERT_GE(boxes->texts.size(), 2u);
+    EXPECT_EQ(boxes->texts.back(), CliRefusal(refused));
+    EXPECT_EQ(frame().windowTitle(), "Untitled - kitbinder") << "the edits given up went";
+    EXPECT_EQ(doc().GetPathName(), "");
+    EXPECT_TRUE(app().RecentFiles().contains(QString::fromStdString(path)));
+    EXPECT_FALSE(app().RecentFiles().contains(QString::fromStdString(refused)));
+    ClickTab(1);
+    Type(view().titleBox, "Edited");
+  }
+  EXPECT_EQ(ReadText(utf16).size(), 12u);
+
+  // With nothing to give up, the open project stays as it was.
+  boxes->Answer(QMessageBox::No);
+  dialogs.Answer(path);
+  Press(QKeySequence("Ctrl+O"));
+  const std::size_t shown = boxes->texts.size();
+  dialogs.Answer(utf16);
+  Press(QKeySequence("Ctrl+O"));
+  ASSERT_EQ(boxes->texts.size(), shown + 1);
+  EXPECT_EQ(frame().windowTitle(), "tool.kbr - kitbinder");
+  EXPECT_EQ(view().titleBox->text(), "Tool");
+}
+
+TEST_F(DocumentTest, OpenNamesTheKeysAGapInTheNumberingHides) {
+  const std::string path = WriteFile("gap.kbr",
+                                     "[properties]\r\ntitle=Gap\r\n[files]\r\nfile0path=a.exe\r\n"
+                                     "file2path=c.exe\r\n[icons]\r\nicon0path=a.ico\r\n");
+  ASSERT_TRUE(Start());
+  dialogs.Answer(path);
+  Press(QKeySequence("Ctrl+O"));
+  EXPECT_EQ(boxes->texts, std::vector<QString>{QString::fromStdString(
+                              path + " stops at file1path, so these keys are ignored: file2path")});
+  EXPECT_EQ(frame().windowTitle(), "gap.kbr - kitbinder");
+  EXPECT_EQ(view().fileList->RowCount(), 1);
+}
+
+// The inputs the project file's fuzzing found faults with open in the form like any project:
+// no crash, no hang, every file the project lists on the list.
+TEST_F(DocumentTest, OpensEveryProjectFileFuzzInput) {
+  ASSERT_TRUE(Start());
+  const std::filesystem::path corpus =
+      std::filesystem::path(KITBINDER_SOURCE_DIR) / "tests" / "fuzz" / "corpus" / "project_file";
+  int opened = 0;
+  for (const auto& input : std::filesystem::directory_iterator(corpus)) {
+    SCOPED_TRACE(input.path().string());
+    const std::string path = WriteFile(input.path().filename().string(), ReadText(input.path()));
+    CProjectSettings project;
+    project.Load(path);
+    // A form that cannot show a value as read (a language it does not list) counts as changed.
+    if (doc().IsModified()) boxes->Answer(QMessageBox::No);
+    const std::size_t shown = boxes->texts.size() + (doc().IsModified() ? 1 : 0);
+    dialogs.Answer(path);
+    Press(QKeySequence("Ctrl+O"));
+    EXPECT_EQ(frame().windowTitle(),
+              QString::fromStdString(input.path().filename().string() + " - kitbinder"));
+    EXPECT_EQ(view().fileList->RowCount(), project.GetFileCount());
+    EXPECT_LE(boxes->texts.size(), shown + 1) << "at most the warning of a gap";
+    ++opened;
+  }
+  EXPECT_GE(opened, 4);
 }
 
 TEST_F(DocumentTest, OpeningTheOpenProjectAgainKeepsTheEdits_ButAnotherFileOpens) {

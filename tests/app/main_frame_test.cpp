@@ -1,6 +1,8 @@
 // The main window as a user meets it: start-up, the menus with their keys and prompts, the
 // toolbar and status bar, the recent files, Help and About, closing, and projects dropped on
 // the window.
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -290,6 +292,15 @@ TEST_F(MainFrameTest, AMissingProjectOnTheCommandLineIsReportedAndEndsTheProgram
   EXPECT_TRUE(boxes->texts[0].contains(QString::fromStdString(missing)))
       << boxes->texts[0].toStdString();
   EXPECT_FALSE(frame().isVisible());
+  EXPECT_TRUE(app().RecentFiles().isEmpty());
+}
+
+TEST_F(MainFrameTest, APipeOnTheCommandLineIsRefusedWithoutWaitingForAWriter) {
+  const std::string pipe = Path("pipe.kbr");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_FALSE(Start({QString::fromStdString(pipe)}));
+  EXPECT_EQ(boxes->texts, std::vector<QString>{QString::fromStdString(
+                              pipe + " is a pipe, socket or device, not a file")});
   EXPECT_TRUE(app().RecentFiles().isEmpty());
 }
 

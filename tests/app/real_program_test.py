@@ -8,13 +8,15 @@
   Product page's title box holds the project's title (read back through the clipboard);
 - started with a missing project, a message appears and, once dismissed, the program ends
   with a failure status;
-- started without arguments, the caption is "Untitled - kitbinder".
+- started without arguments, the caption is "Untitled - kitbinder";
+- ended by SIGTERM during a build, it leaves no file of the build's behind.
 
 The part that needs a display runs again under xvfb-run. Windows are found with xdotool,
 waiting with a timeout rather than sleeping a fixed time.
 """
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -143,6 +145,35 @@ def check_untitled(kitbinder):
         find_window("Untitled - kitbinder", program)
 
 
+def check_build_ended_by_sigterm(kitbinder, source):
+    with tempfile.TemporaryDirectory() as folder:
+        project_folder = os.path.join(folder, "sample")
+        shutil.copytree(os.path.join(source, "examples", "sample"), project_folder)
+        project = os.path.join(project_folder, "sample.kbr")
+        with open(os.path.join(project_folder, "files", "large.bin"), "wb") as large:
+            for _ in range(60):
+                large.write(os.urandom(1 << 20))
+        with open(project, encoding="utf-8", newline="") as text:
+            lines = text.read().replace("[icons]", "file4path=files/large.bin\r\n[icons]", 1)
+        with open(project, "w", encoding="utf-8", newline="") as text:
+            text.write(lines)
+        listing = sorted(os.listdir(project_folder))
+        with Program(kitbinder, project) as program:
+            window = find_window("sample.kbr - kitbinder", program)
+            press(window, "F7")
+            poll("the build's own files in the project folder",
+                 lambda: len([n for n in os.listdir(project_folder)
+                              if n.startswith((".Install-", ".Sample Tool.msi."))]) == 2,
+                 program=program)
+            program.process.send_signal(signal.SIGTERM)
+            status = program.exit_status()
+            if status != -signal.SIGTERM:
+                fail(f"SIGTERM ended the program with status {status}")
+        left = sorted(os.listdir(project_folder))
+        if left != listing:
+            fail(f"the build left {sorted(set(left) - set(listing))}")
+
+
 def main():
     if len(sys.argv) == 4 and sys.argv[1] == "--inside":
         kitbinder, source = sys.argv[2], sys.argv[3]
@@ -150,6 +181,7 @@ def main():
         with tempfile.TemporaryDirectory() as folder:
             check_missing_project(kitbinder, folder)
         check_untitled(kitbinder)
+        check_build_ended_by_sigterm(kitbinder, source)
         return
     if len(sys.argv) != 3:
         print(__doc__.splitlines()[2].strip(), file=sys.stderr)

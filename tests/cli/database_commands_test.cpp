@@ -133,6 +133,64 @@ TEST_F(DatabaseCommandsTest, ExportSaysWhyItFailed) {
   }
 }
 
+// A parameter marker needs a record the command line cannot give; every row prints on one
+// line, whatever its values hold.
+TEST_F(DatabaseCommandsTest, QueryRefusesParametersAndKeepsEachRowOnOneLine) {
+  ASSERT_EQ(Cli("import " + db_ + " '" + in_.string() + "' Property.idt").status, 0);
+  const Outcome marker = Cli("query " + db_ + " \"SELECT * FROM Property WHERE Value = ?\"", true);
+  EXPECT_EQ(marker.status, 2);
+  EXPECT_NE(marker.out.find("parameters cannot be passed on the command line"), std::string::npos)
+      << marker.out;
+  EXPECT_EQ(
+      Cli("query " + db_ + " \"INSERT INTO Property (Property,Value) VALUES ('Q','why?')\"").status,
+      0);
+  ASSERT_EQ(
+      Cli("query " + db_ + " \"INSERT INTO Property (Property,Value) VALUES ('W','$(printf '" +
+          "a\\tb\\\\c\\r\\nd\\ne')')\"")
+          .status,
+      0);
+  EXPECT_EQ(Cli("query " + db_ + " \"SELECT Property, Value FROM Property WHERE Property <> " +
+                "'ProductName'\"")
+                .out,
+            "Q\twhy?\nW\ta\\tb\\\\c\\r\\nd\\ne\n");
+}
+
+// "cannot open" names the reason, from the file system or from the engine.
+TEST_F(DatabaseCommandsTest, CannotOpenSaysWhy) {
+  const std::string missing = (dir_.path() / "missing.msi").string();
+  const std::string text = (dir_.path() / "text.msi").string();
+  WriteText(text, "not a compound file");
+  struct Case {
+    std::string command;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"tables '" + missing + "'", "cannot open " + missing + ": no such file"},
+      {"tables '" + in_.string() + "'", "cannot open " + in_.string() + ": it is a folder"},
+      {"query '" + text + "' \"SELECT * FROM Property\"",
+       "cannot open " + text + ": it is not an installer database, or it is damaged"},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = Cli(c.command, true);
+    EXPECT_EQ(outcome.status, 2) << c.command;
+    EXPECT_NE(outcome.out.find(c.reason), std::string::npos) << outcome.out;
+  }
+  // A read-only database to change: as root, change it as the user nobody.
+  const std::string cli = std::string(KITBINDER_BIN_DIR) + "/kitbinder-cli";
+  if (const auto unreachable = kb::test::UnreachableByNobody(cli)) GTEST_SKIP() << *unreachable;
+  ASSERT_EQ(Cli("import " + db_ + " '" + in_.string() + "' Property.idt").status, 0);
+  fs::permissions(dir_.path(), fs::perms(0755));
+  fs::permissions(dir_.path() / "made.msi", fs::perms(0444));
+  const std::string as_nobody =
+      ::geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
+  int status = -1;
+  const std::string refused = test::RunCommand(
+      as_nobody + CliCommandLine("query " + db_ + " \"DELETE FROM Property\" 2>&1"), &status);
+  EXPECT_EQ(status, 2) << refused;
+  EXPECT_NE(refused.find("made.msi: it is read-only"), std::string::npos) << refused;
+  EXPECT_EQ(Cli("query " + db_ + " \"SELECT Property FROM Property\"").out, "ProductName\n");
+}
+
 // A pipe waits for a writer that never comes; each command must refuse it at once, naming it.
 TEST_F(DatabaseCommandsTest, PipesAndUnreadableFoldersAreRefusedPromptly) {
   const auto pipe = [](const fs::path& path) {

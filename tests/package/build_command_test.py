@@ -84,6 +84,26 @@ class BuildCommandTest(unittest.TestCase):
         with open(self.project, "rb") as f:
             self.assertEqual(f.read(), before)
 
+    def test_options_before_or_after_the_project_file(self):
+        for args in (["--jobs", "2", "--write-back", self.project],
+                     ["--jobs", "1", self.project, "--write-back"]):
+            result = subprocess.run([CLI, "build", *args], capture_output=True, text=True)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertRegex(self.project_keys()["productcode"], r"^\{[0-9A-F-]{36}\}$")
+        for args in (["--jobs", self.project], [self.project, self.project], ["--write-back"]):
+            result = subprocess.run([CLI, "build", *args], capture_output=True, text=True)
+            self.assertEqual(result.returncode, 2, args)
+
+    def test_a_gap_in_the_numbering_is_named_and_the_build_goes_on(self):
+        self.edit_project("file1path=files/readme.txt\r\n", "")
+        result = self.build()
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(result.stderr,
+                         "kitbinder-cli: warning: %s stops at file1path, so these keys are "
+                         "ignored: file1shortcuticon, file1shortcutname, file2path, file3path\n"
+                         % self.project)
+        self.assertEqual(len(oracle.export_table(self.package, "File")), 1)
+
     def test_write_back_only_after_a_successful_build(self):
         with open(self.project, "rb") as f:
             before = f.read()
@@ -126,7 +146,10 @@ class BuildCommandTest(unittest.TestCase):
         for n in range(4):
             self.edit_project("file%dpath=" % n, "gone%dpath=" % n)
         result = self.build()
-        self.assertEqual(self.failure(result), ["No files in package"])
+        # The keys of the files that remain are named, as a reader never reaches them.
+        warning, message = self.failure(result)
+        self.assertIn("stops at file0path, so these keys are ignored: file0setkdir", warning)
+        self.assertEqual(message, "No files in package")
         self.assertFalse(os.path.exists(self.package))
 
     def test_unreadable_project_is_bad_input(self):
@@ -282,32 +305,56 @@ class BuildCommandTest(unittest.TestCase):
                 self.assertEqual(f.read(), data, name)
         self.assertFalse([n for n in self.folder_listing() if n.endswith(".cab")])
 
-    def test_a_killed_build_leaves_no_files_of_its_own(self):
-        # Ended by a signal while it packs a large file, the build removes its hidden package
-        # and cabinet from the project folder, and the cabinet writer's staging files from
-        # TMPDIR.
+    def add_large_file(self):
+        """Adds 60 MB of random data to the project, so that its build takes a while."""
         with open(os.path.join(self.project_dir, "files", "large.bin"), "wb") as f:
-            for _ in range(100):
+            for _ in range(60):
                 f.write(os.urandom(1 << 20))
         self.edit_project("file3path=files/manual.txt\r\n",
                           "file3path=files/manual.txt\r\nfile4path=files/large.bin\r\n")
-        listing = self.folder_listing()
-        staging = os.path.join(self.dir, "staging")
-        os.mkdir(staging)
+
+    def end_build_while_packing(self, how, environment):
+        """Starts a build and ends it by signal `how` once its cabinet's progress shows that
+        both its own files are made; returns their names."""
         run = subprocess.Popen([CLI, "build", self.project], stdout=subprocess.PIPE,
-                               stderr=subprocess.DEVNULL, env=dict(os.environ, TMPDIR=staging))
-        # The cabinet's progress shows that both files are made.
+                               stderr=subprocess.DEVNULL, env=environment)
         progress = b""
         while b"Compressing:" not in progress and run.poll() is None:
             progress += run.stdout.read(1)
         own = [n for n in os.listdir(self.project_dir)
                if n.startswith((".Install-", ".Sample Tool.msi."))]
-        self.assertEqual(len(own), 2, progress)
-        run.send_signal(signal.SIGTERM)
-        self.assertEqual(run.wait(), -signal.SIGTERM)
+        run.send_signal(how)
+        self.assertEqual(run.wait(timeout=60), -how)
         run.stdout.close()
+        self.assertEqual(len(own), 2, progress)
+        return own
+
+    def test_a_killed_build_leaves_no_files_of_its_own(self):
+        # Ended by a signal while it packs a large file, the build removes its hidden package
+        # and cabinet from the project folder, and the cabinet writer's staging files from
+        # TMPDIR.
+        self.add_large_file()
+        listing = self.folder_listing()
+        staging = os.path.join(self.dir, "staging")
+        os.mkdir(staging)
+        self.end_build_while_packing(signal.SIGTERM, dict(os.environ, TMPDIR=staging))
         self.assertEqual(self.folder_listing(), listing)
         self.assertEqual(os.listdir(staging), [])
+
+    def test_the_next_build_removes_what_a_killed_build_left(self):
+        # SIGKILL runs no handler: the staging files have no name, and the hidden package and
+        # cabinet left in the project folder say whose they are, so the next build there
+        # removes them. Staging goes into the project folder when TMPDIR and TMP are unset.
+        self.add_large_file()
+        listing = self.folder_listing()
+        environment = {k: v for k, v in os.environ.items() if k not in ("TMPDIR", "TMP")}
+        for _ in range(2):
+            own = self.end_build_while_packing(signal.SIGKILL, environment)
+            self.assertEqual(self.folder_listing(), sorted(listing + own))
+        result = subprocess.run([CLI, "build", self.project], capture_output=True, env=environment,
+                                timeout=600)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(self.folder_listing(), sorted(listing + ["Sample Tool.msi"]))
 
     def test_full_disk_is_never_reported_as_success(self):
         # With the file size limited at many points, every build either succeeds with a whole

@@ -86,7 +86,7 @@ class ProjectChecksTest(unittest.TestCase):
     def test_file_names_windows_cannot_create_or_tell_apart(self):
         names = ["con.txt", "NUL", "aux", "Com1.log", "lpt9", "com\u00b9.txt", "dot.", "blank ",
                  "a:b.txt", "q?.txt", "star*.txt", "pipe|.txt", 'quote".txt', "lt<.txt",
-                 "gt>.txt", "back\\slash.txt", "tab\t.txt"]
+                 "gt>.txt", "back\\slash.txt", "tab\t.txt", "conin$", "CONOUT$.txt", "Clock$.log"]
         for name in names:
             write(os.path.join(self.folder, "bad", name), b"x")
         write(os.path.join(self.folder, "a", "readme.txt"), b"a")

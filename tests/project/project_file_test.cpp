@@ -10,6 +10,7 @@
 
 #include "project/file_contents.h"
 #include "project/file_entry.h"
+#include "project/numbering_gap.h"
 #include "project/project_settings.h"
 #include "test_support/temp_dir.h"
 
@@ -310,6 +311,78 @@ TEST(ProjectFileTest, SavingIntoAMissingFolderFails) {
   CProjectSettings project = SampleProject();
   EXPECT_FALSE(project.Save((dir.path() / "missing" / "p.kbr").string()));
   EXPECT_FALSE(fs::exists(dir.path() / "missing"));
+}
+
+// Saving through a link (a chain of them, relative and absolute) replaces the file at its end,
+// beside that file; the links stay links. A loop of links fails the save.
+TEST(ProjectFileTest, SavingThroughASymbolicLinkWritesItsTarget) {
+  test::TempDir dir;
+  fs::create_directories(dir.path() / "real" / "deep");
+  fs::create_directories(dir.path() / "links");
+  const fs::path target = dir.path() / "real" / "deep" / "p.kbr";
+  test::WriteBytes(target, "[properties]\r\ntitle=Old\r\n");
+  fs::create_symlink("deep/p.kbr", dir.path() / "real" / "near.kbr");
+  fs::create_symlink(dir.path() / "real" / "near.kbr", dir.path() / "links" / "p.kbr");
+  fs::create_symlink("../real/deep/new.kbr", dir.path() / "links" / "dangling.kbr");
+
+  CProjectSettings project = SampleProject();
+  ASSERT_TRUE(project.Save((dir.path() / "links" / "p.kbr").string()));
+  ASSERT_TRUE(project.Save((dir.path() / "links" / "dangling.kbr").string()));
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "links" / "p.kbr"));
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "real" / "near.kbr"));
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "links" / "dangling.kbr"));
+  EXPECT_EQ(Loaded(target).title, "Sample");
+  EXPECT_EQ(Loaded(dir.path() / "real" / "deep" / "new.kbr").title, "Sample");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "links"), {}), 2)
+      << "no temporary beside the link";
+
+  fs::create_symlink("loop-b.kbr", dir.path() / "loop-a.kbr");
+  fs::create_symlink("loop-a.kbr", dir.path() / "loop-b.kbr");
+  EXPECT_FALSE(project.Save((dir.path() / "loop-a.kbr").string()));
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "loop-a.kbr"));
+}
+
+// The keys that a reader never reaches because a number before them is missing are named; a
+// list without a gap gives no warning.
+TEST(ProjectFileTest, AGapInTheNumberingNamesTheKeysItHides) {
+  struct Case {
+    const char* text;
+    const char* warning;  // after the path; "" for none
+  };
+  const Case cases[] = {
+      {"[files]\nfile0path=a\nfile1path=b\n[icons]\nicon0path=i\n", ""},
+      {"[files]\nfile0path=a\nfile01path=x\nfile0x=y\n", ""},
+      {"[files]\nfile0path=a\nfile2path=c\nfile2id=C\nfile3setkdir=true\n",
+       " stops at file1path, so these keys are ignored: file2id, file2path, file3setkdir"},
+      {"[files]\nfile0path=\nfile0id=A\nfile1path=b\n",
+       " stops at file0path, so these keys are ignored: file0id, file1path"},
+      {"[files]\nfile0path=a\n[icons]\nicon1path=i\nicon99999999999999999999999path=j\n",
+       " stops at icon0path, so these keys are ignored: icon1path, "
+       "icon99999999999999999999999path"},
+      {"[files]\nfile1path=b\n[icons]\nicon2path=i\n",
+       " stops at file0path, so these keys are ignored: file1path; it stops at icon0path, so "
+       "these keys are ignored: icon2path"},
+  };
+  test::TempDir dir;
+  const fs::path path = dir.path() / "p.kbr";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    test::WriteBytes(path, c.text);
+    const std::optional<std::string> warning = NumberingGapWarning(path.string());
+    if (*c.warning == '\0') {
+      EXPECT_EQ(warning, std::nullopt);
+    } else {
+      EXPECT_EQ(warning, path.string() + c.warning);
+    }
+  }
+  std::string many = "[files]\nfile0path=a\n";
+  for (int i = 2; i < 20; ++i) many += "file" + std::to_string(i) + "path=x\n";
+  test::WriteBytes(path, many);
+  EXPECT_EQ(NumberingGapWarning(path.string()),
+            path.string() +
+                " stops at file1path, so these keys are ignored: file10path, file11path, "
+                "file12path, file13path, file14path, file15path, file16path, file17path, "
+                "file18path, file19path and 8 more");
 }
 
 // Root may write anywhere, so the refused save runs in a child process that has given up its

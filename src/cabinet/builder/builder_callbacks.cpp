@@ -6,6 +6,7 @@
 
 #include "platform/crt_file_io.h"
 #include "platform/dos_file_info.h"
+#include "platform/leftover_files.h"
 #include "platform/temp_name.h"
 
 namespace kb::cabinet {
@@ -52,7 +53,8 @@ bool TempName(std::span<char> buffer, void*) {
 }  // namespace
 
 bool WriteTempName(std::string_view fallback_folder, std::span<char> buffer) {
-  const std::optional<std::string> name = platform::TempName("xx", fallback_folder);
+  const std::optional<std::string> name =
+      platform::TempName(std::string(kTempNamePrefix) + platform::OwnerTag(), fallback_folder);
   if (!name || name->size() >= buffer.size()) return false;
   std::copy(name->begin(), name->end(), buffer.begin());
   buffer[name->size()] = '\0';

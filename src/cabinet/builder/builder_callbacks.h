@@ -17,7 +17,10 @@ namespace kb::cabinet {
 // far against the share of the current cabinet.
 std::uint32_t Percentage(std::uint32_t a, std::uint32_t b);
 
-// Writes a new temporary name "xx..." (platform::TempName, in `fallback_folder` when neither
+// The start of every staging temporary's name; the owner tag (platform::OwnerTag) follows.
+inline constexpr std::string_view kTempNamePrefix = "xx";
+
+// Writes a new temporary name "xx<pid>-..." (platform::TempName, in `fallback_folder` when neither
 // TMPDIR nor TMP is set and it is not empty) into `buffer`, ending in a NUL. Returns false when
 // there is none or it does not fit.
 bool WriteTempName(std::string_view fallback_folder, std::span<char> buffer);

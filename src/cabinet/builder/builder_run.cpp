@@ -6,6 +6,9 @@
 #include <system_error>
 
 #include "cabinet/builder/builder_callbacks.h"
+#include "platform/leftover_files.h"
+#include "platform/temp_name.h"
+#include "platform/unnamed_file.h"
 
 namespace kb::cabinet {
 namespace {
@@ -28,6 +31,10 @@ bool HearsProgress(const CabinetObserver& observer) {
 }  // namespace
 
 void BuilderRun::Start(const std::vector<std::string>& sources) {
+  // What runs killed outright left in the staging folder; never a live run's files.
+  if (const std::optional<std::string> staging = platform::TempFolder(folder_)) {
+    platform::RemoveLeftovers(*staging, kTempNamePrefix);
+  }
   progress_ = CabinetProgress();
   progress_.entry_count = sources.size();
   if (!HearsProgress(observer_)) return;
@@ -109,13 +116,23 @@ int BuilderRun::FilePlaced(const CabinetParameters& parameters, std::string_view
   return 0;
 }
 
-// A file is marked before it is created, so that no signal finds it made and unmarked.
+// A staging temporary is made without a name where the file system allows it, so that not even
+// SIGKILL leaves it behind; otherwise under its name, locked as in use (see RemoveLeftovers).
+// A named file is marked before it is created, so that no signal finds it made and unmarked.
 int BuilderRun::TrackedOpen(const std::string& path, int flags, int mode, int& err, void* ctx) {
   RunFiles& files = Of(ctx).files_;
+  if (flags == kOpenTemporaryFlags) {
+    const int unnamed = platform::OpenUnnamedFile(std::filesystem::path(path).parent_path());
+    if (unnamed != -1) {
+      files.OpenedUnnamed(path);
+      return unnamed;
+    }
+  }
   const bool creates = flags == kOpenCabinetFlags || flags == kOpenTemporaryFlags;
   if (creates) files.Creating(path);
   const int handle = BuilderCallbacks().open(path, flags, mode, err, ctx);
   if (handle != -1 && creates) files.Opened(handle, path, flags == kOpenCabinetFlags);
+  if (handle != -1 && flags == kOpenTemporaryFlags) platform::LockAsInUse(handle);
   if (handle == -1 && creates) files.Removed(path);
   return handle;
 }
@@ -130,6 +147,7 @@ int BuilderRun::TrackedClose(int handle, int& err, void* ctx) {
 }
 
 int BuilderRun::TrackedRemove(const std::string& path, int& err, void* ctx) {
+  if (Of(ctx).files_.ForgetUnnamed(path)) return 0;
   const int result = BuilderCallbacks().remove(path, err, ctx);
   if (result == 0) Of(ctx).files_.Removed(path);
   return result;

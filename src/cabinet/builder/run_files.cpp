@@ -25,6 +25,17 @@ void RunFiles::Removed(const std::string& path) {
   marked_.erase(path);
 }
 
+void RunFiles::OpenedUnnamed(const std::string& path) {
+  unnamed_.insert(path);
+}
+
+bool RunFiles::ForgetUnnamed(const std::string& path) {
+  const auto it = unnamed_.find(path);
+  if (it == unnamed_.end()) return false;
+  unnamed_.erase(it);
+  return true;
+}
+
 void RunFiles::RemoveCabinets() {
   for (const std::string& path : cabinets_) {
     marked_.erase(path);

@@ -2,6 +2,7 @@
 #define KITBINDER_CABINET_BUILDER_RUN_FILES_H_
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ class RunFiles {
   // The writer removed the temporary at `path`, or failed to create it.
   void Removed(const std::string& path);
 
+  // The staging temporary the writer asked for at `path` was made without a name, so that no
+  // kill can leave it behind: there is nothing to mark, and nothing to remove.
+  void OpenedUnnamed(const std::string& path);
+  // True, forgetting it, when the temporary at `path` was made without a name.
+  bool ForgetUnnamed(const std::string& path);
+
   // Removes every cabinet listed since the last call (failures ignored: the caller reports the
   // run's own failure) and empties the list.
   void RemoveCabinets();
@@ -37,6 +44,7 @@ class RunFiles {
   std::map<std::string, platform::RemovalOnSignal> marked_;  // by path
   std::map<int, std::string> open_cabinets_;                 // path by handle
   std::vector<std::string> cabinets_;
+  std::multiset<std::string> unnamed_;
 };
 
 }  // namespace kb::cabinet
