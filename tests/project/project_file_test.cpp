@@ -110,6 +110,52 @@ TEST(ProjectFileTest, WritesOptionalKeysOnlyWhenSet) {
   EXPECT_EQ(test::ReadBytes(dir.path() / "p.kbr").find("productcodeversion"), std::string::npos);
 }
 
+// The install scope, the platform and the desktop shortcut: written only when not the default
+// (so older projects save byte for byte as before), read back; a value this version does not
+// know reads as the default.
+TEST(ProjectFileTest, InstallChoicesAreKeysOfTheirOwn) {
+  test::TempDir dir;
+  const fs::path path = dir.path() / "p.kbr";
+  const CProjectSettings before = SampleProject();
+  ASSERT_TRUE(CProjectSettings(before).Save(path.string()));
+  const std::string plain = test::ReadBytes(path);
+
+  struct Case {
+    InstallScope scope;
+    TargetPlatform platform;
+    bool desktop;
+    std::string_view properties;  // what follows "noquestions=false\r\n"
+  };
+  const Case cases[] = {
+      {InstallScope::kUser, TargetPlatform::kX86, false, "installscope=user\r\n[files]"},
+      {InstallScope::kBoth, TargetPlatform::kX64, false,
+       "installscope=both\r\nplatform=x64\r\n[files]"},
+      {InstallScope::kMachine, TargetPlatform::kX64, true, "platform=x64\r\n[files]"},
+  };
+  for (const Case& c : cases) {
+    CProjectSettings project = SampleProject();
+    project.installscope = c.scope;
+    project.platform = c.platform;
+    project.files[0].desktopshortcut = c.desktop;
+    EXPECT_FALSE(project.IsEqual(before));
+    ASSERT_TRUE(project.Save(path.string()));
+    const std::string text = test::ReadBytes(path);
+    EXPECT_NE(text.find("noquestions=false\r\n" + std::string(c.properties)), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("file0desktopshortcut=true\r\n") != std::string::npos, c.desktop);
+    EXPECT_TRUE(Loaded(path).IsEqual(project)) << text;
+  }
+
+  std::string foreign = plain;
+  foreign.insert(foreign.find("[files]"), "installscope=galaxy\r\nplatform=arm64\r\n");
+  test::WriteBytes(path, foreign);
+  const CProjectSettings unknown = Loaded(path);
+  EXPECT_EQ(unknown.installscope, InstallScope::kMachine);
+  EXPECT_EQ(unknown.platform, TargetPlatform::kX86);
+  ASSERT_TRUE(CProjectSettings(Loaded(path)).Save(path.string()));
+  EXPECT_EQ(test::ReadBytes(path), plain);
+}
+
 TEST(ProjectFileTest, AProjectWithoutFilesHasOnlyProperties) {
   test::TempDir dir;
   const fs::path path = dir.path() / "p.kbr";
@@ -246,8 +292,11 @@ CProjectSettings RandomProject(std::mt19937& random) {
                         text(), random() % 2 == 0);
   project.language = text();
   project.productcodeversion = text();
+  project.installscope = static_cast<InstallScope>(random() % 3);
+  project.platform = static_cast<TargetPlatform>(random() % 2);
   for (int n = random() % 4; n > 0; --n) {
-    project.AddFileEntry({"p" + text(), text(), text(), text(), text(), text(), random() % 2 == 0});
+    project.AddFileEntry({"p" + text(), text(), text(), text(), text(), text(), random() % 2 == 0,
+                          random() % 2 == 0});
     project.AddIcon(text());
   }
   return project;
