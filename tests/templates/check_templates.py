@@ -25,6 +25,9 @@ import needs  # noqa: E402
 BUILD_COLUMNS = {
     "Property": ["Property", "Value"],
     "Directory": ["Directory", "Directory_Parent", "DefaultDir"],
+    "Registry": ["Registry", "Root", "Key", "Name", "Value", "Component_"],
+    "RemoveFile": ["FileKey", "Component_", "FileName", "DirProperty", "InstallMode"],
+    "CustomAction": ["Action", "Target"],
     "Component": ["Component", "ComponentId", "Directory_", "Attributes", "KeyPath"],
     "File": ["File", "Component_", "FileName", "FileSize", "Version", "Language",
              "Attributes", "Sequence"],
@@ -57,7 +60,8 @@ STANDARD_ACTIONS = {
     "RemoveShortcuts", "RemoveFiles", "RemoveFolders", "CreateFolders", "InstallFiles",
     "InstallAdminPackage", "CreateShortcuts", "RegisterUser", "RegisterProduct",
     "PublishFeatures", "PublishProduct", "InstallFinalize", "InstallExecute",
-    "RemoveExistingProducts", "ScheduleReboot", "ForceReboot",
+    "RemoveExistingProducts", "ScheduleReboot", "ForceReboot", "WriteRegistryValues",
+    "RemoveRegistryValues",
 }
 DIALOG_EVENTS = ("NewDialog", "SpawnDialog", "SpawnWaitDialog")
 ERROR_BUTTON_EVENTS = {"ErrorAbort", "ErrorCancel", "ErrorIgnore", "ErrorNo", "ErrorOk",
@@ -165,9 +169,14 @@ def check_build_rows(t):
     for name in BUILD_PROPERTIES:
         if t.property(name) is None:
             t.fail(f"property {name} is missing")
-    for directory in ("TARGETDIR", "ProgramMenuFolder"):
+    for directory in ("TARGETDIR", "ProgramMenuFolder", "DesktopFolder"):
         if not t.table("Directory").find(Directory=directory):
             t.fail(f"directory {directory} is missing")
+    if not t.table("CustomAction").find(Action="SetTargetDir"):
+        t.fail("custom action SetTargetDir is missing")
+    for action in ("WriteRegistryValues", "RemoveRegistryValues"):
+        if not t.table("InstallExecuteSequence").find(Action=action):
+            t.fail(f"InstallExecuteSequence does not run {action}")
     if not t.table("Feature").find(Feature="_MainFeature"):
         t.fail("feature _MainFeature is missing")
     if not t.table("Control").find(Control="EulaForm_LicenseText"):
