@@ -82,6 +82,14 @@ std::optional<std::string> SetInstallTarget(CInstallerDatabase& database,
                         {DefaultTargetDir(settings)})) {
     return "the custom action SetTargetDir";
   }
+  // The folder dialog of a dual-purpose package knows the program folder for all users by
+  // Windows' own name for it; a 64-bit product's is the same on every 64-bit Windows.
+  if (settings.platform == TargetPlatform::kX64 &&
+      !database.Execute("update `CustomAction` set `Target`=? where `Action`='SetMachineFolder' "
+                        "or `Action`='SetMachineFolder32On64'",
+                        {"[%ProgramW6432]\\[TargetDirName]\\"})) {
+    return "the custom actions SetMachineFolder";
+  }
   bool set = true;
   switch (settings.installscope) {
     case InstallScope::kMachine:
@@ -93,11 +101,14 @@ std::optional<std::string> SetInstallTarget(CInstallerDatabase& database,
       set = database.Execute("update `Property` set `Value`='2' where `Property`='ALLUSERS'") &&
             database.Execute(
                 "insert into `Property` (`Property`,`Value`) values "
-                "('MSIINSTALLPERUSER','1')");
+                "('MSIINSTALLPERUSER','1')") &&
+            database.Execute(
+                "update `Property` set `Value`='1' where "
+                "`Property`='OfferInstallScope'");
       break;
   }
   database.CloseView();
-  if (!set) return "the properties ALLUSERS and MSIINSTALLPERUSER";
+  if (!set) return "the properties ALLUSERS, MSIINSTALLPERUSER and OfferInstallScope";
   database.Commit();
   return std::nullopt;
 }

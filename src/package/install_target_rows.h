@@ -19,9 +19,10 @@ namespace kb {
 // of the summary's word count, the product folder under the user's local programs folder
 // [LocalAppDataFolder]Programs. Either (dual-purpose): ALLUSERS 2 and MSIINSTALLPERUSER 1 (for
 // the user unless the installation is given MSIINSTALLPERUSER="" on its command line), the
-// bit clear. 64-bit: the summary
-// template "x64;<languages>", ProgramFiles64Folder, and every component marked 64-bit, so the
-// installer uses the 64-bit registry view for it.
+// bit clear, and the folder dialog's choice shown (OfferInstallScope 1): the choice sets
+// MSIINSTALLPERUSER and moves a folder left at the default to the default of the choice. 64-bit:
+// the summary template "x64;<languages>", ProgramFiles64Folder, and every component marked 64-bit,
+// so the installer uses the 64-bit registry view for it.
 
 // The attributes every component of the package gets besides its own (0 or the 64-bit bit).
 int PlatformComponentAttributes(const CProjectSettings& settings);

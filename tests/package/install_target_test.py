@@ -4,7 +4,8 @@ one that records being started, built by kitbinder-cli for each scope and platfo
 - msitools reads every package's summary information, properties, default folder, components,
   the profile folders' removal and the shortcut rows. Wine installs every dual-purpose package
   for the machine whatever MSIINSTALLPERUSER says, so the dual-purpose package is checked here
-  only, through what it asks of the installer.
+  only, through what it asks of the installer (its properties, summary information and the
+  folder dialog's choice; check_templates.py checks the choice's texts and events).
 - Wine's msiexec, in one 64-bit prefix: the 64-bit package lands in Program Files and registers
   in the 64-bit registry view, its shortcuts start the program; the 32-bit package lands in
   Program Files (x86); the per-user package lands in the user's AppData\\Local\\Programs,
@@ -97,8 +98,17 @@ class PackageRowsTest(unittest.TestCase):
                          {"machine": "1", "user": None, "both": "2"}[scope])
         self.assertEqual(oracle.property_value(package, "MSIINSTALLPERUSER"),
                          "1" if scope == "both" else None)
-        self.assertEqual(oracle.rows_by_key(package, "CustomAction")["SetTargetDir"][3],
-                         default_folder)
+        actions = oracle.rows_by_key(package, "CustomAction")
+        self.assertEqual(actions["SetTargetDir"][3], default_folder)
+        # The folder dialog's choice: shown in a dual-purpose package only; what it moves a
+        # folder left at the default to when all users are chosen.
+        self.assertEqual(oracle.property_value(package, "OfferInstallScope"),
+                         "1" if scope == "both" else "0")
+        machine_folders = {actions[a][3] for a in ("SetMachineFolder", "SetMachineFolder32On64")}
+        self.assertEqual(machine_folders,
+                         {"[%ProgramW6432]\\[TargetDirName]\\"} if x64 else
+                         {"[%ProgramFiles]\\[TargetDirName]\\",
+                          "[%ProgramFiles(x86)]\\[TargetDirName]\\"})
 
         components = oracle.rows_by_key(package, "Component")
         for row in components.values():
