@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -11,6 +12,7 @@
 #include "msi/db/code_page_text.h"
 #include "package/file_packing.h"
 #include "package/identifiers.h"
+#include "package/install_target_rows.h"
 #include "package/license_text.h"
 #include "package/major_upgrade.h"
 #include "package/package_readback.h"
@@ -27,6 +29,8 @@ namespace kb {
 namespace {
 
 constexpr int kVitalFile = 512;
+// The installer's desktop folder, the user's or all users' as the installation's scope is.
+constexpr char kDesktopFolder[] = "DesktopFolder";
 constexpr UINT kSummaryUpdateCount = 17;
 constexpr char kFreeSomeSpace[] =
     "The disk holding the project folder may be full, or it refused a write: free some space "
@@ -125,6 +129,7 @@ bool WriteSummary(CPackageWriter& writer, CProjectSettings& settings) {
   set(PID_APPNAME, "kitbinder");
   settings.packagecode = NewBracedGuidText();
   set(PID_REVNUMBER, settings.packagecode);
+  written &= WriteInstallTargetSummary(summary.get(), settings);
   return written && MsiSummaryInfoPersist(summary.get()) == ERROR_SUCCESS;
 }
 
@@ -172,16 +177,18 @@ bool StoreCabinet(CInstallerDatabase& database, const std::string& cabinet) {
   return stored;
 }
 
-// The component, file row, feature link and shortcut of the file at list position `sequence`
-// (counted from 1, the file's place in the cabinet), which holds `size` bytes of it. Returns
-// which row could not be added.
+// The component (with `component_attributes`), file row, feature link and shortcuts of the file
+// at list position `sequence` (counted from 1, the file's place in the cabinet), which holds
+// `size` bytes of it. Returns which row could not be added.
 std::optional<std::string> AddFileRows(CPackageWriter& writer, const ProjectFileEntry& file,
                                        int sequence, std::uint32_t size,
-                                       const std::string& menu_folder_key) {
+                                       const std::string& menu_folder_key,
+                                       int component_attributes) {
   CInstallerDatabase& database = *writer.database;
-  if (!database.Execute("insert into `Component` (`Component`,`ComponentId`,`Directory_`,"
-                        "`Attributes`,`KeyPath`) values(?,?,'TARGETDIR',0,?)",
-                        {file.componentid, "{" + file.componentguid + "}", file.id})) {
+  if (!database.Execute(
+          "insert into `Component` (`Component`,`ComponentId`,`Directory_`,"
+          "`Attributes`,`KeyPath`) values(?,?,'TARGETDIR',?,?)",
+          {file.componentid, "{" + file.componentguid + "}", component_attributes, file.id})) {
     return RowOf("Component", file.path);
   }
   // The installer's file size column is a signed 32-bit number; the cabinet keeps a file far
@@ -199,7 +206,9 @@ std::optional<std::string> AddFileRows(CPackageWriter& writer, const ProjectFile
     return RowOf("FeatureComponents", file.path);
   }
   database.CloseView();
-  if (!file.shortcutname.empty() && writer.AddShortcut(file, menu_folder_key).empty()) {
+  if (file.shortcutname.empty()) return std::nullopt;
+  if (writer.AddShortcut(file, menu_folder_key).empty() ||
+      (file.desktopshortcut && writer.AddShortcut(file, kDesktopFolder).empty())) {
     return RowOf("Shortcut", file.path);
   }
   return std::nullopt;
@@ -209,15 +218,18 @@ std::optional<std::string> AddFileRows(CPackageWriter& writer, const ProjectFile
 ExpectedPackage ExpectedContents(const CProjectSettings& settings) {
   ExpectedPackage expected;
   const int files = static_cast<int>(settings.files.size());
-  const auto shortcuts =
-      std::count_if(settings.files.begin(), settings.files.end(),
-                    [](const ProjectFileEntry& file) { return !file.shortcutname.empty(); });
+  const auto shortcuts = std::accumulate(settings.files.begin(), settings.files.end(), 0,
+                                         [](int count, const ProjectFileEntry& file) {
+                                           if (file.shortcutname.empty()) return count;
+                                           return count + (file.desktopshortcut ? 2 : 1);
+                                         });
   expected.added_rows = {{"File", files},
                          {"Component", files},
                          {"FeatureComponents", files},
-                         {"Shortcut", static_cast<int>(shortcuts)},
+                         {"Shortcut", shortcuts},
                          {"Icon", static_cast<int>(settings.icons.size())},
                          {"Directory", 1}};
+  ExpectProfileFolderRows(settings, expected);
   expected.properties = ProductProperties(settings);
   if (!settings.eulafile.empty()) {
     expected.properties.emplace_back("WelcomeForm_NextArgs", "EulaForm");
@@ -265,6 +277,9 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
   if (const auto property = SetProductProperties(writer, settings)) {
     return "Could not set the property " + *property + " of the package" + lacking;
   }
+  if (const auto target = SetInstallTarget(database, settings)) {
+    return "Could not set " + *target + " of the package" + lacking;
+  }
   if (settings.noquestions) writer.SkipWelcomeDialog();
   if (!WriteUpgradeRows(database, settings.upgradecode, settings.version)) {
     return "Could not write the Upgrade rows that replace older versions of the product" + lacking;
@@ -284,9 +299,13 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
   if (menu_folder_key.empty()) {
     return "Could not add the Start Menu folder (a Directory row) to the package" + lacking;
   }
+  if (const auto table = AddProfileFolderRows(database, settings, menu_folder_key)) {
+    return "Could not add the " + *table + " row that removes the product's folders" + lacking;
+  }
+  const int component_attributes = PlatformComponentAttributes(settings);
   for (std::size_t i = 0; i < settings.files.size(); ++i) {
     if (const auto failure = AddFileRows(writer, settings.files[i], static_cast<int>(i + 1),
-                                         sizes[i], menu_folder_key)) {
+                                         sizes[i], menu_folder_key, component_attributes)) {
       return *failure + lacking;
     }
   }

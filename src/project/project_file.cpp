@@ -16,6 +16,8 @@ constexpr std::string_view kProperties = "properties";
 constexpr std::string_view kFiles = "files";
 constexpr std::string_view kIcons = "icons";
 constexpr std::string_view kProductCodeVersion = "productcodeversion";
+constexpr std::string_view kInstallScope = "installscope";
+constexpr std::string_view kPlatform = "platform";
 
 // The texts of a file entry that are stored only when not empty, in the order they are written.
 struct EntryText {
@@ -53,6 +55,12 @@ void WriteProperties(const CProjectSettings& project, ProfileWriter& profile) {
   if (!project.productcodeversion.empty()) {
     profile.SetString(kProperties, kProductCodeVersion, project.productcodeversion);
   }
+  if (project.installscope != InstallScope::kMachine) {
+    profile.SetString(kProperties, kInstallScope, InstallScopeText(project.installscope));
+  }
+  if (project.platform != TargetPlatform::kX86) {
+    profile.SetString(kProperties, kPlatform, TargetPlatformText(project.platform));
+  }
 }
 
 void WriteFileEntry(const ProjectFileEntry& entry, int index, ProfileWriter& profile) {
@@ -62,6 +70,7 @@ void WriteFileEntry(const ProjectFileEntry& entry, int index, ProfileWriter& pro
     if (!value.empty()) profile.SetString(kFiles, FileKey(index, text.suffix), value);
   }
   if (entry.setkdir) profile.SetString(kFiles, FileKey(index, "setkdir"), "true");
+  if (entry.desktopshortcut) profile.SetString(kFiles, FileKey(index, "desktopshortcut"), "true");
 }
 
 // An entry without a path would end the list for every reader, losing the entries after it,
@@ -86,6 +95,11 @@ void ReadProperties(const ProfileReader& profile, CProjectSettings& project) {
   }
   project.noquestions = IsTrueIgnoringCase(profile.GetString(kProperties, "noquestions"));
   project.productcodeversion = profile.GetString(kProperties, kProductCodeVersion);
+  // A value this version does not know (a later one's) installs as the default would.
+  project.installscope = InstallScopeFromText(profile.GetString(kProperties, kInstallScope))
+                             .value_or(InstallScope::kMachine);
+  project.platform = TargetPlatformFromText(profile.GetString(kProperties, kPlatform))
+                         .value_or(TargetPlatform::kX86);
 }
 
 // Reads entries 0, 1, ... up to the first missing or empty path.
@@ -98,6 +112,7 @@ void ReadFileEntries(const ProfileReader& profile, CProjectSettings& project) {
       entry.*text.member = profile.GetString(kFiles, FileKey(index, text.suffix));
     }
     entry.setkdir = profile.GetString(kFiles, FileKey(index, "setkdir")) == "true";
+    entry.desktopshortcut = profile.GetString(kFiles, FileKey(index, "desktopshortcut")) == "true";
     project.AddFileEntry(entry);
   }
 }

@@ -9,13 +9,14 @@ namespace kb {
 // interpreted here (no path or GUID checks); two entries are equal when every member is equal
 // byte for byte.
 struct ProjectFileEntry {
-  std::string path;           // the source file
-  std::string shortcutname;   // the Start Menu shortcut's label; empty for no shortcut
-  std::string shortcuticon;   // the shortcut's icon file
-  std::string id;             // the file's key in the package
-  std::string componentid;    // the key of the file's component
-  std::string componentguid;  // the component's GUID
-  bool setkdir = false;       // the shortcut starts in the target folder
+  std::string path;              // the source file
+  std::string shortcutname;      // the Start Menu shortcut's label; empty for no shortcut
+  std::string shortcuticon;      // the shortcut's icon file
+  std::string id;                // the file's key in the package
+  std::string componentid;       // the key of the file's component
+  std::string componentguid;     // the component's GUID
+  bool setkdir = false;          // the shortcut starts in the target folder
+  bool desktopshortcut = false;  // the shortcut is on the desktop too
 
   bool operator==(const ProjectFileEntry&) const = default;
 };

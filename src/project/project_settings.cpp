@@ -67,7 +67,8 @@ bool CProjectSettings::IsEqual(const CProjectSettings& other) const {
   const bool texts_equal = std::ranges::all_of(
       kTextProperties, [&](const TextProperty& p) { return this->*p.member == other.*p.member; });
   return texts_equal && productcodeversion == other.productcodeversion &&
-         noquestions == other.noquestions && files == other.files;
+         noquestions == other.noquestions && installscope == other.installscope &&
+         platform == other.platform && files == other.files;
 }
 
 }  // namespace kb

@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "project/install_target.h"
 #include "project/project_file_entry.h"
 #include "project/project_icon_entry.h"
 
@@ -56,8 +57,9 @@ class CProjectSettings {
   // Removes every file and every icon; properties and `projectPath` stay. Returns true.
   bool Clear();
 
-  // True when the eleven texts, `productcodeversion`, `noquestions` and the files (all members,
-  // in order) are equal. `icons` and `projectPath` take no part.
+  // True when the eleven texts, `productcodeversion`, `noquestions`, the install scope, the
+  // platform and the files (all members, in order) are equal. `icons` and `projectPath` take no
+  // part.
   bool IsEqual(const CProjectSettings& other) const;
 
   // Writes the project file. A non-empty `path` first becomes `projectPath`; an empty one means
@@ -88,6 +90,10 @@ class CProjectSettings {
   // upgrades were built, or a product code typed in), and then the product code is kept as it
   // is. A build makes a new product code when this differs from `version`.
   std::string productcodeversion;
+  // For whom and for which Windows the package installs. Stored only when not the default, so
+  // a project that never chose them saves as before and older readers see nothing new.
+  InstallScope installscope = InstallScope::kMachine;
+  TargetPlatform platform = TargetPlatform::kX86;
   std::vector<ProjectFileEntry> files;
   // Never holds an empty path, nor two entries with equal paths.
   std::vector<ProjectIconEntry> icons;

@@ -70,7 +70,7 @@ class CFileListCtrl : public QTreeWidget {
   void OnDropFiles(const QStringList& paths);
 
   // Row access, by row index from the top.
-  // REQUIRES: 0 <= row < RowCount() and 0 <= column < 5 where a row and column are taken.
+  // REQUIRES: 0 <= row < RowCount() and 0 <= column < 6 where a row and column are taken.
   int RowCount() const;
   QString ItemText(int row, int column) const;
   void SetItemText(int row, int column, const QString& text);

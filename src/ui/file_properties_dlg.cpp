@@ -87,6 +87,7 @@ void CFilePropertiesDlg::CreateControls() {
   sourceBox = box();
   sourceBrowseButton = button("...");
   QLabel* shortcut_label = label("Start Menu Shortcut Label");
+  desktopCheck = new QCheckBox(QStringLiteral("Also on the desktop"), this);
   labelBox = box();
   workDirCheck = new QCheckBox(QStringLiteral("WkDir = TgtDir"), this);
   QLabel* icon_label = label("Start Menu Shortcut Icon");
@@ -114,6 +115,8 @@ void CFilePropertiesDlg::CreateControls() {
   layout.Place(sourceBox, 5, 15, 200, 12);
   layout.Place(sourceBrowseButton, 206, 16, 13, 10);
   layout.PlaceCaption(shortcut_label, 5, 30, 145, 10);
+  // Beside the label's caption, above the working-folder box: the same shortcut, twice.
+  layout.PlaceCaption(desktopCheck, 153, 29, 70, 10);
   layout.Place(labelBox, 5, 40, 145, 12);
   layout.PlaceCaption(workDirCheck, 153, 40, 61, 10);
   layout.PlaceCaption(icon_label, 5, 55, 145, 10);
@@ -134,6 +137,7 @@ void CFilePropertiesDlg::DoDataExchange(CDataExchange& exchange) {
   exchange.Text(labelBox, shortcutLabel);
   exchange.Text(guidBox, componentGuid);
   exchange.Check(workDirCheck, workDirIsTargetDir);
+  exchange.Check(desktopCheck, onDesktopToo);
 }
 
 void CFilePropertiesDlg::OnBrowseSource() {

@@ -13,7 +13,8 @@ class QPushButton;
 namespace kb {
 
 // "File Properties": one file of the project, its source path, the label and icon of its Start
-// Menu shortcut, its component GUID and whether the shortcut starts in the target folder. The
+// Menu shortcut, its component GUID, whether the shortcut starts in the target folder and
+// whether it is on the desktop too. The
 // caller sets the members, runs DoModal and reads them back after IDOK; after IDCANCEL they
 // are as the caller set them. Nothing is validated: any text is taken as typed.
 class CFilePropertiesDlg : public CDialog {
@@ -33,6 +34,7 @@ class CFilePropertiesDlg : public CDialog {
   std::string shortcutLabel;
   std::string componentGuid;
   bool workDirIsTargetDir = false;
+  bool onDesktopToo = false;
   // Where the "..." buttons start: the project's folder; the current folder when empty.
   std::string browseFolder;
 
@@ -41,6 +43,7 @@ class CFilePropertiesDlg : public CDialog {
   QPushButton* sourceBrowseButton;
   QLineEdit* labelBox;
   QCheckBox* workDirCheck;
+  QCheckBox* desktopCheck;
   QLineEdit* iconBox;
   QPushButton* iconBrowseButton;
   QLineEdit* guidBox;

@@ -19,6 +19,7 @@
 #include "project/form_exchange.h"
 #include "ui/command_ids.h"
 #include "ui/file_list_ctrl.h"
+#include "ui/files_help_text.h"
 #include "ui/help_texts.h"
 #include "ui/kitbinder_doc.h"
 #include "ui/one_line_name.h"
@@ -34,20 +35,28 @@ struct Column {
   const char* header;
   int width;
 };
-constexpr Column kColumns[] = {{"Source Path", 150},
-                               {"Shortcut Name", 84},
-                               {"Shortcut Icon", 140},
-                               {"Component GUID", 84},
-                               {"Use Target Dir", 0}};
+constexpr Column kColumns[] = {{"Source Path", 150},   {"Shortcut Name", 84},
+                               {"Shortcut Icon", 140}, {"Component GUID", 84},
+                               {"Use Target Dir", 0},  {"Desktop Shortcut", 0}};
 constexpr int kSetkdirColumn = 4;
+constexpr int kDesktopColumn = 5;
 
 // The language list's entries and the project's language codes, by index.
 constexpr const char* kLanguageNames[] = {"English", "French", "Spanish"};
 constexpr const char* kLanguageCodes[] = {"en", "fr", "es"};
 
+// The Advanced page's install choices, in list order.
+constexpr std::pair<InstallScope, const char*> kScopeChoices[] = {
+    {InstallScope::kMachine, "For all users"},
+    {InstallScope::kUser, "For the current user"},
+    {InstallScope::kBoth, "Either, the user chooses"}};
+constexpr std::pair<TargetPlatform, const char*> kPlatformChoices[] = {
+    {TargetPlatform::kX86, "32-bit (x86)"}, {TargetPlatform::kX64, "64-bit (x64)"}};
+
 constexpr int kFormFontPoints = 8;
 constexpr int kMinimumWidth = 420;
-constexpr int kMinimumHeight = 320;
+// The Advanced page's last row ends at 244; the help text starts 100 pixels above the bottom.
+constexpr int kMinimumHeight = 370;
 
 constexpr char kEulaFilter[] = "Rich Text Documents (*.rtf)";
 constexpr char kBannerFilter[] = "Jpeg Files (*.jpg)";
@@ -62,6 +71,21 @@ std::string TitleFromPath(const std::string& path) {
   const std::string name(platform::FileNameFromPath(path));
   const std::size_t dot = name.rfind('.');
   return dot == std::string::npos ? std::string() : name.substr(0, dot);
+}
+
+// The index of `value` in `choices`; 0 (the default) when it is not there.
+template <typename Value, std::size_t N>
+int ChoiceIndex(const std::pair<Value, const char*> (&choices)[N], Value value) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (choices[i].first == value) return static_cast<int>(i);
+  }
+  return 0;
+}
+
+template <typename Value, std::size_t N>
+Value ChosenValue(const std::pair<Value, const char*> (&choices)[N], const QComboBox& list) {
+  const int index = list.currentIndex();
+  return choices[index >= 0 && index < static_cast<int>(N) ? index : 0].first;
 }
 
 }  // namespace
@@ -138,6 +162,14 @@ void CKitbinderView::CreateControls() {
   bannerBrowseButton = new QPushButton(QStringLiteral("&Browse"), this);
   connect(bannerBrowseButton, &QPushButton::clicked, this, [this] { OnBrowseBanner(); });
   noQuestionsCheck = new QCheckBox(QStringLiteral("No Questions Install"), this);
+  installScopeLabel = label("Install For");
+  installScopeList = new QComboBox(this);
+  for (const auto& choice : kScopeChoices)
+    installScopeList->addItem(QString::fromUtf8(choice.second));
+  platformLabel = label("Platform");
+  platformList = new QComboBox(this);
+  for (const auto& choice : kPlatformChoices)
+    platformList->addItem(QString::fromUtf8(choice.second));
 
   helpBox = new QPlainTextEdit(this);
   helpBox->setReadOnly(true);
@@ -199,6 +231,7 @@ void CKitbinderView::OnUpdate() {
       fileList->setColumnWidth(i, kColumns[i].width);
     }
     fileList->setColumnHidden(kSetkdirColumn, true);
+    fileList->setColumnHidden(kDesktopColumn, true);
     for (const char* name : kLanguageNames) languageList->addItem(QString::fromUtf8(name));
     languageList->setCurrentIndex(0);
     columnsCreated = true;
@@ -210,9 +243,9 @@ void CKitbinderView::OnUpdate() {
   rows.reserve(static_cast<qsizetype>(storedSettings.files.size()));
   for (const ProjectFileEntry& file : storedSettings.files) {
     if (file.path.empty()) continue;
-    rows.append(
-        new QTreeWidgetItem(QStringList{Q(file.path), Q(file.shortcutname), Q(file.shortcuticon),
-                                        Q(file.componentguid), file.setkdir ? "1" : "0"}));
+    rows.append(new QTreeWidgetItem(
+        QStringList{Q(file.path), Q(file.shortcutname), Q(file.shortcuticon), Q(file.componentguid),
+                    file.setkdir ? "1" : "0", file.desktopshortcut ? "1" : "0"}));
   }
   fileList->addTopLevelItems(rows);
 }
@@ -228,9 +261,10 @@ std::vector<QWidget*> CKitbinderView::PageControls(int page) const {
     case 3:
       return {eulaFileBox, eulaFileLabel, eulaBrowseButton};
     case 4:
-      return {productCodeBox,   productCodeLabel, packageCodeLabel,   packageCodeBox,
-              upgradeCodeLabel, upgradeCodeBox,   languageLabel,      languageList,
-              bannerFileLabel,  bannerFileBox,    bannerBrowseButton, noQuestionsCheck};
+      return {productCodeBox,    productCodeLabel, packageCodeLabel,   packageCodeBox,
+              upgradeCodeLabel,  upgradeCodeBox,   languageLabel,      languageList,
+              bannerFileLabel,   bannerFileBox,    bannerBrowseButton, noQuestionsCheck,
+              installScopeLabel, installScopeList, platformLabel,      platformList};
     default:
       return {};
   }
@@ -244,7 +278,9 @@ void CKitbinderView::OnSelchangeTab() {
   if (!controls.empty()) {
     for (QWidget* control : controls) control->show();
     controls.front()->setFocus();
-    helpText = std::string(HelpText(kPageHelp[page]));
+    helpText = page == 0 ? FilesHelpText(ChosenValue(kScopeChoices, *installScopeList),
+                                         ChosenValue(kPlatformChoices, *platformList))
+                         : std::string(HelpText(kPageHelp[page]));
   }
   UpdateData(false);
 }
@@ -277,6 +313,10 @@ void CKitbinderView::OnSize(int cx, int cy) {
   bannerFileBox->setGeometry(100, 150, cx - 170, 19);
   bannerBrowseButton->setGeometry(cx - 70, 150, 60, 20);
   noQuestionsCheck->setGeometry(100, 175, 200, 20);
+  row_label(installScopeLabel, 200);
+  row_label(platformLabel, 225);
+  installScopeList->setGeometry(100, 200, d, installScopeList->sizeHint().height());
+  platformList->setGeometry(100, 225, d, platformList->sizeHint().height());
   eulaFileBox->setGeometry(100, 50, cx - 170, 19);
   eulaBrowseButton->setGeometry(cx - 70, 50, 60, 20);
   fileList->setGeometry(10, 50, cx - 20, cy - 190);
@@ -299,6 +339,8 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
   const int language = languageList->currentIndex();
   settings.language = kLanguageCodes[language == 1 || language == 2 ? language : 0];
   if (productCodeText == versionedProductCode) settings.productcodeversion = productCodeVersionText;
+  settings.installscope = ChosenValue(kScopeChoices, *installScopeList);
+  settings.platform = ChosenValue(kPlatformChoices, *platformList);
   for (int row = 0; row < fileList->RowCount(); ++row) {
     const auto column = [&](int index) { return fileList->ItemText(row, index).toStdString(); };
     settings.AddFileEntry({.path = column(0),
@@ -307,7 +349,8 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
                            .id = "",
                            .componentid = "",
                            .componentguid = column(3),
-                           .setkdir = column(kSetkdirColumn) == "1"});
+                           .setkdir = column(kSetkdirColumn) == "1",
+                           .desktopshortcut = column(kDesktopColumn) == "1"});
   }
   KeepWhatTheFormKeeps(settings);
 }
@@ -336,6 +379,8 @@ void CKitbinderView::LoadProject(const std::string& path) {
     if (storedSettings.language == kLanguageCodes[index]) languageIndex = index;
   }
   noQuestionsCheck->setChecked(storedSettings.noquestions);
+  installScopeList->setCurrentIndex(ChoiceIndex(kScopeChoices, storedSettings.installscope));
+  platformList->setCurrentIndex(ChoiceIndex(kPlatformChoices, storedSettings.platform));
   RememberProjectFolder(path);
   UpdateData(false);
 }
@@ -366,6 +411,8 @@ bool CKitbinderView::SaveProject(const std::string& path) {
 void CKitbinderView::ResetProject() {
   storedSettings.SetProperties("", "", "", "", "", "", "", "", "", "", false);
   storedSettings.productcodeversion.clear();
+  storedSettings.installscope = InstallScope::kMachine;
+  storedSettings.platform = TargetPlatform::kX86;
   storedSettings.Clear();
   fileList->DeleteAllItems();
   for (std::string* text :
@@ -375,6 +422,8 @@ void CKitbinderView::ResetProject() {
     text->clear();
   }
   noQuestionsCheck->setChecked(false);
+  installScopeList->setCurrentIndex(0);
+  platformList->setCurrentIndex(0);
   UpdateData(false);
 }
 

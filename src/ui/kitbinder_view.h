@@ -128,6 +128,10 @@ class CKitbinderView : public CFormView {
   QLineEdit* bannerFileBox;
   QPushButton* bannerBrowseButton;
   QCheckBox* noQuestionsCheck;
+  QLabel* installScopeLabel;
+  QComboBox* installScopeList;  // InstallScope by index: all users, current user, either
+  QLabel* platformLabel;
+  QComboBox* platformList;  // TargetPlatform by index: 32-bit, 64-bit
 
   // The texts bound to the edit boxes.
   std::string authorText;

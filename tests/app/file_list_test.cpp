@@ -224,6 +224,7 @@ TEST_F(FileListTest, PropertiesDialogEditsTheRowItWasOpenedOn) {
     DesktopTest::Type(dialog.labelBox, "Tool");
     DesktopTest::Type(dialog.guidBox, "not checked");
     QTest::mouseClick(dialog.workDirCheck, Qt::LeftButton);
+    QTest::mouseClick(dialog.desktopCheck, Qt::LeftButton);
     QTest::mouseClick(dialog.okButton, Qt::LeftButton);
   });
   QTest::keyClick(&list(), Qt::Key_Return);
@@ -232,6 +233,7 @@ TEST_F(FileListTest, PropertiesDialogEditsTheRowItWasOpenedOn) {
   EXPECT_EQ(list().ItemText(0, 1), "Tool");
   EXPECT_EQ(list().ItemText(0, 3), "not checked");
   EXPECT_EQ(list().ItemText(0, 4), "1");
+  EXPECT_EQ(list().ItemText(0, 5), "1");
 
   // A double click opens the clicked row; Cancel keeps it even after a browse changed a field.
   dialogs.Answer(other);

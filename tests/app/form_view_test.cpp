@@ -42,12 +42,15 @@ constexpr char kFullProject[] =
     "bannerfile=C:\\src\\banner.jpg\r\n"
     "noquestions=true\r\n"
     "productcodeversion=1.0\r\n"
+    "installscope=both\r\n"
+    "platform=x64\r\n"
     "[files]\r\n"
     "file0path=C:\\src\\app.exe\r\n"
     "file0shortcutname=Sample\r\n"
     "file0shortcuticon=C:\\src\\app.ico\r\n"
     "file0componentguid=0C8E2B7A-1D3F-4A5B-9C6D-7E8F9A0B1C2D\r\n"
     "file0setkdir=true\r\n"
+    "file0desktopshortcut=true\r\n"
     "file1path=C:\\src\\readme.txt\r\n"
     "[icons]\r\n"
     "icon0path=C:\\src\\app.ico\r\n";
@@ -71,9 +74,10 @@ class FormViewTest : public DesktopTest {
       case 3:
         return {v.eulaFileBox, v.eulaFileLabel, v.eulaBrowseButton};
       default:
-        return {v.productCodeBox,   v.productCodeLabel, v.packageCodeLabel,   v.packageCodeBox,
-                v.upgradeCodeLabel, v.upgradeCodeBox,   v.languageLabel,      v.languageList,
-                v.bannerFileLabel,  v.bannerFileBox,    v.bannerBrowseButton, v.noQuestionsCheck};
+        return {v.productCodeBox,    v.productCodeLabel, v.packageCodeLabel,   v.packageCodeBox,
+                v.upgradeCodeLabel,  v.upgradeCodeBox,   v.languageLabel,      v.languageList,
+                v.bannerFileLabel,   v.bannerFileBox,    v.bannerBrowseButton, v.noQuestionsCheck,
+                v.installScopeLabel, v.installScopeList, v.platformLabel,      v.platformList};
     }
   }
 
@@ -104,8 +108,9 @@ TEST_F(FormViewTest, AFreshFormShowsTheFilesPageAndAnEmptyProject) {
   for (int i = 0; i < v.fileList->columnCount(); ++i)
     headers.append(v.fileList->headerItem()->text(i));
   EXPECT_EQ(headers, QStringList({"Source Path", "Shortcut Name", "Shortcut Icon", "Component GUID",
-                                  "Use Target Dir"}));
+                                  "Use Target Dir", "Desktop Shortcut"}));
   EXPECT_TRUE(v.fileList->isColumnHidden(4));
+  EXPECT_TRUE(v.fileList->isColumnHidden(5));
   EXPECT_EQ(v.fileList->RowCount(), 0);
 
   QStringList languages;
@@ -113,6 +118,11 @@ TEST_F(FormViewTest, AFreshFormShowsTheFilesPageAndAnEmptyProject) {
   EXPECT_EQ(languages, QStringList({"English", "French", "Spanish"}));
   EXPECT_EQ(v.languageList->currentIndex(), 0);
   EXPECT_FALSE(v.noQuestionsCheck->isChecked());
+  EXPECT_EQ(v.installScopeList->currentText(), "For all users");
+  EXPECT_EQ(v.platformList->currentText(), "32-bit (x86)");
+  EXPECT_TRUE(v.helpBox->toPlainText().contains(
+      "defaulting to c:\\Program Files (x86)\\Title (c:\\Program Files\\Title on 32-bit "
+      "Windows) where Title"));
 }
 
 TEST_F(FormViewTest, EachTabShowsItsOwnControlsAndHelp_AndTypedTextSurvivesSwitching) {
@@ -234,12 +244,22 @@ TEST_F(FormViewTest, AProjectSavedUnchangedIsWrittenAsItWasRead) {
   EXPECT_EQ(v.upgradeCodeBox->text(), "{BBBBBBBB-2222-3333-4444-555555555555}");
   EXPECT_EQ(v.languageList->currentText(), "Spanish");
   EXPECT_TRUE(v.noQuestionsCheck->isChecked());
+  EXPECT_EQ(v.installScopeList->currentText(), "Either, the user chooses");
+  EXPECT_EQ(v.platformList->currentText(), "64-bit (x64)");
+  EXPECT_TRUE(v.helpBox->toPlainText().contains(
+      "defaulting to c:\\Program Files\\Title for all users, or the user's own "
+      "AppData\\Local\\Programs\\Title where Title"));
   ASSERT_EQ(v.fileList->RowCount(), 2);
-  const QStringList row0 = {"C:\\src\\app.exe", "Sample", "C:\\src\\app.ico",
-                            "0C8E2B7A-1D3F-4A5B-9C6D-7E8F9A0B1C2D", "1"};
-  for (int column = 0; column < 5; ++column)
+  const QStringList row0 = {"C:\\src\\app.exe",
+                            "Sample",
+                            "C:\\src\\app.ico",
+                            "0C8E2B7A-1D3F-4A5B-9C6D-7E8F9A0B1C2D",
+                            "1",
+                            "1"};
+  for (int column = 0; column < 6; ++column)
     EXPECT_EQ(v.fileList->ItemText(0, column), row0[column]);
   EXPECT_EQ(v.fileList->ItemText(1, 4), "0");
+  EXPECT_EQ(v.fileList->ItemText(1, 5), "0");
   EXPECT_FALSE(doc().IsModified());
 
   std::filesystem::remove(path);
@@ -264,6 +284,22 @@ TEST_F(FormViewTest, AProjectSavedUnchangedIsWrittenAsItWasRead) {
   expected.replace(expected.find("language=es"), 11, "language=fr");
   expected.replace(expected.find("noquestions=true"), 16, "noquestions=false");
   EXPECT_EQ(ReadText(path), expected);
+
+  // So are the install choices; the defaults leave no key behind.
+  v.installScopeList->setFocus();
+  QTest::keyClick(v.installScopeList, Qt::Key_Up);
+  EXPECT_EQ(v.installScopeList->currentText(), "For the current user");
+  v.platformList->setFocus();
+  QTest::keyClick(v.platformList, Qt::Key_Up);
+  EXPECT_TRUE(doc().IsModified());
+  Press(QKeySequence("Ctrl+S"));
+  expected.replace(expected.find("installscope=both\r\nplatform=x64\r\n"), 33,
+                   "installscope=user\r\n");
+  EXPECT_EQ(ReadText(path), expected);
+  ClickTab(0);
+  EXPECT_TRUE(v.helpBox->toPlainText().contains(
+      "defaulting to the user's own c:\\Users\\Name\\AppData\\Local\\Programs\\Title "
+      "where"));
 
   // A row without a path is no file: it is not written, and the others keep numbers 0, 1.
   ClickTab(0);

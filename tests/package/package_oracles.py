@@ -62,11 +62,20 @@ def extract_cabinet(package, folder):
 
 
 class WinePrefix:
-    """A fresh Wine prefix, removed on exit. The first use creates it (10 to 20 seconds)."""
+    """A fresh Wine prefix, removed on exit. The first use creates it (10 to 20 seconds).
+    `arch` is "win64" (Wine's default) or "win32", a prefix of 32-bit Windows."""
+
+    def __init__(self, arch="win64"):
+        self.arch = arch
 
     def __enter__(self):
         self.path = tempfile.mkdtemp(prefix="kbwine.")
-        self.env = dict(os.environ, WINEPREFIX=self.path, WINEDEBUG="-all")
+        # Wine links the prefix's desktop and documents to the home folder: a home of its own
+        # keeps desktop shortcuts out of the real one.
+        home = os.path.join(self.path, "home")
+        os.mkdir(home)
+        self.env = dict(os.environ, WINEPREFIX=self.path, WINEDEBUG="-all", WINEARCH=self.arch,
+                        HOME=home)
         self.env.pop("DISPLAY", None)
         return self
 

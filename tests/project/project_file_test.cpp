@@ -111,6 +111,40 @@ TEST(ProjectFileTest, WritesOptionalKeysOnlyWhenSet) {
   EXPECT_EQ(test::ReadBytes(dir.path() / "p.kbr").find("productcodeversion"), std::string::npos);
 }
 
+// The install scope, the platform and the desktop shortcut: written only when not the default
+// (so older projects save byte for byte as before), read back; a value this version does not
+// know reads as the default.
+TEST(ProjectFileTest, InstallChoicesAreKeysOfTheirOwn) {
+  test::TempDir dir;
+  const fs::path path = dir.path() / "p.kbr";
+  const CProjectSettings before = SampleProject();
+  ASSERT_TRUE(CProjectSettings(before).Save(path.string()));
+  const std::string plain = test::ReadBytes(path);
+
+  CProjectSettings project = SampleProject();
+  project.installscope = InstallScope::kBoth;
+  project.platform = TargetPlatform::kX64;
+  project.files[0].desktopshortcut = true;
+  EXPECT_FALSE(project.IsEqual(before));
+  ASSERT_TRUE(project.Save(path.string()));
+  const std::string text = test::ReadBytes(path);
+  EXPECT_NE(text.find("noquestions=false\r\ninstallscope=both\r\nplatform=x64\r\n[files]"),
+            std::string::npos);
+  EXPECT_NE(text.find("file0shortcuticon=C:\\src\\app.ico\r\nfile0desktopshortcut=true\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_TRUE(Loaded(path).IsEqual(project));
+
+  std::string foreign = plain;
+  foreign.insert(foreign.find("[files]"), "installscope=galaxy\r\nplatform=arm64\r\n");
+  test::WriteBytes(path, foreign);
+  const CProjectSettings unknown = Loaded(path);
+  EXPECT_EQ(unknown.installscope, InstallScope::kMachine);
+  EXPECT_EQ(unknown.platform, TargetPlatform::kX86);
+  ASSERT_TRUE(CProjectSettings(Loaded(path)).Save(path.string()));
+  EXPECT_EQ(test::ReadBytes(path), plain);
+}
+
 TEST(ProjectFileTest, AProjectWithoutFilesHasOnlyProperties) {
   test::TempDir dir;
   const fs::path path = dir.path() / "p.kbr";
@@ -247,8 +281,11 @@ CProjectSettings RandomProject(std::mt19937& random) {
                         text(), random() % 2 == 0);
   project.language = text();
   project.productcodeversion = text();
+  project.installscope = static_cast<InstallScope>(random() % 3);
+  project.platform = static_cast<TargetPlatform>(random() % 2);
   for (int n = random() % 4; n > 0; --n) {
-    project.AddFileEntry({"p" + text(), text(), text(), text(), text(), text(), random() % 2 == 0});
+    project.AddFileEntry({"p" + text(), text(), text(), text(), text(), text(), random() % 2 == 0,
+                          random() % 2 == 0});
     project.AddIcon(text());
   }
   return project;

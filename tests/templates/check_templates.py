@@ -25,6 +25,9 @@ import needs  # noqa: E402
 BUILD_COLUMNS = {
     "Property": ["Property", "Value"],
     "Directory": ["Directory", "Directory_Parent", "DefaultDir"],
+    "Registry": ["Registry", "Root", "Key", "Name", "Value", "Component_"],
+    "RemoveFile": ["FileKey", "Component_", "FileName", "DirProperty", "InstallMode"],
+    "CustomAction": ["Action", "Target"],
     "Component": ["Component", "ComponentId", "Directory_", "Attributes", "KeyPath"],
     "File": ["File", "Component_", "FileName", "FileSize", "Version", "Language",
              "Attributes", "Sequence"],
@@ -48,7 +51,8 @@ INSTALLER_PROPERTIES = {
     "ProgramFilesFolder", "ProgramMenuFolder", "CommonFilesFolder", "WindowsFolder",
     "SystemFolder", "TempFolder", "DesktopFolder", "StartMenuFolder", "ROOTDRIVE",
     "SourceDir", "Installed", "ACTION", "REMOVE", "OutOfDiskSpace", "OutOfNoRbDiskSpace",
-    "FileInUseProcess", "Preselected", "RESUME", "PrimaryVolumePath",
+    "FileInUseProcess", "Preselected", "RESUME", "PrimaryVolumePath", "LocalAppDataFolder",
+    "ProgramFiles64Folder",
 }
 STANDARD_ACTIONS = {
     "AppSearch", "LaunchConditions", "FindRelatedProducts", "ValidateProductID",
@@ -57,7 +61,8 @@ STANDARD_ACTIONS = {
     "RemoveShortcuts", "RemoveFiles", "RemoveFolders", "CreateFolders", "InstallFiles",
     "InstallAdminPackage", "CreateShortcuts", "RegisterUser", "RegisterProduct",
     "PublishFeatures", "PublishProduct", "InstallFinalize", "InstallExecute",
-    "RemoveExistingProducts", "ScheduleReboot", "ForceReboot",
+    "RemoveExistingProducts", "ScheduleReboot", "ForceReboot", "WriteRegistryValues",
+    "RemoveRegistryValues",
 }
 DIALOG_EVENTS = ("NewDialog", "SpawnDialog", "SpawnWaitDialog")
 ERROR_BUTTON_EVENTS = {"ErrorAbort", "ErrorCancel", "ErrorIgnore", "ErrorNo", "ErrorOk",
@@ -72,6 +77,13 @@ DOWNGRADE_TEXTS = {
     "en": "A newer version of [ProductName] is already installed.",
     "fr": "Une version plus récente de [ProductName] est déjà installée.",
     "es": "Ya hay instalada una versión más reciente de [ProductName].",
+}
+# The folder dialog's install-scope choice, per language: (for all users, only for me).
+SCOPE_TEXTS = {
+    "en": ("Install for &all users of this computer", "Install only for &me"),
+    "fr": ("Installer pour &tous les utilisateurs de cet ordinateur",
+           "Installer uniquement pour &moi"),
+    "es": ("Instalar para &todos los usuarios de este equipo", "Instalar s&olo para mí"),
 }
 
 
@@ -165,9 +177,14 @@ def check_build_rows(t):
     for name in BUILD_PROPERTIES:
         if t.property(name) is None:
             t.fail(f"property {name} is missing")
-    for directory in ("TARGETDIR", "ProgramMenuFolder"):
+    for directory in ("TARGETDIR", "ProgramMenuFolder", "DesktopFolder"):
         if not t.table("Directory").find(Directory=directory):
             t.fail(f"directory {directory} is missing")
+    if not t.table("CustomAction").find(Action="SetTargetDir"):
+        t.fail("custom action SetTargetDir is missing")
+    for action in ("WriteRegistryValues", "RemoveRegistryValues"):
+        if not t.table("InstallExecuteSequence").find(Action=action):
+            t.fail(f"InstallExecuteSequence does not run {action}")
     if not t.table("Feature").find(Feature="_MainFeature"):
         t.fail("feature _MainFeature is missing")
     if not t.table("Control").find(Control="EulaForm_LicenseText"):
@@ -232,6 +249,28 @@ def check_upgrade(t, language):
     in_order(t, "InstallUISequence", "MigrateFeatureStates", "ExecuteAction")
     in_order(t, "InstallExecuteSequence", "MigrateFeatureStates", "InstallValidate",
              "RemoveExistingProducts", "InstallInitialize")
+
+
+def check_scope_choice(t, language):
+    """A dual-purpose package (the build sets OfferInstallScope 1) shows a choice in the folder
+    dialog that sets MSIINSTALLPERUSER; every other package hides it."""
+    group = controls_of(t, "FolderForm").get("ScopeChoice")
+    if not group or group["Type"] != "RadioButtonGroup" or group["Property"] != "InstallScopeChoice":
+        t.fail("FolderForm has no ScopeChoice radio group bound to InstallScopeChoice")
+        return
+    if int(group["Attributes"]) & 1 or t.property("OfferInstallScope") != "0":
+        t.fail("FolderForm's scope choice is not hidden unless the build offers it")
+    shows = t.table("ControlCondition").find(Dialog_="FolderForm", Control_="ScopeChoice")
+    if [(r["Action"], r["Condition"]) for r in shows] != [("Show", 'OfferInstallScope = "1"')]:
+        t.fail("FolderForm's scope choice is not shown when the build offers it")
+    texts = {r["Value"]: r["Text"] for r in t.table("RadioButton").find(Property="InstallScopeChoice")}
+    if (texts.get("machine"), texts.get("user")) != SCOPE_TEXTS[language]:
+        t.fail(f"the scope choice reads {texts}, expected {SCOPE_TEXTS[language]}")
+    sets = {(r["Argument"], r["Condition"]) for r in t.table("ControlEvent").find(
+        Dialog_="FolderForm", Control_="Next", Event="[MSIINSTALLPERUSER]")}
+    if sets != {("1", 'OfferInstallScope = "1" AND InstallScopeChoice = "user"'),
+                ("{}", 'OfferInstallScope = "1" AND InstallScopeChoice = "machine"')}:
+        t.fail(f"FolderForm's Next does not set MSIINSTALLPERUSER from the choice: {sets}")
 
 
 def check_summary(t, language):
@@ -448,6 +487,7 @@ def check(template, language):
     check_build_rows(template)
     check_summary(template, language)
     check_upgrade(template, language)
+    check_scope_choice(template, language)
     check_dialog_controls(template)
     check_events(template)
     check_properties(template)
