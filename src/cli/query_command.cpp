@@ -5,8 +5,8 @@
 
 #include "cli/database_commands.h"
 #include "cli/open_failure.h"
-#include "cli/record_text.h"
 #include "msi/api/msi_interface.h"
+#include "msi/api/record_text.h"
 #include "msi/api/scoped_handle.h"
 
 namespace kb::cli {
@@ -39,7 +39,7 @@ void PrintRows(MSIHANDLE view) {
         line += std::to_string(size);
         line += " bytes]";
       } else {
-        line += RecordText(record.get(), field);
+        line += msi::RecordText(record.get(), field);
       }
     }
     std::printf("%s\n", line.c_str());
