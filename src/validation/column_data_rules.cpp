@@ -32,8 +32,8 @@ bool IsGuid(std::string_view text) {
   constexpr std::string_view kShape = "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
   if (text.size() != kShape.size()) return false;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const bool hex = std::isdigit(static_cast<unsigned char>(text[i])) ||
-                     (text[i] >= 'A' && text[i] <= 'F');
+    const bool hex =
+        std::isdigit(static_cast<unsigned char>(text[i])) || (text[i] >= 'A' && text[i] <= 'F');
     if (kShape[i] == 'X' ? !hex : text[i] != kShape[i]) return false;
   }
   return true;
@@ -57,7 +57,8 @@ bool IsVersion(std::string_view text) {
 // Numbers joined by ','.
 bool IsLanguage(std::string_view text) {
   return !text.empty() && text.front() != ',' && text.back() != ',' &&
-         std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == ','; });
+         std::all_of(text.begin(), text.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || c == ','; });
 }
 
 bool IsUpperCase(std::string_view text) {
@@ -136,8 +137,9 @@ void CheckColumn(PackageTables& tables, const ColumnRule& rule, const char* rule
                  Findings& findings) {
   const Table& table = tables.Get(rule.table);
   if (!table.ColumnIndex(rule.column)) return;
-  const std::set<std::string> keys =
-      rule.key_tables.empty() ? std::set<std::string>() : KeyValues(tables, rule.key_tables, rule.key_column);
+  const std::set<std::string> keys = rule.key_tables.empty()
+                                         ? std::set<std::string>()
+                                         : KeyValues(tables, rule.key_tables, rule.key_column);
   for (std::size_t row = 0; row < table.size(); ++row) {
     if (auto fault = ColumnFault(rule, table, row, keys)) {
       findings.push_back({Severity::kError, rule_name, rule.table, table.Key(row), *fault});
@@ -148,13 +150,14 @@ void CheckColumn(PackageTables& tables, const ColumnRule& rule, const char* rule
 void CheckAgainstValidation(PackageTables& tables, Findings& findings) {
   const Table& validation = tables.Get("_Validation");
   for (std::size_t row = 0; row < validation.size(); ++row) {
-    CheckColumn(tables,
-                ColumnRule{validation.Text(row, "Table"), validation.Text(row, "Column"),
-                           validation.Text(row, "Nullable") != "N", validation.Number(row, "MinValue"),
-                           validation.Number(row, "MaxValue"), validation.Text(row, "KeyTable"),
-                           validation.Number(row, "KeyColumn").value_or(1),
-                           validation.Text(row, "Category"), SplitList(validation.Text(row, "Set"))},
-                "ICE03", findings);
+    CheckColumn(
+        tables,
+        ColumnRule{validation.Text(row, "Table"), validation.Text(row, "Column"),
+                   validation.Text(row, "Nullable") != "N", validation.Number(row, "MinValue"),
+                   validation.Number(row, "MaxValue"), validation.Text(row, "KeyTable"),
+                   validation.Number(row, "KeyColumn").value_or(1),
+                   validation.Text(row, "Category"), SplitList(validation.Text(row, "Set"))},
+        "ICE03", findings);
   }
 }
 

@@ -27,9 +27,9 @@ void CheckKeyPaths(PackageTables& tables, Findings& findings) {
     const auto owner = owners.Find(key_column, *key_path);
     const std::string component = components.Text(row, "Component");
     if (!owner) {
-      findings.push_back({Severity::kError, "ICE02", "Component", components.Key(row),
-                          "the key path " + *key_path + " is no row of the " + table_name +
-                              " table"});
+      findings.push_back(
+          {Severity::kError, "ICE02", "Component", components.Key(row),
+           "the key path " + *key_path + " is no row of the " + table_name + " table"});
     } else if (owners.Text(*owner, "Component_") != component) {
       findings.push_back({Severity::kError, "ICE02", "Component", components.Key(row),
                           "the key path " + *key_path + " belongs to the component " +
@@ -116,8 +116,7 @@ void CheckFileCollisions(PackageTables& tables, Findings& findings) {
       const auto [first, inserted] = first_at_place.emplace(place, files.Key(row));
       if (!inserted && first->second != files.Key(row)) {
         findings.push_back({Severity::kError, "ICE30", "File", files.Key(row),
-                            "it installs to " + place + " as the file " + first->second +
-                                " does"});
+                            "it installs to " + place + " as the file " + first->second + " does"});
         break;
       }
     }

@@ -72,9 +72,8 @@ std::string LowerCase(std::string_view text) {
 
 DirectoryTree::DirectoryTree(const Table& directories) {
   for (std::size_t row = 0; row < directories.size(); ++row) {
-    entries_[directories.Text(row, "Directory")] =
-        Entry{directories.Text(row, "Directory_Parent"),
-              TargetName(directories.Text(row, "DefaultDir"))};
+    entries_[directories.Text(row, "Directory")] = Entry{
+        directories.Text(row, "Directory_Parent"), TargetName(directories.Text(row, "DefaultDir"))};
   }
 }
 

@@ -22,13 +22,16 @@ void CheckPlatform(PackageTables& tables, Findings& findings) {
   const bool package64 = Is64BitPlatform(summary.platform);
   if (package64 && summary.schema.value_or(0) < kSchemaFor64Bit) {
     findings.push_back({Severity::kError, "ICE80", "", "",
-                        "the package is for " + summary.platform + " but its schema (Page Count) "
-                        "is below " + std::to_string(kSchemaFor64Bit)});
+                        "the package is for " + summary.platform +
+                            " but its schema (Page Count) "
+                            "is below " +
+                            std::to_string(kSchemaFor64Bit)});
   }
   const Table& components = tables.Get("Component");
   const DirectoryTree tree(tables.Get("Directory"));
   for (std::size_t row = 0; row < components.size(); ++row) {
-    const bool component64 = (components.Number(row, "Attributes").value_or(0) & kComponent64Bit) != 0;
+    const bool component64 =
+        (components.Number(row, "Attributes").value_or(0) & kComponent64Bit) != 0;
     const FolderKind kind = tree.KindOf(components.Text(row, "Directory_"));
     std::string fault;
     if (component64 && !package64) {

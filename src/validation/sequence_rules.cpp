@@ -41,8 +41,9 @@ void CheckUpgradeProperties(PackageTables& tables, Findings& findings) {
                                     " has a row in the Property table: only the search may set it");
     }
     if (!upgrades.Field(row, "VersionMin") && !upgrades.Field(row, "VersionMax")) {
-      fault(Severity::kWarning, "it has neither a lowest nor a highest version: it matches every "
-                                "version of the product");
+      fault(Severity::kWarning,
+            "it has neither a lowest nor a highest version: it matches every "
+            "version of the product");
     }
   }
 }
@@ -72,7 +73,8 @@ void CheckRemoveExistingProducts(PackageTables& tables, Findings& findings) {
   const auto finalize = Sequence(sequence, "InstallFinalize");
   if (!remove || !initialize || !finalize) return;
   auto execute = Sequence(sequence, "InstallExecute");
-  if (const auto again = Sequence(sequence, "InstallExecuteAgain"); !execute || (again && *again < *execute)) {
+  if (const auto again = Sequence(sequence, "InstallExecuteAgain");
+      !execute || (again && *again < *execute)) {
     execute = again;
   }
   const bool before_initialize = *remove < *initialize && (!validate || *remove > *validate);
