@@ -117,7 +117,8 @@ std::optional<ResourceLayout> ReadLayout(FileReader& file) {
 // section) whose id is `id`, or the first entry at all when `id` is nullopt: the offset its
 // entry points to, with the subdirectory bit.
 std::optional<std::uint32_t> DirectoryEntry(FileReader& file, std::uint64_t section,
-                                            std::uint32_t directory, std::optional<std::uint32_t> id,
+                                            std::uint32_t directory,
+                                            std::optional<std::uint32_t> id,
                                             std::uint32_t* entry_id) {
   const auto named = file.U16(section + directory + 12);
   const auto numbered = file.U16(section + directory + 14);
@@ -167,7 +168,9 @@ struct Block {
   std::size_t value = 0;  // where the value starts (4-byte aligned after the key)
 };
 
-std::size_t Align4(std::size_t offset) { return (offset + 3) & ~std::size_t{3}; }
+std::size_t Align4(std::size_t offset) {
+  return (offset + 3) & ~std::size_t{3};
+}
 
 std::optional<Block> ReadBlock(const std::vector<std::uint8_t>& bytes, std::size_t start,
                                std::size_t limit) {
@@ -220,7 +223,8 @@ std::optional<PeVersion> ReadPeVersion(const std::string& path) {
   const auto root = ReadBlock(bytes, 0, bytes.size());
   constexpr std::size_t kFixedInfoSize = 52;
   if (!root || root->key != u"VS_VERSION_INFO" || root->value_length < kFixedInfoSize ||
-      root->value + kFixedInfoSize > root->end || Read32(bytes, root->value) != kFixedInfoSignature) {
+      root->value + kFixedInfoSize > root->end ||
+      Read32(bytes, root->value) != kFixedInfoSignature) {
     return std::nullopt;
   }
   const std::uint32_t high = Read32(bytes, root->value + 8);

@@ -82,12 +82,14 @@ TEST_F(PeVersionTest, DamagedProgramsGiveNoVersionOrTheRightOne) {
   const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
   const std::string damaged = (dir_.path() / "damaged.exe").string();
   const auto read = [&](const std::vector<char>& content) {
-    std::ofstream(damaged, std::ios::binary).write(content.data(), static_cast<long>(content.size()));
+    std::ofstream(damaged, std::ios::binary)
+        .write(content.data(), static_cast<long>(content.size()));
     return ReadPeVersion(damaged);
   };
   // A truncated program keeps its version only when the cut spares the resource.
   for (std::size_t length = 0; length < bytes.size(); length += 1 + length / 8) {
-    const auto version = read(std::vector<char>(bytes.begin(), bytes.begin() + static_cast<long>(length)));
+    const auto version =
+        read(std::vector<char>(bytes.begin(), bytes.begin() + static_cast<long>(length)));
     if (version) {
       EXPECT_EQ(version->version, "7.65535.3.40") << "cut at " << length;
     }
