@@ -51,9 +51,9 @@ bool SignatureMatchesContents(const std::string& report) {
 
 std::vector<std::string> SignCommand(const std::string& package, const std::string& signed_package,
                                      const SigningRequest& request) {
-  std::vector<std::string> command = {kSigner,        "sign", "-pkcs12", request.certificate,
-                                      "-readpass",    "/dev/stdin",      "-n",
-                                      request.description, "-h",  "sha256", "-add-msi-dse"};
+  std::vector<std::string> command = {kSigner,     "sign",       "-pkcs12",     request.certificate,
+                                      "-readpass", "/dev/stdin", "-n",          request.description,
+                                      "-h",        "sha256",     "-add-msi-dse"};
   if (!request.timestamp_url.empty()) {
     command.insert(command.end(), {"-ts", request.timestamp_url});
   }
@@ -64,8 +64,8 @@ std::vector<std::string> SignCommand(const std::string& package, const std::stri
 std::optional<std::string> SignInto(const std::string& package, const std::string& signed_package,
                                     const SigningRequest& request) {
   errno = 0;
-  const auto signing = platform::RunProgram(SignCommand(package, signed_package, request),
-                                            request.password);
+  const auto signing =
+      platform::RunProgram(SignCommand(package, signed_package, request), request.password);
   if (!signing && errno == ENOENT) {
     return "Signing needs osslsigncode, which is not installed (Debian package osslsigncode).";
   }

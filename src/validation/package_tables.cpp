@@ -21,13 +21,20 @@ std::optional<std::string> FieldValue(MSIHANDLE record, UINT field) {
   return msi::RecordText(record, field);
 }
 
+// One summary property: its type, its number and, when `text` is given, its text (`size` is
+// the room in `text` on entry and the text's length on return). False when it cannot be read.
+bool SummaryProperty(MSIHANDLE summary, UINT property, UINT& type, INT& number, char* text,
+                     DWORD& size) {
+  FILETIME time{};
+  return MsiSummaryInfoGetPropertyA(summary, property, &type, &number, &time, text, &size) ==
+         ERROR_SUCCESS;
+}
+
 std::optional<int> SummaryInteger(MSIHANDLE summary, UINT property) {
   UINT type = 0;
   INT value = 0;
-  FILETIME time{};
   DWORD size = 0;
-  if (MsiSummaryInfoGetPropertyA(summary, property, &type, &value, &time, nullptr, &size) !=
-          ERROR_SUCCESS ||
+  if (!SummaryProperty(summary, property, type, value, nullptr, size) ||
       (type != VT_I2 && type != VT_I4)) {
     return std::nullopt;
   }
@@ -37,19 +44,13 @@ std::optional<int> SummaryInteger(MSIHANDLE summary, UINT property) {
 std::string SummaryText(MSIHANDLE summary, UINT property) {
   UINT type = 0;
   INT value = 0;
-  FILETIME time{};
   DWORD size = 0;
-  if (MsiSummaryInfoGetPropertyA(summary, property, &type, &value, &time, nullptr, &size) !=
-          ERROR_SUCCESS ||
-      type != VT_LPSTR) {
+  if (!SummaryProperty(summary, property, type, value, nullptr, size) || type != VT_LPSTR) {
     return std::string();
   }
   std::string text(size + 1, '\0');
   ++size;
-  if (MsiSummaryInfoGetPropertyA(summary, property, &type, &value, &time, text.data(), &size) !=
-      ERROR_SUCCESS) {
-    return std::string();
-  }
+  if (!SummaryProperty(summary, property, type, value, text.data(), size)) return std::string();
   text.resize(size);
   return text;
 }

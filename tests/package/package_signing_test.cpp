@@ -46,8 +46,8 @@ class PackageSigningTest : public ::testing::Test {
 
   // What is in the folder of the package besides the files SetUp made.
   std::size_t FilesBesideThePackage() const {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(package_.parent_path()),
-                                                  fs::directory_iterator()));
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(package_.parent_path()), fs::directory_iterator()));
   }
 
   test::TempDir dir_;
@@ -59,10 +59,10 @@ TEST_F(PackageSigningTest, SignedPackageVerifiesAgainstTheAuthority) {
   const std::size_t files = FilesBesideThePackage();
   ASSERT_EQ(SignPackage(package_.string(), request_), std::nullopt);
   int status = 0;
-  const std::string report = test::RunCommand(
-      "osslsigncode verify -CAfile '" + (dir_.path() / "ca.pem").string() + "' -in '" +
-          package_.string() + "' 2>&1",
-      &status);
+  const std::string report =
+      test::RunCommand("osslsigncode verify -CAfile '" + (dir_.path() / "ca.pem").string() +
+                           "' -in '" + package_.string() + "' 2>&1",
+                       &status);
   EXPECT_EQ(status, 0) << report;
   EXPECT_NE(report.find("Signature verification: ok"), std::string::npos) << report;
   EXPECT_NE(report.find("MsiDigitalSignatureEx"), std::string::npos) << report;
