@@ -11,8 +11,8 @@ extern const CliCommand kCabCommand;
 
 std::span<const CliCommand> AllCommands() {
   static const std::array kCommands = {
-      kBuildCommand,  kCabCommand,     kImportCommand,  kExportCommand,
-      kTablesCommand, kStreamsCommand, kSummaryCommand, kQueryCommand,
+      kBuildCommand,   kCabCommand,     kImportCommand, kExportCommand,   kTablesCommand,
+      kStreamsCommand, kSummaryCommand, kQueryCommand,  kValidateCommand,
   };
   return kCommands;
 }

@@ -16,6 +16,7 @@ int RunTables(std::span<const std::string_view> args);
 int RunStreams(std::span<const std::string_view> args);
 int RunSummary(std::span<const std::string_view> args);
 int RunQuery(std::span<const std::string_view> args);
+int RunValidate(std::span<const std::string_view> args);
 
 // Imports archive files (all *.idt of DIR when none are named, `_ForceCodepage.idt` first)
 // into DATABASE, creating it when missing, and commits.
@@ -31,6 +32,9 @@ inline constexpr CliCommand kStreamsCommand{"streams", "streams DATABASE", RunSt
 inline constexpr CliCommand kSummaryCommand{"summary", "summary DATABASE", RunSummary};
 // Runs one statement (committing a change) and prints its rows, fields separated by tabs.
 inline constexpr CliCommand kQueryCommand{"query", "query DATABASE \"SQL\"", RunQuery};
+// Checks a package against the documented consistency rules: one line per finding, then a
+// count; exits 1 when any finding is an error.
+inline constexpr CliCommand kValidateCommand{"validate", "validate PACKAGE", RunValidate};
 
 }  // namespace kb::cli
 

@@ -4,8 +4,8 @@
 
 #include "cli/database_commands.h"
 #include "cli/open_failure.h"
-#include "cli/record_text.h"
 #include "msi/api/msi_interface.h"
+#include "msi/api/record_text.h"
 #include "msi/api/scoped_handle.h"
 #include "msi/db/summary_information.h"
 
@@ -39,7 +39,7 @@ int PrintNames(const CliCommand& command, std::span<const std::string_view> args
     return kExitFailed;
   }
   while (MsiViewFetch(view.get(), record.Receive()) == ERROR_SUCCESS) {
-    std::printf("%s\n", RecordText(record.get(), 1).c_str());
+    std::printf("%s\n", msi::RecordText(record.get(), 1).c_str());
   }
   return kExitOk;
 }

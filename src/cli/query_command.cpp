@@ -5,8 +5,8 @@
 
 #include "cli/database_commands.h"
 #include "cli/open_failure.h"
-#include "cli/record_text.h"
 #include "msi/api/msi_interface.h"
+#include "msi/api/record_text.h"
 #include "msi/api/scoped_handle.h"
 
 namespace kb::cli {
@@ -81,7 +81,7 @@ void PrintRows(MSIHANDLE view) {
         line += std::to_string(size);
         line += " bytes]";
       } else {
-        line += OneLine(RecordText(record.get(), field));
+        line += OneLine(msi::RecordText(record.get(), field));
       }
     }
     std::printf("%s\n", line.c_str());
@@ -110,7 +110,7 @@ int RunQuery(std::span<const std::string_view> args) {
   if (error == ERROR_SUCCESS && !select) error = MsiDatabaseCommit(database.get());
   if (error != ERROR_SUCCESS) {
     const msi::ScopedHandle why(MsiGetLastErrorRecord());
-    const std::string reason = why.get() != 0 ? ": " + RecordText(why.get(), 0) : "";
+    const std::string reason = why.get() != 0 ? ": " + msi::RecordText(why.get(), 0) : "";
     std::fprintf(stderr, "kitbinder-cli: the statement failed (error %u)%s\n", error,
                  reason.c_str());
     return error == ERROR_BAD_QUERY_SYNTAX ? kExitUsage : kExitFailed;

@@ -28,6 +28,8 @@ CASES = [
     ("cabinet/writer", "cabinet/builder/cabinet_builder.h", False),
     ("cabinet/writer", "msi/db/database.h", False),
     ("cabinet/builder", "project/project_settings.h", False),
+    ("validation", "msi/api/msi_interface.h", True),
+    ("validation", "package/build_command.h", False),
     ("package", "msi/api/msi_interface.h", True),
     ("package", "cabinet/builder/cabinet_builder.h", True),
     ("package", "ui/kitbinder_view.h", False),

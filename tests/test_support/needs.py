@@ -20,6 +20,7 @@ PACKAGES = {
     "cabextract": "cabextract", "gcab": "gcab",
     "olefile": "python3-olefile",  # a Python module
     "wine": "wine", "wineserver": "wine", "x86_64-w64-mingw32-gcc": "gcc-mingw-w64-x86-64",
+    "x86_64-w64-mingw32-windres": "binutils-mingw-w64-x86-64", "osslsigncode": "osslsigncode",
     "xvfb-run": "xvfb", "xdotool": "xdotool", "xclip": "xclip",
     "desktop-file-validate": "desktop-file-utils", "appstreamcli": "appstream",
     "xmllint": "libxml2-utils", "update-mime-database": "shared-mime-info",

@@ -1,6 +1,6 @@
-#include "cli/record_text.h"
+#include "msi/api/record_text.h"
 
-namespace kb::cli {
+namespace kb::msi {
 
 std::string RecordText(MSIHANDLE record, UINT field) {
   DWORD size = 0;
@@ -12,4 +12,4 @@ std::string RecordText(MSIHANDLE record, UINT field) {
   return text;
 }
 
-}  // namespace kb::cli
+}  // namespace kb::msi
