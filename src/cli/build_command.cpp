@@ -119,6 +119,7 @@ int BuildProject(std::span<const std::string_view> args) {
     PrintError(outcome.message);
     return kExitFailed;
   }
+  for (const std::string& warning : outcome.warnings) PrintError(warning);
   std::printf("%s\n", outcome.message.c_str());
   if (options.write_back) return WriteBack(project, settings);
   return kExitOk;

@@ -24,9 +24,9 @@ BuildOutcome BuildPackage(CProjectSettings& settings, const std::string& project
     CPackageWriter writer;
     writer.cabinetOptions = std::move(cabinet_options);
     if (writer.Build(settings, TemplatePath(settings.language), project_folder)) {
-      return {true, std::string(kBuildCompleteMessage)};
+      return {true, std::string(kBuildCompleteMessage), std::move(writer.warnings)};
     }
-    return {false, std::string(kBuildFailedMessage) + writer.errorText};
+    return {false, std::string(kBuildFailedMessage) + writer.errorText, {}};
   } catch (...) {
     return EscapedExceptionOutcome();
   }
@@ -44,7 +44,7 @@ BuildOutcome EscapedExceptionOutcome() {
   } catch (...) {
     cause = "The build stopped on an unexpected error: build again";
   }
-  return {false, std::string(kBuildFailedMessage) + cause};
+  return {false, std::string(kBuildFailedMessage) + cause, {}};
 }
 
 }  // namespace kb

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cabinet/builder/cabinet_builder.h"
 #include "project/project_settings.h"
@@ -26,7 +27,8 @@ std::string TemplatePath(std::string_view language);
 
 struct BuildOutcome {
   bool success = false;
-  std::string message;  // what the user is shown, one of the messages above
+  std::string message;                // what the user is shown, one of the messages above
+  std::vector<std::string> warnings;  // the validator's warnings on the package, a line each
 };
 
 // Builds the package of `settings` into the folder `project_folder`, in which the project's

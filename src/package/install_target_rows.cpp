@@ -116,7 +116,6 @@ std::optional<std::string> SetInstallTarget(CInstallerDatabase& database,
 std::optional<std::string> AddProfileFolderRows(CInstallerDatabase& database,
                                                 const CProjectSettings& settings,
                                                 const std::string& menu_folder_key) {
-  if (settings.installscope == InstallScope::kMachine) return std::nullopt;
   const int root = settings.installscope == InstallScope::kUser ? kRootCurrentUser : kRootOfScope;
   if (!database.Execute(
           "insert into `Component` (`Component`,`ComponentId`,`Directory_`,"
@@ -151,8 +150,7 @@ std::optional<std::string> AddProfileFolderRows(CInstallerDatabase& database,
   return std::nullopt;
 }
 
-void ExpectProfileFolderRows(const CProjectSettings& settings, ExpectedPackage& expected) {
-  if (settings.installscope == InstallScope::kMachine) return;
+void ExpectProfileFolderRows(ExpectedPackage& expected) {
   ++expected.added_rows["Component"];
   ++expected.added_rows["FeatureComponents"];
 }

@@ -36,17 +36,18 @@ int PlatformComponentAttributes(const CProjectSettings& settings);
 [[nodiscard]] std::optional<std::string> SetInstallTarget(CInstallerDatabase& database,
                                                           const CProjectSettings& settings);
 
-// For a package that can install into a user's profile: the component that removes the folders
-// it creates there (the product folder and the Start Menu folder `menu_folder_key`) on
-// uninstall, its key path a per-user registry value that records the product folder, since no
-// file can be the key path of a folder. Nothing for a per-machine package. The rows reach the
-// file with the next commit. Returns which row could not be added.
+// The component that removes the folders the package creates (the product folder and the Start
+// Menu folder `menu_folder_key`) on uninstall, its key path a registry value that records the
+// product folder, since no file can be the key path of a folder: the user's value for a
+// per-user package, the installing scope's otherwise. A per-machine package needs it too: the
+// Start Menu is a profile folder to the installer's rules, whatever the scope. The rows reach
+// the file with the next commit. Returns which row could not be added.
 [[nodiscard]] std::optional<std::string> AddProfileFolderRows(CInstallerDatabase& database,
                                                               const CProjectSettings& settings,
                                                               const std::string& menu_folder_key);
 
 // Adds to `expected` the rows AddProfileFolderRows adds.
-void ExpectProfileFolderRows(const CProjectSettings& settings, ExpectedPackage& expected);
+void ExpectProfileFolderRows(ExpectedPackage& expected);
 
 }  // namespace kb
 

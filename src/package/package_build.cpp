@@ -16,7 +16,9 @@
 #include "package/license_text.h"
 #include "package/major_upgrade.h"
 #include "package/package_readback.h"
+#include "package/package_validation.h"
 #include "package/package_writer.h"
+#include "package/pe_version.h"
 #include "package/product_icon.h"
 #include "package/project_checks.h"
 #include "package/shortcut_names.h"
@@ -193,11 +195,16 @@ std::optional<std::string> AddFileRows(CPackageWriter& writer, const ProjectFile
   }
   // The installer's file size column is a signed 32-bit number; the cabinet keeps a file far
   // below its limit (a package holds one cabinet of at most 600,000,000 bytes).
+  // A program or library carries its own version, so that repairs and updates follow the
+  // installer's versioning rules rather than file dates; other files have none (null).
+  const std::optional<PeVersion> pe = ReadPeVersion(PathInProject(writer.projectFolder, file.path));
+  const std::string version = pe ? pe->version : std::string();
+  const std::string language = pe ? pe->language : std::string();
   if (!database.Execute("insert into `File` (`File`,`Component_`,`FileName`,`FileSize`,`Version`,"
-                        "`Language`,`Attributes`,`Sequence`) values(?,?,?,?,NULL,NULL,?,?)",
+                        "`Language`,`Attributes`,`Sequence`) values(?,?,?,?,?,?,?,?)",
                         {file.id, file.componentid,
                          ShortLongName(std::filesystem::path(file.path).filename().string()),
-                         static_cast<int>(size), kVitalFile, sequence})) {
+                         static_cast<int>(size), version, language, kVitalFile, sequence})) {
     return RowOf("File", file.path);
   }
   if (!database.Execute(
@@ -229,7 +236,7 @@ ExpectedPackage ExpectedContents(const CProjectSettings& settings) {
                          {"Shortcut", shortcuts},
                          {"Icon", static_cast<int>(settings.icons.size())},
                          {"Directory", 1}};
-  ExpectProfileFolderRows(settings, expected);
+  ExpectProfileFolderRows(expected);
   expected.properties = ProductProperties(settings);
   if (!settings.eulafile.empty()) {
     expected.properties.emplace_back("WelcomeForm_NextArgs", "EulaForm");
@@ -365,6 +372,7 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
                 "build again";
     }
   }
+  if (!failure) failure = CheckBuiltPackage(package.temp_path(), &warnings);
   if (failure) {
     errorText = *failure;
     return false;

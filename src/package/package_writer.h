@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cabinet/builder/cabinet_builder.h"
 #include "package/installer_database.h"
@@ -72,6 +73,7 @@ class CPackageWriter {
 
   std::unique_ptr<CInstallerDatabase> database;  // the package while Build edits it
   std::string errorText;                         // the last failure, for the Build command
+  std::vector<std::string> warnings;             // what the validator warned of, a line each
   cabinet::CabinetRunOptions cabinetOptions;     // how Build packs the files, who hears it
   std::string projectFolder;                     // where Build finds the project's relative paths
 };

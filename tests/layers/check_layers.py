@@ -30,6 +30,7 @@ CASES = [
     ("cabinet/builder", "project/project_settings.h", False),
     ("validation", "msi/api/msi_interface.h", True),
     ("validation", "package/build_command.h", False),
+    ("package", "validation/validator.h", True),
     ("package", "msi/api/msi_interface.h", True),
     ("package", "cabinet/builder/cabinet_builder.h", True),
     ("package", "ui/kitbinder_view.h", False),

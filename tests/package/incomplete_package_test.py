@@ -57,7 +57,8 @@ class IncompletePackageTest(unittest.TestCase):
         for statement, row in [
                 ("DROP TABLE `Shortcut`", "Shortcut row of files/Sample Tool.exe"),
                 ("DROP TABLE `Icon`", "Icon row of app.ico"),
-                ("DROP TABLE `FeatureComponents`", "FeatureComponents row of files/Sample Tool.exe"),
+                ("DROP TABLE `FeatureComponents`",
+                 "FeatureComponents row that removes the product's folders"),
                 ("DROP TABLE `File`", "File row of files/Sample Tool.exe"),
                 ("DELETE FROM `Control` WHERE `Control`='EulaForm_LicenseText'",
                  "licence licence.rtf"),
