@@ -4,12 +4,15 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <span>
 #include <system_error>
 #include <utility>
 #include <vector>
 
 #include "msi/db/code_page_text.h"
+#include "package/component_rows.h"
 #include "package/file_packing.h"
+#include "package/folder_tree.h"
 #include "package/identifiers.h"
 #include "package/license_text.h"
 #include "package/major_upgrade.h"
@@ -19,6 +22,7 @@
 #include "package/project_checks.h"
 #include "package/shortcut_names.h"
 #include "package/staged_cabinet.h"
+#include "package/tree_rows.h"
 #include "platform/file_name_from_path.h"
 #include "platform/replacement_file.h"
 #include "project/path_in_project.h"
@@ -26,7 +30,6 @@
 namespace kb {
 namespace {
 
-constexpr int kVitalFile = 512;
 constexpr UINT kSummaryUpdateCount = 17;
 constexpr char kFreeSomeSpace[] =
     "The disk holding the project folder may be full, or it refused a write: free some space "
@@ -77,7 +80,7 @@ std::optional<std::string> CopyTemplate(const std::string& template_path,
 
 // Every text of the project that the build writes into the package.
 std::vector<std::string> PackageTexts(const CProjectSettings& settings,
-                                      const std::string& project_folder) {
+                                      const std::string& project_folder, const FolderTrees& trees) {
   std::vector<std::string> texts = {
       settings.title,
       settings.version,
@@ -93,13 +96,18 @@ std::vector<std::string> PackageTexts(const CProjectSettings& settings,
                  {std::string(platform::FileNameFromPath(file.path)), file.shortcutname,
                   std::string(platform::FileNameFromPath(file.shortcuticon)), file.componentguid});
   }
+  for (const auto& [row, tree] : trees) {
+    for (const TreeFolder& folder : tree.folders) texts.push_back(folder.install_path);
+    for (const TreeFile& file : tree.files) texts.push_back(file.install_path);
+  }
   return texts;
 }
 
 // The first project text that the package's code page cannot hold, if any.
 std::optional<std::string> TextOutsideCodePage(const CProjectSettings& settings,
-                                               const std::string& project_folder, int code_page) {
-  for (const std::string& text : PackageTexts(settings, project_folder)) {
+                                               const std::string& project_folder,
+                                               const FolderTrees& trees, int code_page) {
+  for (const std::string& text : PackageTexts(settings, project_folder, trees)) {
     if (!msi::EncodeText(text, code_page)) return text;
   }
   return std::nullopt;
@@ -172,33 +180,27 @@ bool StoreCabinet(CInstallerDatabase& database, const std::string& cabinet) {
   return stored;
 }
 
-// The component, file row, feature link and shortcut of the file at list position `sequence`
-// (counted from 1, the file's place in the cabinet), which holds `size` bytes of it. Returns
-// which row could not be added.
+// The installer's file-name forms of what the rows of `settings` install into the install
+// folder, in list order: a file row's file, a folder row's folder; short names unique there.
+std::vector<std::string> InstallFolderNames(const CProjectSettings& settings) {
+  std::vector<std::string> names;
+  for (const ProjectFileEntry& file : settings.files) {
+    names.push_back(std::filesystem::path(file.path).filename().string());
+  }
+  return ShortLongNames(names);
+}
+
+// The component, file row, feature link and shortcut of the file at cabinet position `sequence`
+// (counted from 1), which holds `size` bytes of it, installed as `file_name`. Returns which row
+// could not be added.
 std::optional<std::string> AddFileRows(CPackageWriter& writer, const ProjectFileEntry& file,
-                                       int sequence, std::uint32_t size,
-                                       const std::string& menu_folder_key) {
-  CInstallerDatabase& database = *writer.database;
-  if (!database.Execute("insert into `Component` (`Component`,`ComponentId`,`Directory_`,"
-                        "`Attributes`,`KeyPath`) values(?,?,'TARGETDIR',0,?)",
-                        {file.componentid, "{" + file.componentguid + "}", file.id})) {
-    return RowOf("Component", file.path);
+                                       const std::string& file_name, int sequence,
+                                       std::uint32_t size, const std::string& menu_folder_key) {
+  if (const auto table =
+          AddFileComponent(*writer.database, {file.componentid, file.componentguid, "TARGETDIR",
+                                              file.id, file_name, size, sequence})) {
+    return RowOf(*table, file.path);
   }
-  // The installer's file size column is a signed 32-bit number; the cabinet keeps a file far
-  // below its limit (a package holds one cabinet of at most 600,000,000 bytes).
-  if (!database.Execute("insert into `File` (`File`,`Component_`,`FileName`,`FileSize`,`Version`,"
-                        "`Language`,`Attributes`,`Sequence`) values(?,?,?,?,NULL,NULL,?,?)",
-                        {file.id, file.componentid,
-                         ShortLongName(std::filesystem::path(file.path).filename().string()),
-                         static_cast<int>(size), kVitalFile, sequence})) {
-    return RowOf("File", file.path);
-  }
-  if (!database.Execute(
-          "insert into `FeatureComponents` (`Feature_`,`Component_`) values('_MainFeature',?)",
-          {file.componentid})) {
-    return RowOf("FeatureComponents", file.path);
-  }
-  database.CloseView();
   if (!file.shortcutname.empty() && writer.AddShortcut(file, menu_folder_key).empty()) {
     return RowOf("Shortcut", file.path);
   }
@@ -206,18 +208,26 @@ std::optional<std::string> AddFileRows(CPackageWriter& writer, const ProjectFile
 }
 
 // The edits a package of `settings` shows when read back.
-ExpectedPackage ExpectedContents(const CProjectSettings& settings) {
+ExpectedPackage ExpectedContents(const CProjectSettings& settings, const FolderTrees& trees) {
   ExpectedPackage expected;
-  const int files = static_cast<int>(settings.files.size());
+  int files = static_cast<int>(settings.files.size() - trees.size());
+  int empty_folders = 0;
+  int folders = 0;
+  for (const auto& [row, tree] : trees) {
+    files += static_cast<int>(tree.files.size());
+    folders += static_cast<int>(tree.folders.size());
+    empty_folders += static_cast<int>(std::count_if(tree.folders.begin(), tree.folders.end(),
+                                                    [](const TreeFolder& f) { return f.empty; }));
+  }
   const auto shortcuts =
       std::count_if(settings.files.begin(), settings.files.end(),
                     [](const ProjectFileEntry& file) { return !file.shortcutname.empty(); });
   expected.added_rows = {{"File", files},
-                         {"Component", files},
-                         {"FeatureComponents", files},
+                         {"Component", files + empty_folders},
+                         {"FeatureComponents", files + empty_folders},
                          {"Shortcut", static_cast<int>(shortcuts)},
                          {"Icon", static_cast<int>(settings.icons.size())},
-                         {"Directory", 1}};
+                         {"Directory", 1 + folders}};
   expected.properties = ProductProperties(settings);
   if (!settings.eulafile.empty()) {
     expected.properties.emplace_back("WelcomeForm_NextArgs", "EulaForm");
@@ -232,7 +242,7 @@ ExpectedPackage ExpectedContents(const CProjectSettings& settings) {
 // package is not whole, or nullopt when every edit reached the file.
 std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings& settings,
                                        const std::string& template_path,
-                                       const std::string& project_folder,
+                                       const std::string& project_folder, const FolderTrees& trees,
                                        const StagedCabinet& cabinet,
                                        const std::vector<std::uint32_t>& sizes) {
   CInstallerDatabase& database = *writer.database;
@@ -241,7 +251,7 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
            template_path + " is damaged or no installer database: reinstall kitbinder";
   }
   if (const auto code_page = database.CodePage()) {
-    if (const auto text = TextOutsideCodePage(settings, project_folder, *code_page)) {
+    if (const auto text = TextOutsideCodePage(settings, project_folder, trees, *code_page)) {
       return "The package's code page " + std::to_string(*code_page) + " cannot hold the text \"" +
              *text + "\"";
     }
@@ -284,11 +294,21 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
   if (menu_folder_key.empty()) {
     return "Could not add the Start Menu folder (a Directory row) to the package" + lacking;
   }
+  const std::vector<std::string> names = InstallFolderNames(settings);
+  std::size_t packed = 0;  // the files added so far, in cabinet order
   for (std::size_t i = 0; i < settings.files.size(); ++i) {
-    if (const auto failure = AddFileRows(writer, settings.files[i], static_cast<int>(i + 1),
-                                         sizes[i], menu_folder_key)) {
-      return *failure + lacking;
+    const int sequence = static_cast<int>(packed + 1);
+    std::optional<std::string> failure;
+    if (const auto tree = trees.find(i); tree != trees.end()) {
+      const std::size_t count = tree->second.files.size();
+      failure = AddTreeRows(database, tree->second, names[i], sequence,
+                            std::span(sizes).subspan(packed, count));
+      packed += count;
+    } else {
+      failure = AddFileRows(writer, settings.files[i], names[i], sequence, sizes[packed++],
+                            menu_folder_key);
     }
+    if (failure) return *failure + lacking;
   }
   database.Commit();
   if (database.commit_failed()) {
@@ -305,8 +325,9 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
 bool CPackageWriter::Build(CProjectSettings& settings, const std::string& template_path,
                            const std::string& project_folder) {
   projectFolder = project_folder;
-  if (const std::vector<std::string> problems = CheckProject(settings, project_folder);
-      !problems.empty()) {
+  std::vector<std::string> problems = CheckProject(settings, project_folder);
+  const FolderTrees trees = ReadFolderTrees(settings, project_folder, problems);
+  if (!problems.empty()) {
     for (const std::string& problem : problems) {
       errorText += (errorText.empty() ? "" : "\n") + problem;
     }
@@ -329,18 +350,18 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
     return false;
   }
   std::vector<std::uint32_t> sizes;
-  if (auto failure = PackFiles(settings, project_folder, cabinet, cabinetOptions, &sizes)) {
+  if (auto failure = PackFiles(settings, project_folder, trees, cabinet, cabinetOptions, &sizes)) {
     errorText = *failure;
     return false;
   }
   database = std::make_unique<CInstallerDatabase>(package.temp_path());
   const std::map<std::string, int> template_rows = CountRows(*database);
-  auto failure = EditPackage(*this, settings, template_path, project_folder, cabinet, sizes);
+  auto failure = EditPackage(*this, settings, template_path, project_folder, trees, cabinet, sizes);
   // A close that failed leaves a package the reading back below finds lacking.
   static_cast<void>(database->CloseDatabase());
   if (!failure) {
-    if (const auto lacked =
-            WhatThePackageLacks(package.temp_path(), ExpectedContents(settings), template_rows)) {
+    if (const auto lacked = WhatThePackageLacks(package.temp_path(),
+                                                ExpectedContents(settings, trees), template_rows)) {
       failure = *lacked + "\nThe installer template " + template_path +
                 " may lack what the build needs, or the disk failed: reinstall kitbinder, or "
                 "build again";

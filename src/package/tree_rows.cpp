@@ -1,0 +1,62 @@
+#include "package/tree_rows.h"
+
+#include "package/component_rows.h"
+
+namespace kb {
+namespace {
+
+std::string RowOf(std::string_view table, const std::string& install_path) {
+  return "Could not add the " + std::string(table) + " row of " + install_path + " to the package";
+}
+
+// The Directory row of `folder`, and when it is empty, the component that creates it: a
+// component without a key path needs a CreateFolder row for its folder.
+std::optional<std::string> AddFolderRows(CInstallerDatabase& database, const TreeFolder& folder,
+                                         const std::string& default_dir) {
+  if (!database.Execute("insert into `Directory` (`Directory`,`Directory_Parent`,`DefaultDir`) "
+                        "values(?,?,?)",
+                        {folder.key, folder.parent, default_dir})) {
+    return RowOf("Directory", folder.install_path);
+  }
+  if (!folder.empty) return std::nullopt;
+  if (!database.Execute("insert into `Component` (`Component`,`ComponentId`,`Directory_`,"
+                        "`Attributes`,`KeyPath`) values(?,?,?,0,NULL)",
+                        {folder.key, "{" + folder.guid + "}", folder.key})) {
+    return RowOf("Component", folder.install_path);
+  }
+  if (!database.Execute("insert into `CreateFolder` (`Directory_`,`Component_`) values(?,?)",
+                        {folder.key, folder.key})) {
+    return RowOf("CreateFolder", folder.install_path);
+  }
+  if (!database.Execute(
+          "insert into `FeatureComponents` (`Feature_`,`Component_`) values('_MainFeature',?)",
+          {folder.key})) {
+    return RowOf("FeatureComponents", folder.install_path);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> AddTreeRows(CInstallerDatabase& database, const FolderTree& tree,
+                                       const std::string& top_name, int first_sequence,
+                                       std::span<const std::uint32_t> sizes) {
+  for (std::size_t i = 0; i < tree.folders.size(); ++i) {
+    const TreeFolder& folder = tree.folders[i];
+    if (auto failure = AddFolderRows(database, folder, i == 0 ? top_name : folder.default_dir)) {
+      return failure;
+    }
+  }
+  for (std::size_t i = 0; i < tree.files.size(); ++i) {
+    const TreeFile& file = tree.files[i];
+    if (const auto table = AddFileComponent(
+            database, {file.key, file.guid, file.directory, file.key, file.file_name, sizes[i],
+                       first_sequence + static_cast<int>(i)})) {
+      return RowOf(*table, file.install_path);
+    }
+  }
+  database.CloseView();
+  return std::nullopt;
+}
+
+}  // namespace kb
