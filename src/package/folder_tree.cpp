@@ -107,17 +107,14 @@ std::optional<std::vector<std::string>> FolderNames(const std::string& source, i
   return names;
 }
 
-// Refuses the names of one folder Windows cannot create or cannot tell apart. True when all
-// pass.
-bool CheckNames(const std::string& shown, const std::vector<std::string>& names,
+// Refuses the names of one folder Windows cannot create or cannot tell apart.
+void CheckNames(const std::string& shown, const std::vector<std::string>& names,
                 std::vector<std::string>& problems) {
-  bool pass = true;
   std::map<std::string, const std::string*> keys;  // name key -> the first name
   for (const std::string& name : names) {
     if (const auto problem = WindowsNameProblem(name)) {
       problems.push_back("The name \"" + name + "\" of " + shown + "/" + name + " " + *problem +
                          ": rename it");
-      pass = false;
       continue;
     }
     const auto [first, added] = keys.emplace(WindowsNameKey(name), &name);
@@ -125,10 +122,8 @@ bool CheckNames(const std::string& shown, const std::vector<std::string>& names,
       problems.push_back(shown + "/" + *first->second + " and " + shown + "/" + name +
                          " differ only in letter case, and Windows takes them for one: rename "
                          "one of them");
-      pass = false;
     }
   }
-  return pass;
 }
 
 void ReadFolder(TreeWalk& walk, const std::string& source, const std::string& shown,
@@ -140,7 +135,7 @@ void ReadFolder(TreeWalk& walk, const std::string& source, const std::string& sh
                             "): make it readable or remove it");
     return;
   }
-  if (!CheckNames(shown, *names, walk.problems)) return;
+  CheckNames(shown, *names, walk.problems);
   const std::vector<std::string> file_names = ShortLongNames(*names);
   const std::string folder_path = walk.tree.folders[folder_index].install_path;
   const std::string folder_key = walk.tree.folders[folder_index].key;
@@ -186,6 +181,27 @@ FolderTree ReadTree(const std::string& shown, const std::string& source, const s
   return std::move(walk.tree);
 }
 
+// Finds the file the shortcut of the folder row `row` starts; refuses a shortcut without one.
+void FindShortcutTarget(const ProjectFileEntry& row, FolderTree& tree,
+                        std::vector<std::string>& problems) {
+  if (row.shortcutname.empty()) return;
+  std::string install_path = tree.folders.front().install_path + "\\" + row.shortcuttarget;
+  std::replace(install_path.begin(), install_path.end(), '/', '\\');
+  const auto target = std::find_if(tree.files.begin(), tree.files.end(), [&](const TreeFile& f) {
+    return f.install_path == install_path;
+  });
+  if (target != tree.files.end() && !row.shortcuttarget.empty()) {
+    tree.shortcut_target = static_cast<std::size_t>(target - tree.files.begin());
+    return;
+  }
+  problems.push_back(row.shortcuttarget.empty()
+                         ? "The folder " + row.path +
+                               " has a shortcut but no file it starts: choose one inside the "
+                               "folder in its File Properties"
+                         : "The shortcut target " + row.shortcuttarget + " of the folder " +
+                               row.path + " is no file in it: choose another");
+}
+
 }  // namespace
 
 // The text hashed is the UTF-8 of the install-relative path, lower-cased by LowerCasePath,
@@ -203,7 +219,8 @@ FolderTrees ReadFolderTrees(const CProjectSettings& settings, const std::string&
     const std::string source = PathInProject(project_folder, shown);
     struct stat st {};
     if (::stat(source.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
-    const FolderTree& tree = trees[i] = ReadTree(shown, source, st, problems);
+    FolderTree& tree = trees[i] = ReadTree(shown, source, st, problems);
+    FindShortcutTarget(settings.files[i], tree, problems);
     files += tree.files.size();
   }
   files += settings.files.size() - trees.size();

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,7 @@ struct TreeFile {
 struct FolderTree {
   std::vector<TreeFolder> folders;  // the top first
   std::vector<TreeFile> files;
+  std::optional<std::size_t> shortcut_target;  // the file of `files` the row's shortcut starts
 };
 
 // The trees of the rows of a file list that name folders, by their position in the list.
@@ -57,7 +59,8 @@ std::string TreeComponentGuid(std::string_view install_path);
 // Appends to `problems` one line per thing Windows could not install, each naming its path: a
 // link that loops or leads nowhere, a folder that cannot be read, a pipe or device, a name
 // Windows cannot create, two names in one folder that differ only in letter case, a file larger
-// than a cabinet holds, and more files than one package holds. The trees are whole only when no
+// than a cabinet holds, more files than one package holds, and a folder row with a shortcut
+// whose target (`shortcuttarget`) is no file of its tree. The trees are whole only when no
 // problem was added.
 [[nodiscard]] FolderTrees ReadFolderTrees(const CProjectSettings& settings,
                                           const std::string& project_folder,

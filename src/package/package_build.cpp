@@ -301,9 +301,16 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
     std::optional<std::string> failure;
     if (const auto tree = trees.find(i); tree != trees.end()) {
       const std::size_t count = tree->second.files.size();
-      failure = AddTreeRows(database, tree->second, names[i], sequence,
-                            std::span(sizes).subspan(packed, count));
+      const FolderTree& files = tree->second;
+      failure =
+          AddTreeRows(database, files, names[i], sequence, std::span(sizes).subspan(packed, count));
       packed += count;
+      if (!failure && files.shortcut_target &&
+          writer
+              .AddShortcut(settings.files[i], files.files[*files.shortcut_target], menu_folder_key)
+              .empty()) {
+        failure = RowOf("Shortcut", settings.files[i].path);
+      }
     } else {
       failure = AddFileRows(writer, settings.files[i], names[i], sequence, sizes[packed++],
                             menu_folder_key);

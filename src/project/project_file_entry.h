@@ -16,6 +16,9 @@ struct ProjectFileEntry {
   std::string componentid;    // the key of the file's component
   std::string componentguid;  // the component's GUID
   bool setkdir = false;       // the shortcut starts in the target folder
+  // For a folder: the file inside it the shortcut starts, "/"-separated below the folder
+  // ("bin/tool.exe"). Readers that know no folder rows ignore its key.
+  std::string shortcuttarget;
 
   bool operator==(const ProjectFileEntry&) const = default;
 };

@@ -34,12 +34,12 @@ struct Column {
   const char* header;
   int width;
 };
-constexpr Column kColumns[] = {{"Source Path", 150},
-                               {"Shortcut Name", 84},
-                               {"Shortcut Icon", 140},
-                               {"Component GUID", 84},
-                               {"Use Target Dir", 0}};
+constexpr Column kColumns[] = {{"Source Path", 150},   {"Shortcut Name", 84},
+                               {"Shortcut Icon", 140}, {"Component GUID", 84},
+                               {"Use Target Dir", 0},  {"Shortcut Target", 0}};
 constexpr int kSetkdirColumn = 4;
+// Hidden like the one before it: a folder row's shortcut target, the file inside it.
+constexpr int kShortcutTargetColumn = 5;
 
 // The language list's entries and the project's language codes, by index.
 constexpr const char* kLanguageNames[] = {"English", "French", "Spanish"};
@@ -199,6 +199,7 @@ void CKitbinderView::OnUpdate() {
       fileList->setColumnWidth(i, kColumns[i].width);
     }
     fileList->setColumnHidden(kSetkdirColumn, true);
+    fileList->setColumnHidden(kShortcutTargetColumn, true);
     for (const char* name : kLanguageNames) languageList->addItem(QString::fromUtf8(name));
     languageList->setCurrentIndex(0);
     columnsCreated = true;
@@ -210,9 +211,9 @@ void CKitbinderView::OnUpdate() {
   rows.reserve(static_cast<qsizetype>(storedSettings.files.size()));
   for (const ProjectFileEntry& file : storedSettings.files) {
     if (file.path.empty()) continue;
-    rows.append(
-        new QTreeWidgetItem(QStringList{Q(file.path), Q(file.shortcutname), Q(file.shortcuticon),
-                                        Q(file.componentguid), file.setkdir ? "1" : "0"}));
+    rows.append(new QTreeWidgetItem(QStringList{Q(file.path), Q(file.shortcutname),
+                                                Q(file.shortcuticon), Q(file.componentguid),
+                                                file.setkdir ? "1" : "0", Q(file.shortcuttarget)}));
   }
   fileList->addTopLevelItems(rows);
 }
@@ -307,7 +308,8 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
                            .id = "",
                            .componentid = "",
                            .componentguid = column(3),
-                           .setkdir = column(kSetkdirColumn) == "1"});
+                           .setkdir = column(kSetkdirColumn) == "1",
+                           .shortcuttarget = column(kShortcutTargetColumn)});
   }
   KeepWhatTheFormKeeps(settings);
 }

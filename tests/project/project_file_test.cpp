@@ -219,7 +219,7 @@ TEST(ProjectFileTest, RoundTripsAwkwardTexts) {
     CProjectSettings project;
     project.SetProperties(text, text, text, text, text, text, text, text, text, text, false);
     project.language = text;
-    ProjectFileEntry entry{"path " + text, text, text, text, text, text, true};
+    ProjectFileEntry entry{"path " + text, text, text, text, text, text, true, text};
     project.AddFileEntry(entry);
     project.AddIcon(text);
     const CProjectSettings loaded = RoundTrip(project, dir.path());
@@ -247,7 +247,8 @@ CProjectSettings RandomProject(std::mt19937& random) {
   project.language = text();
   project.productcodeversion = text();
   for (int n = random() % 4; n > 0; --n) {
-    project.AddFileEntry({"p" + text(), text(), text(), text(), text(), text(), random() % 2 == 0});
+    project.AddFileEntry(
+        {"p" + text(), text(), text(), text(), text(), text(), random() % 2 == 0, text()});
     project.AddIcon(text());
   }
   return project;
