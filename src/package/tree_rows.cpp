@@ -1,5 +1,7 @@
 #include "package/tree_rows.h"
 
+#include <algorithm>
+
 #include "package/component_rows.h"
 
 namespace kb {
@@ -36,6 +38,30 @@ std::optional<std::string> AddFolderRows(CInstallerDatabase& database, const Tre
   return std::nullopt;
 }
 
+// A component of `tree` (every tree has one: a file's, or an empty folder's).
+const std::string& AnyComponent(const FolderTree& tree) {
+  if (!tree.files.empty()) return tree.files.front().key;
+  return std::find_if(tree.folders.begin(), tree.folders.end(),
+                      [](const TreeFolder& folder) { return folder.empty; })
+      ->key;
+}
+
+// Rows that remove every folder of the tree on uninstall once it is empty, children before their
+// parents: the installer removes the folders of files it removes, but not a folder that held
+// only folders, nor the parents of folders removed later.
+std::optional<std::string> AddFolderRemoval(CInstallerDatabase& database, const FolderTree& tree) {
+  constexpr int kRemoveOnUninstall = 2;
+  const std::string& component = AnyComponent(tree);
+  for (auto folder = tree.folders.rbegin(); folder != tree.folders.rend(); ++folder) {
+    if (!database.Execute("insert into `RemoveFile` (`FileKey`,`Component_`,`FileName`,"
+                          "`DirProperty`,`InstallMode`) values(?,?,NULL,?,?)",
+                          {folder->key, component, folder->key, kRemoveOnUninstall})) {
+      return RowOf("RemoveFile", folder->install_path);
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> AddTreeRows(CInstallerDatabase& database, const FolderTree& tree,
@@ -55,6 +81,7 @@ std::optional<std::string> AddTreeRows(CInstallerDatabase& database, const Folde
       return RowOf(*table, file.install_path);
     }
   }
+  if (auto failure = AddFolderRemoval(database, tree)) return failure;
   database.CloseView();
   return std::nullopt;
 }

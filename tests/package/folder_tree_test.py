@@ -172,7 +172,7 @@ class WineTest(TreeFixture):
                      for name in names if name == "Run.lnk"]
             self.assertEqual(len(links), 1, links)
             work_dir = lnk_working_dir(links[0]) or ""
-            self.assertTrue(work_dir.rstrip("\\").lower().endswith(
+            self.assertTrue(work_dir.rstrip("\\\x00 ").lower().endswith(
                 "\\" + TITLE.lower() + "\\my app\\bin\\tools"), work_dir)
             self.assertEqual(wine.msiexec("/i", second, "/qn"), 0)
             self.assertTree(root, moved, os.path.join(self.dir, "v2"))
