@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <cerrno>
 #include <cstring>
@@ -101,6 +102,13 @@ void CKitbinderView::CreateControls() {
   fileList->onKeyDown = [this](int key) { OnListKeyDown(key); };
   fileList->onReturn = [this] { OnListReturn(); };
   fileList->onDoubleClick = [this](int row) { OnListDblClk(row); };
+  // A selected folder row says what it holds in the main window's status bar.
+  connect(fileList, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    auto* frame = qobject_cast<QMainWindow*>(window());
+    if (frame && item && !item->toolTip(0).isEmpty()) {
+      frame->statusBar()->showMessage(item->toolTip(0));
+    }
+  });
   addButton = new QPushButton(QStringLiteral("&Add"), this);
   removeButton = new QPushButton(QStringLiteral("&Remove"), this);
   propertiesButton = new QPushButton(QStringLiteral("&Properties"), this);

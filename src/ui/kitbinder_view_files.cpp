@@ -13,7 +13,14 @@ namespace {
 constexpr char kAddFilter[] = "All Files (*.*)";
 
 // The columns of a row (the form's column table).
-enum Column : int { kSource = 0, kShortcutName, kShortcutIcon, kComponentGuid, kUseTargetDir };
+enum Column : int {
+  kSource = 0,
+  kShortcutName,
+  kShortcutIcon,
+  kComponentGuid,
+  kUseTargetDir,
+  kShortcutTarget
+};
 
 }  // namespace
 
@@ -53,6 +60,7 @@ void CKitbinderView::EditFileRow(int row) {
   dialog.iconPath = text(kShortcutIcon);
   dialog.componentGuid = text(kComponentGuid);
   dialog.workDirIsTargetDir = text(kUseTargetDir) == "1";
+  dialog.shortcutTarget = text(kShortcutTarget);
   dialog.browseFolder = projectFolder;
   if (dialog.DoModal() != IDOK) return;
 
@@ -64,6 +72,7 @@ void CKitbinderView::EditFileRow(int row) {
   set(kShortcutIcon, dialog.iconPath);
   set(kComponentGuid, dialog.componentGuid);
   set(kUseTargetDir, dialog.workDirIsTargetDir ? "1" : "0");
+  set(kShortcutTarget, dialog.shortcutTarget);
 }
 
 }  // namespace kb
