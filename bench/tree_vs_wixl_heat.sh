@@ -76,7 +76,7 @@ for files in "$small" "$large"; do
   </Product>
 </Wix>
 WXS
-  cat $(find "$project/tree" -type f) >/dev/null  # every tool reads from the page cache
+  find "$project/tree" -type f -exec cat {} + >/dev/null  # every tool reads from the page cache
   read -r kb_seconds kb_memory < <(measure "$project" "$cli" build bench.kbr)
   kb_size=$(stat -c %s "$project/Bench.msi")
   heat() {

@@ -97,6 +97,9 @@ void CKitbinderView::CreateControls() {
     shortcut->setContext(Qt::WidgetWithChildrenShortcut);
     connect(shortcut, &QShortcut::activated, this, [turn_page, pages = step] { turn_page(pages); });
   }
+  auto* add_folder = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), this);
+  add_folder->setContext(Qt::WidgetWithChildrenShortcut);
+  connect(add_folder, &QShortcut::activated, this, [this] { OnAddFolder(); });
 
   fileList = new CFileListCtrl(this);
   fileList->onKeyDown = [this](int key) { OnListKeyDown(key); };

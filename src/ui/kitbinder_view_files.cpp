@@ -30,6 +30,11 @@ void CKitbinderView::OnAddFiles() {
   for (const QString& path : chosen) fileList->AddPath(path);
 }
 
+void CKitbinderView::OnAddFolder() {
+  const QString chosen = TheFileDialogs().GetExistingFolder(this);
+  if (!chosen.isEmpty()) fileList->AddPath(chosen);
+}
+
 void CKitbinderView::OnRemoveFile() {
   const int mark = fileList->SelectionMark();
   if (mark >= 0) fileList->DeleteItem(mark);

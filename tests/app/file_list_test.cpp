@@ -354,6 +354,12 @@ TEST_F(FileListTest, AFolderRowShowsWhatItHoldsAndKeepsItsShortcutTarget) {
   });
   DoubleClickAt(RowCentre(0));
   ASSERT_TRUE(reopened.opened);
+
+  // Without drag and drop: Ctrl+Shift+A asks for a folder.
+  Press(QKeySequence("Ctrl+N"));
+  dialogs.Answer(app);
+  Press(QKeySequence("Ctrl+Shift+A"));
+  EXPECT_EQ(Column(), Q({app}));
 }
 
 // The template's places were made for a narrow font; in a wide one its texts need more room.
