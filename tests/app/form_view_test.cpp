@@ -104,8 +104,9 @@ TEST_F(FormViewTest, AFreshFormShowsTheFilesPageAndAnEmptyProject) {
   for (int i = 0; i < v.fileList->columnCount(); ++i)
     headers.append(v.fileList->headerItem()->text(i));
   EXPECT_EQ(headers, QStringList({"Source Path", "Shortcut Name", "Shortcut Icon", "Component GUID",
-                                  "Use Target Dir"}));
+                                  "Use Target Dir", "Shortcut Target"}));
   EXPECT_TRUE(v.fileList->isColumnHidden(4));
+  EXPECT_TRUE(v.fileList->isColumnHidden(5)) << "the visible columns stay as they were";
   EXPECT_EQ(v.fileList->RowCount(), 0);
 
   QStringList languages;
