@@ -8,7 +8,7 @@
 # BIN_DIR holds kitbinder-cli and the templates (default: this script's folder when they are
 # there, else build/release/bin). The trees are the first SMALL (default 2000) and LARGE (default
 # 20000) files of /usr/share and /usr/lib in sorted order, up to 64 kB each, copied with their
-# folders, names Windows cannot create or tell apart left out.
+# folders, names Windows cannot create or tell apart (or Windows-1252 cannot hold) left out.
 set -euo pipefail
 
 here=$(dirname "$0")
@@ -23,15 +23,21 @@ make_tree() {
 import os, re, shutil, sys
 target, wanted = sys.argv[1], int(sys.argv[2])
 bad = re.compile(r'[<>:"\\|?*\x00-\x1f]|[. ]$|^(con|prn|aux|nul|com\d|lpt\d)(\..*)?$', re.I)
+def fits(name):  # a name the packages' code page, Windows-1252, holds
+    try:
+        return bool(name.encode("cp1252"))
+    except UnicodeEncodeError:
+        return False
 count = 0
 for base in ("/usr/share", "/usr/lib"):
     for top, dirs, files in os.walk(base):
-        dirs[:] = sorted(d for d in dirs if not bad.search(d) and not os.path.islink(os.path.join(top, d)))
+        dirs[:] = sorted(d for d in dirs if not bad.search(d) and fits(d)
+                         and not os.path.islink(os.path.join(top, d)))
         seen = set()
         dirs[:] = [d for d in dirs if not (d.lower() in seen or seen.add(d.lower()))]
         for name in sorted(files):
             path = os.path.join(top, name)
-            if bad.search(name) or name.lower() in seen or not os.path.isfile(path) \
+            if bad.search(name) or not fits(name) or name.lower() in seen or not os.path.isfile(path) \
                     or os.path.islink(path) or os.path.getsize(path) > 65536 \
                     or not os.access(path, os.R_OK):
                 continue
