@@ -153,6 +153,19 @@ class GuidTest(TreeFixture):
         for hashed in documents[:3]:  # past ~4: two characters, four hex digits, ~1
             self.assertRegex(hashed, r"^DO[0-9A-F]{4}~1\.TXT$")
 
+    def test_a_link_to_a_file_contributes_its_target(self):
+        write(os.path.join(self.dir, "elsewhere", "real.txt"), b"the target's bytes")
+        project = write_project(self.dir, "1.0", {TARGET: b"MZ"})
+        os.symlink(os.path.join(self.dir, "elsewhere", "real.txt"),
+                   os.path.join(self.dir, "My App", "link.txt"))
+        package = build(project)
+        files = {row[2].split("|")[-1]: row[0] for row in oracle.export_table(package, "File")}
+        cabinet = os.path.join(self.dir, "cabinet")
+        os.makedirs(cabinet)
+        oracle.extract_cabinet(package, cabinet)
+        with open(os.path.join(cabinet, files["link.txt"]), "rb") as f:
+            self.assertEqual(f.read(), b"the target's bytes")
+
 
 class WineTest(TreeFixture):
     def test_install_upgrade_and_uninstall_a_tree(self):
