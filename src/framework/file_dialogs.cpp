@@ -22,6 +22,10 @@ class QtFileDialogs final : public FileDialogs {
     return QFileDialog::getOpenFileNames(owner, QString(), QString(), PlatformFilter(filter));
   }
 
+  QString GetExistingFolder(QWidget* owner) override {
+    return QFileDialog::getExistingDirectory(owner);
+  }
+
   QString GetSaveFileName(QWidget* owner, const QString& filter, const QString& proposed) override {
     QFileDialog dialog(owner, QString(), QString(), PlatformFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);

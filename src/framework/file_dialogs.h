@@ -22,6 +22,10 @@ class FileDialogs {
   // or an empty list when the user cancels.
   virtual QStringList GetOpenFileNames(QWidget* owner, const QString& filter) = 0;
 
+  // Asks for one existing folder. Returns its absolute path, or empty text when the user
+  // cancels.
+  virtual QString GetExistingFolder(QWidget* owner) = 0;
+
   // Asks for the path to save to, proposing `proposed` (a file name or path). Returns the
   // absolute path, or empty text when the user cancels.
   virtual QString GetSaveFileName(QWidget* owner, const QString& filter,

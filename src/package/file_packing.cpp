@@ -21,6 +21,32 @@ std::string ErrorText(int error) {
   return std::generic_category().message(error);
 }
 
+// A file the cabinet holds: its path as the project shows it, where it is read, and its key.
+struct CabinetEntry {
+  std::string shown;
+  std::string source;
+  const std::string* key;
+};
+
+// The files of `settings` in cabinet order: the rows in list order, a folder row by its tree.
+std::vector<CabinetEntry> CabinetEntries(const CProjectSettings& settings,
+                                         const std::string& project_folder,
+                                         const FolderTrees& trees) {
+  std::vector<CabinetEntry> entries;
+  for (std::size_t i = 0; i < settings.files.size(); ++i) {
+    const ProjectFileEntry& file = settings.files[i];
+    const auto tree = trees.find(i);
+    if (tree == trees.end()) {
+      entries.push_back({file.path, PathInProject(project_folder, file.path), &file.id});
+      continue;
+    }
+    for (const TreeFile& tree_file : tree->second.files) {
+      entries.push_back({tree_file.source, tree_file.source, &tree_file.key});
+    }
+  }
+  return entries;
+}
+
 // Why `path` (found at `file`) cannot be packed as it stands, or nullopt when it names a file.
 std::optional<std::string> SourceProblem(const std::string& path, const std::string& file) {
   struct stat st {};
@@ -28,7 +54,6 @@ std::optional<std::string> SourceProblem(const std::string& path, const std::str
     return path + " does not exist (" + ErrorText(errno) +
            "): correct its path or remove it from the project";
   }
-  if (S_ISDIR(st.st_mode)) return path + " is a folder: list the files in it instead";
   if (!S_ISREG(st.st_mode)) {
     // A pipe or a device would never end, or block the build.
     return path + " is not a file but a pipe, socket or device: list only files";
@@ -38,12 +63,11 @@ std::optional<std::string> SourceProblem(const std::string& path, const std::str
 
 // Why the cabinet could not be made, as far as the files tell: the first that cannot be
 // opened, or else the folders the cabinet writer writes in.
-std::string CabinetFailureCause(const CProjectSettings& settings,
-                                const std::string& project_folder) {
-  for (const ProjectFileEntry& file : settings.files) {
+std::string CabinetFailureCause(const std::vector<CabinetEntry>& entries) {
+  for (const CabinetEntry& entry : entries) {
     std::string problem;
-    if (!platform::OpenRegularFile(PathInProject(project_folder, file.path), &problem).valid()) {
-      return "Cannot read " + file.path + " (" + ErrorText(errno) +
+    if (!platform::OpenRegularFile(entry.source, &problem).valid()) {
+      return "Cannot read " + entry.shown + " (" + ErrorText(errno) +
              "): make it readable or remove it from the project";
     }
   }
@@ -51,15 +75,15 @@ std::string CabinetFailureCause(const CProjectSettings& settings,
          platform::TempFolder().value_or("") + " can be written and have free space";
 }
 
-// The bytes the cabinet holds of each file of `settings`, in list order; nullopt when it does
-// not hold every file.
-std::optional<std::vector<std::uint32_t>> PackedSizes(const CProjectSettings& settings,
+// The bytes the cabinet holds of each of `entries`, in their order; nullopt when it does not
+// hold every file.
+std::optional<std::vector<std::uint32_t>> PackedSizes(const std::vector<CabinetEntry>& entries,
                                                       const StagedCabinet& cabinet) {
   const auto packed = CabinetFileSizes(cabinet.path());
   if (!packed) return std::nullopt;
   std::vector<std::uint32_t> sizes;
-  for (const ProjectFileEntry& file : settings.files) {
-    const auto size = packed->find(file.id);
+  for (const CabinetEntry& entry : entries) {
+    const auto size = packed->find(*entry.key);
     if (size == packed->end()) return std::nullopt;
     sizes.push_back(size->second);
   }
@@ -69,7 +93,7 @@ std::optional<std::vector<std::uint32_t>> PackedSizes(const CProjectSettings& se
 }  // namespace
 
 std::optional<std::string> PackFiles(CProjectSettings& settings, const std::string& project_folder,
-                                     const StagedCabinet& cabinet,
+                                     const FolderTrees& trees, const StagedCabinet& cabinet,
                                      cabinet::CabinetRunOptions options,
                                      std::vector<std::uint32_t>* sizes) {
   if (cabinet.folder().size() > cabinet::kMaxCabinetFolderLength) {
@@ -83,22 +107,22 @@ std::optional<std::string> PackFiles(CProjectSettings& settings, const std::stri
     return std::string(kCabinetFailed) + "out of memory";
   options.folder = cabinet.folder();
   builder.SetRunOptions(std::move(options));
-  const auto on_disk = [&](const ProjectFileEntry& file) {
-    return PathInProject(project_folder, file.path);
-  };
-  for (ProjectFileEntry& file : settings.files) {
+  for (std::size_t i = 0; i < settings.files.size(); ++i) {
+    ProjectFileEntry& file = settings.files[i];
+    if (trees.contains(i)) continue;
     if (file.id.empty()) file.id = NewKeyText();
     if (file.componentid.empty()) file.componentid = NewKeyText();
     if (file.componentguid.empty()) file.componentguid = NewGuidText();
-    if (const auto problem = SourceProblem(file.path, on_disk(file))) {
+    if (const auto problem = SourceProblem(file.path, PathInProject(project_folder, file.path))) {
       return "Failed to add file " + file.path + "\n" + *problem;
     }
   }
+  const std::vector<CabinetEntry> entries = CabinetEntries(settings, project_folder, trees);
   // Added only once every file is known to be there: a builder discarded before CreateCabinet
   // makes its cabinet all the same.
-  for (const ProjectFileEntry& file : settings.files) builder.AddFile(on_disk(file), file.id);
+  for (const CabinetEntry& entry : entries) builder.AddFile(entry.source, *entry.key);
   if (!builder.CreateCabinet()) {
-    return kCabinetFailed + builder.LastError() + CabinetFailureCause(settings, project_folder);
+    return kCabinetFailed + builder.LastError() + CabinetFailureCause(entries);
   }
   // A package embeds one cabinet: files that spill into a second cannot be installed.
   if (const int cabinets = builder.LastCabinetNumber(); cabinets > 1) {
@@ -106,14 +130,14 @@ std::optional<std::string> PackFiles(CProjectSettings& settings, const std::stri
            " cabinets of at most " + std::to_string(options.max_cabinet_size) +
            " bytes, and a package holds one\nLeave some files out, or make two packages";
   }
-  for (const ProjectFileEntry& file : settings.files) {
-    if (SourceProblem(file.path, on_disk(file))) {
-      return "Failed to add file " + file.path + "\n" + file.path +
+  for (const CabinetEntry& entry : entries) {
+    if (SourceProblem(entry.shown, entry.source)) {
+      return "Failed to add file " + entry.shown + "\n" + entry.shown +
              " was removed while the files were packed: put it back, or remove it from the "
              "project, and build again";
     }
   }
-  auto packed = PackedSizes(settings, cabinet);
+  auto packed = PackedSizes(entries, cabinet);
   if (!packed) {
     return std::string(kCabinetFailed) +
            "the cabinet does not hold every file\nThe disk may have failed: build again";

@@ -7,23 +7,25 @@
 #include <vector>
 
 #include "cabinet/builder/cabinet_builder.h"
+#include "package/folder_tree.h"
 #include "package/staged_cabinet.h"
 #include "project/project_settings.h"
 
 namespace kb {
 
-// Gives every file of `settings` its missing file key, component key and component GUID (in
+// Gives every file row of `settings` its missing file key, component key and component GUID (in
 // list order, up to and including a file that fails) and packs the files into `cabinet`, each
-// under its file key. Returns the failure text for the user, first line as the build reports
-// it ("Failed to add file " + path, or "Cab file creation failed : " + the builder's text) and
-// the cause on the next line; nullopt when the cabinet holds every file, with *sizes the bytes
-// it holds of each, in list order (a file that changed meanwhile is installed as it was packed).
-// A file that no longer exists once the cabinet is made fails. Relative paths are found in
-// `project_folder`; the texts name them as the project does. The cabinet builder runs with
-// `options`, writing in the cabinet's folder.
-// REQUIRES: cabinet.valid().
+// under its file key; a folder row (one with a tree in `trees`, by list position) contributes
+// its tree's files in the tree's order, and has no keys of its own. Returns the failure text for
+// the user, first line as the build reports it ("Failed to add file " + path, or "Cab file creation
+// failed : " + the builder's text) and the cause on the next line; nullopt when the cabinet holds
+// every file, with *sizes the bytes it holds of each, in cabinet order (a file that changed
+// meanwhile is installed as it was packed). A file that no longer exists once the cabinet is made
+// fails. Relative paths are found in `project_folder`; the texts name them as the project does. The
+// cabinet builder runs with `options`, writing in the cabinet's folder. REQUIRES: cabinet.valid().
 [[nodiscard]] std::optional<std::string> PackFiles(CProjectSettings& settings,
                                                    const std::string& project_folder,
+                                                   const FolderTrees& trees,
                                                    const StagedCabinet& cabinet,
                                                    cabinet::CabinetRunOptions options,
                                                    std::vector<std::uint32_t>* sizes);

@@ -8,15 +8,14 @@
 #include <filesystem>
 
 #include "platform/random_bytes.h"
+#include "platform/sha1.h"
 #include "platform/short_name.h"
 
 namespace kb {
+namespace {
 
-std::string NewGuidText() {
-  std::array<std::byte, 16> bytes;
-  if (!platform::FillRandomBytes(bytes)) return {};
-  bytes[6] = (bytes[6] & std::byte{0x0F}) | std::byte{0x40};  // version 4: random
-  bytes[8] = (bytes[8] & std::byte{0x3F}) | std::byte{0x80};  // variant 10xx: RFC 4122
+// The registry form of a GUID's 16 bytes, upper case, without braces.
+std::string GuidText(const std::array<std::byte, 16>& bytes) {
   constexpr std::string_view kDigits = "0123456789ABCDEF";
   std::string text;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -26,6 +25,28 @@ std::string NewGuidText() {
     text += kDigits[value & 0x0F];
   }
   return text;
+}
+
+}  // namespace
+
+std::string NewGuidText() {
+  std::array<std::byte, 16> bytes;
+  if (!platform::FillRandomBytes(bytes)) return {};
+  bytes[6] = (bytes[6] & std::byte{0x0F}) | std::byte{0x40};  // version 4: random
+  bytes[8] = (bytes[8] & std::byte{0x3F}) | std::byte{0x80};  // variant 10xx: RFC 4122
+  return GuidText(bytes);
+}
+
+std::string NameBasedGuidText(const std::array<std::uint8_t, 16>& name_space,
+                              std::string_view name) {
+  std::string input(name_space.begin(), name_space.end());
+  input += name;
+  const auto digest = platform::Sha1(input);
+  std::array<std::byte, 16> bytes;
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = std::byte{digest[i]};
+  bytes[6] = (bytes[6] & std::byte{0x0F}) | std::byte{0x50};  // version 5: SHA-1 of a name
+  bytes[8] = (bytes[8] & std::byte{0x3F}) | std::byte{0x80};  // variant 10xx: RFC 4122
+  return GuidText(bytes);
 }
 
 std::string NewKeyText() {
@@ -60,6 +81,17 @@ std::optional<std::string> CanonicalGuidText(std::string_view text) {
 std::string ShortLongName(std::string_view long_name) {
   const std::string short_name = platform::AlternateShortName(long_name);
   return (short_name.empty() ? std::string(long_name) : short_name) + "|" + std::string(long_name);
+}
+
+std::vector<std::string> ShortLongNames(std::span<const std::string> long_names) {
+  const std::vector<std::string> short_names = platform::UniqueShortNames(long_names);
+  std::vector<std::string> names;
+  names.reserve(long_names.size());
+  for (std::size_t i = 0; i < long_names.size(); ++i) {
+    names.push_back((short_names[i].empty() ? long_names[i] : short_names[i]) + "|" +
+                    long_names[i]);
+  }
+  return names;
 }
 
 std::string ShortLongFileName(const std::string& path) {

@@ -1,9 +1,13 @@
 #ifndef KITBINDER_PACKAGE_IDENTIFIERS_H_
 #define KITBINDER_PACKAGE_IDENTIFIERS_H_
 
+#include <array>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kb {
 
@@ -27,6 +31,17 @@ std::string NewBracedGuidText();
 // format, with or without a pair of braces, in any letter case: "{0f1e2d3c-4b5a-4697-8877-
 // 665544332211}" gives "0F1E2D3C-4B5A-4697-8877-665544332211". nullopt for anything else.
 std::optional<std::string> CanonicalGuidText(std::string_view text);
+
+// The name-based GUID (RFC 4122 version 5: SHA-1) of the bytes of `name` under the namespace
+// GUID `name_space` (its 16 bytes in network order), as a GUID text: the same name gives the
+// same GUID on every machine, for ever.
+std::string NameBasedGuidText(const std::array<std::uint8_t, 16>& name_space,
+                              std::string_view name);
+
+// The installer's file-name forms (short name, "|", long name) of the entries of one folder,
+// named `long_names`, in that order: short names unique within the folder
+// (platform::UniqueShortNames), a valid 8.3 long name standing on both sides.
+std::vector<std::string> ShortLongNames(std::span<const std::string> long_names);
 
 // The installer's file-name form of a file named `long_name` (one path component): its 8.3
 // short name, "|" and `long_name`, as ShortLongFileName below makes it for an existing file.

@@ -1,6 +1,7 @@
 #include "package/install_target_rows.h"
 
 #include <array>
+#include <cstdint>
 
 #include "package/identifiers.h"
 
@@ -15,6 +16,10 @@ constexpr int kRemoveOnUninstall = 2;     // RemoveFile's install mode
 constexpr int kRootCurrentUser = 1;
 constexpr int kRootOfScope = -1;
 constexpr char kProfileComponent[] = "ProductFolders";
+// The namespace of the folders component's name-based GUID (6E3B9A52-0D7C-4F21-9A84-
+// 3C5E7B1D2F60): never to change, or upgrades would see a new component.
+constexpr std::array<std::uint8_t, 16> kProductFoldersNamespace = {
+    0x6E, 0x3B, 0x9A, 0x52, 0x0D, 0x7C, 0x4F, 0x21, 0x9A, 0x84, 0x3C, 0x5E, 0x7B, 0x1D, 0x2F, 0x60};
 
 // The default product folder: the program folder of the platform, or the user's own.
 std::string_view DefaultTargetDir(const CProjectSettings& settings) {
@@ -120,7 +125,10 @@ std::optional<std::string> AddProfileFolderRows(CInstallerDatabase& database,
   if (!database.Execute(
           "insert into `Component` (`Component`,`ComponentId`,`Directory_`,"
           "`Attributes`,`KeyPath`) values(?,?,'TARGETDIR',?,?)",
-          {kProfileComponent, "{" + NewGuidText() + "}",
+          // The same GUID in every build of the product, so that repairs and upgrades see the
+          // same component.
+          {kProfileComponent,
+           "{" + NameBasedGuidText(kProductFoldersNamespace, settings.upgradecode) + "}",
            kComponentRegistryKeyPath | PlatformComponentAttributes(settings), kProfileComponent})) {
     return "Component";
   }

@@ -5,12 +5,15 @@
 #include <fstream>
 #include <numeric>
 #include <optional>
+#include <span>
 #include <system_error>
 #include <utility>
 #include <vector>
 
 #include "msi/db/code_page_text.h"
+#include "package/component_rows.h"
 #include "package/file_packing.h"
+#include "package/folder_tree.h"
 #include "package/identifiers.h"
 #include "package/install_target_rows.h"
 #include "package/license_text.h"
@@ -18,11 +21,11 @@
 #include "package/package_readback.h"
 #include "package/package_validation.h"
 #include "package/package_writer.h"
-#include "package/pe_version.h"
 #include "package/product_icon.h"
 #include "package/project_checks.h"
 #include "package/shortcut_names.h"
 #include "package/staged_cabinet.h"
+#include "package/tree_rows.h"
 #include "platform/file_name_from_path.h"
 #include "platform/replacement_file.h"
 #include "project/path_in_project.h"
@@ -30,7 +33,6 @@
 namespace kb {
 namespace {
 
-constexpr int kVitalFile = 512;
 // The installer's desktop folder, the user's or all users' as the installation's scope is.
 constexpr char kDesktopFolder[] = "DesktopFolder";
 constexpr UINT kSummaryUpdateCount = 17;
@@ -83,7 +85,7 @@ std::optional<std::string> CopyTemplate(const std::string& template_path,
 
 // Every text of the project that the build writes into the package.
 std::vector<std::string> PackageTexts(const CProjectSettings& settings,
-                                      const std::string& project_folder) {
+                                      const std::string& project_folder, const FolderTrees& trees) {
   std::vector<std::string> texts = {
       settings.title,
       settings.version,
@@ -99,13 +101,18 @@ std::vector<std::string> PackageTexts(const CProjectSettings& settings,
                  {std::string(platform::FileNameFromPath(file.path)), file.shortcutname,
                   std::string(platform::FileNameFromPath(file.shortcuticon)), file.componentguid});
   }
+  for (const auto& [row, tree] : trees) {
+    for (const TreeFolder& folder : tree.folders) texts.push_back(folder.install_path);
+    for (const TreeFile& file : tree.files) texts.push_back(file.install_path);
+  }
   return texts;
 }
 
 // The first project text that the package's code page cannot hold, if any.
 std::optional<std::string> TextOutsideCodePage(const CProjectSettings& settings,
-                                               const std::string& project_folder, int code_page) {
-  for (const std::string& text : PackageTexts(settings, project_folder)) {
+                                               const std::string& project_folder,
+                                               const FolderTrees& trees, int code_page) {
+  for (const std::string& text : PackageTexts(settings, project_folder, trees)) {
     if (!msi::EncodeText(text, code_page)) return text;
   }
   return std::nullopt;
@@ -179,63 +186,68 @@ bool StoreCabinet(CInstallerDatabase& database, const std::string& cabinet) {
   return stored;
 }
 
+// The installer's file-name forms of what the rows of `settings` install into the install
+// folder, in list order: a file row's file, a folder row's folder; short names unique there.
+std::vector<std::string> InstallFolderNames(const CProjectSettings& settings) {
+  std::vector<std::string> names;
+  for (const ProjectFileEntry& file : settings.files) {
+    names.push_back(std::filesystem::path(file.path).filename().string());
+  }
+  return ShortLongNames(names);
+}
+
+// The Start Menu shortcut that `add` makes in the menu folder `menu_folder_key`, and its twin on
+// the desktop when `entry` asks for one. False when a row could not be added.
+template <typename AddShortcutIn>
+bool AddShortcuts(const ProjectFileEntry& entry, const std::string& menu_folder_key,
+                  AddShortcutIn add) {
+  return !add(menu_folder_key).empty() && (!entry.desktopshortcut || !add(kDesktopFolder).empty());
+}
+
 // The component (with `component_attributes`), file row, feature link and shortcuts of the file
-// at list position `sequence` (counted from 1, the file's place in the cabinet), which holds
-// `size` bytes of it. Returns which row could not be added.
+// at cabinet position `sequence` (counted from 1), which holds `size` bytes of it, installed as
+// `file_name`. Returns which row could not be added.
 std::optional<std::string> AddFileRows(CPackageWriter& writer, const ProjectFileEntry& file,
-                                       int sequence, std::uint32_t size,
-                                       const std::string& menu_folder_key,
+                                       const std::string& file_name, int sequence,
+                                       std::uint32_t size, const std::string& menu_folder_key,
                                        int component_attributes) {
-  CInstallerDatabase& database = *writer.database;
-  if (!database.Execute(
-          "insert into `Component` (`Component`,`ComponentId`,`Directory_`,"
-          "`Attributes`,`KeyPath`) values(?,?,'TARGETDIR',?,?)",
-          {file.componentid, "{" + file.componentguid + "}", component_attributes, file.id})) {
-    return RowOf("Component", file.path);
+  const std::string source = PathInProject(writer.projectFolder, file.path);
+  if (const auto table = AddFileComponent(
+          *writer.database, {file.componentid, file.componentguid, "TARGETDIR", file.id, file_name,
+                             source, size, sequence, component_attributes})) {
+    return RowOf(*table, file.path);
   }
-  // The installer's file size column is a signed 32-bit number; the cabinet keeps a file far
-  // below its limit (a package holds one cabinet of at most 600,000,000 bytes).
-  // A program or library carries its own version, so that repairs and updates follow the
-  // installer's versioning rules rather than file dates; other files have none (null).
-  const std::optional<PeVersion> pe = ReadPeVersion(PathInProject(writer.projectFolder, file.path));
-  const std::string version = pe ? pe->version : std::string();
-  const std::string language = pe ? pe->language : std::string();
-  if (!database.Execute("insert into `File` (`File`,`Component_`,`FileName`,`FileSize`,`Version`,"
-                        "`Language`,`Attributes`,`Sequence`) values(?,?,?,?,?,?,?,?)",
-                        {file.id, file.componentid,
-                         ShortLongName(std::filesystem::path(file.path).filename().string()),
-                         static_cast<int>(size), version, language, kVitalFile, sequence})) {
-    return RowOf("File", file.path);
-  }
-  if (!database.Execute(
-          "insert into `FeatureComponents` (`Feature_`,`Component_`) values('_MainFeature',?)",
-          {file.componentid})) {
-    return RowOf("FeatureComponents", file.path);
-  }
-  database.CloseView();
-  if (file.shortcutname.empty()) return std::nullopt;
-  if (writer.AddShortcut(file, menu_folder_key).empty() ||
-      (file.desktopshortcut && writer.AddShortcut(file, kDesktopFolder).empty())) {
+  if (!file.shortcutname.empty() &&
+      !AddShortcuts(file, menu_folder_key,
+                    [&](const std::string& folder) { return writer.AddShortcut(file, folder); })) {
     return RowOf("Shortcut", file.path);
   }
   return std::nullopt;
 }
 
 // The edits a package of `settings` shows when read back.
-ExpectedPackage ExpectedContents(const CProjectSettings& settings) {
+ExpectedPackage ExpectedContents(const CProjectSettings& settings, const FolderTrees& trees) {
   ExpectedPackage expected;
-  const int files = static_cast<int>(settings.files.size());
+  int files = static_cast<int>(settings.files.size() - trees.size());
+  int empty_folders = 0;
+  int folders = 0;
+  for (const auto& [row, tree] : trees) {
+    files += static_cast<int>(tree.files.size());
+    folders += static_cast<int>(tree.folders.size());
+    empty_folders += static_cast<int>(std::count_if(tree.folders.begin(), tree.folders.end(),
+                                                    [](const TreeFolder& f) { return f.empty; }));
+  }
   const auto shortcuts = std::accumulate(settings.files.begin(), settings.files.end(), 0,
                                          [](int count, const ProjectFileEntry& file) {
                                            if (file.shortcutname.empty()) return count;
                                            return count + (file.desktopshortcut ? 2 : 1);
                                          });
   expected.added_rows = {{"File", files},
-                         {"Component", files},
-                         {"FeatureComponents", files},
+                         {"Component", files + empty_folders},
+                         {"FeatureComponents", files + empty_folders},
                          {"Shortcut", shortcuts},
                          {"Icon", static_cast<int>(settings.icons.size())},
-                         {"Directory", 1}};
+                         {"Directory", 1 + folders}};
   ExpectProfileFolderRows(expected);
   expected.properties = ProductProperties(settings);
   if (!settings.eulafile.empty()) {
@@ -251,7 +263,7 @@ ExpectedPackage ExpectedContents(const CProjectSettings& settings) {
 // package is not whole, or nullopt when every edit reached the file.
 std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings& settings,
                                        const std::string& template_path,
-                                       const std::string& project_folder,
+                                       const std::string& project_folder, const FolderTrees& trees,
                                        const StagedCabinet& cabinet,
                                        const std::vector<std::uint32_t>& sizes) {
   CInstallerDatabase& database = *writer.database;
@@ -260,7 +272,7 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
            template_path + " is damaged or no installer database: reinstall kitbinder";
   }
   if (const auto code_page = database.CodePage()) {
-    if (const auto text = TextOutsideCodePage(settings, project_folder, *code_page)) {
+    if (const auto text = TextOutsideCodePage(settings, project_folder, trees, *code_page)) {
       return "The package's code page " + std::to_string(*code_page) + " cannot hold the text \"" +
              *text + "\"";
     }
@@ -310,11 +322,29 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
     return "Could not add the " + *table + " row that removes the product's folders" + lacking;
   }
   const int component_attributes = PlatformComponentAttributes(settings);
+  const std::vector<std::string> names = InstallFolderNames(settings);
+  std::size_t packed = 0;  // the files added so far, in cabinet order
   for (std::size_t i = 0; i < settings.files.size(); ++i) {
-    if (const auto failure = AddFileRows(writer, settings.files[i], static_cast<int>(i + 1),
-                                         sizes[i], menu_folder_key, component_attributes)) {
-      return *failure + lacking;
+    const int sequence = static_cast<int>(packed + 1);
+    const ProjectFileEntry& entry = settings.files[i];
+    std::optional<std::string> failure;
+    if (const auto tree = trees.find(i); tree != trees.end()) {
+      const FolderTree& files = tree->second;
+      const std::size_t count = files.files.size();
+      failure = AddTreeRows(database, files, names[i], sequence,
+                            std::span(sizes).subspan(packed, count), component_attributes);
+      packed += count;
+      if (!failure && files.shortcut_target &&
+          !AddShortcuts(entry, menu_folder_key, [&](const std::string& folder) {
+            return writer.AddShortcut(entry, files.files[*files.shortcut_target], folder);
+          })) {
+        failure = RowOf("Shortcut", entry.path);
+      }
+    } else {
+      failure = AddFileRows(writer, entry, names[i], sequence, sizes[packed++], menu_folder_key,
+                            component_attributes);
     }
+    if (failure) return *failure + lacking;
   }
   database.Commit();
   if (database.commit_failed()) {
@@ -331,8 +361,9 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
 bool CPackageWriter::Build(CProjectSettings& settings, const std::string& template_path,
                            const std::string& project_folder) {
   projectFolder = project_folder;
-  if (const std::vector<std::string> problems = CheckProject(settings, project_folder);
-      !problems.empty()) {
+  std::vector<std::string> problems = CheckProject(settings, project_folder);
+  const FolderTrees trees = ReadFolderTrees(settings, project_folder, problems);
+  if (!problems.empty()) {
     for (const std::string& problem : problems) {
       errorText += (errorText.empty() ? "" : "\n") + problem;
     }
@@ -355,18 +386,18 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
     return false;
   }
   std::vector<std::uint32_t> sizes;
-  if (auto failure = PackFiles(settings, project_folder, cabinet, cabinetOptions, &sizes)) {
+  if (auto failure = PackFiles(settings, project_folder, trees, cabinet, cabinetOptions, &sizes)) {
     errorText = *failure;
     return false;
   }
   database = std::make_unique<CInstallerDatabase>(package.temp_path());
   const std::map<std::string, int> template_rows = CountRows(*database);
-  auto failure = EditPackage(*this, settings, template_path, project_folder, cabinet, sizes);
+  auto failure = EditPackage(*this, settings, template_path, project_folder, trees, cabinet, sizes);
   // A close that failed leaves a package the reading back below finds lacking.
   static_cast<void>(database->CloseDatabase());
   if (!failure) {
-    if (const auto lacked =
-            WhatThePackageLacks(package.temp_path(), ExpectedContents(settings), template_rows)) {
+    if (const auto lacked = WhatThePackageLacks(package.temp_path(),
+                                                ExpectedContents(settings, trees), template_rows)) {
       failure = *lacked + "\nThe installer template " + template_path +
                 " may lack what the build needs, or the disk failed: reinstall kitbinder, or "
                 "build again";

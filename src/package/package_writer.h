@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cabinet/builder/cabinet_builder.h"
+#include "package/folder_tree.h"
 #include "package/installer_database.h"
 #include "project/project_file_entry.h"
 #include "project/project_settings.h"
@@ -57,6 +58,11 @@ class CPackageWriter {
   // Adds the advertised shortcut of `entry` (which has a shortcut label) in the folder
   // `menu_folder_key` and commits. Returns the shortcut's key; empty text on failure.
   [[nodiscard]] std::string AddShortcut(const ProjectFileEntry& entry,
+                                        const std::string& menu_folder_key);
+
+  // The same for a folder row: the shortcut starts `target`, a file of the row's tree, through
+  // its component, and with `entry.setkdir` in the target's folder.
+  [[nodiscard]] std::string AddShortcut(const ProjectFileEntry& entry, const TreeFile& target,
                                         const std::string& menu_folder_key);
 
   // Shows the licence file at `path` in the licence dialog and routes the dialogs through it.

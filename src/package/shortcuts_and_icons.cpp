@@ -31,28 +31,50 @@ std::string CPackageWriter::AddMenuFolder(const std::string& title) {
   return key;
 }
 
-std::string CPackageWriter::AddShortcut(const ProjectFileEntry& entry,
-                                        const std::string& menu_folder_key) {
-  if (!database) return {};
+namespace {
+
+// Adds and commits the advertised shortcut of `entry` to the file named `short_long` ("SHORT~1|
+// long name") of `component`, starting in the folder `work_dir` when `entry.setkdir` is set.
+// Returns the shortcut's key; empty text on failure.
+std::string InsertShortcut(CInstallerDatabase& database, const ProjectFileEntry& entry,
+                           std::string_view short_long, std::string_view component,
+                           std::string_view work_dir, const std::string& menu_folder_key) {
   std::string key = NewKeyText();
-  const std::string label = ShortcutLabel(
-      ShortLongFileName(PathInProject(projectFolder, entry.path)), entry.shortcutname);
+  const std::string label = ShortcutLabel(short_long, entry.shortcutname);
   const std::string icon_key = entry.shortcuticon.empty()
                                    ? std::string()
                                    : IconKey(platform::FileNameFromPath(entry.shortcuticon));
-  const std::string_view statement =
+  const bool added =
       entry.setkdir
-          ? "insert into `Shortcut` (`Shortcut`,`Directory_`,`Name`,`Component_`,`Target`,"
-            "`Icon_`,`IconIndex`,`ShowCmd`,`WkDir`) values (?,?,?,?,'_MainFeature',?,0,1,"
-            "'TARGETDIR')"
-          : "insert into `Shortcut` (`Shortcut`,`Directory_`,`Name`,`Component_`,`Target`,"
-            "`Icon_`,`IconIndex`,`ShowCmd`) values (?,?,?,?,'_MainFeature',?,0,1)";
-  if (!database->Execute(statement, {key, menu_folder_key, label, entry.componentid, icon_key})) {
-    return {};
-  }
-  database->Commit();
-  database->CloseView();
+          ? database.Execute(
+                "insert into `Shortcut` (`Shortcut`,`Directory_`,`Name`,`Component_`,`Target`,"
+                "`Icon_`,`IconIndex`,`ShowCmd`,`WkDir`) values (?,?,?,?,'_MainFeature',?,0,1,?)",
+                {key, menu_folder_key, label, component, icon_key, work_dir})
+          : database.Execute(
+                "insert into `Shortcut` (`Shortcut`,`Directory_`,`Name`,`Component_`,`Target`,"
+                "`Icon_`,`IconIndex`,`ShowCmd`) values (?,?,?,?,'_MainFeature',?,0,1)",
+                {key, menu_folder_key, label, component, icon_key});
+  if (!added) return {};
+  database.Commit();
+  database.CloseView();
   return key;
+}
+
+}  // namespace
+
+std::string CPackageWriter::AddShortcut(const ProjectFileEntry& entry,
+                                        const std::string& menu_folder_key) {
+  if (!database) return {};
+  return InsertShortcut(*database, entry,
+                        ShortLongFileName(PathInProject(projectFolder, entry.path)),
+                        entry.componentid, "TARGETDIR", menu_folder_key);
+}
+
+std::string CPackageWriter::AddShortcut(const ProjectFileEntry& entry, const TreeFile& target,
+                                        const std::string& menu_folder_key) {
+  if (!database) return {};
+  return InsertShortcut(*database, entry, target.file_name, target.key, target.directory,
+                        menu_folder_key);
 }
 
 }  // namespace kb

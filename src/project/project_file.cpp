@@ -24,12 +24,13 @@ struct EntryText {
   std::string_view suffix;
   std::string ProjectFileEntry::*member;
 };
-constexpr std::array<EntryText, 5> kOptionalEntryTexts = {{
+constexpr std::array<EntryText, 6> kOptionalEntryTexts = {{
     {"shortcutname", &ProjectFileEntry::shortcutname},
     {"shortcuticon", &ProjectFileEntry::shortcuticon},
     {"id", &ProjectFileEntry::id},
     {"componentid", &ProjectFileEntry::componentid},
     {"componentguid", &ProjectFileEntry::componentguid},
+    {"shortcuttarget", &ProjectFileEntry::shortcuttarget},
 }};
 
 std::string FileKey(int index, std::string_view suffix) {

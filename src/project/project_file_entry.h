@@ -17,6 +17,9 @@ struct ProjectFileEntry {
   std::string componentguid;     // the component's GUID
   bool setkdir = false;          // the shortcut starts in the target folder
   bool desktopshortcut = false;  // the shortcut is on the desktop too
+  // For a folder: the file inside it the shortcut starts, "/"-separated below the folder
+  // ("bin/tool.exe"). Readers that know no folder rows ignore its key.
+  std::string shortcuttarget;
 
   bool operator==(const ProjectFileEntry&) const = default;
 };

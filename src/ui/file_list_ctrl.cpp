@@ -1,9 +1,15 @@
 #include "ui/file_list_ctrl.h"
 
+#include <QCoreApplication>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLocale>
+#include <QPointer>
+#include <QStyle>
+#include <QThreadPool>
+#include <filesystem>
 #include <memory>
 
 #include "framework/dropped_files.h"
@@ -22,6 +28,30 @@ QString ExtensionOf(const QString& path) {
   return dot < 0 ? QString() : name.mid(dot);
 }
 
+constexpr char kFolderPrefix[] = "Folder: ";
+
+// "1,234 files, 5.6 MB": the regular files in the tree at `folder` (links followed to files,
+// unreadable parts skipped) and their bytes. Runs on a worker thread.
+QString CountTree(const QString& folder) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  qint64 files = 0;
+  qint64 bytes = 0;
+  for (fs::recursive_directory_iterator
+           it(folder.toStdString(), fs::directory_options::skip_permission_denied, error),
+       end;
+       !error && it != end; it.increment(error)) {
+    std::error_code entry_error;
+    if (!it->is_regular_file(entry_error)) continue;
+    ++files;
+    const auto size = it->file_size(entry_error);
+    if (!entry_error) bytes += static_cast<qint64>(size);
+  }
+  const QLocale locale;
+  return kFolderPrefix + locale.toString(files) + (files == 1 ? " file, " : " files, ") +
+         locale.formattedDataSize(bytes);
+}
+
 }  // namespace
 
 CFileListCtrl::CFileListCtrl(QWidget* parent) : QTreeWidget(parent) {
@@ -37,12 +67,18 @@ CFileListCtrl::CFileListCtrl(QWidget* parent) : QTreeWidget(parent) {
 
   const QAbstractItemModel* rows = model();
   connect(rows, &QAbstractItemModel::rowsInserted, this,
-          [this](const QModelIndex&, int first, int last) { CountSources(first, last, 1); });
+          [this](const QModelIndex&, int first, int last) {
+            CountSources(first, last, 1);
+            MarkFolderRows(first, last);
+          });
   connect(rows, &QAbstractItemModel::rowsAboutToBeRemoved, this,
           [this](const QModelIndex&, int first, int last) { CountSources(first, last, -1); });
-  connect(rows, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& from) {
-    if (from.column() == 0) sourceRowsStale_ = true;
-  });
+  connect(rows, &QAbstractItemModel::dataChanged, this,
+          [this](const QModelIndex& from, const QModelIndex& to, const QList<int>& roles) {
+            if (from.column() != 0 || !roles.contains(Qt::DisplayRole)) return;
+            sourceRowsStale_ = true;
+            MarkFolderRows(from.row(), to.row());
+          });
   connect(rows, &QAbstractItemModel::modelReset, this, [this] { sourceRowsStale_ = true; });
 }
 
@@ -121,6 +157,44 @@ void CFileListCtrl::DeleteItem(int row) {
 
 void CFileListCtrl::DeleteAllItems() {
   clear();
+}
+
+QString CFileListCtrl::FolderCounts(int row) const {
+  return topLevelItem(row)->toolTip(0);
+}
+
+void CFileListCtrl::MarkFolderRows(int first, int last) {
+  for (int row = first; row <= last; ++row) {
+    QTreeWidgetItem* item = topLevelItem(row);
+    const QString path = item->text(0);
+    if (path.isEmpty() || !QFileInfo(path).isDir()) {
+      if (!item->toolTip(0).isEmpty()) {
+        item->setIcon(0, QIcon());
+        item->setToolTip(0, QString());
+      }
+      continue;
+    }
+    item->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
+    item->setToolTip(0, QString(kFolderPrefix) + "counting...");
+    // The answer comes back through the application's event loop, and finds the list only if
+    // it still exists.
+    QThreadPool::globalInstance()->start([path, list = QPointer<CFileListCtrl>(this)] {
+      QString counts = CountTree(path);
+      QMetaObject::invokeMethod(
+          QCoreApplication::instance(),
+          [path, list, counts = std::move(counts)] {
+            if (list) list->ShowFolderCounts(path, counts);
+          },
+          Qt::QueuedConnection);
+    });
+  }
+}
+
+void CFileListCtrl::ShowFolderCounts(const QString& folder, const QString& counts) {
+  for (int row = 0; row < RowCount(); ++row) {
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (item->text(0) == folder && !item->toolTip(0).isEmpty()) item->setToolTip(0, counts);
+  }
 }
 
 void CFileListCtrl::CountSources(int first, int last, int delta) const {

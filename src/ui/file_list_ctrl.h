@@ -9,10 +9,13 @@
 
 namespace kb {
 
-// The project's files as a report list, one row per file, five text columns: source path,
-// shortcut name, shortcut icon, component GUID, and "1"/"0" for the shortcut's working folder.
+// The project's files as a report list, one row per file, six text columns: source path,
+// shortcut name, shortcut icon, component GUID, "1"/"0" for the shortcut's working folder, and a
+// folder row's shortcut target.
 // Rows are plain items with texts only, so that a project of tens of thousands of files stays
-// quick to fill and search.
+// quick to fill and search. A row whose path names a folder (a folder row: it installs the whole
+// tree) shows a folder icon, and the number of files and bytes in the tree as its tooltip, counted
+// in the background so that a folder of tens of thousands of files never holds the window.
 //
 // It takes files dropped on it from the desktop (local file URLs): a dropped symbolic link
 // contributes its target, names that do not exist and URLs that are not local files are
@@ -85,6 +88,9 @@ class CFileListCtrl : public QTreeWidget {
   int FindItem(const QString& text) const;
   // The selected row, which Remove, Properties, Delete and Enter act on; -1 when none is.
   int SelectionMark() const;
+  // What a folder row holds, "Folder: 1,234 files, 5.6 MB" ("Folder: counting..." until it is
+  // known); empty for a row that names no folder.
+  QString FolderCounts(int row) const;
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -98,6 +104,10 @@ class CFileListCtrl : public QTreeWidget {
  private:
   // Adds `delta` to the count of each of the rows `first` to `last` in `sourceRows_`.
   void CountSources(int first, int last, int delta) const;
+  // Marks the rows `first` to `last` that name folders, and starts counting their trees.
+  void MarkFolderRows(int first, int last);
+  // Shows `counts` on every row whose path is `folder`.
+  void ShowFolderCounts(const QString& folder, const QString& counts);
 
   // The rows' column-0 texts, case-folded, each with the number of rows that hold it: FindItem
   // scans the rows only for a text some row holds. Kept up to date as rows come and go; an

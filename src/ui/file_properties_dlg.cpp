@@ -1,12 +1,15 @@
 #include "ui/file_properties_dlg.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
 
 #include "framework/dialog_units.h"
+#include "framework/message_box.h"
 #include "ui/one_line_name.h"
 
 namespace kb {
@@ -14,7 +17,7 @@ namespace {
 
 constexpr int kDialogFontPoints = 8;
 constexpr int kDialogWidth = 228;  // dialog units
-constexpr int kDialogHeight = 170;
+constexpr int kDialogHeight = 195;
 
 constexpr char kSourceFilter[] = "All Files (*.*)";
 constexpr char kIconFilter[] = "Icon Files (*.ico)";
@@ -95,6 +98,9 @@ void CFilePropertiesDlg::CreateControls() {
   iconBrowseButton = button("...");
   QLabel* guid_label = label("Component GUID");
   guidBox = box();
+  QLabel* target_label = label("Shortcut Target in the Folder");
+  targetBox = box();
+  targetBrowseButton = button("...");
   QLabel* icon_hint = label(kIconHint);
   QLabel* guid_hint = label(kGuidHint);
   okButton = button("OK");
@@ -103,10 +109,15 @@ void CFilePropertiesDlg::CreateControls() {
   guid_hint->setWordWrap(true);
   okButton->setDefault(true);
   // The "..." buttons are smaller than the style's least button width.
-  for (QPushButton* browse : {sourceBrowseButton, iconBrowseButton}) browse->setMinimumSize(0, 0);
+  for (QPushButton* browse : {sourceBrowseButton, iconBrowseButton, targetBrowseButton}) {
+    browse->setMinimumSize(0, 0);
+  }
 
   connect(sourceBrowseButton, &QPushButton::clicked, this, [this] { OnBrowseSource(); });
   connect(iconBrowseButton, &QPushButton::clicked, this, [this] { OnBrowseIcon(); });
+  connect(targetBrowseButton, &QPushButton::clicked, this, [this] { OnBrowseTarget(); });
+  connect(sourceBox, &QLineEdit::textChanged, this,
+          [this](const QString& text) { EnableTarget(text); });
   connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -124,10 +135,14 @@ void CFilePropertiesDlg::CreateControls() {
   layout.Place(iconBrowseButton, 206, 66, 13, 10);
   layout.PlaceCaption(guid_label, 5, 80, 145, 10);
   layout.Place(guidBox, 5, 90, 200, 12);
-  layout.PlaceWrapped(icon_hint, 5, 107, 215, 23);
-  layout.PlaceWrapped(guid_hint, 5, 132, 220, 18);
-  layout.Place(okButton, 120, 154, 50, 14);
-  layout.Place(cancelButton, 175, 154, 50, 14);
+  layout.PlaceCaption(target_label, 5, 105, 145, 10);
+  layout.Place(targetBox, 5, 115, 200, 12);
+  layout.Place(targetBrowseButton, 206, 116, 13, 10);
+  layout.PlaceWrapped(icon_hint, 5, 132, 215, 23);
+  layout.PlaceWrapped(guid_hint, 5, 157, 220, 18);
+  layout.Place(okButton, 120, 179, 50, 14);
+  layout.Place(cancelButton, 175, 179, 50, 14);
+  EnableTarget({});
   setFixedSize(layout.DialogSize(kDialogWidth, kDialogHeight));
 }
 
@@ -138,6 +153,34 @@ void CFilePropertiesDlg::DoDataExchange(CDataExchange& exchange) {
   exchange.Text(guidBox, componentGuid);
   exchange.Check(workDirCheck, workDirIsTargetDir);
   exchange.Check(desktopCheck, onDesktopToo);
+  exchange.Text(targetBox, shortcutTarget);
+}
+
+QString CFilePropertiesDlg::SourceOnDisk(const QString& source) const {
+  if (source.isEmpty() || QDir::isAbsolutePath(source) || browseFolder.empty()) return source;
+  return QString::fromStdString(browseFolder) + "/" + source;
+}
+
+void CFilePropertiesDlg::EnableTarget(const QString& source) {
+  const bool folder = !source.isEmpty() && QFileInfo(SourceOnDisk(source)).isDir();
+  targetBox->setEnabled(folder);
+  targetBrowseButton->setEnabled(folder);
+}
+
+void CFilePropertiesDlg::OnBrowseTarget() {
+  UpdateData(true);
+  const QString folder = QDir(SourceOnDisk(QString::fromStdString(sourcePath))).absolutePath();
+  const QString chosen =
+      ChooseOneLineFile(this, QString::fromUtf8(kSourceFilter), folder.toStdString());
+  if (chosen.isEmpty()) return;
+  const QString inside = QDir(folder).relativeFilePath(QFileInfo(chosen).absoluteFilePath());
+  if (inside.startsWith("../") || QDir::isAbsolutePath(inside)) {
+    AfxMessageBox(chosen + " is not inside the folder " + folder +
+                  ": the shortcut can start only a file the folder installs.");
+    return;
+  }
+  shortcutTarget = inside.toStdString();
+  UpdateData(false);
 }
 
 void CFilePropertiesDlg::OnBrowseSource() {

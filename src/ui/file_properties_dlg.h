@@ -14,7 +14,8 @@ namespace kb {
 
 // "File Properties": one file of the project, its source path, the label and icon of its Start
 // Menu shortcut, its component GUID, whether the shortcut starts in the target folder and
-// whether it is on the desktop too. The
+// whether it is on the desktop too; for a folder, the file inside it that the shortcut starts.
+// The
 // caller sets the members, runs DoModal and reads them back after IDOK; after IDCANCEL they
 // are as the caller set them. Nothing is validated: any text is taken as typed.
 class CFilePropertiesDlg : public CDialog {
@@ -27,6 +28,9 @@ class CFilePropertiesDlg : public CDialog {
   // show the chosen path. Cancelling the file dialog changes nothing.
   void OnBrowseSource();
   void OnBrowseIcon();
+  // The target's "...": asks for a file inside the source folder and shows its path below the
+  // folder, "/"-separated. A file outside the folder is refused with a message.
+  void OnBrowseTarget();
 
   // The bound values, UTF-8.
   std::string sourcePath;
@@ -35,6 +39,7 @@ class CFilePropertiesDlg : public CDialog {
   std::string componentGuid;
   bool workDirIsTargetDir = false;
   bool onDesktopToo = false;
+  std::string shortcutTarget;  // for a folder: "bin/tool.exe"
   // Where the "..." buttons start: the project's folder; the current folder when empty.
   std::string browseFolder;
 
@@ -47,6 +52,9 @@ class CFilePropertiesDlg : public CDialog {
   QLineEdit* iconBox;
   QPushButton* iconBrowseButton;
   QLineEdit* guidBox;
+  // Enabled while the source names a folder.
+  QLineEdit* targetBox;
+  QPushButton* targetBrowseButton;
   QPushButton* okButton;
   QPushButton* cancelButton;
 
@@ -55,6 +63,10 @@ class CFilePropertiesDlg : public CDialog {
 
  private:
   void CreateControls();
+  // Enables the target's controls when `source` (typed or chosen) names a folder.
+  void EnableTarget(const QString& source);
+  // `source` found in `browseFolder` when relative.
+  QString SourceOnDisk(const QString& source) const;
   // Asks for an existing file with `filter` into `path`.
   void BrowseInto(std::string& path, const QString& filter);
 };

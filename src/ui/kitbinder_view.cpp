@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <cerrno>
 #include <cstring>
@@ -35,11 +36,13 @@ struct Column {
   const char* header;
   int width;
 };
-constexpr Column kColumns[] = {{"Source Path", 150},   {"Shortcut Name", 84},
-                               {"Shortcut Icon", 140}, {"Component GUID", 84},
-                               {"Use Target Dir", 0},  {"Desktop Shortcut", 0}};
+constexpr Column kColumns[] = {
+    {"Source Path", 150},  {"Shortcut Name", 84},   {"Shortcut Icon", 140}, {"Component GUID", 84},
+    {"Use Target Dir", 0}, {"Desktop Shortcut", 0}, {"Shortcut Target", 0}};
 constexpr int kSetkdirColumn = 4;
 constexpr int kDesktopColumn = 5;
+// Hidden like the ones before it: a folder row's shortcut target, the file inside it.
+constexpr int kShortcutTargetColumn = 6;
 
 // The language list's entries and the project's language codes, by index.
 constexpr const char* kLanguageNames[] = {"English", "French", "Spanish"};
@@ -120,11 +123,21 @@ void CKitbinderView::CreateControls() {
     shortcut->setContext(Qt::WidgetWithChildrenShortcut);
     connect(shortcut, &QShortcut::activated, this, [turn_page, pages = step] { turn_page(pages); });
   }
+  auto* add_folder = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A), this);
+  add_folder->setContext(Qt::WidgetWithChildrenShortcut);
+  connect(add_folder, &QShortcut::activated, this, [this] { OnAddFolder(); });
 
   fileList = new CFileListCtrl(this);
   fileList->onKeyDown = [this](int key) { OnListKeyDown(key); };
   fileList->onReturn = [this] { OnListReturn(); };
   fileList->onDoubleClick = [this](int row) { OnListDblClk(row); };
+  // A selected folder row says what it holds in the main window's status bar.
+  connect(fileList, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    auto* frame = qobject_cast<QMainWindow*>(window());
+    if (frame && item && !item->toolTip(0).isEmpty()) {
+      frame->statusBar()->showMessage(item->toolTip(0));
+    }
+  });
   addButton = new QPushButton(QStringLiteral("&Add"), this);
   removeButton = new QPushButton(QStringLiteral("&Remove"), this);
   propertiesButton = new QPushButton(QStringLiteral("&Properties"), this);
@@ -232,6 +245,7 @@ void CKitbinderView::OnUpdate() {
     }
     fileList->setColumnHidden(kSetkdirColumn, true);
     fileList->setColumnHidden(kDesktopColumn, true);
+    fileList->setColumnHidden(kShortcutTargetColumn, true);
     for (const char* name : kLanguageNames) languageList->addItem(QString::fromUtf8(name));
     languageList->setCurrentIndex(0);
     columnsCreated = true;
@@ -243,9 +257,9 @@ void CKitbinderView::OnUpdate() {
   rows.reserve(static_cast<qsizetype>(storedSettings.files.size()));
   for (const ProjectFileEntry& file : storedSettings.files) {
     if (file.path.empty()) continue;
-    rows.append(new QTreeWidgetItem(
-        QStringList{Q(file.path), Q(file.shortcutname), Q(file.shortcuticon), Q(file.componentguid),
-                    file.setkdir ? "1" : "0", file.desktopshortcut ? "1" : "0"}));
+    rows.append(new QTreeWidgetItem(QStringList{
+        Q(file.path), Q(file.shortcutname), Q(file.shortcuticon), Q(file.componentguid),
+        file.setkdir ? "1" : "0", file.desktopshortcut ? "1" : "0", Q(file.shortcuttarget)}));
   }
   fileList->addTopLevelItems(rows);
 }
@@ -350,7 +364,8 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
                            .componentid = "",
                            .componentguid = column(3),
                            .setkdir = column(kSetkdirColumn) == "1",
-                           .desktopshortcut = column(kDesktopColumn) == "1"});
+                           .desktopshortcut = column(kDesktopColumn) == "1",
+                           .shortcuttarget = column(kShortcutTargetColumn)});
   }
   KeepWhatTheFormKeeps(settings);
 }

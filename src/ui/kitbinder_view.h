@@ -82,6 +82,9 @@ class CKitbinderView : public CFormView {
 
   // The file list's buttons, keys and double click.
   void OnAddFiles();
+  // Ctrl+Shift+A: asks for a folder and adds it as a folder row (the keyboard's way to what a
+  // dropped folder does).
+  void OnAddFolder();
   void OnRemoveFile();
   void OnFileProperties();
   void OnListKeyDown(int key);

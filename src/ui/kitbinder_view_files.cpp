@@ -19,7 +19,8 @@ enum Column : int {
   kShortcutIcon,
   kComponentGuid,
   kUseTargetDir,
-  kDesktopShortcut
+  kDesktopShortcut,
+  kShortcutTarget
 };
 
 }  // namespace
@@ -28,6 +29,11 @@ void CKitbinderView::OnAddFiles() {
   const QStringList chosen = TheFileDialogs().GetOpenFileNames(this, QString::fromUtf8(kAddFilter));
   // Each goes on top of the one before, so they end up in the reverse of the dialog's order.
   for (const QString& path : chosen) fileList->AddPath(path);
+}
+
+void CKitbinderView::OnAddFolder() {
+  const QString chosen = TheFileDialogs().GetExistingFolder(this);
+  if (!chosen.isEmpty()) fileList->AddPath(chosen);
 }
 
 void CKitbinderView::OnRemoveFile() {
@@ -61,6 +67,7 @@ void CKitbinderView::EditFileRow(int row) {
   dialog.componentGuid = text(kComponentGuid);
   dialog.workDirIsTargetDir = text(kUseTargetDir) == "1";
   dialog.onDesktopToo = text(kDesktopShortcut) == "1";
+  dialog.shortcutTarget = text(kShortcutTarget);
   dialog.browseFolder = projectFolder;
   if (dialog.DoModal() != IDOK) return;
 
@@ -73,6 +80,7 @@ void CKitbinderView::EditFileRow(int row) {
   set(kComponentGuid, dialog.componentGuid);
   set(kUseTargetDir, dialog.workDirIsTargetDir ? "1" : "0");
   set(kDesktopShortcut, dialog.onDesktopToo ? "1" : "0");
+  set(kShortcutTarget, dialog.shortcutTarget);
 }
 
 }  // namespace kb

@@ -37,6 +37,11 @@ QString ScriptedFileDialogs::GetOpenFileName(QWidget*, const QString& filter,
   return answer.isEmpty() ? QString() : answer.first();
 }
 
+QString ScriptedFileDialogs::GetExistingFolder(QWidget*) {
+  const QStringList answer = Next();
+  return answer.isEmpty() ? QString() : answer.first();
+}
+
 QStringList ScriptedFileDialogs::GetOpenFileNames(QWidget*, const QString& filter) {
   filters.push_back(filter);
   return Next();

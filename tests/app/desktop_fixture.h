@@ -42,6 +42,7 @@ class ScriptedFileDialogs : public FileDialogs {
 
   QString GetOpenFileName(QWidget*, const QString& filter, const QString& folder) override;
   QStringList GetOpenFileNames(QWidget*, const QString& filter) override;
+  QString GetExistingFolder(QWidget*) override;
   QString GetSaveFileName(QWidget*, const QString& filter, const QString& proposed) override;
 
   std::vector<QString> filters;   // in the order asked

@@ -34,14 +34,16 @@ class DocumentTest : public DesktopTest {
                           .id = "",
                           .componentid = "",
                           .componentguid = "",
-                          .setkdir = true});
+                          .setkdir = true,
+                          .shortcuttarget = ""});
     project.AddFileEntry({.path = "b.txt",
                           .shortcutname = "",
                           .shortcuticon = "",
                           .id = "",
                           .componentid = "",
                           .componentguid = "",
-                          .setkdir = false});
+                          .setkdir = false,
+                          .shortcuttarget = ""});
     const std::string path = Path(name);
     EXPECT_TRUE(project.Save(path));
     return path;

@@ -9,12 +9,14 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QUrl>
 #include <filesystem>
 #include <functional>
 
 #include "app/desktop_fixture.h"
+#include "app/main_frame.h"
 #include "project/project_settings.h"
 #include "ui/file_list_ctrl.h"
 #include "ui/file_properties_dlg.h"
@@ -303,6 +305,65 @@ TEST_F(FileListTest, PropertiesDialogEditsTheRowItWasOpenedOn) {
   EXPECT_EQ(Column(), Q({tool, other, readme})) << "the edited row now holds that path";
 }
 
+// A dropped folder is one folder row, with its files and bytes counted in the background; its
+// shortcut target, chosen inside it in File Properties, survives Save and Open.
+TEST_F(FileListTest, AFolderRowShowsWhatItHoldsAndKeepsItsShortcutTarget) {
+  const std::string app = Path("app");
+  std::filesystem::create_directories(app + "/bin/tools");
+  std::filesystem::create_directories(app + "/empty");
+  WriteFile("app/bin/tools/run.exe", "MZ run");
+  WriteFile("app/readme.txt", "read me!");
+  WriteFile("app/bin/lib.dll", "0123456789");
+  const std::string outside = File("outside.exe");
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(Drop({Url(app)}));
+  ASSERT_EQ(Column(), Q({app}));
+  EXPECT_FALSE(list().topLevelItem(0)->icon(0).isNull()) << "marked as a folder";
+  for (int i = 0; i < 500 && list().FolderCounts(0).contains("counting"); ++i) {
+    QTest::qWait(10);
+  }
+  EXPECT_EQ(list().FolderCounts(0), "Folder: 3 files, 24 bytes");
+  ClickRow(0);
+  EXPECT_EQ(frame().statusBar()->currentMessage(), "Folder: 3 files, 24 bytes");
+
+  // The target must lie inside the folder; a file outside it is refused and changes nothing.
+  PropertiesDialogAnswer choose([&](CFilePropertiesDlg& dialog) {
+    EXPECT_TRUE(dialog.targetBox->isEnabled());
+    DesktopTest::Type(dialog.labelBox, "Run");
+    dialogs.Answer(outside);
+    QTest::mouseClick(dialog.targetBrowseButton, Qt::LeftButton);
+    EXPECT_EQ(dialog.targetBox->text(), "");
+    dialogs.Answer(app + "/bin/tools/run.exe");
+    QTest::mouseClick(dialog.targetBrowseButton, Qt::LeftButton);
+    EXPECT_EQ(dialog.targetBox->text(), "bin/tools/run.exe");
+    QTest::mouseClick(dialog.okButton, Qt::LeftButton);
+  });
+  QTest::keyClick(&list(), Qt::Key_Return);
+  ASSERT_TRUE(choose.opened);
+  ASSERT_EQ(boxes->texts.size(), 1u);
+  EXPECT_TRUE(boxes->texts[0].contains("not inside the folder")) << boxes->texts[0].toStdString();
+
+  const CProjectSettings saved = SaveAndReload("tree.kbr");
+  ASSERT_EQ(saved.files.size(), 1u);
+  EXPECT_EQ(saved.files[0].shortcuttarget, "bin/tools/run.exe");
+  Press(QKeySequence("Ctrl+N"));
+  dialogs.Answer(Path("tree.kbr"));
+  Press(QKeySequence("Ctrl+O"));
+  ASSERT_EQ(Column(), Q({app}));
+  PropertiesDialogAnswer reopened([](CFilePropertiesDlg& dialog) {
+    EXPECT_EQ(dialog.targetBox->text(), "bin/tools/run.exe");
+    QTest::mouseClick(dialog.cancelButton, Qt::LeftButton);
+  });
+  DoubleClickAt(RowCentre(0));
+  ASSERT_TRUE(reopened.opened);
+
+  // Without drag and drop: Ctrl+Shift+A asks for a folder.
+  Press(QKeySequence("Ctrl+N"));
+  dialogs.Answer(app);
+  Press(QKeySequence("Ctrl+Shift+A"));
+  EXPECT_EQ(Column(), Q({app}));
+}
+
 // The template's places were made for a narrow font; in a wide one its texts need more room.
 class PropertiesDialogFontTest : public FileListTest,
                                  public ::testing::WithParamInterface<const char*> {};
@@ -328,7 +389,7 @@ TEST_P(PropertiesDialogFontTest, ShowsEveryTextWithNothingCutOff) {
   }
   EXPECT_THAT(texts, ::testing::UnorderedElementsAre(
                          "File Source", "Start Menu Shortcut Label", "Start Menu Shortcut Icon",
-                         "Component GUID",
+                         "Component GUID", "Shortcut Target in the Folder",
                          "Enter the label that you would like to appear in the Start Menu for "
                          "starting this file and enter or browse to the path of the \"ico\" file "
                          "that will be shown in the start menu for this file.",

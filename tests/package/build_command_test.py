@@ -227,10 +227,13 @@ class BuildCommandTest(unittest.TestCase):
         self.assertTrue(lines[2].startswith("files/nowhere.ini does not exist"), lines[2])
 
     def test_source_that_is_no_file(self):
-        self.edit_project("file2path=files/settings.ini", "file2path=files")
+        # A folder is a folder row; a pipe would never end.
+        os.mkfifo(os.path.join(self.project_dir, "files", "pipe"))
+        self.edit_project("file2path=files/settings.ini", "file2path=files/pipe")
         lines = self.failure(self.build())
-        self.assertEqual(lines, [FAILED, "Failed to add file files",
-                                 "files is a folder: list the files in it instead"])
+        self.assertEqual(lines, [FAILED, "Failed to add file files/pipe",
+                                 "files/pipe is not a file but a pipe, socket or device: list "
+                                 "only files"])
         self.assertFalse(os.path.exists(self.package))
 
     def test_package_that_cannot_be_opened(self):

@@ -186,6 +186,36 @@ class ProjectChecksTest(unittest.TestCase):
             ("shortcut label \"Tools|More\" of x.exe", 'holds "|"'),
             ("shortcut label \"Tools: more\" of y.exe", 'holds ":"')])
 
+    def test_folder_trees_windows_cannot_install(self):
+        tree = os.path.join(self.folder, "tree")
+        write(os.path.join(tree, "ok", "a.txt"), b"a")
+        write(os.path.join(tree, "bad:name.txt"), b"b")
+        write(os.path.join(tree, "case", "Readme.txt"), b"c")
+        write(os.path.join(tree, "case", "README.txt"), b"d")
+        os.symlink("..", os.path.join(tree, "ok", "loop"))
+        os.symlink("nowhere.txt", os.path.join(tree, "dangling.txt"))
+        os.mkfifo(os.path.join(tree, "pipe"))
+        locked = os.path.join(tree, "locked")
+        os.makedirs(locked)
+        os.chmod(locked, 0)
+        write(os.path.join(self.folder, "Tool.msi"), b"the last package")
+        expected = [("tree/bad:name.txt", 'holds ":"'),
+                    ("tree/case/README.txt and tree/case/Readme.txt", "letter case"),
+                    ("tree/ok/loop", "link loop"),
+                    ("tree/dangling.txt", "link to nothing"),
+                    ("tree/pipe", "pipe, socket or device"),
+                    ("shortcut target bin/missing.exe of the folder tree", "no file in it")]
+        if os.geteuid() != 0:  # root reads every folder
+            expected.append(("folder tree/locked cannot be read", "Permission denied"))
+        try:
+            problems = self.refused({"title": "Tool"}, [
+                {"path": "tree", "shortcutname": "Go", "shortcuttarget": "bin/missing.exe"}])
+        finally:
+            os.chmod(locked, 0o700)
+        self.assertProblems(problems, expected)
+        with open(os.path.join(self.folder, "Tool.msi"), "rb") as f:
+            self.assertEqual(f.read(), b"the last package")
+
 
 if __name__ == "__main__":
     CLI, SOURCE_DIR = sys.argv[1], sys.argv[2]

@@ -254,7 +254,7 @@ TEST(ProjectFileTest, RoundTripsAwkwardTexts) {
     CProjectSettings project;
     project.SetProperties(text, text, text, text, text, text, text, text, text, text, false);
     project.language = text;
-    ProjectFileEntry entry{"path " + text, text, text, text, text, text, true};
+    ProjectFileEntry entry{"path " + text, text, text, text, text, text, true, true, text};
     project.AddFileEntry(entry);
     project.AddIcon(text);
     const CProjectSettings loaded = RoundTrip(project, dir.path());
@@ -285,7 +285,7 @@ CProjectSettings RandomProject(std::mt19937& random) {
   project.platform = static_cast<TargetPlatform>(random() % 2);
   for (int n = random() % 4; n > 0; --n) {
     project.AddFileEntry({"p" + text(), text(), text(), text(), text(), text(), random() % 2 == 0,
-                          random() % 2 == 0});
+                          random() % 2 == 0, text()});
     project.AddIcon(text());
   }
   return project;
