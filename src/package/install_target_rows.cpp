@@ -12,8 +12,10 @@ constexpr int kComponent64Bit = 256;
 constexpr int kComponentRegistryKeyPath = 4;
 constexpr int kElevationNotRequired = 8;  // the word count's bit for a per-user package
 constexpr int kRemoveOnUninstall = 2;     // RemoveFile's install mode
-// Registry roots: the user's hive, and the installing scope's (the user's or the machine's).
+// Registry roots: the user's hive, the machine's, and the installing scope's (the user's or the
+// machine's).
 constexpr int kRootCurrentUser = 1;
+constexpr int kRootLocalMachine = 2;
 constexpr int kRootOfScope = -1;
 constexpr char kProfileComponent[] = "ProductFolders";
 // The namespace of the folders component's name-based GUID (6E3B9A52-0D7C-4F21-9A84-
@@ -121,7 +123,10 @@ std::optional<std::string> SetInstallTarget(CInstallerDatabase& database,
 std::optional<std::string> AddProfileFolderRows(CInstallerDatabase& database,
                                                 const CProjectSettings& settings,
                                                 const std::string& menu_folder_key) {
-  const int root = settings.installscope == InstallScope::kUser ? kRootCurrentUser : kRootOfScope;
+  // The scope's own hive; a dual-purpose package knows its scope only when it installs.
+  const int root = settings.installscope == InstallScope::kUser      ? kRootCurrentUser
+                   : settings.installscope == InstallScope::kMachine ? kRootLocalMachine
+                                                                     : kRootOfScope;
   if (!database.Execute(
           "insert into `Component` (`Component`,`ComponentId`,`Directory_`,"
           "`Attributes`,`KeyPath`) values(?,?,'TARGETDIR',?,?)",

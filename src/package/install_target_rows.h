@@ -38,8 +38,9 @@ int PlatformComponentAttributes(const CProjectSettings& settings);
 
 // The component that removes the folders the package creates (the product folder and the Start
 // Menu folder `menu_folder_key`) on uninstall, its key path a registry value that records the
-// product folder, since no file can be the key path of a folder: the user's value for a
-// per-user package, the installing scope's otherwise. A per-machine package needs it too: the
+// product folder, since no file can be the key path of a folder: in the user's hive for a
+// per-user package, the machine's for a per-machine one, the installing scope's for a
+// dual-purpose one. A per-machine package needs the component too: the
 // Start Menu is a profile folder to the installer's rules, whatever the scope. The rows reach
 // the file with the next commit. Returns which row could not be added.
 [[nodiscard]] std::optional<std::string> AddProfileFolderRows(CInstallerDatabase& database,

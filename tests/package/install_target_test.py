@@ -118,12 +118,13 @@ class PackageRowsTest(unittest.TestCase):
         removals = oracle.export_table(package, "RemoveFile")
         menu = next(row[0] for row in oracle.export_table(package, "Directory")
                     if row[1] == "ProgramMenuFolder")
-        # The folders' component: an HKCU value (the scope's hive for a dual-purpose or
-        # per-machine package) as key path, removing the product and menu folders.
+        # The folders' component: a registry value in the scope's hive (HKCU, HKLM, or the
+        # installing scope's for a dual-purpose package) as key path, removing the product and
+        # menu folders.
         self.assertEqual(len(profile), 1)
         self.assertEqual(len(registry), 1)
         self.assertEqual(registry[0][0], profile[0][5])
-        self.assertEqual(registry[0][1], "1" if scope == "user" else "-1")
+        self.assertEqual(registry[0][1], {"user": "1", "machine": "2", "both": "-1"}[scope])
         self.assertEqual(sorted((r[1], r[2], r[3], r[4]) for r in removals),
                          sorted([(profile[0][0], "", "TARGETDIR", "2"),
                                  (profile[0][0], "", menu, "2")]))

@@ -128,7 +128,9 @@ class PackageTest(unittest.TestCase):
         for n, (row, path) in enumerate(zip(by_sequence, files), start=1):
             key, component, filename, size, version, language, attributes, sequence = row
             self.assertEqual(int(sequence), n)
-            self.assertEqual((version, language, attributes), ("", "", "512"))
+            # The sample's program has a version resource; the other files have none.
+            expected = ("1.2.0.0", "1033") if path.endswith("Sample Tool.exe") else ("", "")
+            self.assertEqual((version, language, attributes), expected + ("512",))
             self.assertEqual(filename.split("|")[1], os.path.basename(path))
             self.assertEqual(int(size), os.path.getsize(os.path.join(folder, path)))
             self.assertEqual(components[component][2], "TARGETDIR")
