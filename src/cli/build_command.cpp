@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "cli/build_options.h"
 #include "cli/cli_command.h"
-#include "cli/jobs_option.h"
 #include "cli/progress_printer.h"
 #include "package/build_command.h"
 #include "project/form_exchange.h"
@@ -23,8 +23,11 @@ int RunBuild(std::span<const std::string_view> args);
 
 }  // namespace
 
-extern const CliCommand kBuildCommand = {"build", "build PROJECT.kbr [--write-back] [--jobs N]",
-                                         RunBuild};
+extern const CliCommand kBuildCommand = {
+    "build",
+    "build PROJECT.kbr [--write-back] [--jobs N] [--set KEY=VALUE]... [--output PATH]\n"
+    "                    [--sign CERT.p12 [--sign-password-file FILE]] [--timestamp URL]",
+    RunBuild};
 
 namespace {
 
@@ -58,36 +61,9 @@ int WriteBack(CProjectSettings& project, const CProjectSettings& built) {
   return kExitOk;
 }
 
-struct BuildOptions {
-  std::string_view project;
-  bool write_back = false;
-  std::size_t jobs = 0;  // one per hardware thread
-};
-
-// Fills `options` from the arguments, the options before or after the project file; returns
-// the usage error's message, or nullopt.
-std::optional<std::string> ParseOptions(std::span<const std::string_view> args,
-                                        BuildOptions& options) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--write-back") {
-      options.write_back = true;
-    } else if (args[i] == kJobsOption) {
-      const std::optional<std::size_t> jobs = ++i < args.size() ? ParseJobs(args[i]) : std::nullopt;
-      if (!jobs) return std::string(kJobsRangeMessage);
-      options.jobs = *jobs;
-    } else if (options.project.empty() && !args[i].starts_with("--")) {
-      options.project = args[i];
-    } else {
-      return "expected a project file and optionally --write-back and --jobs N";
-    }
-  }
-  if (options.project.empty()) return "expected a project file";
-  return std::nullopt;
-}
-
 int BuildProject(std::span<const std::string_view> args) {
   BuildOptions options;
-  if (const std::optional<std::string> message = ParseOptions(args, options)) {
+  if (const std::optional<std::string> message = ParseBuildOptions(args, options)) {
     return UsageError(kBuildCommand, *message);
   }
   const std::string project_name(options.project);
@@ -100,7 +76,7 @@ int BuildProject(std::span<const std::string_view> args) {
     return UsageError(kBuildCommand, *problem);
   }
   CProjectSettings project;
-  project.Load(project_path.string());
+  project.Load(project_path.string(), options.overrides);
   if (const auto warning = NumberingGapWarning(project_path.string())) {
     PrintError("kitbinder-cli: warning: " + *warning);
   }
@@ -111,9 +87,18 @@ int BuildProject(std::span<const std::string_view> args) {
   // The project as the desktop program's form hands it to a build.
   CProjectSettings settings = project;
   KeepWhatTheFormKeeps(settings);
+  const std::string project_folder = project_path.parent_path().string();
+  PackageOptions package_options;
+  std::string problem;
+  package_options.signing = SigningFor(options, settings, project_folder, &problem);
+  if (!problem.empty()) return UsageError(kBuildCommand, problem);
+  if (!options.output.empty()) {
+    package_options.output_path = std::filesystem::absolute(options.output, error).string();
+  }
   const BuildOutcome outcome =
-      BuildPackage(settings, project_path.parent_path().string(),
-                   {.compression_threads = options.jobs, .observer = ProgressPrinter()});
+      BuildPackage(settings, project_folder,
+                   {.compression_threads = options.jobs, .observer = ProgressPrinter()},
+                   std::move(package_options));
   std::printf("\n");  // ends the last progress line
   if (!outcome.success) {
     PrintError(outcome.message);

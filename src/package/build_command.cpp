@@ -19,10 +19,12 @@ std::string TemplatePath(std::string_view language) {
 }
 
 BuildOutcome BuildPackage(CProjectSettings& settings, const std::string& project_folder,
-                          cabinet::CabinetRunOptions cabinet_options) {
+                          cabinet::CabinetRunOptions cabinet_options,
+                          PackageOptions package_options) {
   try {
     CPackageWriter writer;
     writer.cabinetOptions = std::move(cabinet_options);
+    writer.packageOptions = std::move(package_options);
     if (writer.Build(settings, TemplatePath(settings.language), project_folder)) {
       return {true, std::string(kBuildCompleteMessage), std::move(writer.warnings)};
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cabinet/builder/cabinet_builder.h"
+#include "package/package_options.h"
 #include "project/project_settings.h"
 
 namespace kb {
@@ -39,10 +40,12 @@ struct BuildOutcome {
 // REQUIRES: `settings` holds at least one file; the caller shows kNoFilesMessage otherwise.
 // The codes and component GUIDs the build generates are left in `settings`.
 // An exception that escapes the build (std::bad_alloc when memory runs out) ends it as a failed
-// build whose message says so.
+// build whose message says so. `package_options` say where the package goes and whether it is
+// signed.
 [[nodiscard]] BuildOutcome BuildPackage(CProjectSettings& settings,
                                         const std::string& project_folder,
-                                        cabinet::CabinetRunOptions cabinet_options = {});
+                                        cabinet::CabinetRunOptions cabinet_options = {},
+                                        PackageOptions package_options = {});
 
 // The failed outcome for the exception being handled.
 // REQUIRES: called inside a catch handler.

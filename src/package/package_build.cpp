@@ -19,6 +19,7 @@
 #include "package/license_text.h"
 #include "package/major_upgrade.h"
 #include "package/package_readback.h"
+#include "package/package_signing.h"
 #include "package/package_validation.h"
 #include "package/package_writer.h"
 #include "package/product_icon.h"
@@ -374,7 +375,9 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
     return false;
   }
   // The package is made under a temporary name and replaces the last one only when whole.
-  platform::ReplacementFile package(PathInProject(project_folder, settings.title + ".msi"));
+  platform::ReplacementFile package(packageOptions.output_path.empty()
+                                        ? PathInProject(project_folder, settings.title + ".msi")
+                                        : packageOptions.output_path);
   if (const auto failure = CopyTemplate(template_path, project_folder, package)) {
     errorText = "Error creating blank msi\n" + *failure;
     return false;
@@ -404,6 +407,9 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
     }
   }
   if (!failure) failure = CheckBuiltPackage(package.temp_path(), &warnings);
+  if (!failure && packageOptions.signing) {
+    failure = SignPackage(package.temp_path(), *packageOptions.signing);
+  }
   if (failure) {
     errorText = *failure;
     return false;

@@ -8,6 +8,7 @@
 #include "cabinet/builder/cabinet_builder.h"
 #include "package/folder_tree.h"
 #include "package/installer_database.h"
+#include "package/package_options.h"
 #include "project/project_file_entry.h"
 #include "project/project_settings.h"
 
@@ -29,12 +30,15 @@ class CPackageWriter {
   CPackageWriter(const CPackageWriter&) = delete;
   CPackageWriter& operator=(const CPackageWriter&) = delete;
 
-  // Writes the package `settings.title` + ".msi" in `project_folder` from the template at
+  // Writes the package `settings.title` + ".msi" in `project_folder` (or at
+  // `packageOptions.output_path`) from the template at
   // `template_path`; the project's relative paths are found in `project_folder` too, whatever
   // the process's current folder. A project that fails CheckProject (project_checks.h) is refused
   // before anything is written, `errorText` holding one line per problem. The package is made under
   // a temporary name beside it and replaces an older package only once every row it needs is in it,
-  // read back from the file; the cabinet of the files is staged under a private name and removed.
+  // read back from the file, the validator finds no error in it (its warnings are left in
+  // `warnings`) and, when `packageOptions.signing` asks, it is signed and the signature checked;
+  // the cabinet of the files is staged under a private name and removed.
   // Fills the empty codes and the empty keys and component GUIDs of `settings` with new ones and
   // puts typed ones in canonical form. True when the package is whole; false with `errorText`
   // saying why (what failed on its first line, the cause and what to do on the next), the folder
@@ -82,6 +86,7 @@ class CPackageWriter {
   std::vector<std::string> warnings;             // what the validator warned of, a line each
   cabinet::CabinetRunOptions cabinetOptions;     // how Build packs the files, who hears it
   std::string projectFolder;                     // where Build finds the project's relative paths
+  PackageOptions packageOptions;                 // where Build writes the package, and signing
 };
 
 }  // namespace kb

@@ -86,6 +86,10 @@ std::vector<std::string> ProfileReader::Keys(std::string_view section) const {
   return keys;
 }
 
+void ProfileReader::Set(std::string_view section, std::string_view key, std::string value) {
+  sections_[AsciiLower(section)][AsciiLower(key)] = std::move(value);
+}
+
 ProfileReader::Section* ProfileReader::StartSection(std::string_view name) {
   const auto [it, inserted] = sections_.try_emplace(AsciiLower(name));
   return inserted ? &it->second : nullptr;

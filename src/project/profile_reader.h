@@ -48,6 +48,10 @@ class ProfileReader {
   // missing.
   std::vector<std::string> Keys(std::string_view section) const;
 
+  // Makes `key` of `section` read as `value` (taken as it is: no blanks or quotes removed),
+  // whatever the file said.
+  void Set(std::string_view section, std::string_view key, std::string value);
+
  private:
   using Section = std::map<std::string, std::string, std::less<>>;
 

@@ -18,6 +18,8 @@ constexpr std::string_view kIcons = "icons";
 constexpr std::string_view kProductCodeVersion = "productcodeversion";
 constexpr std::string_view kInstallScope = "installscope";
 constexpr std::string_view kPlatform = "platform";
+constexpr std::string_view kSignCertificate = "signcertificate";
+constexpr std::string_view kTimestampUrl = "timestampurl";
 
 // The texts of a file entry that are stored only when not empty, in the order they are written.
 struct EntryText {
@@ -41,10 +43,14 @@ std::string IconKey(int index) {
   return "icon" + std::to_string(index) + "path";
 }
 
+// Whether `text` is `lower` (a lower-case ASCII word) in any letter case.
+bool EqualsIgnoringCase(std::string_view text, std::string_view lower) {
+  return std::ranges::equal(
+      text, lower, [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
 bool IsTrueIgnoringCase(std::string_view value) {
-  return std::ranges::equal(value, std::string_view("true"), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == b;
-  });
+  return EqualsIgnoringCase(value, "true");
 }
 
 void WriteProperties(const CProjectSettings& project, ProfileWriter& profile) {
@@ -61,6 +67,12 @@ void WriteProperties(const CProjectSettings& project, ProfileWriter& profile) {
   }
   if (project.platform != TargetPlatform::kX86) {
     profile.SetString(kProperties, kPlatform, TargetPlatformText(project.platform));
+  }
+  if (!project.signcertificate.empty()) {
+    profile.SetString(kProperties, kSignCertificate, project.signcertificate);
+  }
+  if (!project.timestampurl.empty()) {
+    profile.SetString(kProperties, kTimestampUrl, project.timestampurl);
   }
 }
 
@@ -101,6 +113,8 @@ void ReadProperties(const ProfileReader& profile, CProjectSettings& project) {
                              .value_or(InstallScope::kMachine);
   project.platform = TargetPlatformFromText(profile.GetString(kProperties, kPlatform))
                          .value_or(TargetPlatform::kX86);
+  project.signcertificate = profile.GetString(kProperties, kSignCertificate);
+  project.timestampurl = profile.GetString(kProperties, kTimestampUrl);
 }
 
 // Reads entries 0, 1, ... up to the first missing or empty path.
@@ -128,6 +142,13 @@ void ReadIcons(const ProfileReader& profile, CProjectSettings& project) {
 
 }  // namespace
 
+bool IsPropertyKey(std::string_view key) {
+  const auto is = [&](std::string_view name) { return EqualsIgnoringCase(key, name); };
+  return std::ranges::any_of(kTextProperties, [&](const TextProperty& p) { return is(p.key); }) ||
+         is("noquestions") || is(kProductCodeVersion) || is(kInstallScope) || is(kPlatform) ||
+         is(kSignCertificate) || is(kTimestampUrl);
+}
+
 bool CProjectSettings::Save(std::string_view path) {
   if (!path.empty()) projectPath = path;
   if (projectPath.empty()) return false;
@@ -139,8 +160,13 @@ bool CProjectSettings::Save(std::string_view path) {
 }
 
 bool CProjectSettings::Load(std::string_view path) {
+  return Load(path, {});
+}
+
+bool CProjectSettings::Load(std::string_view path, std::span<const PropertyOverride> overrides) {
   if (!path.empty()) projectPath = path;
-  const ProfileReader profile = ProfileReader::FromFile(projectPath);
+  ProfileReader profile = ProfileReader::FromFile(projectPath);
+  for (const PropertyOverride& given : overrides) profile.Set(kProperties, given.key, given.value);
   ReadProperties(profile, *this);
   Clear();
   ReadFileEntries(profile, *this);

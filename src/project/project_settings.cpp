@@ -68,7 +68,8 @@ bool CProjectSettings::IsEqual(const CProjectSettings& other) const {
       kTextProperties, [&](const TextProperty& p) { return this->*p.member == other.*p.member; });
   return texts_equal && productcodeversion == other.productcodeversion &&
          noquestions == other.noquestions && installscope == other.installscope &&
-         platform == other.platform && files == other.files;
+         platform == other.platform && signcertificate == other.signcertificate &&
+         timestampurl == other.timestampurl && files == other.files;
 }
 
 }  // namespace kb

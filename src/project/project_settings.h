@@ -1,6 +1,7 @@
 #ifndef KITBINDER_PROJECT_PROJECT_SETTINGS_H_
 #define KITBINDER_PROJECT_PROJECT_SETTINGS_H_
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -9,6 +10,7 @@
 #include "project/install_target.h"
 #include "project/project_file_entry.h"
 #include "project/project_icon_entry.h"
+#include "project/property_override.h"
 
 namespace kb {
 
@@ -58,8 +60,8 @@ class CProjectSettings {
   bool Clear();
 
   // True when the eleven texts, `productcodeversion`, `noquestions`, the install scope, the
-  // platform and the files (all members, in order) are equal. `icons` and `projectPath` take no
-  // part.
+  // platform, the signing texts and the files (all members, in order) are equal. `icons` and
+  // `projectPath` take no part.
   bool IsEqual(const CProjectSettings& other) const;
 
   // Writes the project file. A non-empty `path` first becomes `projectPath`; an empty one means
@@ -73,6 +75,9 @@ class CProjectSettings {
   // becomes `projectPath`. A missing key reads as empty text, `language` included; a missing,
   // unreadable or foreign file reads as an empty project. Always returns true.
   bool Load(std::string_view path);
+  // The same with `overrides` taking the place of the file's values of their keys, as if the
+  // file held them. REQUIRES: each override's key is a property key (IsPropertyKey).
+  bool Load(std::string_view path, std::span<const PropertyOverride> overrides);
 
   std::string title;
   std::string version;
@@ -94,6 +99,11 @@ class CProjectSettings {
   // a project that never chose them saves as before and older readers see nothing new.
   InstallScope installscope = InstallScope::kMachine;
   TargetPlatform platform = TargetPlatform::kX86;
+  // The PKCS#12 file a build signs the package with (relative to the project's folder, or
+  // absolute) and the time-stamp server the signature asks; empty for none. Stored only when
+  // set. The certificate's password is never stored.
+  std::string signcertificate;
+  std::string timestampurl;
   std::vector<ProjectFileEntry> files;
   // Never holds an empty path, nor two entries with equal paths.
   std::vector<ProjectIconEntry> icons;

@@ -355,6 +355,8 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
   if (productCodeText == versionedProductCode) settings.productcodeversion = productCodeVersionText;
   settings.installscope = ChosenValue(kScopeChoices, *installScopeList);
   settings.platform = ChosenValue(kPlatformChoices, *platformList);
+  settings.signcertificate = signCertificateText;
+  settings.timestampurl = timestampUrlText;
   for (int row = 0; row < fileList->RowCount(); ++row) {
     const auto column = [&](int index) { return fileList->ItemText(row, index).toStdString(); };
     settings.AddFileEntry({.path = column(0),
@@ -389,6 +391,8 @@ void CKitbinderView::LoadProject(const std::string& path) {
   bannerFileText = storedSettings.bannerfile;
   commentsText = storedSettings.comments;
   productCodeVersionText = storedSettings.productcodeversion;
+  signCertificateText = storedSettings.signcertificate;
+  timestampUrlText = storedSettings.timestampurl;
   versionedProductCode = storedSettings.productcode;
   for (int index = 0; index < static_cast<int>(std::size(kLanguageCodes)); ++index) {
     if (storedSettings.language == kLanguageCodes[index]) languageIndex = index;
@@ -428,12 +432,14 @@ void CKitbinderView::ResetProject() {
   storedSettings.productcodeversion.clear();
   storedSettings.installscope = InstallScope::kMachine;
   storedSettings.platform = TargetPlatform::kX86;
+  storedSettings.signcertificate.clear();
+  storedSettings.timestampurl.clear();
   storedSettings.Clear();
   fileList->DeleteAllItems();
   for (std::string* text :
        {&titleText, &versionText, &productCodeText, &packageCodeText, &upgradeCodeText, &authorText,
         &urlText, &eulaFileText, &bannerFileText, &commentsText, &productCodeVersionText,
-        &versionedProductCode, &projectFolder}) {
+        &versionedProductCode, &signCertificateText, &timestampUrlText, &projectFolder}) {
     text->clear();
   }
   noQuestionsCheck->setChecked(false);

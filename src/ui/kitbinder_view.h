@@ -154,6 +154,10 @@ class CKitbinderView : public CFormView {
   // build to Save like the comments. A product code typed over it has no version recorded.
   std::string productCodeVersionText;
   std::string versionedProductCode;
+  // The signing certificate and time-stamp server, carried from Open to Save like the comments
+  // (kitbinder-cli signs with them).
+  std::string signCertificateText;
+  std::string timestampUrlText;
 
   bool columnsCreated = false;
 

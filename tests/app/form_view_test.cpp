@@ -44,6 +44,8 @@ constexpr char kFullProject[] =
     "productcodeversion=1.0\r\n"
     "installscope=both\r\n"
     "platform=x64\r\n"
+    "signcertificate=C:\\keys\\publisher.p12\r\n"
+    "timestampurl=http://timestamp.example.org\r\n"
     "[files]\r\n"
     "file0path=C:\\src\\app.exe\r\n"
     "file0shortcutname=Sample\r\n"

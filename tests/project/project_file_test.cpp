@@ -283,6 +283,8 @@ CProjectSettings RandomProject(std::mt19937& random) {
   project.productcodeversion = text();
   project.installscope = static_cast<InstallScope>(random() % 3);
   project.platform = static_cast<TargetPlatform>(random() % 2);
+  project.signcertificate = text();
+  project.timestampurl = text();
   for (int n = random() % 4; n > 0; --n) {
     project.AddFileEntry({"p" + text(), text(), text(), text(), text(), text(), random() % 2 == 0,
                           random() % 2 == 0, text()});
