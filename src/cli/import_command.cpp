@@ -77,7 +77,8 @@ int RunImport(std::span<const std::string_view> args) {
     }
     const UINT imported = MsiDatabaseImportA(database.get(), dir.string().c_str(), file.c_str());
     if (imported != ERROR_SUCCESS) {
-      std::fprintf(stderr, "kitbinder-cli: cannot import %s (error %u)\n", file.c_str(), imported);
+      std::fprintf(stderr, "kitbinder-cli: cannot import %s (error %u)%s\n", file.c_str(), imported,
+                   EngineReason().c_str());
       return kExitFailed;
     }
   }

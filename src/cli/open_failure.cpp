@@ -5,6 +5,9 @@
 #include <cerrno>
 #include <memory>
 
+#include "msi/api/msi_interface.h"
+#include "msi/api/record_text.h"
+#include "msi/api/scoped_handle.h"
 #include "msi/db/database.h"
 #include "platform/regular_file.h"
 
@@ -30,6 +33,11 @@ std::string Reason(const std::string& path, bool for_writing) {
 
 std::string CannotOpen(const std::string& path, bool for_writing) {
   return "cannot open " + path + ": " + Reason(path, for_writing);
+}
+
+std::string EngineReason() {
+  const msi::ScopedHandle why(MsiGetLastErrorRecord());
+  return why.get() != 0 ? ": " + msi::RecordText(why.get(), 0) : std::string();
 }
 
 }  // namespace kb::cli

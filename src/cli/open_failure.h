@@ -12,6 +12,10 @@ namespace kb::cli {
 // (a code page it cannot read); "it is not an installer database, or it is damaged".
 std::string CannotOpen(const std::string& path, bool for_writing = false);
 
+// The engine's reason for the failure of the last call that gives one, as ": REASON" to follow
+// a message; empty when it gave none.
+std::string EngineReason();
+
 }  // namespace kb::cli
 
 #endif  // KITBINDER_CLI_OPEN_FAILURE_H_

@@ -109,10 +109,8 @@ int RunQuery(std::span<const std::string_view> args) {
   if (error == ERROR_SUCCESS && select) PrintRows(view.get());
   if (error == ERROR_SUCCESS && !select) error = MsiDatabaseCommit(database.get());
   if (error != ERROR_SUCCESS) {
-    const msi::ScopedHandle why(MsiGetLastErrorRecord());
-    const std::string reason = why.get() != 0 ? ": " + msi::RecordText(why.get(), 0) : "";
     std::fprintf(stderr, "kitbinder-cli: the statement failed (error %u)%s\n", error,
-                 reason.c_str());
+                 EngineReason().c_str());
     return error == ERROR_BAD_QUERY_SYNTAX ? kExitUsage : kExitFailed;
   }
   return kExitOk;

@@ -105,6 +105,11 @@ TEST_F(DatabaseCommandsTest, ExitCodesSayWhatWentWrong) {
   EXPECT_EQ(Cli("tables '" + (dir_.path() / "missing.msi").string() + "'").status, 2);
   WriteText(in_ / "Bad.idt", "A\tB\r\ns72\r\nBad\tA\r\n");
   EXPECT_EQ(Cli("import " + db_ + " '" + in_.string() + "' Bad.idt").status, 1);
+  // The engine's reason follows the error number.
+  WriteText(in_ / "Twice.idt", "A\tA\r\ns72\ts72\r\nTwice\tA\r\n");
+  const Outcome twice = Cli("import " + db_ + " '" + in_.string() + "' Twice.idt", true);
+  EXPECT_EQ(twice.status, 1);
+  EXPECT_NE(twice.out.find("has two columns named \"A\""), std::string::npos) << twice.out;
   ASSERT_EQ(Cli("import " + db_ + " '" + in_.string() + "' Property.idt").status, 0);
   EXPECT_EQ(Cli("export " + db_ + " NoTable").status, 1);
   EXPECT_EQ(Cli("query " + db_ + " \"SELECT * FROM\"").status, 2);
