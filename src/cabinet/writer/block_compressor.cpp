@@ -4,10 +4,10 @@
 
 namespace kb::cabinet {
 
-std::optional<BlockCompressor> BlockCompressor::Create() {
+std::optional<BlockCompressor> BlockCompressor::Create(MszipLevel level) {
   std::unique_ptr<MszipCompressor> compressor;
   std::size_t capacity = 0;
-  if (MszipCompressor::Create(kBlockSize, &compressor, &capacity) != MszipResult::kOk) {
+  if (MszipCompressor::Create(kBlockSize, &compressor, &capacity, level) != MszipResult::kOk) {
     return std::nullopt;
   }
   return BlockCompressor(std::move(compressor));

@@ -27,8 +27,8 @@ struct BlockJob {
 // Used by one thread at a time; may move to another thread between blocks.
 class BlockCompressor {
  public:
-  // Nullopt when the compressor's buffers cannot be allocated.
-  [[nodiscard]] static std::optional<BlockCompressor> Create();
+  // A compressor searching as `level` says; nullopt when its buffers cannot be allocated.
+  [[nodiscard]] static std::optional<BlockCompressor> Create(MszipLevel level);
 
   // Codes `job.input` into `job.output`; returns the compressor's result and stores the coded
   // size in *compressed_size. Allocates nothing, so it may run on a worker thread that has no

@@ -8,11 +8,11 @@
 
 namespace kb::cabinet {
 
-bool BlockPipeline::Start(bool compress, std::size_t workers) {
-  compress_ = compress;
-  const std::size_t threads = compress && workers > 1 ? workers : 0;
-  for (std::size_t i = 0; compress && i < std::max<std::size_t>(threads, 1); ++i) {
-    std::optional<BlockCompressor> compressor = BlockCompressor::Create();
+bool BlockPipeline::Start(std::optional<MszipLevel> level, std::size_t workers) {
+  compress_ = level.has_value();
+  const std::size_t threads = compress_ && workers > 1 ? workers : 0;
+  for (std::size_t i = 0; compress_ && i < std::max<std::size_t>(threads, 1); ++i) {
+    std::optional<BlockCompressor> compressor = BlockCompressor::Create(*level);
     if (!compressor) return services_->Fail(FciError::kCompressorFail);
     compressors_.push_back(*std::move(compressor));
   }

@@ -15,11 +15,13 @@ using DataHeaderBuffer = std::array<std::byte, kDataHeaderSize + kMaxRecordReser
 
 }  // namespace
 
-FolderState::FolderState(ClientServices* services, std::size_t data_reserve, std::size_t workers)
+FolderState::FolderState(ClientServices* services, std::size_t data_reserve, std::size_t workers,
+                         MszipLevel level)
     : services_(services),
       data_(services),
       files_(services),
       workers_(workers),
+      level_(level),
       data_header_size_(kDataHeaderSize + data_reserve) {}
 
 bool FolderState::CreateTemporaries() {
@@ -42,7 +44,8 @@ bool FolderState::SwitchType(std::uint16_t type) {
   type_ = kNoType;  // until the new type's pipeline stands, so that another file tries again
   try {
     pipeline_.emplace(services_);
-    if (!pipeline_->Start((type & kTypeMask) == kCompressMszip, workers_)) {
+    const bool mszip = (type & kTypeMask) == kCompressMszip;
+    if (!pipeline_->Start(mszip ? std::optional(level_) : std::nullopt, workers_)) {
       pipeline_.reset();
       return false;
     }
