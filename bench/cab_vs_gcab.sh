@@ -8,7 +8,9 @@
 # (the build copies the script into build/release/bin as bench_cab_vs_gcab, so `make bench` runs
 # it), else build/release/bin. The files are
 # the first regular files of /usr/lib and /usr/share in sorted order until MEGABYTES (default
-# 300) are reached, so a machine with the same packages gets the same set. The cabinets are
+# 300) are reached, so a machine with the same packages gets the same set; a file whose name
+# came before is passed over, since gcab leaves out a second file of the same name and would
+# otherwise pack less than we do. The cabinets are
 # checked with `cabextract -t` afterwards, and ours must be the same with any number of threads.
 # LEVEL is kitbinder-cli's --compression (default best).
 set -euo pipefail
@@ -22,7 +24,8 @@ level=${3:-best}
 { LC_ALL=C find /usr/lib /usr/share -type f -readable -size +0 -printf '%p\t%s\n' 2>/dev/null ||
     true; } | LC_ALL=C sort >"$work/all"
 awk -F '\t' -v limit=$((megabytes * 1024 * 1024)) \
-  '{ print $1; total += $2; if (total >= limit) exit }' "$work/all" >"$work/list"
+  '{ n = split($1, part, "/"); if (seen[part[n]]++) next
+     print $1; total += $2; if (total >= limit) exit }' "$work/all" >"$work/list"
 count=$(wc -l <"$work/list")
 bytes=$(xargs -d '\n' stat -c %s <"$work/list" | awk '{ s += $1 } END { print s }')
 echo "input: $count files, $bytes bytes; kitbinder-cli --compression $level"
