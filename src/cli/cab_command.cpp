@@ -25,7 +25,8 @@ int RunCab(std::span<const std::string_view> args);
 
 extern const CliCommand kCabCommand = {"cab",
                                        "cab [--max-size N] [--threshold N] [--jobs N] "
-                                       "[--compression none|fast|normal|best] PREFIX FILE...  "
+                                       "[--compression none|fast|normal|best|lzx] PREFIX "
+                                       "FILE...  "
                                        "(FILE \"+\" starts a new folder)",
                                        RunCab};
 
@@ -61,7 +62,7 @@ std::optional<std::string> ParseArguments(std::span<const std::string_view> args
     if (args[i] == "--compression") {
       const std::optional<cabinet::CabinetCompression> compression =
           i + 1 < args.size() ? cabinet::ParseCabinetCompression(args[i + 1]) : std::nullopt;
-      if (!compression) return "--compression needs none, fast, normal or best";
+      if (!compression) return "--compression needs none, fast, normal, best or lzx";
       options.run.compression = *compression;
       continue;
     }

@@ -318,6 +318,15 @@ testing::AssertionResult SameAsOneWorker(const Outcome& one, const Outcome& many
 
 constexpr std::size_t kWorkerCounts[] = {2, 3, 8};
 
+// The shape with its MSZIP files made LZX files.
+Shape AsLzx(Shape shape) {
+  for (Step& step : shape.steps) {
+    if (step.type == kCompressMszip) step.type = kCompressLzx;
+  }
+  shape.label += " (LZX)";
+  return shape;
+}
+
 // Runs `shape` with 1, 2, 3 and 8 workers; all must agree, and cabextract must extract the
 // files from the one-worker cabinets when the run succeeded.
 void ExpectSameWithEveryWorkerCount(const Shape& shape, bool check_with_cabextract = true) {
@@ -439,6 +448,24 @@ std::vector<Shape> KnownShapes() {
 TEST(ParallelWriterTest, EveryShapeComesOutTheSameWithAnyNumberOfWorkers) {
   if (const auto missing = kb::test::MissingTools({"cabextract"})) GTEST_SKIP() << *missing;
   for (const Shape& shape : KnownShapes()) ExpectSameWithEveryWorkerCount(shape);
+}
+
+// LZX folders are coded on the calling thread whatever the worker count; cabextract tests and
+// extracts every shape's cabinets, and 7z (where installed) reads the single ones as well.
+TEST(ParallelWriterTest, LzxShapesComeOutTheSameAndExtract) {
+  if (const auto missing = kb::test::MissingTools({"cabextract"})) GTEST_SKIP() << *missing;
+  const bool seven_zip = !kb::test::MissingTools({"7z"});
+  for (const Shape& mszip_shape : KnownShapes()) {
+    const Shape shape = AsLzx(mszip_shape);
+    ExpectSameWithEveryWorkerCount(shape);
+    if (!seven_zip) continue;
+    WriterRun run(shape);
+    const Outcome one = run.Run(shape, 1);
+    if (!one.succeeded || shape.files().empty() || one.cabinets.size() != 1) continue;
+    SCOPED_TRACE(shape.label);
+    test::WriteBytes(run.out() / "w1.cab", one.cabinets.begin()->second);
+    EXPECT_TRUE(test::SevenZipExtracts(run.out() / "w1.cab", shape.files()));
+  }
 }
 
 // The faster MSZIP levels on every shape: the same with one worker and with eight, and read by

@@ -27,13 +27,24 @@ MszipLevel LevelOf(CabinetCompression compression) {
       return MszipLevel::kNormal;
     case CabinetCompression::kBest:
     case CabinetCompression::kNone:
+    case CabinetCompression::kLzx:
       break;
   }
   return MszipLevel::kBest;
 }
 
 std::uint16_t TypeOf(CabinetCompression compression) {
-  return compression == CabinetCompression::kNone ? kCompressNone : kCompressMszip;
+  switch (compression) {
+    case CabinetCompression::kNone:
+      return kCompressNone;
+    case CabinetCompression::kLzx:
+      return kCompressLzx;
+    case CabinetCompression::kBest:
+    case CabinetCompression::kNormal:
+    case CabinetCompression::kFast:
+      break;
+  }
+  return kCompressMszip;
 }
 // Neither the writer nor an operation of its own failed, but the builder's own memory ran out.
 constexpr std::string_view kBuilderOperation = "CreateCabinet";

@@ -53,7 +53,8 @@ class BlockPipeline {
   // blocks are coded on the calling thread). Fails after reporting kCompressorFail when a
   // compressor cannot be made, kAllocFail when a slot cannot; throws std::bad_alloc when its own
   // lists cannot grow, before any thread has started. REQUIRES: called once, before anything else.
-  [[nodiscard]] bool Start(std::optional<MszipLevel> level, std::size_t workers);
+  // LZX blocks are always coded on the calling thread: each needs the whole folder before it.
+  [[nodiscard]] bool Start(BlockCoding coding, MszipLevel level, std::size_t workers);
 
   // Where the next block is read: kBlockSize bytes.
   std::span<std::byte> next_input() const;
@@ -106,6 +107,7 @@ class BlockPipeline {
 
   ClientServices* services_;
   bool compress_ = false;
+  BlockCoding block_coding_ = BlockCoding::kStored;
   std::size_t max_in_flight_ = 1;
   std::vector<Slot> slots_;  // block n lives in slot n % size, its history in the slot before
   // One per worker; without workers the first codes on the calling thread.

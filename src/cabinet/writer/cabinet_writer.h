@@ -70,6 +70,8 @@ inline constexpr std::int32_t kMaxSizeTooSmall = -2;
 // Compression types of FCIAddFile.
 inline constexpr std::uint16_t kCompressNone = 0;
 inline constexpr std::uint16_t kCompressMszip = 1;
+// LZX with a 2 MB window (type 3, window bits 21 in bits 8 to 12), the only LZX window made.
+inline constexpr std::uint16_t kCompressLzx = 0x1503;
 
 inline constexpr std::size_t kCabinetNameCapacity = 256;  // 255 characters and the NUL
 using CabinetName = std::array<char, kCabinetNameCapacity>;

@@ -35,7 +35,7 @@ bool FolderState::CreateTemporaries() {
 
 bool FolderState::IsKnownType(std::uint16_t type) {
   const std::uint16_t low = type & kTypeMask;
-  return low == kCompressNone || low == kCompressMszip;
+  return low == kCompressNone || low == kCompressMszip || type == kCompressLzx;
 }
 
 bool FolderState::SwitchType(std::uint16_t type) {
@@ -44,8 +44,10 @@ bool FolderState::SwitchType(std::uint16_t type) {
   type_ = kNoType;  // until the new type's pipeline stands, so that another file tries again
   try {
     pipeline_.emplace(services_);
-    const bool mszip = (type & kTypeMask) == kCompressMszip;
-    if (!pipeline_->Start(mszip ? std::optional(level_) : std::nullopt, workers_)) {
+    const BlockCoding coding = type == kCompressLzx                   ? BlockCoding::kLzx
+                               : (type & kTypeMask) == kCompressMszip ? BlockCoding::kMszip
+                                                                      : BlockCoding::kStored;
+    if (!pipeline_->Start(coding, level_, workers_)) {
       pipeline_.reset();
       return false;
     }
