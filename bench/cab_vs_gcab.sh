@@ -2,28 +2,33 @@
 # kitbinder-cli cab beside gcab -cz on the same files: wall time, peak memory and cabinet size,
 # for kitbinder-cli with one compression thread (--jobs 1) and with one per hardware thread.
 #
-#   bench/cab_vs_gcab.sh [BIN_DIR] [MEGABYTES]
+#   bench/cab_vs_gcab.sh [BIN_DIR] [MEGABYTES] [LEVEL]
 #
 # BIN_DIR holds kitbinder-cli: by default the script's own folder when kitbinder-cli is there
 # (the build copies the script into build/release/bin as bench_cab_vs_gcab, so `make bench` runs
 # it), else build/release/bin. The files are
 # the first regular files of /usr/lib and /usr/share in sorted order until MEGABYTES (default
-# 300) are reached, so a machine with the same packages gets the same set. The cabinets are
+# 300) are reached, so a machine with the same packages gets the same set; a file whose name
+# came before is passed over, since gcab leaves out a second file of the same name and would
+# otherwise pack less than we do. The cabinets are
 # checked with `cabextract -t` afterwards, and ours must be the same with any number of threads.
+# LEVEL is kitbinder-cli's --compression (default best).
 set -euo pipefail
 
 here=$(dirname "$0")
 source "$here/setup_bench.sh"
 setup_bench "${1:-}"
 megabytes=${2:-300}
+level=${3:-best}
 
 { LC_ALL=C find /usr/lib /usr/share -type f -readable -size +0 -printf '%p\t%s\n' 2>/dev/null ||
     true; } | LC_ALL=C sort >"$work/all"
 awk -F '\t' -v limit=$((megabytes * 1024 * 1024)) \
-  '{ print $1; total += $2; if (total >= limit) exit }' "$work/all" >"$work/list"
+  '{ n = split($1, part, "/"); if (seen[part[n]]++) next
+     print $1; total += $2; if (total >= limit) exit }' "$work/all" >"$work/list"
 count=$(wc -l <"$work/list")
 bytes=$(xargs -d '\n' stat -c %s <"$work/list" | awk '{ s += $1 } END { print s }')
-echo "input: $count files, $bytes bytes"
+echo "input: $count files, $bytes bytes; kitbinder-cli --compression $level"
 
 # Runs a command in $work, printing "seconds peak_kB".
 measure() {
@@ -34,8 +39,8 @@ measure() {
 mapfile -t files <"$work/list"
 # Both tools read the files from the page cache, not the first one from the disk.
 cat "${files[@]}" >/dev/null
-read -r one_seconds one_memory < <(measure "$cli" cab --jobs 1 one "${files[@]}")
-read -r all_seconds all_memory < <(measure "$cli" cab all "${files[@]}")
+read -r one_seconds one_memory < <(measure "$cli" cab --compression "$level" --jobs 1 one "${files[@]}")
+read -r all_seconds all_memory < <(measure "$cli" cab --compression "$level" all "${files[@]}")
 read -r gcab_seconds gcab_memory < <(measure gcab -c -z -n "$work/gcab.cab" "${files[@]}")
 kb_size=$(cat "$work"/all*.cab | wc -c)
 gcab_size=$(wc -c <"$work/gcab.cab")

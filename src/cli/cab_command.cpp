@@ -12,7 +12,8 @@
 #include "cli/progress_printer.h"
 #include "platform/regular_file.h"
 
-// kitbinder-cli cab [--max-size N] [--threshold N] [--jobs N] PREFIX FILE...
+// kitbinder-cli cab [--max-size N] [--threshold N] [--jobs N] [--compression LEVEL] PREFIX
+//                   FILE...
 // Packs the files into PREFIX1.cab (PREFIX2.cab ... when spanning) in the current folder
 // through the cabinet builder; "+" is a folder break.
 namespace kb::cli {
@@ -23,8 +24,10 @@ int RunCab(std::span<const std::string_view> args);
 }  // namespace
 
 extern const CliCommand kCabCommand = {"cab",
-                                       "cab [--max-size N] [--threshold N] [--jobs N] PREFIX "
-                                       "FILE...  (FILE \"+\" starts a new folder)",
+                                       "cab [--max-size N] [--threshold N] [--jobs N] "
+                                       "[--compression none|fast|normal|best|lzx] PREFIX "
+                                       "FILE...  "
+                                       "(FILE \"+\" starts a new folder)",
                                        RunCab};
 
 namespace {
@@ -54,6 +57,13 @@ std::optional<std::string> ParseArguments(std::span<const std::string_view> args
           i + 1 < args.size() ? ParseJobs(args[i + 1]) : std::nullopt;
       if (!jobs) return std::string(kJobsRangeMessage);
       options.run.compression_threads = *jobs;
+      continue;
+    }
+    if (args[i] == "--compression") {
+      const std::optional<cabinet::CabinetCompression> compression =
+          i + 1 < args.size() ? cabinet::ParseCabinetCompression(args[i + 1]) : std::nullopt;
+      if (!compression) return "--compression needs none, fast, normal, best or lzx";
+      options.run.compression = *compression;
       continue;
     }
     const bool is_max = args[i] == "--max-size";

@@ -142,6 +142,44 @@ TEST_F(CabinetBuilderTest, FilesAroundTheBlockSizeComeBackWhole) {
   EXPECT_TRUE(TempFolderIsEmpty());
 }
 
+// Every compression a user can choose, from the smallest cabinet to the largest, makes a
+// cabinet the readers extract (gcab reads no LZX: 7z does instead); each folder type says how
+// it was coded, and stored folders hold the bytes as they are.
+TEST_F(CabinetBuilderTest, EveryCompressionChoiceMakesACabinetTheReadersExtract) {
+  const FileSet files = {{"below.bin", test::NoiseBytes(32767, 1)},
+                         {"block.txt", test::TextBytes(32768, 2)},
+                         {"large.txt", test::TextBytes(300000, 4) + test::NoiseBytes(70000, 5)}};
+  AddFiles(files);
+  std::uintmax_t smaller_choice_size = 0;
+  for (const std::string_view name : {"lzx", "best", "normal", "fast", "none"}) {
+    SCOPED_TRACE(name);
+    const std::optional<CabinetCompression> compression = ParseCabinetCompression(name);
+    ASSERT_TRUE(compression);
+    CabinetRunOptions options = Options(kDefaultMaxCabinetSize);
+    options.compression = *compression;
+    builder_->SetRunOptions(options);
+    ASSERT_TRUE(builder_->SetCabinetName(name));
+    ASSERT_TRUE(builder_->CreateCabinet()) << builder_->LastError();
+    const fs::path cabinet = std::string(name) + "1.cab";
+    const bool lzx = *compression == CabinetCompression::kLzx;
+    EXPECT_TRUE(lzx ? test::CabextractTestsClean(cabinet) : test::ReadersAgree(cabinet, files));
+    if (lzx && !kb::test::MissingTools({"7z"})) {
+      EXPECT_TRUE(test::SevenZipExtracts(cabinet, files));
+    }
+    const std::optional<CabLayout> cab = Layout(cabinet);
+    ASSERT_TRUE(cab);
+    ASSERT_EQ(cab->folders.size(), 1u);
+    const int type = lzx ? 0x1503 : *compression == CabinetCompression::kNone ? 0 : 1;
+    EXPECT_EQ(cab->folders[0].compression_type, type);
+    if (lzx) continue;  // smaller than best on most data, not on text this repetitive
+    EXPECT_GE(fs::file_size(cabinet), smaller_choice_size);
+    smaller_choice_size = fs::file_size(cabinet);
+  }
+  EXPECT_GT(smaller_choice_size, 32767u + 32768 + 370000);
+  EXPECT_FALSE(ParseCabinetCompression("Best"));
+  EXPECT_FALSE(ParseCabinetCompression(""));
+}
+
 TEST_F(CabinetBuilderTest, TwoFilesOf20000BytesShareTheFirstBlock) {
   const FileSet files = {{"a.txt", test::TextBytes(20000, 1)},
                          {"b.txt", test::TextBytes(20000, 2)}};

@@ -74,6 +74,17 @@ testing::AssertionResult GcabExtracts(const std::filesystem::path& cabinet,
   return Extracts("gcab", {"gcab", "-x", "-C"}, cabinet, expected);
 }
 
+testing::AssertionResult SevenZipExtracts(const std::filesystem::path& cabinet,
+                                          const FileSet& expected) {
+  TempDir into;
+  const ProgramResult run =
+      RunProgram({"7z", "x", "-y", "-bd", "-o" + into.path().string(), cabinet.string()});
+  if (run.exit_code != 0) {
+    return testing::AssertionFailure() << "7z exited " << run.exit_code << ": " << run.output;
+  }
+  return SameFiles("7z", ReadTree(into.path()), expected);
+}
+
 testing::AssertionResult ReadersAgree(const std::filesystem::path& cabinet,
                                       const FileSet& expected) {
   if (auto clean = CabextractTestsClean(cabinet); !clean) return clean;

@@ -28,7 +28,11 @@ testing::AssertionResult CabextractExtracts(const std::filesystem::path& cabinet
 testing::AssertionResult GcabExtracts(const std::filesystem::path& cabinet,
                                       const FileSet& expected);
 
-// All three of the above.
+// `7z x` extracts exactly `expected` (7z reads LZX, which gcab does not).
+testing::AssertionResult SevenZipExtracts(const std::filesystem::path& cabinet,
+                                          const FileSet& expected);
+
+// The first three of the above.
 testing::AssertionResult ReadersAgree(const std::filesystem::path& cabinet,
                                       const FileSet& expected);
 

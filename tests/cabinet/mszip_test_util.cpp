@@ -8,10 +8,10 @@
 
 namespace kb::cabinet::test {
 
-std::unique_ptr<MszipCompressor> MakeCompressor() {
+std::unique_ptr<MszipCompressor> MakeCompressor(MszipLevel level) {
   std::unique_ptr<MszipCompressor> compressor;
   std::size_t capacity = 0;
-  EXPECT_EQ(MszipCompressor::Create(0, &compressor, &capacity), MszipResult::kOk);
+  EXPECT_EQ(MszipCompressor::Create(0, &compressor, &capacity, level), MszipResult::kOk);
   return compressor;
 }
 

@@ -15,7 +15,7 @@ namespace kb::cabinet::test {
 using Bytes = std::vector<std::uint8_t>;
 
 // A compressor with the cabinet writer's block size; fails the test if Create fails.
-std::unique_ptr<MszipCompressor> MakeCompressor();
+std::unique_ptr<MszipCompressor> MakeCompressor(MszipLevel level = MszipLevel::kBest);
 
 // Compresses one block with the writer's output capacity; fails the test on a non-zero result.
 Bytes CompressBlock(MszipCompressor& compressor, std::span<const std::uint8_t> input);

@@ -223,13 +223,14 @@ class WriterRun {
     }
   }
 
-  Outcome Run(const Shape& shape, std::size_t workers, int fail_file = -1, int fail_at = -1) {
+  Outcome Run(const Shape& shape, std::size_t workers, int fail_file = -1, int fail_at = -1,
+              MszipLevel level = MszipLevel::kBest) {
     Outcome outcome;
     outcome.recorder.fail_file = fail_file;
     outcome.recorder.fail_at = fail_at;
     outcome.recorder.cabinet_written_takes = shape.cabinet_written_takes;
     FciHandle context = FCICreate(&outcome.error, RecordingCallbacks(), Parameters(shape),
-                                  &outcome.recorder, workers);
+                                  &outcome.recorder, workers, level);
     outcome.succeeded = context && AddAll(*context, shape) &&
                         FCIFlushCabinet(*context, false, RecordingNextCabinet, RecordingStatus);
     outcome.succeeded = FCIDestroy(std::move(context)) && outcome.succeeded;
@@ -316,6 +317,15 @@ testing::AssertionResult SameAsOneWorker(const Outcome& one, const Outcome& many
 }
 
 constexpr std::size_t kWorkerCounts[] = {2, 3, 8};
+
+// The shape with its MSZIP files made LZX files.
+Shape AsLzx(Shape shape) {
+  for (Step& step : shape.steps) {
+    if (step.type == kCompressMszip) step.type = kCompressLzx;
+  }
+  shape.label += " (LZX)";
+  return shape;
+}
 
 // Runs `shape` with 1, 2, 3 and 8 workers; all must agree, and cabextract must extract the
 // files from the one-worker cabinets when the run succeeded.
@@ -438,6 +448,45 @@ std::vector<Shape> KnownShapes() {
 TEST(ParallelWriterTest, EveryShapeComesOutTheSameWithAnyNumberOfWorkers) {
   if (const auto missing = kb::test::MissingTools({"cabextract"})) GTEST_SKIP() << *missing;
   for (const Shape& shape : KnownShapes()) ExpectSameWithEveryWorkerCount(shape);
+}
+
+// LZX folders are coded on the calling thread whatever the worker count; cabextract tests and
+// extracts every shape's cabinets, and 7z (where installed) reads the single ones as well.
+TEST(ParallelWriterTest, LzxShapesComeOutTheSameAndExtract) {
+  if (const auto missing = kb::test::MissingTools({"cabextract"})) GTEST_SKIP() << *missing;
+  const bool seven_zip = !kb::test::MissingTools({"7z"});
+  for (const Shape& mszip_shape : KnownShapes()) {
+    const Shape shape = AsLzx(mszip_shape);
+    ExpectSameWithEveryWorkerCount(shape);
+    if (!seven_zip) continue;
+    WriterRun run(shape);
+    const Outcome one = run.Run(shape, 1);
+    if (!one.succeeded || shape.files().empty() || one.cabinets.size() != 1) continue;
+    SCOPED_TRACE(shape.label);
+    test::WriteBytes(run.out() / "w1.cab", one.cabinets.begin()->second);
+    EXPECT_TRUE(test::SevenZipExtracts(run.out() / "w1.cab", shape.files()));
+  }
+}
+
+// The faster MSZIP levels on every shape: the same with one worker and with eight, and read by
+// both cabextract and (for a single cabinet, the only kind it reads) gcab.
+TEST(ParallelWriterTest, FasterLevelsComeOutTheSameWithOneAndEightWorkers) {
+  if (const auto missing = kb::test::MissingTools({"cabextract", "gcab"})) {
+    GTEST_SKIP() << *missing;
+  }
+  for (const MszipLevel level : {MszipLevel::kNormal, MszipLevel::kFast}) {
+    for (const Shape& shape : KnownShapes()) {
+      SCOPED_TRACE(shape.label + (level == MszipLevel::kFast ? " (fast)" : " (normal)"));
+      WriterRun run(shape);
+      const Outcome one = run.Run(shape, 1, -1, -1, level);
+      EXPECT_TRUE(SameAsOneWorker(one, run.Run(shape, 8, -1, -1, level), 8));
+      if (!one.succeeded || shape.files().empty()) continue;
+      for (const auto& [name, bytes] : one.cabinets) test::WriteBytes(run.out() / name, bytes);
+      EXPECT_TRUE(one.cabinets.size() == 1
+                      ? test::ReadersAgree(run.out() / "w1.cab", shape.files())
+                      : test::CabextractExtracts(run.out() / "w1.cab", shape.files()));
+    }
+  }
 }
 
 // Random file lists: sizes from nothing to a few blocks, text, noise and zeros, folder breaks,

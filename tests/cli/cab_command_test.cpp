@@ -118,6 +118,18 @@ TEST_F(CabCommandTest, ThresholdClosesFolders) {
   EXPECT_EQ(cab->folders.size(), 2u);
 }
 
+TEST_F(CabCommandTest, CompressionNoneStoresTheFiles) {
+  const std::string text = test::TextBytes(100000, 3);
+  Write({{"a.txt", text}});
+  ASSERT_EQ(Cab({"--compression", "none", "pkg", "a.txt"}).exit_code, 0);
+  const std::optional<test::CabLayout> cab =
+      test::ReadCabinetLayout(test::ReadBytes(Path("pkg1.cab")));
+  ASSERT_TRUE(cab);
+  ASSERT_EQ(cab->folders.size(), 1u);
+  EXPECT_EQ(cab->folders[0].compression_type, 0);
+  EXPECT_TRUE(test::CabextractExtracts(Path("pkg1.cab"), {{"a.txt", text}}));
+}
+
 TEST_F(CabCommandTest, BadUsageAndUnreadableInputExitWith2) {
   Write({{"a.txt", "a"}});
   fs::create_directory(Path("folder"));
@@ -132,6 +144,8 @@ TEST_F(CabCommandTest, BadUsageAndUnreadableInputExitWith2) {
       {"--jobs", "0", "pkg", "a.txt"},
       {"--jobs", "257", "pkg", "a.txt"},
       {"--jobs", "two", "pkg", "a.txt"},
+      {"--compression", "high", "pkg", "a.txt"},
+      {"--compression"},
       {"dir/pkg", "a.txt"},
       {std::string(242, 'p'), "a.txt"},
       {"pkg", "missing.txt"},

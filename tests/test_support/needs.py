@@ -17,7 +17,7 @@ SKIP = 77
 # Each tool the tests run -> the Debian package it comes with.
 PACKAGES = {
     "msiinfo": "msitools", "msibuild": "msitools", "wixl": "wixl",
-    "cabextract": "cabextract", "gcab": "gcab",
+    "cabextract": "cabextract", "gcab": "gcab", "7z": "p7zip-full",
     "olefile": "python3-olefile",  # a Python module
     "wine": "wine", "wineserver": "wine", "x86_64-w64-mingw32-gcc": "gcc-mingw-w64-x86-64",
     "x86_64-w64-mingw32-windres": "binutils-mingw-w64-x86-64", "osslsigncode": "osslsigncode",

@@ -18,6 +18,34 @@ constexpr std::size_t kCabinetExtensionSize = 4;  // ".cab"
 static_assert(CabinetBuilder::kMaxPrefixLength + kMaxNumberDigits + kCabinetExtensionSize <
               kCabinetNameCapacity);
 static_assert(CabinetBuilder::kMaxFileSize == kMaxFolderBytes);
+
+MszipLevel LevelOf(CabinetCompression compression) {
+  switch (compression) {
+    case CabinetCompression::kFast:
+      return MszipLevel::kFast;
+    case CabinetCompression::kNormal:
+      return MszipLevel::kNormal;
+    case CabinetCompression::kBest:
+    case CabinetCompression::kNone:
+    case CabinetCompression::kLzx:
+      break;
+  }
+  return MszipLevel::kBest;
+}
+
+std::uint16_t TypeOf(CabinetCompression compression) {
+  switch (compression) {
+    case CabinetCompression::kNone:
+      return kCompressNone;
+    case CabinetCompression::kLzx:
+      return kCompressLzx;
+    case CabinetCompression::kBest:
+    case CabinetCompression::kNormal:
+    case CabinetCompression::kFast:
+      break;
+  }
+  return kCompressMszip;
+}
 // Neither the writer nor an operation of its own failed, but the builder's own memory ran out.
 constexpr std::string_view kBuilderOperation = "CreateCabinet";
 
@@ -133,8 +161,8 @@ bool CabinetBuilder::Run(BuilderRun& run) {
     run.files().RemoveCabinets();
     return false;
   };
-  FciHandle context =
-      FCICreate(&error, BuilderRun::Callbacks(), *parameters, &run, options_.compression_threads);
+  FciHandle context = FCICreate(&error, BuilderRun::Callbacks(), *parameters, &run,
+                                options_.compression_threads, LevelOf(options_.compression));
   if (!context) return failed("FCICreate");
   // Every failure after FCICreate destroys the context, which removes the staging temporaries;
   // the failure reported is the one before, not that of FCIDestroy.
@@ -155,7 +183,7 @@ bool CabinetBuilder::Run(BuilderRun& run) {
         names_[i].empty() ? platform::FileNameFromPath(source) : names_[i];
     run.EntryStarting(i, source);
     if (!FCIAddFile(*context, source, name, false, BuilderRun::NextCabinet, BuilderRun::Status,
-                    BuilderOpenInfo, kCompressMszip)) {
+                    BuilderOpenInfo, TypeOf(options_.compression))) {
       return failed_and_destroyed("FCIAddFile");
     }
   }

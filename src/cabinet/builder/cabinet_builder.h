@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cabinet/builder/cabinet_compression.h"
+
 namespace kb::cabinet {
 
 class BuilderRun;  // the state of one CreateCabinet, in builder_run.h
@@ -60,6 +62,8 @@ struct CabinetRunOptions {
   // Threads that compress the data blocks: 0 one per hardware thread, 1 the calling thread
   // alone. The cabinet is the same to the byte either way.
   std::size_t compression_threads = 0;
+  // How the folders are compressed; kBest unless the user chose otherwise.
+  CabinetCompression compression = CabinetCompression::kBest;
   CabinetObserver observer{};
   // The folder the cabinets are written in, at most kMaxCabinetFolderLength characters; empty
   // for the current folder. The names the observer hears and the cabinets hold stay without it.
@@ -69,7 +73,8 @@ struct CabinetRunOptions {
 };
 
 // The program's way to make a cabinet: collects (source path, name in cabinet) pairs and packs
-// them with MSZIP compression into "<prefix>1.cab" in the current folder (and "<prefix>2.cab"
+// them, MSZIP-compressed or stored as the options say, into "<prefix>1.cab" in the current folder
+// (and "<prefix>2.cab"
 // ... when the first would pass its maximum size). Progress reaches the caller through the
 // observer of its CabinetRunOptions. Each instance has its own state; not thread-safe.
 //

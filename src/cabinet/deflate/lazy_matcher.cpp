@@ -37,11 +37,11 @@ void LazyMatcher::Run() {
 // beats it.
 Match LazyMatcher::Search(std::uint32_t candidate, Match previous) const {
   const Match none{deflate::kMinMatch - 1, previous.start};
-  if (previous.length >= kLazyLimit || position_ - candidate > MatchFinder::kMaxDistance ||
+  if (previous.length >= effort_.lazy_limit || position_ - candidate > MatchFinder::kMaxDistance ||
       position_ >= kSearchEnd) {
     return none;
   }
-  Match found = finder_.LongestMatch(position_, candidate, previous);
+  Match found = finder_.LongestMatch(position_, candidate, previous, effort_.max_chain);
   found.length = std::min(found.length, finder_.end() - position_);
   if (found.length == deflate::kMinMatch && position_ - found.start > kMaxShortMatchDistance) {
     found.length = deflate::kMinMatch - 1;

@@ -7,26 +7,27 @@
 #include "cabinet/deflate/block_tally.h"
 #include "cabinet/deflate/deflate_block_writer.h"
 #include "cabinet/deflate/match_finder.h"
+#include "cabinet/deflate/mszip_level.h"
 
 namespace kb::cabinet {
 
 // Codes the block loaded in a MatchFinder as a Deflate stream of one or more blocks, the last
 // marked final. Lazy matching: a match found at one position is held back a step, and dropped
-// for a literal when the next position starts a longer one.
+// for a literal when the next position starts a longer one; the MatchEffort says how far each
+// search goes and which matches are coded at once (see mszip_level.h).
 //
 // Borrows the parts it drives for the duration of Run; they must outlive it.
 class LazyMatcher {
  public:
-  // A match this long is taken without looking for a longer one at the next position.
-  static constexpr std::uint32_t kLazyLimit = 32;
   // A 3-byte match farther back than this costs more than three literals.
   static constexpr std::uint32_t kMaxShortMatchDistance = 4096;
   // Matches are searched only at positions below this one, three bytes before the end of a
   // full block.
   static constexpr std::uint32_t kSearchEnd = 2 * MatchFinder::kHalf - 3;
 
-  LazyMatcher(MatchFinder& finder, BlockTally& tally, DeflateBlockWriter& writer, BitWriter& out)
-      : finder_(finder), tally_(tally), writer_(writer), out_(out) {}
+  LazyMatcher(MatchEffort effort, MatchFinder& finder, BlockTally& tally,
+              DeflateBlockWriter& writer, BitWriter& out)
+      : effort_(effort), finder_(finder), tally_(tally), writer_(writer), out_(out) {}
 
   // REQUIRES: a block is loaded in the finder and the tally is clear.
   void Run();
@@ -37,6 +38,7 @@ class LazyMatcher {
   void TakeLiteral();
   void EndBlock(bool final);
 
+  MatchEffort effort_;
   MatchFinder& finder_;
   BlockTally& tally_;
   DeflateBlockWriter& writer_;

@@ -77,7 +77,8 @@ void MatchFinder::Prime(std::span<const std::byte> block) {
   primed_ = true;
 }
 
-Match MatchFinder::LongestMatch(std::uint32_t position, std::uint32_t candidate, Match best) const {
+Match MatchFinder::LongestMatch(std::uint32_t position, std::uint32_t candidate, Match best,
+                                int max_chain) const {
   const std::uint32_t limit = std::min<std::uint32_t>(deflate::kMaxMatch, end_ - position);
   if (best.length >= limit) return best;
   const std::uint8_t* const window = window_.data();
@@ -88,7 +89,7 @@ Match MatchFinder::LongestMatch(std::uint32_t position, std::uint32_t candidate,
   const std::uint16_t scan_start = Load16(scan);
   std::uint32_t end_offset = best.length - 1;
   std::uint16_t scan_end = Load16(scan + end_offset);
-  int chain = kMaxChain;
+  int chain = max_chain;
   do {
     const std::uint8_t* const match = window + candidate;
     if (Load16(match + end_offset) != scan_end || Load16(match) != scan_start) continue;

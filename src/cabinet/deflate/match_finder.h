@@ -27,8 +27,6 @@ class MatchFinder {
   static constexpr std::uint32_t kBlockStart = kHalf;
   // Farthest distance a match may reach back, leaving room for the longest match ahead.
   static constexpr std::uint32_t kMaxDistance = kHalf - 262;
-  // Candidates examined per search at most.
-  static constexpr int kMaxChain = 4096;
 
   // Puts `block` into the upper half and restarts the hash chains. With `keep_history` the
   // block loaded (or primed) before becomes the lower half, its chains going on from the new
@@ -56,12 +54,14 @@ class MatchFinder {
 
   // Walks the chain from `candidate` for the longest match at `position`: returns the first
   // candidate longer than `best` (and than every candidate before it), or `best` unchanged when
-  // none is longer. Stops at a full-length match, after kMaxChain candidates, or at a
+  // none is longer. Stops at a full-length match, after `max_chain` candidates, or at a
   // candidate more than kMaxDistance back (the first candidate excepted: the caller checks it).
   // Never compares past the end of the block, so a match is never longer than the block's
   // remaining bytes.
-  // REQUIRES: kBlockStart <= position < end(), 0 < candidate < position, best.length >= 2.
-  Match LongestMatch(std::uint32_t position, std::uint32_t candidate, Match best) const;
+  // REQUIRES: kBlockStart <= position < end(), 0 < candidate < position, best.length >= 2,
+  // max_chain >= 1.
+  Match LongestMatch(std::uint32_t position, std::uint32_t candidate, Match best,
+                     int max_chain) const;
 
   std::uint8_t at(std::uint32_t position) const { return window_[position]; }
   // Window bytes [begin, end).

@@ -12,11 +12,11 @@ MszipCompressor::MszipCompressor(ConstructionKey) {}
 
 MszipResult MszipCompressor::Create(std::size_t requested_block_size,
                                     std::unique_ptr<MszipCompressor>* out,
-                                    std::size_t* output_capacity) {
+                                    std::size_t* output_capacity, MszipLevel level) {
   out->reset();
   try {
     auto compressor = std::make_unique<MszipCompressor>(ConstructionKey{});
-    compressor->encoder_ = std::make_unique<MszipEncoder>();
+    compressor->encoder_ = std::make_unique<MszipEncoder>(level);
     if (requested_block_size != 0 && requested_block_size < kMaxBlockSize) {
       compressor->block_size_ = requested_block_size;
     }

@@ -6,6 +6,8 @@
 #include <memory>
 #include <span>
 
+#include "cabinet/deflate/mszip_level.h"
+
 namespace kb::cabinet {
 
 // Result codes of the compressor, as the cabinet writer expects them.
@@ -34,13 +36,15 @@ class MszipCompressor {
   // Output space the writer must offer beyond the block size.
   static constexpr std::size_t kOutputSlack = 12;
 
-  // Makes a compressor. A requested size of 0 or above kMaxBlockSize means kMaxBlockSize.
+  // Makes a compressor that searches as `level` says. A requested size of 0 or above
+  // kMaxBlockSize means kMaxBlockSize.
   // On success stores the compressor in *out and its required output capacity (block size +
   // kOutputSlack) in *output_capacity and returns kOk; returns kOutOfMemory with *out empty
   // when an allocation fails.
   [[nodiscard]] static MszipResult Create(std::size_t requested_block_size,
                                           std::unique_ptr<MszipCompressor>* out,
-                                          std::size_t* output_capacity);
+                                          std::size_t* output_capacity,
+                                          MszipLevel level = MszipLevel::kBest);
 
   explicit MszipCompressor(ConstructionKey);
   ~MszipCompressor();  // Destroy

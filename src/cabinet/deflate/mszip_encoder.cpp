@@ -11,7 +11,7 @@ MszipEncoder::Encoded MszipEncoder::Encode(std::span<const std::byte> input,
   out_.PutBits('C', 8);
   out_.PutBits('K', 8);
   tally_.Clear();
-  LazyMatcher(finder_, tally_, writer_, out_).Run();
+  LazyMatcher(effort_, finder_, tally_, writer_, out_).Run();
 
   history_ = input.size() == kFullBlock;
   return {static_cast<std::uint16_t>(out_.bytes_written()), out_.overflowed()};

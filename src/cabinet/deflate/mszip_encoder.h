@@ -9,6 +9,7 @@
 #include "cabinet/deflate/block_tally.h"
 #include "cabinet/deflate/deflate_block_writer.h"
 #include "cabinet/deflate/match_finder.h"
+#include "cabinet/deflate/mszip_level.h"
 
 namespace kb::cabinet {
 
@@ -18,6 +19,8 @@ class MszipEncoder {
  public:
   // Blocks of this size pass their data on as history to the next block.
   static constexpr std::size_t kFullBlock = MatchFinder::kHalf;
+
+  explicit MszipEncoder(MszipLevel level) : effort_(EffortOf(level)) {}
 
   struct Encoded {
     std::uint16_t size = 0;   // bytes written to the output
@@ -40,6 +43,7 @@ class MszipEncoder {
   }
 
  private:
+  MatchEffort effort_;
   bool history_ = false;  // the previous block was full and its data is in the window
   MatchFinder finder_;
   BlockTally tally_;

@@ -8,11 +8,12 @@
 
 namespace kb::cabinet {
 
-bool BlockPipeline::Start(bool compress, std::size_t workers) {
-  compress_ = compress;
-  const std::size_t threads = compress && workers > 1 ? workers : 0;
-  for (std::size_t i = 0; compress && i < std::max<std::size_t>(threads, 1); ++i) {
-    std::optional<BlockCompressor> compressor = BlockCompressor::Create();
+bool BlockPipeline::Start(BlockCoding coding, MszipLevel level, std::size_t workers) {
+  block_coding_ = coding;
+  compress_ = coding != BlockCoding::kStored;
+  const std::size_t threads = coding == BlockCoding::kMszip && workers > 1 ? workers : 0;
+  for (std::size_t i = 0; compress_ && i < std::max<std::size_t>(threads, 1); ++i) {
+    std::optional<BlockCompressor> compressor = BlockCompressor::Create(coding, level);
     if (!compressor) return services_->Fail(FciError::kCompressorFail);
     compressors_.push_back(*std::move(compressor));
   }
@@ -30,7 +31,7 @@ bool BlockPipeline::MakeSlots(std::size_t count) {
     slot.input = services_->Allocate(kBlockSize);
     if (!slot.input) return false;
     if (!compress_) continue;
-    slot.output = services_->Allocate(kBlockSize + MszipCompressor::kOutputSlack);
+    slot.output = services_->Allocate(kBlockSize + BlockCompressor::OutputSlack(block_coding_));
     if (!slot.output) return false;
   }
   return true;
@@ -53,7 +54,7 @@ std::span<std::byte> BlockPipeline::next_input() const {
 }
 
 std::size_t BlockPipeline::max_coded_size() const {
-  return compress_ ? kBlockSize + MszipCompressor::kOutputSlack : kBlockSize;
+  return compress_ ? kBlockSize + BlockCompressor::OutputSlack(block_coding_) : kBlockSize;
 }
 
 void BlockPipeline::Submit(std::size_t size) {

@@ -48,13 +48,13 @@ class BlockPipeline {
   BlockPipeline(const BlockPipeline&) = delete;
   BlockPipeline& operator=(const BlockPipeline&) = delete;
 
-  // Prepares for blocks that are MSZIP-compressed (`compress`) or stored as they are, and for
-  // MSZIP with `workers` > 1 starts that many threads (as many as the system grants; with
-  // none, blocks are coded on the calling thread). Fails after reporting kCompressorFail when
-  // a compressor cannot be made, kAllocFail when a slot cannot; throws std::bad_alloc when its
-  // own lists cannot grow, before any thread has started.
-  // REQUIRES: called once, before anything else.
-  [[nodiscard]] bool Start(bool compress, std::size_t workers);
+  // Prepares for blocks that are MSZIP-compressed at `level` or stored as they are (nullopt), and
+  // for MSZIP with `workers` > 1 starts that many threads (as many as the system grants; with none,
+  // blocks are coded on the calling thread). Fails after reporting kCompressorFail when a
+  // compressor cannot be made, kAllocFail when a slot cannot; throws std::bad_alloc when its own
+  // lists cannot grow, before any thread has started. REQUIRES: called once, before anything else.
+  // LZX blocks are always coded on the calling thread: each needs the whole folder before it.
+  [[nodiscard]] bool Start(BlockCoding coding, MszipLevel level, std::size_t workers);
 
   // Where the next block is read: kBlockSize bytes.
   std::span<std::byte> next_input() const;
@@ -107,6 +107,7 @@ class BlockPipeline {
 
   ClientServices* services_;
   bool compress_ = false;
+  BlockCoding block_coding_ = BlockCoding::kStored;
   std::size_t max_in_flight_ = 1;
   std::vector<Slot> slots_;  // block n lives in slot n % size, its history in the slot before
   // One per worker; without workers the first codes on the calling thread.

@@ -129,7 +129,8 @@ void FciContextDeleter::operator()(FciContext* context) const {
 }
 
 FciHandle FCICreate(CabinetError* error, const CabinetCallbacks& callbacks,
-                    const CabinetParameters& parameters, void* ctx, std::size_t workers) {
+                    const CabinetParameters& parameters, void* ctx, std::size_t workers,
+                    MszipLevel level) {
   ClientServices services(callbacks, error, ctx);
   if (!ReservesFit(parameters)) {
     services.Fail(FciError::kCabinetFile);
@@ -143,7 +144,7 @@ FciHandle FCICreate(CabinetError* error, const CabinetCallbacks& callbacks,
   FciContext* made = nullptr;
   try {
     made = std::construct_at(static_cast<FciContext*>(storage), callbacks, error, parameters, ctx,
-                             WorkerCount(workers));
+                             WorkerCount(workers), level);
   } catch (const std::bad_alloc&) {
     callbacks.free(storage);
     services.Fail(FciError::kAllocFail);

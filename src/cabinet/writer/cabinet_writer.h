@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "cabinet/deflate/mszip_level.h"
+
 // The cabinet writer: turns a sequence of files into one or more Microsoft Cabinet files
 // (format version 1.3). The client creates a context with FCICreate, adds files with
 // FCIAddFile, may close folders with FCIFlushFolder, writes the cabinet with FCIFlushCabinet
@@ -68,6 +70,8 @@ inline constexpr std::int32_t kMaxSizeTooSmall = -2;
 // Compression types of FCIAddFile.
 inline constexpr std::uint16_t kCompressNone = 0;
 inline constexpr std::uint16_t kCompressMszip = 1;
+// LZX with a 2 MB window (type 3, window bits 21 in bits 8 to 12), the only LZX window made.
+inline constexpr std::uint16_t kCompressLzx = 0x1503;
 
 inline constexpr std::size_t kCabinetNameCapacity = 256;  // 255 characters and the NUL
 using CabinetName = std::array<char, kCabinetNameCapacity>;
@@ -154,12 +158,13 @@ struct FciContextDeleter {
 using FciHandle = std::unique_ptr<FciContext, FciContextDeleter>;
 
 // Makes a context with its five staging temporaries. `workers` threads compress MSZIP blocks:
-// 1 compresses them on the calling thread, 0 means one per hardware thread.
+// 1 compresses them on the calling thread, 0 means one per hardware thread. MSZIP blocks are
+// searched as `level` says; the cabinet format records no level, so any reader takes them.
 // REQUIRES: every callback is set; *error outlives the context. Returns null after filling
 // *error (codes 3, 4, or 6 for reserves larger than a cabinet can record).
 [[nodiscard]] FciHandle FCICreate(CabinetError* error, const CabinetCallbacks& callbacks,
                                   const CabinetParameters& parameters, void* ctx,
-                                  std::size_t workers = 0);
+                                  std::size_t workers = 0, MszipLevel level = MszipLevel::kBest);
 
 // Adds the file `source` under `name` (stored byte for byte up to its first NUL; at most 255
 // bytes, or the folder flush that places it fails with code 4). A change of compression type

@@ -16,10 +16,10 @@ namespace kb::cabinet {
 class FciContext {
  public:
   FciContext(const CabinetCallbacks& callbacks, CabinetError* error,
-             const CabinetParameters& parameters, void* ctx, std::size_t workers)
+             const CabinetParameters& parameters, void* ctx, std::size_t workers, MszipLevel level)
       : services(callbacks, error, ctx),
         cabinet(&services, parameters),
-        folder(&services, parameters.data_reserve, workers) {}
+        folder(&services, parameters.data_reserve, workers, level) {}
   FciContext(const FciContext&) = delete;
   FciContext& operator=(const FciContext&) = delete;
 

@@ -15,11 +15,13 @@ using DataHeaderBuffer = std::array<std::byte, kDataHeaderSize + kMaxRecordReser
 
 }  // namespace
 
-FolderState::FolderState(ClientServices* services, std::size_t data_reserve, std::size_t workers)
+FolderState::FolderState(ClientServices* services, std::size_t data_reserve, std::size_t workers,
+                         MszipLevel level)
     : services_(services),
       data_(services),
       files_(services),
       workers_(workers),
+      level_(level),
       data_header_size_(kDataHeaderSize + data_reserve) {}
 
 bool FolderState::CreateTemporaries() {
@@ -33,7 +35,7 @@ bool FolderState::CreateTemporaries() {
 
 bool FolderState::IsKnownType(std::uint16_t type) {
   const std::uint16_t low = type & kTypeMask;
-  return low == kCompressNone || low == kCompressMszip;
+  return low == kCompressNone || low == kCompressMszip || type == kCompressLzx;
 }
 
 bool FolderState::SwitchType(std::uint16_t type) {
@@ -42,7 +44,10 @@ bool FolderState::SwitchType(std::uint16_t type) {
   type_ = kNoType;  // until the new type's pipeline stands, so that another file tries again
   try {
     pipeline_.emplace(services_);
-    if (!pipeline_->Start((type & kTypeMask) == kCompressMszip, workers_)) {
+    const BlockCoding coding = type == kCompressLzx                   ? BlockCoding::kLzx
+                               : (type & kTypeMask) == kCompressMszip ? BlockCoding::kMszip
+                                                                      : BlockCoding::kStored;
+    if (!pipeline_->Start(coding, level_, workers_)) {
       pipeline_.reset();
       return false;
     }

@@ -31,9 +31,11 @@ class FolderState {
  public:
   static constexpr std::uint16_t kNoType = 15;  // before the first file of a context
 
-  // `workers` threads compress MSZIP blocks; 1 compresses them on the calling thread.
+  // `workers` threads compress MSZIP blocks at `level`; 1 compresses them on the calling
+  // thread.
   // REQUIRES: *services outlives this object; workers >= 1.
-  FolderState(ClientServices* services, std::size_t data_reserve, std::size_t workers);
+  FolderState(ClientServices* services, std::size_t data_reserve, std::size_t workers,
+              MszipLevel level);
 
   // Makes both staging temporaries (kTempFile on failure, none left behind).
   [[nodiscard]] bool CreateTemporaries();
@@ -110,6 +112,7 @@ class FolderState {
   TempFile files_;
   std::uint16_t type_ = kNoType;
   std::size_t workers_;
+  MszipLevel level_;
   std::optional<BlockPipeline> pipeline_;  // from the first SwitchType on
   ClientBuffer block_buffer_;
   std::size_t input_used_ = 0;  // bytes read into the pipeline's next block
