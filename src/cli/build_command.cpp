@@ -26,6 +26,7 @@ int RunBuild(std::span<const std::string_view> args);
 extern const CliCommand kBuildCommand = {
     "build",
     "build PROJECT.kbr [--write-back] [--jobs N] [--set KEY=VALUE]... [--output PATH]\n"
+    "                    [--compression none|fast|normal|best|lzx]\n"
     "                    [--sign CERT.p12 [--sign-password-file FILE]] [--timestamp URL]",
     RunBuild};
 

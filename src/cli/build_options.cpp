@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "cabinet/builder/cabinet_compression.h"
 #include "cli/jobs_option.h"
 #include "package/identifiers.h"
 #include "package/major_upgrade.h"
@@ -18,7 +19,8 @@ namespace {
 
 constexpr std::string_view kExpected =
     "expected a project file and optionally --write-back, --jobs N, --set KEY=VALUE, "
-    "--output PATH, --sign CERT.p12, --sign-password-file FILE and --timestamp URL";
+    "--compression LEVEL, --output PATH, --sign CERT.p12, --sign-password-file FILE and "
+    "--timestamp URL";
 
 // Why `value` cannot stand for the property `key` (a phrase), or nullopt. Only the values a
 // build would refuse are checked here; the others (files, for one) are checked by the build.
@@ -37,6 +39,9 @@ std::optional<std::string> ValueProblem(std::string_view key, const std::string&
   }
   if (is("installscope") && !InstallScopeFromText(value)) return "is not machine, user or both";
   if (is("platform") && !TargetPlatformFromText(value)) return "is not x86 or x64";
+  if (is("compression") && !value.empty() && !cabinet::ParseCabinetCompression(value)) {
+    return "is none of best, normal, fast, none and lzx";
+  }
   return std::nullopt;
 }
 
@@ -80,6 +85,11 @@ std::optional<std::string> ParseBuildOptions(std::span<const std::string_view> a
       const auto value = OptionValue(args, i);
       if (!value) return "--set needs KEY=VALUE";
       if (auto problem = AddOverride(*value, options)) return problem;
+    } else if (arg == "--compression") {
+      // The project's key for this build, as --set would give it.
+      const auto value = OptionValue(args, i);
+      if (!value) return "--compression needs none, fast, normal, best or lzx";
+      if (auto problem = AddOverride("compression=" + std::string(*value), options)) return problem;
     } else if (text != std::end(texts)) {
       const auto value = OptionValue(args, i);
       if (!value || value->empty()) return std::string(arg) + " needs a value";

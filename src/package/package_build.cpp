@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "cabinet/builder/cabinet_compression.h"
 #include "msi/db/code_page_text.h"
 #include "package/component_rows.h"
 #include "package/file_packing.h"
@@ -373,6 +374,15 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
   if (auto problem = ProductVersionProblem(settings.version)) {
     errorText = *problem;
     return false;
+  }
+  if (!settings.compression.empty()) {
+    const auto compression = cabinet::ParseCabinetCompression(settings.compression);
+    if (!compression) {
+      errorText = "The compression \"" + settings.compression +
+                  "\" is none of best, normal, fast, none and lzx\nChoose one of them";
+      return false;
+    }
+    cabinetOptions.compression = *compression;
   }
   // The package is made under a temporary name and replaces the last one only when whole.
   platform::ReplacementFile package(packageOptions.output_path.empty()

@@ -20,6 +20,7 @@ constexpr std::string_view kInstallScope = "installscope";
 constexpr std::string_view kPlatform = "platform";
 constexpr std::string_view kSignCertificate = "signcertificate";
 constexpr std::string_view kTimestampUrl = "timestampurl";
+constexpr std::string_view kCompression = "compression";
 
 // The texts of a file entry that are stored only when not empty, in the order they are written.
 struct EntryText {
@@ -74,6 +75,8 @@ void WriteProperties(const CProjectSettings& project, ProfileWriter& profile) {
   if (!project.timestampurl.empty()) {
     profile.SetString(kProperties, kTimestampUrl, project.timestampurl);
   }
+  if (!project.compression.empty())
+    profile.SetString(kProperties, kCompression, project.compression);
 }
 
 void WriteFileEntry(const ProjectFileEntry& entry, int index, ProfileWriter& profile) {
@@ -115,6 +118,7 @@ void ReadProperties(const ProfileReader& profile, CProjectSettings& project) {
                          .value_or(TargetPlatform::kX86);
   project.signcertificate = profile.GetString(kProperties, kSignCertificate);
   project.timestampurl = profile.GetString(kProperties, kTimestampUrl);
+  project.compression = profile.GetString(kProperties, kCompression);
 }
 
 // Reads entries 0, 1, ... up to the first missing or empty path.
@@ -146,7 +150,7 @@ bool IsPropertyKey(std::string_view key) {
   const auto is = [&](std::string_view name) { return EqualsIgnoringCase(key, name); };
   return std::ranges::any_of(kTextProperties, [&](const TextProperty& p) { return is(p.key); }) ||
          is("noquestions") || is(kProductCodeVersion) || is(kInstallScope) || is(kPlatform) ||
-         is(kSignCertificate) || is(kTimestampUrl);
+         is(kSignCertificate) || is(kTimestampUrl) || is(kCompression);
 }
 
 bool CProjectSettings::Save(std::string_view path) {

@@ -69,7 +69,8 @@ bool CProjectSettings::IsEqual(const CProjectSettings& other) const {
   return texts_equal && productcodeversion == other.productcodeversion &&
          noquestions == other.noquestions && installscope == other.installscope &&
          platform == other.platform && signcertificate == other.signcertificate &&
-         timestampurl == other.timestampurl && files == other.files;
+         timestampurl == other.timestampurl && compression == other.compression &&
+         files == other.files;
 }
 
 }  // namespace kb

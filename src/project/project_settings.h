@@ -60,7 +60,8 @@ class CProjectSettings {
   bool Clear();
 
   // True when the eleven texts, `productcodeversion`, `noquestions`, the install scope, the
-  // platform, the signing texts and the files (all members, in order) are equal. `icons` and
+  // platform, the signing texts, the compression and the files (all members, in order) are
+  // equal. `icons` and
   // `projectPath` take no part.
   bool IsEqual(const CProjectSettings& other) const;
 
@@ -104,6 +105,9 @@ class CProjectSettings {
   // set. The certificate's password is never stored.
   std::string signcertificate;
   std::string timestampurl;
+  // How the cabinet is compressed: "best" (also when empty), "normal", "fast", "none" or "lzx".
+  // Stored only when set.
+  std::string compression;
   std::vector<ProjectFileEntry> files;
   // Never holds an empty path, nor two entries with equal paths.
   std::vector<ProjectIconEntry> icons;

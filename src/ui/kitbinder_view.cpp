@@ -357,6 +357,7 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
   settings.platform = ChosenValue(kPlatformChoices, *platformList);
   settings.signcertificate = signCertificateText;
   settings.timestampurl = timestampUrlText;
+  settings.compression = compressionText;
   for (int row = 0; row < fileList->RowCount(); ++row) {
     const auto column = [&](int index) { return fileList->ItemText(row, index).toStdString(); };
     settings.AddFileEntry({.path = column(0),
@@ -393,6 +394,7 @@ void CKitbinderView::LoadProject(const std::string& path) {
   productCodeVersionText = storedSettings.productcodeversion;
   signCertificateText = storedSettings.signcertificate;
   timestampUrlText = storedSettings.timestampurl;
+  compressionText = storedSettings.compression;
   versionedProductCode = storedSettings.productcode;
   for (int index = 0; index < static_cast<int>(std::size(kLanguageCodes)); ++index) {
     if (storedSettings.language == kLanguageCodes[index]) languageIndex = index;
@@ -434,12 +436,14 @@ void CKitbinderView::ResetProject() {
   storedSettings.platform = TargetPlatform::kX86;
   storedSettings.signcertificate.clear();
   storedSettings.timestampurl.clear();
+  storedSettings.compression.clear();
   storedSettings.Clear();
   fileList->DeleteAllItems();
   for (std::string* text :
        {&titleText, &versionText, &productCodeText, &packageCodeText, &upgradeCodeText, &authorText,
         &urlText, &eulaFileText, &bannerFileText, &commentsText, &productCodeVersionText,
-        &versionedProductCode, &signCertificateText, &timestampUrlText, &projectFolder}) {
+        &versionedProductCode, &signCertificateText, &timestampUrlText, &compressionText,
+        &projectFolder}) {
     text->clear();
   }
   noQuestionsCheck->setChecked(false);

@@ -154,10 +154,11 @@ class CKitbinderView : public CFormView {
   // build to Save like the comments. A product code typed over it has no version recorded.
   std::string productCodeVersionText;
   std::string versionedProductCode;
-  // The signing certificate and time-stamp server, carried from Open to Save like the comments
-  // (kitbinder-cli signs with them).
+  // The signing certificate, time-stamp server and compression, carried from Open to Save like
+  // the comments (kitbinder-cli signs with them; every build compresses so).
   std::string signCertificateText;
   std::string timestampUrlText;
+  std::string compressionText;
 
   bool columnsCreated = false;
 

@@ -46,6 +46,7 @@ constexpr char kFullProject[] =
     "platform=x64\r\n"
     "signcertificate=C:\\keys\\publisher.p12\r\n"
     "timestampurl=http://timestamp.example.org\r\n"
+    "compression=lzx\r\n"
     "[files]\r\n"
     "file0path=C:\\src\\app.exe\r\n"
     "file0shortcutname=Sample\r\n"

@@ -74,6 +74,25 @@ class PipelineTest(unittest.TestCase):
         self.assertEqual(self.build("--set", "version=3.1.0", "--write-back").returncode, 0)
         self.assertIn("version=3.1.0\n", read(self.project, "r"))
 
+    def sources(self):
+        """The sample's files by name: what each level's cabinet must give back."""
+        files = os.path.join(self.project_dir, "files")
+        return {name: read(os.path.join(files, name)) for name in os.listdir(files)}
+
+    def test_every_compression_gives_back_the_files(self):
+        for level in ("none", "fast", "normal", "best", "lzx"):
+            result = self.build("--compression", level)
+            self.assertEqual(result.returncode, 0, level + result.stderr)
+            folder = tempfile.mkdtemp(dir=self.dir)
+            oracle.extract_cabinet(self.package, folder)
+            file_names = {row[0]: row[2].split("|")[-1]
+                          for row in oracle.export_table(self.package, "File")}
+            extracted = {file_names[key]: read(os.path.join(folder, key)) for key in file_names}
+            self.assertEqual(extracted, self.sources(), level)
+        result = self.build("--compression", "zip")
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("compression=zip: is none of best, normal, fast, none and lzx", result.stderr)
+
     def test_output_writes_there_and_nowhere_else(self):
         listing = sorted(os.listdir(self.project_dir))
         out_dir = os.path.join(self.dir, "out")
@@ -148,14 +167,18 @@ class SigningTest(unittest.TestCase):
             self.assertEqual(sorted(os.listdir(self.project_dir)), listing)
         self.assertNotIn("s3cret", read(self.project, "r"))
 
-    def test_signed_package_installs_under_wine(self):
+    def test_signed_lzx_package_installs_under_wine(self):
         needs.require("wine")
         env = dict(os.environ, KITBINDER_SIGN_PASSWORD="s3cret")
-        self.assertEqual(self.build("--sign", self.key("leaf.p12"), env=env).returncode, 0)
+        result = self.build("--sign", self.key("leaf.p12"), "--compression", "lzx", env=env)
+        self.assertEqual(result.returncode, 0, result.stderr)
         with oracle.WinePrefix() as wine:
             self.assertEqual(wine.msiexec("/i", self.package, "/qn"), 0)
-            self.assertTrue(os.path.exists(wine.program_files(TITLE, "Sample Tool.exe")))
+            installed = {name: read(wine.program_files(TITLE, name))
+                         for name in PipelineTest.sources(self)}
+            self.assertEqual(installed, PipelineTest.sources(self))
             self.assertEqual(wine.msiexec("/x", self.package, "/qn"), 0)
+            self.assertFalse(os.path.exists(wine.program_files(TITLE)))
 
 
 if __name__ == "__main__":

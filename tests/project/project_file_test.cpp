@@ -285,6 +285,7 @@ CProjectSettings RandomProject(std::mt19937& random) {
   project.platform = static_cast<TargetPlatform>(random() % 2);
   project.signcertificate = text();
   project.timestampurl = text();
+  project.compression = text();
   for (int n = random() % 4; n > 0; --n) {
     project.AddFileEntry({"p" + text(), text(), text(), text(), text(), text(), random() % 2 == 0,
                           random() % 2 == 0, text()});

@@ -134,8 +134,7 @@ void LzxCompressor::Insert(std::uint32_t position) {
   head = position + 1;
 }
 
-LzxCompressor::Found LzxCompressor::LongestMatch(std::uint32_t position,
-                                                 std::uint32_t end) const {
+LzxCompressor::Found LzxCompressor::LongestMatch(std::uint32_t position, std::uint32_t end) const {
   const std::uint32_t limit = std::min(kMaxMatch, end - position);
   const std::uint8_t* const scan = at(position);
   Found best;
@@ -222,7 +221,8 @@ bool LzxCompressor::WriteVerbatim(std::span<std::byte> output, std::size_t max_s
 
   LzxBitWriter out(output);
   WriteBlockHeader(out, !started_, kBlockVerbatim, frame_size);
-  WriteTree(out, std::span(main_lengths_).first(kLiterals), std::span(main_lengths).first(kLiterals));
+  WriteTree(out, std::span(main_lengths_).first(kLiterals),
+            std::span(main_lengths).first(kLiterals));
   WriteTree(out, std::span(main_lengths_).subspan(kLiterals),
             std::span(main_lengths).subspan(kLiterals));
   WriteTree(out, length_lengths_, length_lengths);
@@ -267,8 +267,7 @@ std::size_t LzxCompressor::WriteUncompressed(std::span<const std::byte> frame,
   return out.overflowed() ? 0 : out.bytes_written();
 }
 
-std::size_t LzxCompressor::Compress(std::span<const std::byte> frame,
-                                    std::span<std::byte> output) {
+std::size_t LzxCompressor::Compress(std::span<const std::byte> frame, std::span<std::byte> output) {
   Append(frame);
   const std::array<std::uint32_t, 3> repeated_before = repeated_;
   tokens_.clear();

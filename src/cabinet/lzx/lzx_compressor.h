@@ -80,7 +80,7 @@ class LzxCompressor {
   bool started_ = false;               // the stream's header bit has been written
   std::array<std::uint32_t, 3> repeated_{1, 1, 1};
   std::vector<Token> tokens_;
-  std::size_t verbatim_size_ = 0;  // of the block WriteVerbatim wrote last
+  std::size_t verbatim_size_ = 0;             // of the block WriteVerbatim wrote last
   std::vector<std::uint8_t> main_lengths_;    // of the previous verbatim block
   std::vector<std::uint8_t> length_lengths_;  // likewise
 };
