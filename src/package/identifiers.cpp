@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <filesystem>
 
+#include "package/reproducible_identifiers.h"
 #include "platform/random_bytes.h"
 #include "platform/sha1.h"
 #include "platform/short_name.h"
@@ -31,7 +32,11 @@ std::string GuidText(const std::array<std::byte, 16>& bytes) {
 
 std::string NewGuidText() {
   std::array<std::byte, 16> bytes;
-  if (!platform::FillRandomBytes(bytes)) return {};
+  if (ReproducibleIdentifiers* source = ReproducibleIdentifiers::Active()) {
+    bytes = source->Next();
+  } else if (!platform::FillRandomBytes(bytes)) {
+    return {};
+  }
   bytes[6] = (bytes[6] & std::byte{0x0F}) | std::byte{0x40};  // version 4: random
   bytes[8] = (bytes[8] & std::byte{0x3F}) | std::byte{0x80};  // variant 10xx: RFC 4122
   return GuidText(bytes);

@@ -12,7 +12,8 @@
 namespace kb {
 
 // The unique texts a package needs, each made from a new random (version 4) GUID drawn from
-// the operating system's random source. Hexadecimal digits are upper case. Each returns empty
+// the operating system's random source (or, in a reproducible build, from the stream of
+// ReproducibleIdentifiers). Hexadecimal digits are upper case. Each returns empty
 // text in the unlikely case that the random source fails, so that no caller ever receives a
 // code that is not unique.
 

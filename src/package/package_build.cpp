@@ -25,6 +25,8 @@
 #include "package/package_writer.h"
 #include "package/product_icon.h"
 #include "package/project_checks.h"
+#include "package/reproducible_build.h"
+#include "package/reproducible_identifiers.h"
 #include "package/shortcut_names.h"
 #include "package/staged_cabinet.h"
 #include "package/tree_rows.h"
@@ -384,6 +386,19 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
     }
     cabinetOptions.compression = *compression;
   }
+  // A reproducible build draws its identifiers from the project (and, once packed, from the
+  // cabinet), and dates every file at the given time.
+  std::string epoch_problem;
+  const std::optional<std::int64_t> epoch = SourceDateEpoch(&epoch_problem);
+  if (!epoch_problem.empty()) {
+    errorText = epoch_problem;
+    return false;
+  }
+  std::optional<ReproducibleIdentifiers> reproducible;
+  if (epoch) {
+    reproducible.emplace(ReproducibleSeed(settings, *epoch));
+    cabinetOptions.file_time = *epoch;
+  }
   // The package is made under a temporary name and replaces the last one only when whole.
   platform::ReplacementFile package(packageOptions.output_path.empty()
                                         ? PathInProject(project_folder, settings.title + ".msi")
@@ -403,6 +418,8 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
     errorText = *failure;
     return false;
   }
+  // The package code (and any new product code) then differs whenever the files do.
+  if (reproducible) reproducible->Mix(FileDigestText(cabinet.path()));
   database = std::make_unique<CInstallerDatabase>(package.temp_path());
   const std::map<std::string, int> template_rows = CountRows(*database);
   auto failure = EditPackage(*this, settings, template_path, project_folder, trees, cabinet, sizes);

@@ -35,19 +35,29 @@ bool NameStartsWithDot(const std::string& path) {
   return start < path.size() && path[start] == '.';
 }
 
+// `when` as broken down by `convert` (localtime_r or gmtime_r) into info's date and time.
+void SetBrokenDown(std::time_t when, std::tm* (*convert)(const std::time_t*, std::tm*),
+                   DosFileInfo* info) {
+  std::tm broken{};
+  // A time the conversion cannot represent clamps like any other time before 1980.
+  if (convert(&when, &broken) == nullptr) broken = std::tm{};
+  broken = ClampToDosRange(broken);
+  info->date = static_cast<std::uint16_t>(((broken.tm_year + 1900 - kFirstDosYear) << 9) |
+                                          ((broken.tm_mon + 1) << 5) | broken.tm_mday);
+  // A leap second (tm_sec 60) would carry into the minute; MS-DOS keeps it at 58.
+  const int seconds = broken.tm_sec > 59 ? 59 : broken.tm_sec;
+  info->time =
+      static_cast<std::uint16_t>((broken.tm_hour << 11) | (broken.tm_min << 5) | (seconds / 2));
+}
+
 }  // namespace
 
 void SetDosDateTime(std::time_t when, DosFileInfo* info) {
-  std::tm local{};
-  // A time localtime_r cannot represent clamps like any other time before 1980.
-  if (::localtime_r(&when, &local) == nullptr) local = std::tm{};
-  local = ClampToDosRange(local);
-  info->date = static_cast<std::uint16_t>(((local.tm_year + 1900 - kFirstDosYear) << 9) |
-                                          ((local.tm_mon + 1) << 5) | local.tm_mday);
-  // A leap second (tm_sec 60) would carry into the minute; MS-DOS keeps it at 58.
-  const int seconds = local.tm_sec > 59 ? 59 : local.tm_sec;
-  info->time =
-      static_cast<std::uint16_t>((local.tm_hour << 11) | (local.tm_min << 5) | (seconds / 2));
+  SetBrokenDown(when, ::localtime_r, info);
+}
+
+void SetUtcDosDateTime(std::time_t when, DosFileInfo* info) {
+  SetBrokenDown(when, ::gmtime_r, info);
 }
 
 std::uint16_t DosAttributes(const std::string& path, const struct stat& st) {

@@ -25,6 +25,8 @@ struct DosFileInfo {
 // Sets info->date and info->time from `when` in local time. Times before 1980 become
 // 1980-01-01 00:00:00 and times after 2107 become 2107-12-31 23:59:58, the ends of the range.
 void SetDosDateTime(std::time_t when, DosFileInfo* info);
+// The same with `when` in UTC: the same date and time in every time zone.
+void SetUtcDosDateTime(std::time_t when, DosFileInfo* info);
 
 // The attributes an archive stores for a file at `path` with status `st`: read-only when no
 // write permission bit is set, hidden when the file name starts with ".", archive always.

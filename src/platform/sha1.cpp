@@ -1,5 +1,6 @@
 #include "platform/sha1.h"
 
+#include <algorithm>
 #include <bit>
 #include <string>
 
@@ -45,26 +46,44 @@ void CompressBlock(State& h, const unsigned char* block) {
 
 }  // namespace
 
-std::array<std::uint8_t, 20> Sha1(std::string_view bytes) {
-  State h = {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u, 0xC3D2E1F0u};
+void Sha1Stream::Add(std::string_view bytes) {
+  length_ += bytes.size();
+  if (!pending_.empty()) {
+    const std::size_t taken = std::min(kBlockBytes - pending_.size(), bytes.size());
+    pending_.append(bytes.substr(0, taken));
+    bytes.remove_prefix(taken);
+    if (pending_.size() < kBlockBytes) return;
+    CompressBlock(state_, reinterpret_cast<const unsigned char*>(pending_.data()));
+    pending_.clear();
+  }
   const std::size_t whole = bytes.size() - bytes.size() % kBlockBytes;
   for (std::size_t at = 0; at < whole; at += kBlockBytes) {
-    CompressBlock(h, reinterpret_cast<const unsigned char*>(bytes.data() + at));
+    CompressBlock(state_, reinterpret_cast<const unsigned char*>(bytes.data() + at));
   }
+  pending_.assign(bytes.substr(whole));
+}
+
+std::array<std::uint8_t, 20> Sha1Stream::Digest() {
   // The tail: the last bytes, a 1 bit, zeros, and the message's length in bits.
-  std::string tail(bytes.substr(whole));
+  std::string tail = std::move(pending_);
   tail += '\x80';
   while (tail.size() % kBlockBytes != kBlockBytes - 8) tail += '\0';
-  const std::uint64_t bits = std::uint64_t{bytes.size()} * 8;
+  const std::uint64_t bits = length_ * 8;
   for (int shift = 56; shift >= 0; shift -= 8) tail += static_cast<char>((bits >> shift) & 0xFF);
   for (std::size_t at = 0; at < tail.size(); at += kBlockBytes) {
-    CompressBlock(h, reinterpret_cast<const unsigned char*>(tail.data() + at));
+    CompressBlock(state_, reinterpret_cast<const unsigned char*>(tail.data() + at));
   }
   std::array<std::uint8_t, 20> digest{};
   for (std::size_t i = 0; i < digest.size(); ++i) {
-    digest[i] = static_cast<std::uint8_t>(h[i / 4] >> (24 - 8 * (i % 4)));
+    digest[i] = static_cast<std::uint8_t>(state_[i / 4] >> (24 - 8 * (i % 4)));
   }
   return digest;
+}
+
+std::array<std::uint8_t, 20> Sha1(std::string_view bytes) {
+  Sha1Stream stream;
+  stream.Add(bytes);
+  return stream.Digest();
 }
 
 }  // namespace kb::platform

@@ -93,6 +93,39 @@ class PipelineTest(unittest.TestCase):
         self.assertEqual(result.returncode, 2)
         self.assertIn("compression=zip: is none of best, normal, fast, none and lzx", result.stderr)
 
+    def build_copy(self, folder, epoch, umask, tz, mtime):
+        """Builds a copy of the sample in `folder` with its files dated `mtime`."""
+        project_dir = os.path.join(self.dir, folder)
+        shutil.copytree(os.path.join(SOURCE_DIR, "examples", "sample"), project_dir)
+        for name in os.listdir(os.path.join(project_dir, "files")):
+            path = os.path.join(project_dir, "files", name)
+            os.chmod(path, 0o666 & ~umask)  # as files made under that umask are
+            os.utime(path, (mtime, mtime))
+        env = dict(os.environ, TZ=tz)
+        env.pop("SOURCE_DATE_EPOCH", None)
+        if epoch is not None:
+            env["SOURCE_DATE_EPOCH"] = epoch
+        result = subprocess.run([CLI, "build", os.path.join(project_dir, "sample.kbr")],
+                                capture_output=True, text=True, env=env,
+                                preexec_fn=lambda: os.umask(umask))
+        return result, os.path.join(project_dir, TITLE + ".msi")
+
+    def test_source_date_epoch_gives_the_same_bytes(self):
+        first = self.build_copy("one", "1700000000", 0o022, "UTC", 1000000000)
+        second = self.build_copy("elsewhere/two", "1700000000", 0o077, "Asia/Tokyo", 1600000000)
+        self.assertEqual((first[0].returncode, second[0].returncode), (0, 0), first[0].stderr)
+        self.assertEqual(read(first[1]), read(second[1]))
+        # Without it, each build is a new package.
+        third = self.build_copy("three", None, 0o022, "UTC", 1000000000)
+        fourth = self.build_copy("four", None, 0o022, "UTC", 1000000000)
+        codes = {oracle.suminfo(package).split("Revision number (UUID): ")[1].split()[0]
+                 for package in (first[1], third[1], fourth[1])}
+        self.assertEqual(len(codes), 3)
+        result, package = self.build_copy("five", "yesterday", 0o022, "UTC", 1000000000)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn('SOURCE_DATE_EPOCH is "yesterday"', result.stderr)
+        self.assertFalse(os.path.exists(package))
+
     def test_output_writes_there_and_nowhere_else(self):
         listing = sorted(os.listdir(self.project_dir))
         out_dir = os.path.join(self.dir, "out")

@@ -29,7 +29,17 @@ TEST(Sha1Test, GivesThePublishedDigests) {
       {std::string(55, 'x'), "cef734ba81a024479e09eb5a75b6ddae62e6abf1"},
       {std::string(64, 'x'), "bb2fa3ee7afb9f54c6dfb5d021f14b1ffe40c163"},
   };
-  for (const auto& [input, digest] : cases) EXPECT_EQ(Hex(Sha1(input)), digest) << input.size();
+  for (const auto& [input, digest] : cases) {
+    EXPECT_EQ(Hex(Sha1(input)), digest) << input.size();
+    // The same in parts of every size from 1 to 70 bytes, across the block boundaries.
+    for (std::size_t part = 1; part <= 70 && part <= input.size(); part += 23) {
+      Sha1Stream stream;
+      for (std::size_t at = 0; at < input.size(); at += part) {
+        stream.Add(std::string_view(input).substr(at, part));
+      }
+      EXPECT_EQ(Hex(stream.Digest()), digest) << input.size() << " in parts of " << part;
+    }
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "cabinet/builder/builder_callbacks.h"
+#include "platform/dos_file_info.h"
 #include "platform/leftover_files.h"
 #include "platform/temp_name.h"
 #include "platform/unnamed_file.h"
@@ -77,6 +78,18 @@ std::optional<CabinetParameters> BuilderRun::Parameters(std::uint32_t max_cabine
   // Cannot fail: the builder keeps its prefix short enough for any number.
   static_cast<void>(FormatCabinetName(parameters.cabinet_number, parameters.cabinet_name));
   return parameters;
+}
+
+int BuilderRun::OpenInfo(const std::string& path, std::uint16_t& date, std::uint16_t& time,
+                         std::uint16_t& attributes, int& err, void* ctx) {
+  const int handle = BuilderOpenInfo(path, date, time, attributes, err, ctx);
+  if (const auto fixed = Of(ctx).file_time_; handle != -1 && fixed) {
+    platform::DosFileInfo info;
+    platform::SetUtcDosDateTime(static_cast<std::time_t>(*fixed), &info);
+    date = info.date;
+    time = info.time;
+  }
+  return handle;
 }
 
 int BuilderRun::NextCabinet(CabinetParameters& next, std::uint32_t, void* ctx) {

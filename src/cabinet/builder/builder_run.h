@@ -22,7 +22,10 @@ class BuilderRun {
  public:
   // REQUIRES: `prefix` and `options` outlive the run.
   BuilderRun(const std::string& prefix, const CabinetRunOptions& options) noexcept
-      : prefix_(prefix), folder_(options.folder), observer_(options.observer) {}
+      : prefix_(prefix),
+        folder_(options.folder),
+        observer_(options.observer),
+        file_time_(options.file_time) {}
   BuilderRun(const BuilderRun&) = delete;
   BuilderRun& operator=(const BuilderRun&) = delete;
 
@@ -31,6 +34,10 @@ class BuilderRun {
   static CabinetCallbacks Callbacks();
   // Names the next cabinet by the same rule as the first; -1 when the name does not fit.
   static int NextCabinet(CabinetParameters& next, std::uint32_t estimated_size, void* ctx);
+  // Opens a file to add as BuilderOpenInfo does, its date the run's fixed file time if it has
+  // one.
+  static int OpenInfo(const std::string& path, std::uint16_t& date, std::uint16_t& time,
+                      std::uint16_t& attributes, int& err, void* ctx);
   // Tells the observer of compressed blocks and copied folders. Never asks for an abort.
   static std::int32_t Status(std::uint32_t kind, std::uint32_t value1, std::uint32_t value2,
                              void* ctx);
@@ -66,6 +73,7 @@ class BuilderRun {
   const std::string& prefix_;
   const std::string& folder_;
   const CabinetObserver& observer_;
+  const std::optional<std::int64_t> file_time_;
   CabinetProgress progress_;
   int last_cabinet_number_ = 1;
   RunFiles files_;

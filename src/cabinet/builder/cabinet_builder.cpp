@@ -183,7 +183,7 @@ bool CabinetBuilder::Run(BuilderRun& run) {
         names_[i].empty() ? platform::FileNameFromPath(source) : names_[i];
     run.EntryStarting(i, source);
     if (!FCIAddFile(*context, source, name, false, BuilderRun::NextCabinet, BuilderRun::Status,
-                    BuilderOpenInfo, TypeOf(options_.compression))) {
+                    BuilderRun::OpenInfo, TypeOf(options_.compression))) {
       return failed_and_destroyed("FCIAddFile");
     }
   }

@@ -70,6 +70,9 @@ struct CabinetRunOptions {
   // The staging temporaries go there too when neither TMPDIR nor TMP is set, as they would
   // have gone to the current folder.
   std::string folder{};
+  // Every file's date in the cabinet, in seconds since 1970 UTC (a reproducible build's
+  // SOURCE_DATE_EPOCH); nullopt for each file's modification time in local time.
+  std::optional<std::int64_t> file_time{};
 };
 
 // The program's way to make a cabinet: collects (source path, name in cabinet) pairs and packs

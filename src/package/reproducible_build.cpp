@@ -1,0 +1,68 @@
+#include "package/reproducible_build.h"
+
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/sha1.h"
+#include "project/install_target.h"
+#include "project/text_properties.h"
+
+namespace kb {
+
+std::optional<std::int64_t> SourceDateEpoch(std::string* problem) {
+  const char* text = std::getenv("SOURCE_DATE_EPOCH");
+  if (text == nullptr || *text == '\0') return std::nullopt;
+  std::int64_t seconds = 0;
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c < '0' || *c > '9' || seconds > (INT64_MAX - 9) / 10) {
+      *problem = std::string("SOURCE_DATE_EPOCH is \"") + text +
+                 "\", not a number of seconds since 1970\nSet it to one, or unset it";
+      return std::nullopt;
+    }
+    seconds = seconds * 10 + (*c - '0');
+  }
+  return seconds;
+}
+
+std::string ReproducibleSeed(const CProjectSettings& settings, std::int64_t epoch) {
+  std::string seed = "kitbinder reproducible build\n" + std::to_string(epoch);
+  const auto add = [&seed](std::string_view value) {
+    seed += '\0';
+    seed += value;
+  };
+  for (const TextProperty& property : kTextProperties) add(settings.*property.member);
+  add(settings.noquestions ? "1" : "0");
+  add(settings.productcodeversion);
+  add(InstallScopeText(settings.installscope));
+  add(TargetPlatformText(settings.platform));
+  add(settings.compression);
+  for (const ProjectFileEntry& file : settings.files) {
+    for (const std::string* text : {&file.path, &file.shortcutname, &file.shortcuticon, &file.id,
+                                    &file.componentid, &file.componentguid, &file.shortcuttarget}) {
+      add(*text);
+    }
+    add(file.setkdir ? "1" : "0");
+    add(file.desktopshortcut ? "1" : "0");
+  }
+  for (const ProjectIconEntry& icon : settings.icons) add(icon.path);
+  return seed;
+}
+
+std::string FileDigestText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::string();
+  platform::Sha1Stream stream;
+  std::string buffer(1 << 16, '\0');
+  while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
+    stream.Add(std::string_view(buffer.data(), static_cast<std::size_t>(in.gcount())));
+  }
+  constexpr std::string_view kDigits = "0123456789abcdef";
+  std::string text;
+  for (std::uint8_t byte : stream.Digest()) {
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 0x0F];
+  }
+  return text;
+}
+
+}  // namespace kb
