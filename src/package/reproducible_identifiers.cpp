@@ -16,7 +16,9 @@ ReproducibleIdentifiers::ReproducibleIdentifiers(std::string seed)
   active = this;
 }
 
-ReproducibleIdentifiers::~ReproducibleIdentifiers() { active = previous_; }
+ReproducibleIdentifiers::~ReproducibleIdentifiers() {
+  active = previous_;
+}
 
 void ReproducibleIdentifiers::Mix(std::string_view more) {
   seed_ += '\0';
@@ -30,6 +32,8 @@ std::array<std::byte, 16> ReproducibleIdentifiers::Next() {
   return bytes;
 }
 
-ReproducibleIdentifiers* ReproducibleIdentifiers::Active() { return active; }
+ReproducibleIdentifiers* ReproducibleIdentifiers::Active() {
+  return active;
+}
 
 }  // namespace kb

@@ -64,7 +64,7 @@ int PercentDone(const cabinet::CabinetProgress& progress) {
 }  // namespace
 
 BuildOutcome BuildInBackground(CProjectSettings& settings, const std::string& project_folder,
-                               QWidget* owner) {
+                               QWidget* owner, PackageOptions package_options) {
   QWidget* window = owner->window();
   const ModalState modal(window);
   CBuildProgressDlg dialog(QString::fromStdString(settings.title + ".msi"), window);
@@ -93,7 +93,8 @@ BuildOutcome BuildInBackground(CProjectSettings& settings, const std::string& pr
     // contains its own; what remains is the copy of the observer made for it.
     try {
       outcome = BuildPackage(settings, project_folder,
-                             {.observer = {.entry_starting = report, .block_compressed = report}});
+                             {.observer = {.entry_starting = report, .block_compressed = report}},
+                             std::move(package_options));
     } catch (...) {
       outcome = EscapedExceptionOutcome();
     }

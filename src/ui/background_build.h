@@ -22,7 +22,7 @@ namespace kb {
 // REQUIRES: called on the user-interface thread of a running application; until it returns,
 // nothing else uses `settings` or the package build (the windows' event handlers do not).
 BuildOutcome BuildInBackground(CProjectSettings& settings, const std::string& project_folder,
-                               QWidget* owner);
+                               QWidget* owner, PackageOptions package_options = {});
 
 }  // namespace kb
 

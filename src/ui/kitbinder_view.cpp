@@ -55,14 +55,31 @@ constexpr std::pair<InstallScope, const char*> kScopeChoices[] = {
     {InstallScope::kBoth, "Either, the user chooses"}};
 constexpr std::pair<TargetPlatform, const char*> kPlatformChoices[] = {
     {TargetPlatform::kX86, "32-bit (x86)"}, {TargetPlatform::kX64, "64-bit (x64)"}};
+// The compressions, by the project file's value ("" is the default, best).
+constexpr std::pair<std::string_view, const char*> kCompressionChoices[] = {
+    {"", "Best (smallest MSZIP)"},
+    {"normal", "Normal"},
+    {"fast", "Fast"},
+    {"none", "None (stored)"},
+    {"lzx", "LZX (smallest, slowest)"}};
+
+// The list index of the project file's compression value; "best" and values this version does
+// not know show as the default.
+int CompressionIndex(std::string_view value) {
+  for (int index = 0; index < static_cast<int>(std::size(kCompressionChoices)); ++index) {
+    if (kCompressionChoices[index].first == value) return index;
+  }
+  return 0;
+}
 
 constexpr int kFormFontPoints = 8;
 constexpr int kMinimumWidth = 420;
-// The Advanced page's last row ends at 244; the help text starts 100 pixels above the bottom.
-constexpr int kMinimumHeight = 370;
+// The Advanced page's last row ends at 319; the help text starts 100 pixels above the bottom.
+constexpr int kMinimumHeight = 430;
 
 constexpr char kEulaFilter[] = "Rich Text Documents (*.rtf)";
 constexpr char kBannerFilter[] = "Jpeg Files (*.jpg)";
+constexpr char kCertificateFilter[] = "PKCS#12 Certificates (*.p12 *.pfx)";
 
 QString Q(const std::string& text) {
   return QString::fromStdString(text);
@@ -183,6 +200,16 @@ void CKitbinderView::CreateControls() {
   platformList = new QComboBox(this);
   for (const auto& choice : kPlatformChoices)
     platformList->addItem(QString::fromUtf8(choice.second));
+  compressionLabel = label("Compression");
+  compressionList = new QComboBox(this);
+  for (const auto& choice : kCompressionChoices)
+    compressionList->addItem(QString::fromUtf8(choice.second));
+  signCertificateLabel = label("Certificate");
+  signCertificateBox = box();
+  signBrowseButton = new QPushButton(QStringLiteral("Br&owse"), this);
+  connect(signBrowseButton, &QPushButton::clicked, this, [this] { OnBrowseCertificate(); });
+  timestampLabel = label("Timestamp URL");
+  timestampBox = box();
 
   helpBox = new QPlainTextEdit(this);
   helpBox->setReadOnly(true);
@@ -203,6 +230,8 @@ void CKitbinderView::DoDataExchange(CDataExchange& exchange) {
   exchange.Text(helpBox, helpText);
   exchange.Text(bannerFileBox, bannerFileText);
   exchange.Text(upgradeCodeBox, upgradeCodeText);
+  exchange.Text(signCertificateBox, signCertificateText);
+  exchange.Text(timestampBox, timestampUrlText);
 }
 
 CKitbinderDoc* CKitbinderView::Document() const {
@@ -275,10 +304,12 @@ std::vector<QWidget*> CKitbinderView::PageControls(int page) const {
     case 3:
       return {eulaFileBox, eulaFileLabel, eulaBrowseButton};
     case 4:
-      return {productCodeBox,    productCodeLabel, packageCodeLabel,   packageCodeBox,
-              upgradeCodeLabel,  upgradeCodeBox,   languageLabel,      languageList,
-              bannerFileLabel,   bannerFileBox,    bannerBrowseButton, noQuestionsCheck,
-              installScopeLabel, installScopeList, platformLabel,      platformList};
+      return {productCodeBox,    productCodeLabel, packageCodeLabel,     packageCodeBox,
+              upgradeCodeLabel,  upgradeCodeBox,   languageLabel,        languageList,
+              bannerFileLabel,   bannerFileBox,    bannerBrowseButton,   noQuestionsCheck,
+              installScopeLabel, installScopeList, platformLabel,        platformList,
+              compressionLabel,  compressionList,  signCertificateLabel, signCertificateBox,
+              signBrowseButton,  timestampLabel,   timestampBox};
     default:
       return {};
   }
@@ -331,6 +362,13 @@ void CKitbinderView::OnSize(int cx, int cy) {
   row_label(platformLabel, 225);
   installScopeList->setGeometry(100, 200, d, installScopeList->sizeHint().height());
   platformList->setGeometry(100, 225, d, platformList->sizeHint().height());
+  row_label(compressionLabel, 250);
+  compressionList->setGeometry(100, 250, d, compressionList->sizeHint().height());
+  row_label(signCertificateLabel, 275);
+  signCertificateBox->setGeometry(100, 275, cx - 170, 19);
+  signBrowseButton->setGeometry(cx - 70, 275, 60, 20);
+  row_label(timestampLabel, 300);
+  timestampBox->setGeometry(100, 300, d, 19);
   eulaFileBox->setGeometry(100, 50, cx - 170, 19);
   eulaBrowseButton->setGeometry(cx - 70, 50, 60, 20);
   fileList->setGeometry(10, 50, cx - 20, cy - 190);
@@ -357,7 +395,10 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
   settings.platform = ChosenValue(kPlatformChoices, *platformList);
   settings.signcertificate = signCertificateText;
   settings.timestampurl = timestampUrlText;
-  settings.compression = compressionText;
+  const int compression = compressionList->currentIndex();
+  settings.compression = compression == CompressionIndex(compressionText)
+                             ? compressionText
+                             : std::string(kCompressionChoices[compression].first);
   for (int row = 0; row < fileList->RowCount(); ++row) {
     const auto column = [&](int index) { return fileList->ItemText(row, index).toStdString(); };
     settings.AddFileEntry({.path = column(0),
@@ -395,6 +436,7 @@ void CKitbinderView::LoadProject(const std::string& path) {
   signCertificateText = storedSettings.signcertificate;
   timestampUrlText = storedSettings.timestampurl;
   compressionText = storedSettings.compression;
+  compressionList->setCurrentIndex(CompressionIndex(compressionText));
   versionedProductCode = storedSettings.productcode;
   for (int index = 0; index < static_cast<int>(std::size(kLanguageCodes)); ++index) {
     if (storedSettings.language == kLanguageCodes[index]) languageIndex = index;
@@ -449,6 +491,7 @@ void CKitbinderView::ResetProject() {
   noQuestionsCheck->setChecked(false);
   installScopeList->setCurrentIndex(0);
   platformList->setCurrentIndex(0);
+  compressionList->setCurrentIndex(0);
   UpdateData(false);
 }
 
@@ -472,6 +515,10 @@ void CKitbinderView::OnBrowseEula() {
 
 void CKitbinderView::OnBrowseBanner() {
   BrowseInto(bannerFileText, QString::fromUtf8(kBannerFilter));
+}
+
+void CKitbinderView::OnBrowseCertificate() {
+  BrowseInto(signCertificateText, QString::fromUtf8(kCertificateFilter));
 }
 
 }  // namespace kb

@@ -51,6 +51,7 @@ class CKitbinderView : public CFormView {
   // The Browse buttons of the License and Advanced pages.
   void OnBrowseEula();
   void OnBrowseBanner();
+  void OnBrowseCertificate();
 
   // New: empties the form and `storedSettings`; the language choice stays.
   void ResetProject();
@@ -135,6 +136,13 @@ class CKitbinderView : public CFormView {
   QComboBox* installScopeList;  // InstallScope by index: all users, current user, either
   QLabel* platformLabel;
   QComboBox* platformList;  // TargetPlatform by index: 32-bit, 64-bit
+  QLabel* compressionLabel;
+  QComboBox* compressionList;  // the project's compression by index (kCompressionChoices)
+  QLabel* signCertificateLabel;
+  QLineEdit* signCertificateBox;
+  QPushButton* signBrowseButton;
+  QLabel* timestampLabel;
+  QLineEdit* timestampBox;
 
   // The texts bound to the edit boxes.
   std::string authorText;
@@ -154,10 +162,12 @@ class CKitbinderView : public CFormView {
   // build to Save like the comments. A product code typed over it has no version recorded.
   std::string productCodeVersionText;
   std::string versionedProductCode;
-  // The signing certificate, time-stamp server and compression, carried from Open to Save like
-  // the comments (kitbinder-cli signs with them; every build compresses so).
+  // The signing certificate (a PKCS#12 file) and time-stamp server. The certificate's password
+  // is asked for at each build and kept nowhere.
   std::string signCertificateText;
   std::string timestampUrlText;
+  // The compression the project file named; kept as it was when the list still shows it (a
+  // value of a later version reads as the default and survives Save).
   std::string compressionText;
 
   bool columnsCreated = false;

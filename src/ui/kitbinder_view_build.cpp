@@ -5,9 +5,11 @@
 #include <algorithm>
 
 #include "framework/message_box.h"
+#include "framework/password_prompt.h"
 #include "framework/wait_cursor.h"
 #include "package/build_command.h"
 #include "project/form_exchange.h"
+#include "project/path_in_project.h"
 #include "ui/background_build.h"
 #include "ui/file_list_ctrl.h"
 #include "ui/kitbinder_doc.h"
@@ -59,8 +61,20 @@ void CKitbinderView::OnPackageBuild() {
   CProjectSettings shown;
   FillSettings(shown);
   CProjectSettings settings = shown;
+  PackageOptions package_options;
+  if (!settings.signcertificate.empty()) {
+    // Asked for at each build and kept only for it.
+    const std::optional<QString> password = AskPassword(
+        window(), QStringLiteral("Sign the Package"),
+        QStringLiteral("Password of the certificate %1:").arg(FromUtf8(settings.signcertificate)));
+    if (!password) return;
+    package_options.signing =
+        SigningRequest{PathInProject(projectFolder, settings.signcertificate),
+                       password->toStdString(), settings.timestampurl, settings.title};
+  }
   // The template follows settings.language.
-  const BuildOutcome outcome = BuildInBackground(settings, projectFolder, this);
+  const BuildOutcome outcome =
+      BuildInBackground(settings, projectFolder, this, std::move(package_options));
   AfxMessageBox(FromUtf8(outcome.message), window());
   TakeGeneratedIdentifiers(shown, settings);
   ShowGeneratedIdentifiers(*this, shown);

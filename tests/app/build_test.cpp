@@ -23,6 +23,7 @@
 #include "app/kitbinder_app.h"
 #include "app/main_frame.h"
 #include "cabinet/builder/cabinet_builder.h"
+#include "framework/password_prompt.h"
 #include "framework/standard_ids.h"
 #include "project/project_settings.h"
 #include "test_support/needs.h"
@@ -398,6 +399,55 @@ TEST_F(BuildTest, ALongBuildShowsItsProgressAndKeepsTheWindowOpen) {
 
 // Drops reach the window while a build holds it (they are no user input to its event loop),
 // and so could a command: none opens another project until the build has ended.
+// The Advanced page's certificate signs each build with the password asked for then, which is
+// kept nowhere; cancelling the question cancels the build. The compression chosen is saved.
+TEST_F(BuildTest, ABuildWithACertificateAsksItsPasswordAndSigns) {
+  if (const auto missing = MissingTools({"osslsigncode"})) GTEST_SKIP() << *missing;
+  int status = 0;
+  const std::string made = RunCommand(
+      "cd '" + folder.path().string() +
+          "' && (openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 "
+          "-subj /CN=CA && openssl req -newkey rsa:2048 -nodes -keyout k.key -out k.csr "
+          "-subj /CN=Publisher && openssl x509 -req -in k.csr -CA ca.pem -CAkey ca.key "
+          "-CAcreateserial -out k.pem -days 2 && openssl pkcs12 -export -inkey k.key -in k.pem "
+          "-certfile ca.pem -out publisher.p12 -passout pass:s3cret) 2>&1",
+      &status);
+  ASSERT_EQ(status, 0) << made;
+  const std::string file = WriteFile("a.txt", "a");
+  const std::string project = WriteProject("Tool", {file});
+  ASSERT_TRUE(Start({QString::fromStdString(project)}));
+  std::vector<std::optional<QString>> answers = {std::nullopt, QStringLiteral("s3cret")};
+  std::vector<QString> prompts;
+  InstallPasswordAnswer([&](const QString& prompt) {
+    prompts.push_back(prompt);
+    const auto answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
+  });
+  ClickTab(4);
+  Type(view().signCertificateBox, QStringLiteral("publisher.p12"));
+  view().compressionList->setCurrentIndex(4);  // LZX
+  Press(kBuildKey);
+  EXPECT_TRUE(boxes->texts.empty()) << "a cancelled question builds nothing";
+  EXPECT_FALSE(std::filesystem::exists(Path("Tool.msi")));
+  Press(kBuildKey);
+  InstallPasswordAnswer({});
+  ASSERT_EQ(prompts.size(), 2u);
+  EXPECT_TRUE(prompts[0].contains("publisher.p12"));
+  ASSERT_EQ(boxes->texts.size(), 1u);
+  EXPECT_EQ(boxes->texts[0], kComplete);
+  const std::string verified = RunCommand(
+      "osslsigncode verify -CAfile '" + Path("ca.pem") + "' -in '" + Path("Tool.msi") + "' 2>&1",
+      &status);
+  EXPECT_EQ(status, 0) << verified;
+  Press(QKeySequence::Save);
+  const std::string saved = ReadText(project);
+  EXPECT_NE(saved.find("signcertificate=publisher.p12"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("compression=lzx"), std::string::npos) << saved;
+  EXPECT_EQ(saved.find("s3cret"), std::string::npos);
+  EXPECT_EQ(RunCommand("grep -rl s3cret '" + settings_home.path().string() + "'", &status), "");
+}
+
 TEST_F(BuildTest, NoOtherProjectOpensDuringABuild) {
   const std::vector<std::string> files = WriteRandomFiles(100, 64 * 1024);
   const std::string other = WriteProject("Other", {files[0]});
