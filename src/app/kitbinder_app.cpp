@@ -9,6 +9,7 @@
 #include "app/about_dlg.h"
 #include "app/app_strings.h"
 #include "app/main_frame.h"
+#include "framework/message_box.h"
 #include "framework/standard_ids.h"
 #include "platform/program_directory.h"
 #include "ui/kitbinder_doc.h"
@@ -83,7 +84,12 @@ bool CKitbinderApp::ProcessShellCommand() {
 
 void CKitbinderApp::WinHelp() {
   const QString page = QString::fromStdString(platform::ProgramDataFile(kHelpFileName));
-  QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page))) {
+    AfxMessageBox(QStringLiteral("No program on this desktop opens the help page.\n"
+                                 "Open %1 in a web browser.")
+                      .arg(page),
+                  &MainWnd());
+  }
 }
 
 bool CKitbinderApp::OnCmdMsg(int id) {

@@ -50,7 +50,7 @@ struct Accelerator {
 
 constexpr Accelerator kAccelerators[] = {
     {ID_FILE_NEW, "Ctrl+N"},    {ID_FILE_OPEN, "Ctrl+O"}, {ID_FILE_SAVE, "Ctrl+S"},
-    {ID_PACKAGE_INSTALL, "F5"}, {ID_PACKAGE_BUILD, "F7"},
+    {ID_PACKAGE_INSTALL, "F5"}, {ID_PACKAGE_BUILD, "F7"}, {ID_HELP_INDEX, "F1"},
 };
 
 // The toolbar's buttons in order; 0 is a separator.

@@ -23,6 +23,8 @@ std::optional<QString> AskPassword(QWidget* owner, const QString& caption, const
   return password;
 }
 
-void InstallPasswordAnswer(PasswordAnswer answer) { InstalledAnswer() = std::move(answer); }
+void InstallPasswordAnswer(PasswordAnswer answer) {
+  InstalledAnswer() = std::move(answer);
+}
 
 }  // namespace kb

@@ -82,6 +82,13 @@ void CKitbinderView::OnPackageBuild() {
 }
 
 void CKitbinderView::OnPackageInstall() {
+  UpdateData(true);
+  if (projectFolder.empty()) {
+    AfxMessageBox(QStringLiteral("This project has not been built yet.\n"
+                                 "Package \u25b8 Build (F7) saves it and makes its package."),
+                  window());
+    return;
+  }
   const QString package = FromUtf8(projectFolder + "/" + titleText + ".msi");
   if (!QFileInfo(package).isFile()) {
     AfxMessageBox(QStringLiteral("The package %1 does not exist.\n"

@@ -340,6 +340,14 @@ TEST_F(BuildTest, AFailedBuildSaysWhyAndStillShowsWhatItGenerated) {
   EXPECT_TRUE(doc().IsModified());
 }
 
+TEST_F(BuildTest, InstallOfAProjectNeverSavedAsksForABuild) {
+  ASSERT_TRUE(Start());
+  Press(kInstallKey);
+  EXPECT_EQ(boxes->texts, std::vector<QString>{"This project has not been built yet.\n"
+                                               "Package \u25b8 Build (F7) saves it and makes "
+                                               "its package."});
+}
+
 TEST_F(BuildTest, InstallOpensTheBuiltPackageOrSaysWhyNot) {
   const std::string file = WriteFile("a.txt", "a");
   ASSERT_TRUE(Start({QString::fromStdString(WriteProject("Tool", {file}))}));

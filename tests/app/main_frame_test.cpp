@@ -148,7 +148,7 @@ constexpr MenuRow kMenuTable[] = {
     {"&View", "&Status Bar", "", "Show or hide the status bar\nToggle StatusBar"},
     {"&Package", "&Build (F7)", "F7", "Build the current package\nBuild"},
     {"&Package", "&Install (F5)", "F5", "Install Package\nInstall"},
-    {"&Help", "&Contents", "", "Show Help\nHelp"},
+    {"&Help", "&Contents", "F1", "Show Help\nHelp"},
     {"&Help", "&About kitbinder...", "",
      "Display program information, version number and copyright\nAbout"},
 };
@@ -263,10 +263,22 @@ TEST_F(MainFrameTest, HelpContentsOpensThePageBesideTheProgramWhereverTheProject
   UrlCatcher browser("file");
   Open(project);
   std::filesystem::current_path(folder.path() / "elsewhere");
-  Choose(ID_HELP_INDEX);
+  Press(QKeySequence(Qt::Key_F1));
   ASSERT_EQ(browser.opened.size(), 1u);
   EXPECT_EQ(browser.opened[0].toLocalFile(),
             QDir(KITBINDER_BIN_DIR).absoluteFilePath("kitbinder.html"));
+}
+
+// Without a program to open it, Help ▸ Contents says so and names the page.
+TEST_F(MainFrameTest, HelpContentsWithoutABrowserNamesThePage) {
+  ASSERT_TRUE(Start());
+  QObject refuser;
+  QDesktopServices::setUrlHandler("file", &refuser, "NoSuchMethod");  // every open fails
+  Choose(ID_HELP_INDEX);
+  QDesktopServices::unsetUrlHandler("file");
+  ASSERT_EQ(boxes->texts.size(), 1u);
+  EXPECT_TRUE(boxes->texts[0].startsWith("No program on this desktop opens the help page."));
+  EXPECT_TRUE(boxes->texts[0].contains(QDir(KITBINDER_BIN_DIR).absoluteFilePath("kitbinder.html")));
 }
 
 TEST_F(MainFrameTest, StartsWithTheProjectNamedOnTheCommandLine) {
