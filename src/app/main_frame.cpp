@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
 #include <string_view>
@@ -85,6 +86,13 @@ QKeySequence ShortcutOf(int id) {
   return {};
 }
 
+// Whether the item's text already names its key ("&Build (F7)"), so that the menu must not
+// show the key a second time beside it.
+bool TextNamesKey(const MenuItem& item) {
+  const QString key = ShortcutOf(item.id).toString(QKeySequence::NativeText);
+  return !key.isEmpty() && Text(item.text).contains('(' + key + ')');
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame() {
@@ -106,7 +114,15 @@ void CMainFrame::CreateMenus() {
     } else if (item.id == kRecentFiles) {
       AddRecentFileCommands(menu, kRecentFileCount);
     } else {
-      menu->addAction(AddCommand(item.id, Text(item.text), Text(item.prompt), ShortcutOf(item.id)));
+      const bool named = TextNamesKey(item);
+      QAction* action = AddCommand(item.id, Text(item.text), Text(item.prompt),
+                                   named ? QKeySequence() : ShortcutOf(item.id));
+      menu->addAction(action);
+      // The key still works: through a shortcut of the window rather than of the item.
+      if (named) {
+        connect(new QShortcut(ShortcutOf(item.id), this), &QShortcut::activated, action,
+                &QAction::trigger);
+      }
     }
   }
   for (const int id : {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR}) {
@@ -127,6 +143,10 @@ void CMainFrame::CreateToolBar() {
     }
     QAction* action = Command(button.id);
     action->setIcon(QIcon(Text(button.image)));
+    // The button's tip names its key: "Build (F7)".
+    if (const QKeySequence key = ShortcutOf(button.id); !key.isEmpty()) {
+      action->setToolTip(action->toolTip() + " (" + key.toString(QKeySequence::NativeText) + ')');
+    }
     tool_bar_->addAction(action);
   }
   // Hidden from its own context menu, the bar stays in step with View ▸ Toolbar.

@@ -136,9 +136,9 @@ struct MenuRow {
 };
 
 constexpr MenuRow kMenuTable[] = {
-    {"&File", "&New\tCtrl+N", "Ctrl+N", "Create a new document\nNew"},
-    {"&File", "&Open...\tCtrl+O", "Ctrl+O", "Open an existing document\nOpen"},
-    {"&File", "&Save\tCtrl+S", "Ctrl+S", "Save the active document\nSave"},
+    {"&File", "&New\tCtrl+N", "Ctrl+N", "Create a new document\nNew (Ctrl+N)"},
+    {"&File", "&Open...\tCtrl+O", "Ctrl+O", "Open an existing document\nOpen (Ctrl+O)"},
+    {"&File", "&Save\tCtrl+S", "Ctrl+S", "Save the active document\nSave (Ctrl+S)"},
     {"&File", "Save &As...", "", "Save the active document with a new name\nSave As"},
     {"&File", "-", "", ""},
     {"&File", "Recent File", "", ""},
@@ -146,8 +146,8 @@ constexpr MenuRow kMenuTable[] = {
     {"&File", "E&xit", "", "Quit the application; prompts to save documents\nExit"},
     {"&View", "&Toolbar", "", "Show or hide the toolbar\nToggle ToolBar"},
     {"&View", "&Status Bar", "", "Show or hide the status bar\nToggle StatusBar"},
-    {"&Package", "&Build (F7)", "F7", "Build the current package\nBuild"},
-    {"&Package", "&Install (F5)", "F5", "Install Package\nInstall"},
+    {"&Package", "&Build (F7)", "", "Build the current package\nBuild (F7)"},
+    {"&Package", "&Install (F5)", "", "Install Package\nInstall (F5)"},
     {"&Help", "&Contents", "F1", "Show Help\nHelp"},
     {"&Help", "&About kitbinder...", "",
      "Display program information, version number and copyright\nAbout"},
