@@ -3,6 +3,7 @@
 
 #include <QFont>
 #include <array>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,8 @@ class CKitbinderView : public CFormView {
   void OnBrowseEula();
   void OnBrowseBanner();
   void OnBrowseCertificate();
+  // Shows the built package's path and size and the build's time `took` in the status bar.
+  void ShowBuiltPackage(std::chrono::steady_clock::duration took);
 
   // New: empties the form and `storedSettings`; the language choice stays.
   void ResetProject();

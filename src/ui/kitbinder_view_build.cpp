@@ -1,8 +1,12 @@
 // Package ▸ Build and Package ▸ Install.
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QLocale>
+#include <QMainWindow>
+#include <QStatusBar>
 #include <QUrl>
 #include <algorithm>
+#include <chrono>
 
 #include "framework/message_box.h"
 #include "framework/password_prompt.h"
@@ -73,12 +77,25 @@ void CKitbinderView::OnPackageBuild() {
                        password->toStdString(), settings.timestampurl, settings.title};
   }
   // The template follows settings.language.
+  const auto started = std::chrono::steady_clock::now();
   const BuildOutcome outcome =
       BuildInBackground(settings, projectFolder, this, std::move(package_options));
+  if (outcome.success) ShowBuiltPackage(std::chrono::steady_clock::now() - started);
   AfxMessageBox(FromUtf8(outcome.message), window());
   TakeGeneratedIdentifiers(shown, settings);
   ShowGeneratedIdentifiers(*this, shown);
   UpdateData(false);
+}
+
+void CKitbinderView::ShowBuiltPackage(std::chrono::steady_clock::duration took) {
+  auto* frame = qobject_cast<QMainWindow*>(window());
+  if (frame == nullptr) return;
+  const QFileInfo package(FromUtf8(projectFolder + "/" + titleText + ".msi"));
+  const double seconds = std::chrono::duration<double>(took).count();
+  frame->statusBar()->showMessage(QStringLiteral("Built %1: %2 bytes in %3 s")
+                                      .arg(package.absoluteFilePath(),
+                                           QLocale().toString(package.size()),
+                                           QLocale().toString(seconds, 'f', 1)));
 }
 
 void CKitbinderView::OnPackageInstall() {

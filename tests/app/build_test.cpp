@@ -6,12 +6,15 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTest>
 #include <QUrl>
 #include <filesystem>
@@ -293,6 +296,18 @@ TEST_F(BuildTest, BuildsTheTypedProjectIntoAPackageThatWineInstalls) {
   saved.Load(project);
   EXPECT_EQ(saved.productcodeversion, "1.3.0");
   EXPECT_EQ(saved.productcode, view().productCodeBox->text().toStdString());
+}
+
+TEST_F(BuildTest, TheStatusBarNamesTheBuiltPackage) {
+  const std::string file = WriteFile("a.txt", "a");
+  ASSERT_TRUE(Start({QString::fromStdString(WriteProject("Tool", {file}))}));
+  Press(kBuildKey);
+  ASSERT_EQ(boxes->texts, std::vector<QString>{kComplete});
+  const QString shown = frame().statusBar()->currentMessage();
+  const QFileInfo package(QString::fromStdString(Path("Tool.msi")));
+  EXPECT_TRUE(shown.startsWith("Built " + package.absoluteFilePath() + ": " +
+                               QLocale().toString(package.size()) + " bytes in "))
+      << shown.toStdString();
 }
 
 TEST_F(BuildTest, TheLanguageListChoosesTheTemplate) {
