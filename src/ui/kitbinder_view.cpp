@@ -37,12 +37,16 @@ struct Column {
   int width;
 };
 constexpr Column kColumns[] = {
-    {"Source Path", 150},  {"Shortcut Name", 84},   {"Shortcut Icon", 140}, {"Component GUID", 84},
-    {"Use Target Dir", 0}, {"Desktop Shortcut", 0}, {"Shortcut Target", 0}};
+    {"Source Path", 150},   {"Shortcut Name", 84},      {"Shortcut Icon", 140},
+    {"Component GUID", 84}, {"Use Target Dir", 0},      {"Desktop Shortcut", 0},
+    {"Shortcut Target", 0}, {"Opens Files of Type", 0}, {"Type Description", 0}};
 constexpr int kSetkdirColumn = 4;
 constexpr int kDesktopColumn = 5;
 // Hidden like the ones before it: a folder row's shortcut target, the file inside it.
 constexpr int kShortcutTargetColumn = 6;
+// Hidden too: the document types a program opens, and their description.
+constexpr int kExtensionsColumn = 7;
+constexpr int kExtensionDescriptionColumn = 8;
 
 // The language list's entries and the project's language codes, by index.
 constexpr const char* kLanguageNames[] = {"English", "French", "Spanish"};
@@ -58,8 +62,8 @@ constexpr std::pair<TargetPlatform, const char*> kPlatformChoices[] = {
 
 constexpr int kFormFontPoints = 8;
 constexpr int kMinimumWidth = 420;
-// The Advanced page's last row ends at 244; the help text starts 100 pixels above the bottom.
-constexpr int kMinimumHeight = 370;
+// The Advanced page's last row ends at 270; the help text starts 100 pixels above the bottom.
+constexpr int kMinimumHeight = 396;
 
 constexpr char kEulaFilter[] = "Rich Text Documents (*.rtf)";
 constexpr char kBannerFilter[] = "Jpeg Files (*.jpg)";
@@ -183,6 +187,7 @@ void CKitbinderView::CreateControls() {
   platformList = new QComboBox(this);
   for (const auto& choice : kPlatformChoices)
     platformList->addItem(QString::fromUtf8(choice.second));
+  addToPathCheck = new QCheckBox(QStringLiteral("Add the install folder to PATH"), this);
 
   helpBox = new QPlainTextEdit(this);
   helpBox->setReadOnly(true);
@@ -245,7 +250,8 @@ void CKitbinderView::OnUpdate() {
     }
     fileList->setColumnHidden(kSetkdirColumn, true);
     fileList->setColumnHidden(kDesktopColumn, true);
-    fileList->setColumnHidden(kShortcutTargetColumn, true);
+    for (int hidden : {kShortcutTargetColumn, kExtensionsColumn, kExtensionDescriptionColumn})
+      fileList->setColumnHidden(hidden, true);
     for (const char* name : kLanguageNames) languageList->addItem(QString::fromUtf8(name));
     languageList->setCurrentIndex(0);
     columnsCreated = true;
@@ -257,9 +263,10 @@ void CKitbinderView::OnUpdate() {
   rows.reserve(static_cast<qsizetype>(storedSettings.files.size()));
   for (const ProjectFileEntry& file : storedSettings.files) {
     if (file.path.empty()) continue;
-    rows.append(new QTreeWidgetItem(QStringList{
-        Q(file.path), Q(file.shortcutname), Q(file.shortcuticon), Q(file.componentguid),
-        file.setkdir ? "1" : "0", file.desktopshortcut ? "1" : "0", Q(file.shortcuttarget)}));
+    rows.append(new QTreeWidgetItem(
+        QStringList{Q(file.path), Q(file.shortcutname), Q(file.shortcuticon), Q(file.componentguid),
+                    file.setkdir ? "1" : "0", file.desktopshortcut ? "1" : "0",
+                    Q(file.shortcuttarget), Q(file.extensions), Q(file.extensiondescription)}));
   }
   fileList->addTopLevelItems(rows);
 }
@@ -278,7 +285,8 @@ std::vector<QWidget*> CKitbinderView::PageControls(int page) const {
       return {productCodeBox,    productCodeLabel, packageCodeLabel,   packageCodeBox,
               upgradeCodeLabel,  upgradeCodeBox,   languageLabel,      languageList,
               bannerFileLabel,   bannerFileBox,    bannerBrowseButton, noQuestionsCheck,
-              installScopeLabel, installScopeList, platformLabel,      platformList};
+              installScopeLabel, installScopeList, platformLabel,      platformList,
+              addToPathCheck};
     default:
       return {};
   }
@@ -331,6 +339,7 @@ void CKitbinderView::OnSize(int cx, int cy) {
   row_label(platformLabel, 225);
   installScopeList->setGeometry(100, 200, d, installScopeList->sizeHint().height());
   platformList->setGeometry(100, 225, d, platformList->sizeHint().height());
+  addToPathCheck->setGeometry(100, 250, 250, 20);
   eulaFileBox->setGeometry(100, 50, cx - 170, 19);
   eulaBrowseButton->setGeometry(cx - 70, 50, 60, 20);
   fileList->setGeometry(10, 50, cx - 20, cy - 190);
@@ -358,6 +367,7 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
   settings.signcertificate = signCertificateText;
   settings.timestampurl = timestampUrlText;
   settings.compression = compressionText;
+  settings.addtopath = addToPathCheck->isChecked();
   for (int row = 0; row < fileList->RowCount(); ++row) {
     const auto column = [&](int index) { return fileList->ItemText(row, index).toStdString(); };
     settings.AddFileEntry({.path = column(0),
@@ -368,7 +378,9 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
                            .componentguid = column(3),
                            .setkdir = column(kSetkdirColumn) == "1",
                            .desktopshortcut = column(kDesktopColumn) == "1",
-                           .shortcuttarget = column(kShortcutTargetColumn)});
+                           .shortcuttarget = column(kShortcutTargetColumn),
+                           .extensions = column(kExtensionsColumn),
+                           .extensiondescription = column(kExtensionDescriptionColumn)});
   }
   KeepWhatTheFormKeeps(settings);
 }
@@ -402,6 +414,7 @@ void CKitbinderView::LoadProject(const std::string& path) {
   noQuestionsCheck->setChecked(storedSettings.noquestions);
   installScopeList->setCurrentIndex(ChoiceIndex(kScopeChoices, storedSettings.installscope));
   platformList->setCurrentIndex(ChoiceIndex(kPlatformChoices, storedSettings.platform));
+  addToPathCheck->setChecked(storedSettings.addtopath);
   RememberProjectFolder(path);
   UpdateData(false);
 }
@@ -437,6 +450,7 @@ void CKitbinderView::ResetProject() {
   storedSettings.signcertificate.clear();
   storedSettings.timestampurl.clear();
   storedSettings.compression.clear();
+  storedSettings.addtopath = false;
   storedSettings.Clear();
   fileList->DeleteAllItems();
   for (std::string* text :
@@ -449,6 +463,7 @@ void CKitbinderView::ResetProject() {
   noQuestionsCheck->setChecked(false);
   installScopeList->setCurrentIndex(0);
   platformList->setCurrentIndex(0);
+  addToPathCheck->setChecked(false);
   UpdateData(false);
 }
 

@@ -135,6 +135,7 @@ class CKitbinderView : public CFormView {
   QComboBox* installScopeList;  // InstallScope by index: all users, current user, either
   QLabel* platformLabel;
   QComboBox* platformList;  // TargetPlatform by index: 32-bit, 64-bit
+  QCheckBox* addToPathCheck;
 
   // The texts bound to the edit boxes.
   std::string authorText;
