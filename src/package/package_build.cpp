@@ -23,6 +23,7 @@
 #include "package/package_signing.h"
 #include "package/package_validation.h"
 #include "package/package_writer.h"
+#include "package/path_rows.h"
 #include "package/product_icon.h"
 #include "package/project_checks.h"
 #include "package/reproducible_build.h"
@@ -253,6 +254,7 @@ ExpectedPackage ExpectedContents(const CProjectSettings& settings, const FolderT
                          {"Icon", static_cast<int>(settings.icons.size())},
                          {"Directory", 1 + folders}};
   ExpectProfileFolderRows(expected);
+  ExpectPathRows(settings, expected);
   expected.properties = ProductProperties(settings);
   if (!settings.eulafile.empty()) {
     expected.properties.emplace_back("WelcomeForm_NextArgs", "EulaForm");
@@ -324,6 +326,9 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
   }
   if (const auto table = AddProfileFolderRows(database, settings, menu_folder_key)) {
     return "Could not add the " + *table + " row that removes the product's folders" + lacking;
+  }
+  if (const auto table = AddPathRows(database, settings)) {
+    return "Could not add the " + *table + " row that puts the install folder on PATH" + lacking;
   }
   const int component_attributes = PlatformComponentAttributes(settings);
   const std::vector<std::string> names = InstallFolderNames(settings);
