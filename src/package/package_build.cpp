@@ -14,6 +14,7 @@
 #include "msi/db/code_page_text.h"
 #include "package/component_rows.h"
 #include "package/file_packing.h"
+#include "package/file_type_rows.h"
 #include "package/folder_tree.h"
 #include "package/identifiers.h"
 #include "package/install_target_rows.h"
@@ -104,7 +105,8 @@ std::vector<std::string> PackageTexts(const CProjectSettings& settings,
   for (const ProjectFileEntry& file : settings.files) {
     texts.insert(texts.end(),
                  {std::string(platform::FileNameFromPath(file.path)), file.shortcutname,
-                  std::string(platform::FileNameFromPath(file.shortcuticon)), file.componentguid});
+                  std::string(platform::FileNameFromPath(file.shortcuticon)), file.componentguid,
+                  file.extensiondescription});
   }
   for (const auto& [row, tree] : trees) {
     for (const TreeFolder& folder : tree.folders) texts.push_back(folder.install_path);
@@ -255,6 +257,7 @@ ExpectedPackage ExpectedContents(const CProjectSettings& settings, const FolderT
                          {"Directory", 1 + folders}};
   ExpectProfileFolderRows(expected);
   ExpectPathRows(settings, expected);
+  ExpectFileTypeRows(settings, expected);
   expected.properties = ProductProperties(settings);
   if (!settings.eulafile.empty()) {
     expected.properties.emplace_back("WelcomeForm_NextArgs", "EulaForm");
@@ -352,6 +355,11 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
     } else {
       failure = AddFileRows(writer, entry, names[i], sequence, sizes[packed++], menu_folder_key,
                             component_attributes);
+      if (!failure) {
+        if (const auto table = AddFileTypeRows(database, settings, i, entry.id)) {
+          failure = RowOf(*table, entry.path) + " that registers its file types";
+        }
+      }
     }
     if (failure) return *failure + lacking;
   }

@@ -53,8 +53,8 @@ std::optional<std::string> AddPathEntry(CInstallerDatabase& database,
           "`Condition`,`KeyPath`) values(?,?,'TARGETDIR',?,?,?)",
           {component,
            "{" + NameBasedGuidText(kPathNamespace, settings.upgradecode + component) + "}",
-           kComponentRegistryKeyPath | PlatformComponentAttributes(settings),
-           entry.condition, component})) {
+           kComponentRegistryKeyPath | PlatformComponentAttributes(settings), entry.condition,
+           component})) {
     return "Component";
   }
   if (!database.Execute("insert into `Registry` (`Registry`,`Root`,`Key`,`Name`,`Value`,"

@@ -1,11 +1,16 @@
-"""PATH: the sample project with a small program (kbargs.exe, which writes its argument beside
-itself) whose install folder is put on PATH.
+"""PATH and file types: the sample project with a small program (kbargs.exe, which writes its
+argument beside itself) that is put on PATH and opens the types .kbt and .kbtx.
 
 - msitools reads, for every install scope, the Environment rows (appended, removed on
-  uninstall, the user's or the system's variable).
+  uninstall, the user's or the system's variable), the file type registration (programmatic
+  identifier, open command, document icon, OpenWithProgids) and the extension defaults that
+  install only when no other program holds the extension.
 - Wine's msiexec, in one 64-bit prefix: after a silent per-user install a new `cmd /c` finds the
-  program by name and the uninstall leaves PATH as it was; the same for a per-machine install
-  and the system's PATH.
+  program by name and the uninstall leaves PATH as it was; after a per-machine install the
+  program is on PATH too, `cmd /c start doc.kbt` opens the document with it, an extension
+  another program held before keeps its owner, and the uninstall takes back the types and the
+  folder on PATH. (Wine's HKEY_CLASSES_ROOT is the machine's alone, so the user's file types
+  are checked through msitools only.)
 
 usage: integration_test.py KITBINDER_CLI SOURCE_DIR
 """
@@ -29,8 +34,8 @@ ENVIRONMENT = r"HKLM\System\CurrentControlSet\Control\Session Manager\Environmen
 
 
 def sample_project(folder, scope):
-    """The sample in `folder` for `scope`, 64-bit, with kbargs.exe and the install folder on
-    PATH. Returns the package's path."""
+    """The sample in `folder` for `scope`, 64-bit, with the install folder on PATH and kbargs.exe
+    opening .kbt and .kbtx. Returns the package's path."""
     shutil.copytree(os.path.join(SOURCE, "examples", "sample"), folder)
     subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", "-o", os.path.join(folder, "files", PROGRAM),
                     os.path.join(os.path.dirname(__file__), "data", "args.c")], check=True)
@@ -39,7 +44,9 @@ def sample_project(folder, scope):
         text = f.read()
     text = text.replace("noquestions=false\n", f"noquestions=false\ninstallscope={scope}\n"
                         "platform=x64\naddtopath=true\n")
-    text = text.replace("[icons]\n", f"file4path=files/{PROGRAM}\n[icons]\n")
+    text = text.replace("[icons]\n", f"file4path=files/{PROGRAM}\nfile4shortcuticon=app.ico\n"
+                        "file4extensions=.kbt; .kbtx\n"
+                        "file4extensiondescription=Kitbinder test document\n[icons]\n")
     with open(project, "w", encoding="utf-8") as f:
         f.write(text)
     result = oracle.build(CLI, project)
@@ -48,17 +55,24 @@ def sample_project(folder, scope):
     return os.path.join(folder, TITLE + ".msi")
 
 
+def program_file_key(package):
+    return next(row[0] for row in oracle.export_table(package, "File")
+                if row[2].endswith(PROGRAM))
+
+
 class PackageRowsTest(unittest.TestCase):
-    # scope: (variables by component, component conditions, hive of the key paths)
+    # scope: (variables by component, component conditions, hive of the values, icon folder)
     EXPECTED = {
-        "machine": ({"PathForMachine": "=-*PATH"}, {""}, "2"),
-        "user": ({"PathForUser": "=-PATH"}, {""}, "1"),
+        "machine": ({"PathForMachine": "=-*PATH"}, {""}, "2",
+                    r"[WindowsFolder]Installer\[ProductCode]" + "\\"),
+        "user": ({"PathForUser": "=-PATH"}, {""}, "1",
+                 r"[AppDataFolder]Microsoft\Installer\[ProductCode]" + "\\"),
         "both": ({"PathForMachine": "=-*PATH", "PathForUser": "=-PATH"},
-                 {"ALLUSERS", "NOT ALLUSERS"}, "-1"),
+                 {"ALLUSERS", "NOT ALLUSERS"}, "-1", "[IconFolder]"),
     }
 
     def test_every_scope(self):
-        for scope, (variables, conditions, hive) in self.EXPECTED.items():
+        for scope, (variables, conditions, hive, icons) in self.EXPECTED.items():
             with self.subTest(scope=scope), tempfile.TemporaryDirectory() as scratch:
                 package = sample_project(os.path.join(scratch, "p"), scope)
                 environment = oracle.export_table(package, "Environment")
@@ -68,6 +82,32 @@ class PackageRowsTest(unittest.TestCase):
                 self.assertEqual({components[c][4] for c in variables}, conditions)
                 registry = oracle.rows_by_key(package, "Registry")
                 self.assertEqual({registry[c][1] for c in variables}, {hive})
+
+                # The type's registration, in the hive of the install's scope.
+                file_key = program_file_key(package)
+                values = {(row[2], row[3]): (row[1], row[4])
+                          for row in registry.values() if "Classes" in row[2]}
+                prog_id = values[(r"Software\Classes\.kbt", "")][1]
+                self.assertRegex(prog_id, r"^SampleTool\.kbargs\.\d+$")
+                classes = "Software\\Classes\\" + prog_id
+                self.assertEqual(values, {
+                    (classes, ""): ("-1", "Kitbinder test document"),
+                    (classes + r"\DefaultIcon", ""): ("-1", icons + "app.exe"),
+                    (classes + r"\shell\open\command", ""): ("-1", f'"[#{file_key}]" "%1"'),
+                    (r"Software\Classes\.kbt\OpenWithProgids", prog_id): ("-1", ""),
+                    (r"Software\Classes\.kbtx\OpenWithProgids", prog_id): ("-1", ""),
+                    (r"Software\Classes\.kbt", ""): ("-1", prog_id),
+                    (r"Software\Classes\.kbtx", ""): ("-1", prog_id),
+                })
+                # Each extension's default: a component that installs only while the
+                # extension is free or already ours, found by searching HKCR.
+                searches = {row[0]: row[1] for row in oracle.export_table(package, "AppSearch")}
+                for row in oracle.export_table(package, "RegLocator"):
+                    if row[2] in (".kbt", ".kbtx"):
+                        owner = next(p for p, s in searches.items() if s == row[0])
+                        self.assertEqual(row[1], "0")
+                        self.assertEqual(components[row[0]][4],
+                                         f'NOT {owner} OR {owner}="{prog_id}"')
 
 
 def path_folders(wine, hive_key):
@@ -82,10 +122,13 @@ def path_folders(wine, hive_key):
 
 
 class WineTest(unittest.TestCase):
-    def test_path_under_wine(self):
+    def test_path_and_file_types_under_wine(self):
         with tempfile.TemporaryDirectory() as scratch, oracle.WinePrefix("win64") as wine:
             user = sample_project(os.path.join(scratch, "user"), "user")
             machine = sample_project(os.path.join(scratch, "machine"), "machine")
+            document = os.path.join(scratch, "doc.kbt")
+            with open(document, "w") as f:
+                f.write("a document\n")
 
             def run_in_new_process(command, folder):
                 """Runs `command` in a new cmd; returns what kbargs.exe in `folder` was given."""
@@ -112,16 +155,32 @@ class WineTest(unittest.TestCase):
             self.assertEqual(wine.msiexec("/x", user, "/qn"), 0)
             self.assertIsNone(path_folders(wine, user_path))
 
-            # For the machine: the system's PATH.
+            # For the machine: the system's PATH; .kbtx belongs to another program before.
             system_before = path_folders(wine, ENVIRONMENT)
+            oracle.run(["wine", "reg", "add", r"HKCR\.kbtx", "/ve", "/d", "Other.Program", "/f"],
+                       env=wine.env)
             self.assertEqual(wine.msiexec("/i", machine, "/qn"), 0)
             folder = wine.drive_c("Program Files", TITLE)
             self.assertEqual(path_folders(wine, ENVIRONMENT),
                              system_before + ["C:\\Program Files\\" + TITLE + "\\"])
             self.assertEqual(run_in_new_process("kbargs on-the-system-path", folder),
                              "on-the-system-path")
+            self.assertEqual(run_in_new_process("start /wait doc.kbt", folder),
+                             "Z:" + document.replace("/", "\\"))
+            self.assertIn("Other.Program", self.default_of(wine, r"HKCR\.kbtx"))
             self.assertEqual(wine.msiexec("/x", machine, "/qn"), 0)
             self.assertEqual(path_folders(wine, ENVIRONMENT), system_before)
+            self.assertIsNone(self.default_of(wine, r"HKCR\.kbt"))
+            self.assertIn("Other.Program", self.default_of(wine, r"HKCR\.kbtx"))
+            self.assertNotIn("OpenWithProgids", oracle.run(
+                ["wine", "reg", "query", r"HKCR\.kbtx", "/s"], env=wine.env).stdout)
+
+    def default_of(self, wine, key):
+        """The default value line of `key` as `reg query` shows it; None when there is no key."""
+        result = oracle.run(["wine", "reg", "query", key, "/ve"], env=wine.env)
+        if result.returncode != 0:
+            return None
+        return next((line for line in result.stdout.splitlines() if "REG_" in line), "")
 
 
 if __name__ == "__main__":
