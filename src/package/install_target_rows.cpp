@@ -63,6 +63,18 @@ bool ReadSummaryNumber(MSIHANDLE summary, UINT property, INT& number) {
 
 }  // namespace
 
+int ScopeRegistryRoot(const CProjectSettings& settings) {
+  switch (settings.installscope) {
+    case InstallScope::kUser:
+      return kRootCurrentUser;
+    case InstallScope::kMachine:
+      return kRootLocalMachine;
+    case InstallScope::kBoth:
+      break;
+  }
+  return kRootOfScope;
+}
+
 int PlatformComponentAttributes(const CProjectSettings& settings) {
   return settings.platform == TargetPlatform::kX64 ? kComponent64Bit : 0;
 }
@@ -124,9 +136,7 @@ std::optional<std::string> AddProfileFolderRows(CInstallerDatabase& database,
                                                 const CProjectSettings& settings,
                                                 const std::string& menu_folder_key) {
   // The scope's own hive; a dual-purpose package knows its scope only when it installs.
-  const int root = settings.installscope == InstallScope::kUser      ? kRootCurrentUser
-                   : settings.installscope == InstallScope::kMachine ? kRootLocalMachine
-                                                                     : kRootOfScope;
+  const int root = ScopeRegistryRoot(settings);
   if (!database.Execute(
           "insert into `Component` (`Component`,`ComponentId`,`Directory_`,"
           "`Attributes`,`KeyPath`) values(?,?,'TARGETDIR',?,?)",

@@ -24,6 +24,10 @@ namespace kb {
 // the summary template "x64;<languages>", ProgramFiles64Folder, and every component marked 64-bit,
 // so the installer uses the 64-bit registry view for it.
 
+// The registry root of values kept in the install's scope: the user's hive for a per-user
+// package, the machine's for a per-machine one, the installing scope's for a dual-purpose one.
+int ScopeRegistryRoot(const CProjectSettings& settings);
+
 // The attributes every component of the package gets besides its own (0 or the 64-bit bit).
 int PlatformComponentAttributes(const CProjectSettings& settings);
 

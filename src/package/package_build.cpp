@@ -14,6 +14,7 @@
 #include "msi/db/code_page_text.h"
 #include "package/component_rows.h"
 #include "package/file_packing.h"
+#include "package/file_type_rows.h"
 #include "package/folder_tree.h"
 #include "package/identifiers.h"
 #include "package/install_target_rows.h"
@@ -23,6 +24,7 @@
 #include "package/package_signing.h"
 #include "package/package_validation.h"
 #include "package/package_writer.h"
+#include "package/path_rows.h"
 #include "package/product_icon.h"
 #include "package/project_checks.h"
 #include "package/reproducible_build.h"
@@ -103,7 +105,8 @@ std::vector<std::string> PackageTexts(const CProjectSettings& settings,
   for (const ProjectFileEntry& file : settings.files) {
     texts.insert(texts.end(),
                  {std::string(platform::FileNameFromPath(file.path)), file.shortcutname,
-                  std::string(platform::FileNameFromPath(file.shortcuticon)), file.componentguid});
+                  std::string(platform::FileNameFromPath(file.shortcuticon)), file.componentguid,
+                  file.extensiondescription});
   }
   for (const auto& [row, tree] : trees) {
     for (const TreeFolder& folder : tree.folders) texts.push_back(folder.install_path);
@@ -253,6 +256,8 @@ ExpectedPackage ExpectedContents(const CProjectSettings& settings, const FolderT
                          {"Icon", static_cast<int>(settings.icons.size())},
                          {"Directory", 1 + folders}};
   ExpectProfileFolderRows(expected);
+  ExpectPathRows(settings, expected);
+  ExpectFileTypeRows(settings, expected);
   expected.properties = ProductProperties(settings);
   if (!settings.eulafile.empty()) {
     expected.properties.emplace_back("WelcomeForm_NextArgs", "EulaForm");
@@ -325,6 +330,9 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
   if (const auto table = AddProfileFolderRows(database, settings, menu_folder_key)) {
     return "Could not add the " + *table + " row that removes the product's folders" + lacking;
   }
+  if (const auto table = AddPathRows(database, settings)) {
+    return "Could not add the " + *table + " row that puts the install folder on PATH" + lacking;
+  }
   const int component_attributes = PlatformComponentAttributes(settings);
   const std::vector<std::string> names = InstallFolderNames(settings);
   std::size_t packed = 0;  // the files added so far, in cabinet order
@@ -347,6 +355,11 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
     } else {
       failure = AddFileRows(writer, entry, names[i], sequence, sizes[packed++], menu_folder_key,
                             component_attributes);
+      if (!failure) {
+        if (const auto table = AddFileTypeRows(database, settings, i, entry.id)) {
+          failure = RowOf(*table, entry.path) + " that registers its file types";
+        }
+      }
     }
     if (failure) return *failure + lacking;
   }

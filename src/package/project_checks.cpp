@@ -7,6 +7,7 @@
 
 #include "cabinet/builder/cabinet_builder.h"
 #include "package/file_kinds.h"
+#include "package/file_type_rows.h"
 #include "package/identifiers.h"
 #include "package/shortcut_names.h"
 #include "package/windows_names.h"
@@ -206,6 +207,27 @@ void CheckShortcutLabels(const CProjectSettings& settings, Problems& problems) {
   }
 }
 
+// The document types a program opens: well-formed extensions, on a file rather than a folder.
+void CheckFileTypes(const CProjectSettings& settings, const std::string& project_folder,
+                    Problems& problems) {
+  for (const ProjectFileEntry& file : settings.files) {
+    const std::vector<std::string> extensions = SplitExtensions(file.extensions);
+    if (extensions.empty()) continue;
+    std::error_code error;
+    if (std::filesystem::is_directory(PathInProject(project_folder, file.path), error)) {
+      problems.push_back("The folder " + file.path +
+                         " is given file types to open: give them to the program inside it");
+      continue;
+    }
+    for (const std::string& extension : extensions) {
+      if (const auto problem = ExtensionProblem(extension)) {
+        problems.push_back("The file type " + Quoted(extension) + " of " + file.path + " " +
+                           *problem + ": write it as .abc");
+      }
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> CheckProject(CProjectSettings& settings,
@@ -218,6 +240,7 @@ std::vector<std::string> CheckProject(CProjectSettings& settings,
   CheckIcons(settings, project_folder, problems);
   CheckLicenseAndBanner(settings, project_folder, problems);
   CheckShortcutLabels(settings, problems);
+  CheckFileTypes(settings, project_folder, problems);
   return problems;
 }
 

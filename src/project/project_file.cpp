@@ -21,19 +21,22 @@ constexpr std::string_view kPlatform = "platform";
 constexpr std::string_view kSignCertificate = "signcertificate";
 constexpr std::string_view kTimestampUrl = "timestampurl";
 constexpr std::string_view kCompression = "compression";
+constexpr std::string_view kAddToPath = "addtopath";
 
 // The texts of a file entry that are stored only when not empty, in the order they are written.
 struct EntryText {
   std::string_view suffix;
   std::string ProjectFileEntry::*member;
 };
-constexpr std::array<EntryText, 6> kOptionalEntryTexts = {{
+constexpr std::array<EntryText, 8> kOptionalEntryTexts = {{
     {"shortcutname", &ProjectFileEntry::shortcutname},
     {"shortcuticon", &ProjectFileEntry::shortcuticon},
     {"id", &ProjectFileEntry::id},
     {"componentid", &ProjectFileEntry::componentid},
     {"componentguid", &ProjectFileEntry::componentguid},
     {"shortcuttarget", &ProjectFileEntry::shortcuttarget},
+    {"extensions", &ProjectFileEntry::extensions},
+    {"extensiondescription", &ProjectFileEntry::extensiondescription},
 }};
 
 std::string FileKey(int index, std::string_view suffix) {
@@ -77,6 +80,7 @@ void WriteProperties(const CProjectSettings& project, ProfileWriter& profile) {
   }
   if (!project.compression.empty())
     profile.SetString(kProperties, kCompression, project.compression);
+  if (project.addtopath) profile.SetString(kProperties, kAddToPath, "true");
 }
 
 void WriteFileEntry(const ProjectFileEntry& entry, int index, ProfileWriter& profile) {
@@ -119,6 +123,7 @@ void ReadProperties(const ProfileReader& profile, CProjectSettings& project) {
   project.signcertificate = profile.GetString(kProperties, kSignCertificate);
   project.timestampurl = profile.GetString(kProperties, kTimestampUrl);
   project.compression = profile.GetString(kProperties, kCompression);
+  project.addtopath = IsTrueIgnoringCase(profile.GetString(kProperties, kAddToPath));
 }
 
 // Reads entries 0, 1, ... up to the first missing or empty path.
@@ -150,7 +155,7 @@ bool IsPropertyKey(std::string_view key) {
   const auto is = [&](std::string_view name) { return EqualsIgnoringCase(key, name); };
   return std::ranges::any_of(kTextProperties, [&](const TextProperty& p) { return is(p.key); }) ||
          is("noquestions") || is(kProductCodeVersion) || is(kInstallScope) || is(kPlatform) ||
-         is(kSignCertificate) || is(kTimestampUrl) || is(kCompression);
+         is(kSignCertificate) || is(kTimestampUrl) || is(kCompression) || is(kAddToPath);
 }
 
 bool CProjectSettings::Save(std::string_view path) {

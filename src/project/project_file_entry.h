@@ -20,6 +20,10 @@ struct ProjectFileEntry {
   // For a folder: the file inside it the shortcut starts, "/"-separated below the folder
   // ("bin/tool.exe"). Readers that know no folder rows ignore its key.
   std::string shortcuttarget;
+  // The document types a program opens: extensions separated by ";" (".abc;.abcd"), empty for
+  // none, and the text Windows shows for such documents.
+  std::string extensions;
+  std::string extensiondescription;
 
   bool operator==(const ProjectFileEntry&) const = default;
 };

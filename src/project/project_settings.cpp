@@ -70,7 +70,7 @@ bool CProjectSettings::IsEqual(const CProjectSettings& other) const {
          noquestions == other.noquestions && installscope == other.installscope &&
          platform == other.platform && signcertificate == other.signcertificate &&
          timestampurl == other.timestampurl && compression == other.compression &&
-         files == other.files;
+         addtopath == other.addtopath && files == other.files;
 }
 
 }  // namespace kb

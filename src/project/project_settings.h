@@ -60,9 +60,8 @@ class CProjectSettings {
   bool Clear();
 
   // True when the eleven texts, `productcodeversion`, `noquestions`, the install scope, the
-  // platform, the signing texts, the compression and the files (all members, in order) are
-  // equal. `icons` and
-  // `projectPath` take no part.
+  // platform, the signing texts, the compression, `addtopath` and the files (all members, in order)
+  // are equal. `icons` and `projectPath` take no part.
   bool IsEqual(const CProjectSettings& other) const;
 
   // Writes the project file. A non-empty `path` first becomes `projectPath`; an empty one means
@@ -108,6 +107,9 @@ class CProjectSettings {
   // How the cabinet is compressed: "best" (also when empty), "normal", "fast", "none" or "lzx".
   // Stored only when set.
   std::string compression;
+  // The install folder is appended to PATH on install and taken out on uninstall: the user's
+  // PATH for a per-user install, the system's for a per-machine one. Stored only when set.
+  bool addtopath = false;
   std::vector<ProjectFileEntry> files;
   // Never holds an empty path, nor two entries with equal paths.
   std::vector<ProjectIconEntry> icons;

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kDialogFontPoints = 8;
 constexpr int kDialogWidth = 228;  // dialog units
-constexpr int kDialogHeight = 195;
+constexpr int kDialogHeight = 220;
 
 constexpr char kSourceFilter[] = "All Files (*.*)";
 constexpr char kIconFilter[] = "Icon Files (*.ico)";
@@ -101,6 +101,10 @@ void CFilePropertiesDlg::CreateControls() {
   QLabel* target_label = label("Shortcut Target in the Folder");
   targetBox = box();
   targetBrowseButton = button("...");
+  QLabel* extensions_label = label("Opens files of type");
+  extensionsBox = box();
+  QLabel* description_label = label("Description of the type");
+  extensionDescriptionBox = box();
   QLabel* icon_hint = label(kIconHint);
   QLabel* guid_hint = label(kGuidHint);
   okButton = button("OK");
@@ -138,10 +142,14 @@ void CFilePropertiesDlg::CreateControls() {
   layout.PlaceCaption(target_label, 5, 105, 145, 10);
   layout.Place(targetBox, 5, 115, 200, 12);
   layout.Place(targetBrowseButton, 206, 116, 13, 10);
-  layout.PlaceWrapped(icon_hint, 5, 132, 215, 23);
-  layout.PlaceWrapped(guid_hint, 5, 157, 220, 18);
-  layout.Place(okButton, 120, 179, 50, 14);
-  layout.Place(cancelButton, 175, 179, 50, 14);
+  layout.PlaceCaption(extensions_label, 5, 130, 90, 10);
+  layout.Place(extensionsBox, 5, 140, 90, 12);
+  layout.PlaceCaption(description_label, 100, 130, 119, 10);
+  layout.Place(extensionDescriptionBox, 100, 140, 119, 12);
+  layout.PlaceWrapped(icon_hint, 5, 157, 215, 23);
+  layout.PlaceWrapped(guid_hint, 5, 182, 220, 18);
+  layout.Place(okButton, 120, 204, 50, 14);
+  layout.Place(cancelButton, 175, 204, 50, 14);
   EnableTarget({});
   setFixedSize(layout.DialogSize(kDialogWidth, kDialogHeight));
 }
@@ -154,6 +162,8 @@ void CFilePropertiesDlg::DoDataExchange(CDataExchange& exchange) {
   exchange.Check(workDirCheck, workDirIsTargetDir);
   exchange.Check(desktopCheck, onDesktopToo);
   exchange.Text(targetBox, shortcutTarget);
+  exchange.Text(extensionsBox, extensions);
+  exchange.Text(extensionDescriptionBox, extensionDescription);
 }
 
 QString CFilePropertiesDlg::SourceOnDisk(const QString& source) const {

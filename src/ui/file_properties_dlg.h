@@ -14,10 +14,10 @@ namespace kb {
 
 // "File Properties": one file of the project, its source path, the label and icon of its Start
 // Menu shortcut, its component GUID, whether the shortcut starts in the target folder and
-// whether it is on the desktop too; for a folder, the file inside it that the shortcut starts.
-// The
-// caller sets the members, runs DoModal and reads them back after IDOK; after IDCANCEL they
-// are as the caller set them. Nothing is validated: any text is taken as typed.
+// whether it is on the desktop too; for a folder, the file inside it that the shortcut starts;
+// for a program, the document types it opens (".abc;.abcd") and their description. The caller sets
+// the members, runs DoModal and reads them back after IDOK; after IDCANCEL they are as the caller
+// set them. Nothing is validated: any text is taken as typed.
 class CFilePropertiesDlg : public CDialog {
  public:
   // `parent` as for CDialog.
@@ -40,6 +40,8 @@ class CFilePropertiesDlg : public CDialog {
   bool workDirIsTargetDir = false;
   bool onDesktopToo = false;
   std::string shortcutTarget;  // for a folder: "bin/tool.exe"
+  std::string extensions;      // ".abc;.abcd"
+  std::string extensionDescription;
   // Where the "..." buttons start: the project's folder; the current folder when empty.
   std::string browseFolder;
 
@@ -55,6 +57,8 @@ class CFilePropertiesDlg : public CDialog {
   // Enabled while the source names a folder.
   QLineEdit* targetBox;
   QPushButton* targetBrowseButton;
+  QLineEdit* extensionsBox;
+  QLineEdit* extensionDescriptionBox;
   QPushButton* okButton;
   QPushButton* cancelButton;
 

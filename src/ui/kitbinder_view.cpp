@@ -37,12 +37,16 @@ struct Column {
   int width;
 };
 constexpr Column kColumns[] = {
-    {"Source Path", 150},  {"Shortcut Name", 84},   {"Shortcut Icon", 140}, {"Component GUID", 84},
-    {"Use Target Dir", 0}, {"Desktop Shortcut", 0}, {"Shortcut Target", 0}};
+    {"Source Path", 150},   {"Shortcut Name", 84},      {"Shortcut Icon", 140},
+    {"Component GUID", 84}, {"Use Target Dir", 0},      {"Desktop Shortcut", 0},
+    {"Shortcut Target", 0}, {"Opens Files of Type", 0}, {"Type Description", 0}};
 constexpr int kSetkdirColumn = 4;
 constexpr int kDesktopColumn = 5;
 // Hidden like the ones before it: a folder row's shortcut target, the file inside it.
 constexpr int kShortcutTargetColumn = 6;
+// Hidden too: the document types a program opens, and their description.
+constexpr int kExtensionsColumn = 7;
+constexpr int kExtensionDescriptionColumn = 8;
 
 // The language list's entries and the project's language codes, by index.
 constexpr const char* kLanguageNames[] = {"English", "French", "Spanish"};
@@ -74,8 +78,8 @@ int CompressionIndex(std::string_view value) {
 
 constexpr int kFormFontPoints = 8;
 constexpr int kMinimumWidth = 420;
-// The Advanced page's last row ends at 319; the help text starts 100 pixels above the bottom.
-constexpr int kMinimumHeight = 430;
+// The Advanced page's last row ends at 344; the help text starts 100 pixels above the bottom.
+constexpr int kMinimumHeight = 470;
 
 constexpr char kEulaFilter[] = "Rich Text Documents (*.rtf)";
 constexpr char kBannerFilter[] = "Jpeg Files (*.jpg)";
@@ -200,6 +204,7 @@ void CKitbinderView::CreateControls() {
   platformList = new QComboBox(this);
   for (const auto& choice : kPlatformChoices)
     platformList->addItem(QString::fromUtf8(choice.second));
+  addToPathCheck = new QCheckBox(QStringLiteral("Add the install folder to PATH"), this);
   compressionLabel = label("Compression");
   compressionList = new QComboBox(this);
   for (const auto& choice : kCompressionChoices)
@@ -274,7 +279,8 @@ void CKitbinderView::OnUpdate() {
     }
     fileList->setColumnHidden(kSetkdirColumn, true);
     fileList->setColumnHidden(kDesktopColumn, true);
-    fileList->setColumnHidden(kShortcutTargetColumn, true);
+    for (int hidden : {kShortcutTargetColumn, kExtensionsColumn, kExtensionDescriptionColumn})
+      fileList->setColumnHidden(hidden, true);
     for (const char* name : kLanguageNames) languageList->addItem(QString::fromUtf8(name));
     languageList->setCurrentIndex(0);
     columnsCreated = true;
@@ -286,9 +292,10 @@ void CKitbinderView::OnUpdate() {
   rows.reserve(static_cast<qsizetype>(storedSettings.files.size()));
   for (const ProjectFileEntry& file : storedSettings.files) {
     if (file.path.empty()) continue;
-    rows.append(new QTreeWidgetItem(QStringList{
-        Q(file.path), Q(file.shortcutname), Q(file.shortcuticon), Q(file.componentguid),
-        file.setkdir ? "1" : "0", file.desktopshortcut ? "1" : "0", Q(file.shortcuttarget)}));
+    rows.append(new QTreeWidgetItem(
+        QStringList{Q(file.path), Q(file.shortcutname), Q(file.shortcuticon), Q(file.componentguid),
+                    file.setkdir ? "1" : "0", file.desktopshortcut ? "1" : "0",
+                    Q(file.shortcuttarget), Q(file.extensions), Q(file.extensiondescription)}));
   }
   fileList->addTopLevelItems(rows);
 }
@@ -304,12 +311,12 @@ std::vector<QWidget*> CKitbinderView::PageControls(int page) const {
     case 3:
       return {eulaFileBox, eulaFileLabel, eulaBrowseButton};
     case 4:
-      return {productCodeBox,    productCodeLabel, packageCodeLabel,     packageCodeBox,
-              upgradeCodeLabel,  upgradeCodeBox,   languageLabel,        languageList,
-              bannerFileLabel,   bannerFileBox,    bannerBrowseButton,   noQuestionsCheck,
-              installScopeLabel, installScopeList, platformLabel,        platformList,
-              compressionLabel,  compressionList,  signCertificateLabel, signCertificateBox,
-              signBrowseButton,  timestampLabel,   timestampBox};
+      return {productCodeBox,     productCodeLabel, packageCodeLabel,   packageCodeBox,
+              upgradeCodeLabel,   upgradeCodeBox,   languageLabel,      languageList,
+              bannerFileLabel,    bannerFileBox,    bannerBrowseButton, noQuestionsCheck,
+              installScopeLabel,  installScopeList, platformLabel,      platformList,
+              addToPathCheck,     compressionLabel, compressionList,    signCertificateLabel,
+              signCertificateBox, signBrowseButton, timestampLabel,     timestampBox};
     default:
       return {};
   }
@@ -362,13 +369,14 @@ void CKitbinderView::OnSize(int cx, int cy) {
   row_label(platformLabel, 225);
   installScopeList->setGeometry(100, 200, d, installScopeList->sizeHint().height());
   platformList->setGeometry(100, 225, d, platformList->sizeHint().height());
-  row_label(compressionLabel, 250);
-  compressionList->setGeometry(100, 250, d, compressionList->sizeHint().height());
-  row_label(signCertificateLabel, 275);
-  signCertificateBox->setGeometry(100, 275, cx - 170, 19);
-  signBrowseButton->setGeometry(cx - 70, 275, 60, 20);
-  row_label(timestampLabel, 300);
-  timestampBox->setGeometry(100, 300, d, 19);
+  addToPathCheck->setGeometry(100, 250, 250, 20);
+  row_label(compressionLabel, 275);
+  compressionList->setGeometry(100, 275, d, compressionList->sizeHint().height());
+  row_label(signCertificateLabel, 300);
+  signCertificateBox->setGeometry(100, 300, cx - 170, 19);
+  signBrowseButton->setGeometry(cx - 70, 300, 60, 20);
+  row_label(timestampLabel, 325);
+  timestampBox->setGeometry(100, 325, d, 19);
   eulaFileBox->setGeometry(100, 50, cx - 170, 19);
   eulaBrowseButton->setGeometry(cx - 70, 50, 60, 20);
   fileList->setGeometry(10, 50, cx - 20, cy - 190);
@@ -399,6 +407,7 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
   settings.compression = compression == CompressionIndex(compressionText)
                              ? compressionText
                              : std::string(kCompressionChoices[compression].first);
+  settings.addtopath = addToPathCheck->isChecked();
   for (int row = 0; row < fileList->RowCount(); ++row) {
     const auto column = [&](int index) { return fileList->ItemText(row, index).toStdString(); };
     settings.AddFileEntry({.path = column(0),
@@ -409,7 +418,9 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
                            .componentguid = column(3),
                            .setkdir = column(kSetkdirColumn) == "1",
                            .desktopshortcut = column(kDesktopColumn) == "1",
-                           .shortcuttarget = column(kShortcutTargetColumn)});
+                           .shortcuttarget = column(kShortcutTargetColumn),
+                           .extensions = column(kExtensionsColumn),
+                           .extensiondescription = column(kExtensionDescriptionColumn)});
   }
   KeepWhatTheFormKeeps(settings);
 }
@@ -444,6 +455,7 @@ void CKitbinderView::LoadProject(const std::string& path) {
   noQuestionsCheck->setChecked(storedSettings.noquestions);
   installScopeList->setCurrentIndex(ChoiceIndex(kScopeChoices, storedSettings.installscope));
   platformList->setCurrentIndex(ChoiceIndex(kPlatformChoices, storedSettings.platform));
+  addToPathCheck->setChecked(storedSettings.addtopath);
   RememberProjectFolder(path);
   UpdateData(false);
 }
@@ -479,6 +491,7 @@ void CKitbinderView::ResetProject() {
   storedSettings.signcertificate.clear();
   storedSettings.timestampurl.clear();
   storedSettings.compression.clear();
+  storedSettings.addtopath = false;
   storedSettings.Clear();
   fileList->DeleteAllItems();
   for (std::string* text :
@@ -492,6 +505,7 @@ void CKitbinderView::ResetProject() {
   installScopeList->setCurrentIndex(0);
   platformList->setCurrentIndex(0);
   compressionList->setCurrentIndex(0);
+  addToPathCheck->setChecked(false);
   UpdateData(false);
 }
 

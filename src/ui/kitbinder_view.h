@@ -139,6 +139,7 @@ class CKitbinderView : public CFormView {
   QComboBox* installScopeList;  // InstallScope by index: all users, current user, either
   QLabel* platformLabel;
   QComboBox* platformList;  // TargetPlatform by index: 32-bit, 64-bit
+  QCheckBox* addToPathCheck;
   QLabel* compressionLabel;
   QComboBox* compressionList;  // the project's compression by index (kCompressionChoices)
   QLabel* signCertificateLabel;

@@ -20,7 +20,9 @@ enum Column : int {
   kComponentGuid,
   kUseTargetDir,
   kDesktopShortcut,
-  kShortcutTarget
+  kShortcutTarget,
+  kExtensions,
+  kExtensionDescription
 };
 
 }  // namespace
@@ -68,6 +70,8 @@ void CKitbinderView::EditFileRow(int row) {
   dialog.workDirIsTargetDir = text(kUseTargetDir) == "1";
   dialog.onDesktopToo = text(kDesktopShortcut) == "1";
   dialog.shortcutTarget = text(kShortcutTarget);
+  dialog.extensions = text(kExtensions);
+  dialog.extensionDescription = text(kExtensionDescription);
   dialog.browseFolder = projectFolder;
   if (dialog.DoModal() != IDOK) return;
 
@@ -81,6 +85,8 @@ void CKitbinderView::EditFileRow(int row) {
   set(kUseTargetDir, dialog.workDirIsTargetDir ? "1" : "0");
   set(kDesktopShortcut, dialog.onDesktopToo ? "1" : "0");
   set(kShortcutTarget, dialog.shortcutTarget);
+  set(kExtensions, dialog.extensions);
+  set(kExtensionDescription, dialog.extensionDescription);
 }
 
 }  // namespace kb

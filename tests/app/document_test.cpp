@@ -35,7 +35,9 @@ class DocumentTest : public DesktopTest {
                           .componentid = "",
                           .componentguid = "",
                           .setkdir = true,
-                          .shortcuttarget = ""});
+                          .shortcuttarget = "",
+                          .extensions = "",
+                          .extensiondescription = ""});
     project.AddFileEntry({.path = "b.txt",
                           .shortcutname = "",
                           .shortcuticon = "",
@@ -43,7 +45,9 @@ class DocumentTest : public DesktopTest {
                           .componentid = "",
                           .componentguid = "",
                           .setkdir = false,
-                          .shortcuttarget = ""});
+                          .shortcuttarget = "",
+                          .extensions = "",
+                          .extensiondescription = ""});
     const std::string path = Path(name);
     EXPECT_TRUE(project.Save(path));
     return path;

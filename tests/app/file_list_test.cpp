@@ -227,6 +227,8 @@ TEST_F(FileListTest, PropertiesDialogEditsTheRowItWasOpenedOn) {
     DesktopTest::Type(dialog.guidBox, "not checked");
     QTest::mouseClick(dialog.workDirCheck, Qt::LeftButton);
     QTest::mouseClick(dialog.desktopCheck, Qt::LeftButton);
+    DesktopTest::Type(dialog.extensionsBox, ".abc;.abcd");
+    DesktopTest::Type(dialog.extensionDescriptionBox, "Abc document");
     QTest::mouseClick(dialog.okButton, Qt::LeftButton);
   });
   QTest::keyClick(&list(), Qt::Key_Return);
@@ -236,6 +238,8 @@ TEST_F(FileListTest, PropertiesDialogEditsTheRowItWasOpenedOn) {
   EXPECT_EQ(list().ItemText(0, 3), "not checked");
   EXPECT_EQ(list().ItemText(0, 4), "1");
   EXPECT_EQ(list().ItemText(0, 5), "1");
+  EXPECT_EQ(list().ItemText(0, 7), ".abc;.abcd");
+  EXPECT_EQ(list().ItemText(0, 8), "Abc document");
 
   // A double click opens the clicked row; Cancel keeps it even after a browse changed a field.
   dialogs.Answer(other);
@@ -389,7 +393,8 @@ TEST_P(PropertiesDialogFontTest, ShowsEveryTextWithNothingCutOff) {
   }
   EXPECT_THAT(texts, ::testing::UnorderedElementsAre(
                          "File Source", "Start Menu Shortcut Label", "Start Menu Shortcut Icon",
-                         "Component GUID", "Shortcut Target in the Folder",
+                         "Component GUID", "Shortcut Target in the Folder", "Opens files of type",
+                         "Description of the type",
                          "Enter the label that you would like to appear in the Start Menu for "
                          "starting this file and enter or browse to the path of the \"ico\" file "
                          "that will be shown in the start menu for this file.",

@@ -47,11 +47,14 @@ constexpr char kFullProject[] =
     "signcertificate=C:\\keys\\publisher.p12\r\n"
     "timestampurl=http://timestamp.example.org\r\n"
     "compression=lzx\r\n"
+    "addtopath=true\r\n"
     "[files]\r\n"
     "file0path=C:\\src\\app.exe\r\n"
     "file0shortcutname=Sample\r\n"
     "file0shortcuticon=C:\\src\\app.ico\r\n"
     "file0componentguid=0C8E2B7A-1D3F-4A5B-9C6D-7E8F9A0B1C2D\r\n"
+    "file0extensions=.abc;.abcd\r\n"
+    "file0extensiondescription=Abc document\r\n"
     "file0setkdir=true\r\n"
     "file0desktopshortcut=true\r\n"
     "file1path=C:\\src\\readme.txt\r\n"
@@ -80,7 +83,8 @@ class FormViewTest : public DesktopTest {
         return {v.productCodeBox,    v.productCodeLabel, v.packageCodeLabel,   v.packageCodeBox,
                 v.upgradeCodeLabel,  v.upgradeCodeBox,   v.languageLabel,      v.languageList,
                 v.bannerFileLabel,   v.bannerFileBox,    v.bannerBrowseButton, v.noQuestionsCheck,
-                v.installScopeLabel, v.installScopeList, v.platformLabel,      v.platformList};
+                v.installScopeLabel, v.installScopeList, v.platformLabel,      v.platformList,
+                v.addToPathCheck};
     }
   }
 
@@ -111,8 +115,9 @@ TEST_F(FormViewTest, AFreshFormShowsTheFilesPageAndAnEmptyProject) {
   for (int i = 0; i < v.fileList->columnCount(); ++i)
     headers.append(v.fileList->headerItem()->text(i));
   EXPECT_EQ(headers, QStringList({"Source Path", "Shortcut Name", "Shortcut Icon", "Component GUID",
-                                  "Use Target Dir", "Desktop Shortcut", "Shortcut Target"}));
-  for (int hidden : {4, 5, 6}) {
+                                  "Use Target Dir", "Desktop Shortcut", "Shortcut Target",
+                                  "Opens Files of Type", "Type Description"}));
+  for (int hidden : {4, 5, 6, 7, 8}) {
     EXPECT_TRUE(v.fileList->isColumnHidden(hidden)) << "the visible columns stay as they were";
   }
   EXPECT_EQ(v.fileList->RowCount(), 0);
@@ -122,6 +127,7 @@ TEST_F(FormViewTest, AFreshFormShowsTheFilesPageAndAnEmptyProject) {
   EXPECT_EQ(languages, QStringList({"English", "French", "Spanish"}));
   EXPECT_EQ(v.languageList->currentIndex(), 0);
   EXPECT_FALSE(v.noQuestionsCheck->isChecked());
+  EXPECT_FALSE(v.addToPathCheck->isChecked());
   EXPECT_EQ(v.installScopeList->currentText(), "For all users");
   EXPECT_EQ(v.platformList->currentText(), "32-bit (x86)");
   EXPECT_TRUE(v.helpBox->toPlainText().contains(
@@ -196,6 +202,7 @@ TEST_F(FormViewTest, ControlsSitWhereThePixelTableSaysAtAnySize) {
         {v.bannerFileBox, {100, 150, cx - 170, 19}},
         {v.bannerBrowseButton, {cx - 70, 150, 60, 20}},
         {v.noQuestionsCheck, {100, 175, 200, 20}},
+        {v.addToPathCheck, {100, 250, 250, 20}},
         {v.eulaFileBox, {100, 50, cx - 170, 19}},
         {v.eulaBrowseButton, {cx - 70, 50, 60, 20}},
         {v.fileList, {10, 50, cx - 20, cy - 190}},
@@ -226,7 +233,8 @@ TEST_F(FormViewTest, ControlsSitWhereThePixelTableSaysAtAnySize) {
   for (QLabel* label : v.findChildren<QLabel*>()) {
     EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
   }
-  EXPECT_LE(v.noQuestionsCheck->sizeHint().width(), v.noQuestionsCheck->width());
+  for (QCheckBox* box : {v.noQuestionsCheck, v.addToPathCheck})
+    EXPECT_LE(box->sizeHint().width(), box->width()) << box->text().toStdString();
   // A button's caption must stay inside its frame (two pixels a side).
   for (QPushButton* button : v.findChildren<QPushButton*>()) {
     const QString caption = button->text().remove('&');
@@ -250,6 +258,7 @@ TEST_F(FormViewTest, AProjectSavedUnchangedIsWrittenAsItWasRead) {
   EXPECT_TRUE(v.noQuestionsCheck->isChecked());
   EXPECT_EQ(v.installScopeList->currentText(), "Either, the user chooses");
   EXPECT_EQ(v.platformList->currentText(), "64-bit (x64)");
+  EXPECT_TRUE(v.addToPathCheck->isChecked());
   EXPECT_TRUE(v.helpBox->toPlainText().contains(
       "defaulting to c:\\Program Files\\Title for all users, or the user's own "
       "AppData\\Local\\Programs\\Title where Title"));
@@ -299,6 +308,12 @@ TEST_F(FormViewTest, AProjectSavedUnchangedIsWrittenAsItWasRead) {
   Press(QKeySequence("Ctrl+S"));
   expected.replace(expected.find("installscope=both\r\nplatform=x64\r\n"), 33,
                    "installscope=user\r\n");
+  EXPECT_EQ(ReadText(path), expected);
+  ClickTab(4);
+  QTest::mouseClick(v.addToPathCheck, Qt::LeftButton);
+  EXPECT_TRUE(doc().IsModified());
+  Press(QKeySequence("Ctrl+S"));
+  expected.replace(expected.find("addtopath=true\r\n"), 16, "");
   EXPECT_EQ(ReadText(path), expected);
   ClickTab(0);
   EXPECT_TRUE(v.helpBox->toPlainText().contains(
@@ -359,6 +374,7 @@ TEST_F(FormViewTest, NewEmptiesEveryFieldButKeepsTheLanguage) {
   }
   EXPECT_EQ(v.fileList->RowCount(), 0);
   EXPECT_FALSE(v.noQuestionsCheck->isChecked());
+  EXPECT_FALSE(v.addToPathCheck->isChecked());
   EXPECT_EQ(v.languageList->currentText(), "Spanish");
   EXPECT_EQ(v.tabStrip->currentIndex(), 0);
   EXPECT_EQ(v.projectFolder, "");

@@ -186,6 +186,18 @@ class ProjectChecksTest(unittest.TestCase):
             ("shortcut label \"Tools|More\" of x.exe", 'holds "|"'),
             ("shortcut label \"Tools: more\" of y.exe", 'holds ":"')])
 
+    def test_file_types_that_are_no_extensions_or_lie_on_a_folder(self):
+        os.makedirs(os.path.join(self.folder, "tree"))
+        write(os.path.join(self.folder, "tree", "a.txt"), b"a")
+        files = [{"path": "tool.exe", "extensions": ".ok; abc;.a b;.x.y"},
+                 {"path": "tree", "extensions": ".abc"}]
+        problems = self.refused({"title": "Tool"}, files)
+        self.assertProblems(problems, [
+            ('file type "abc" of tool.exe', 'does not start with "."'),
+            ('file type ".a b" of tool.exe', "other than letters"),
+            ('file type ".x.y" of tool.exe', "other than letters"),
+            ("folder tree", "program inside it")])
+
     def test_folder_trees_windows_cannot_install(self):
         tree = os.path.join(self.folder, "tree")
         write(os.path.join(tree, "ok", "a.txt"), b"a")

@@ -125,22 +125,29 @@ TEST(ProjectFileTest, InstallChoicesAreKeysOfTheirOwn) {
   project.installscope = InstallScope::kBoth;
   project.platform = TargetPlatform::kX64;
   project.files[0].desktopshortcut = true;
+  project.addtopath = true;
+  project.files[0].extensions = ".abc;.abcd";
+  project.files[0].extensiondescription = "Abc document";
   EXPECT_FALSE(project.IsEqual(before));
   ASSERT_TRUE(project.Save(path.string()));
   const std::string text = test::ReadBytes(path);
-  EXPECT_NE(text.find("noquestions=false\r\ninstallscope=both\r\nplatform=x64\r\n[files]"),
+  EXPECT_NE(text.find("noquestions=false\r\ninstallscope=both\r\nplatform=x64\r\n"
+                      "addtopath=true\r\n[files]"),
             std::string::npos);
-  EXPECT_NE(text.find("file0shortcuticon=C:\\src\\app.ico\r\nfile0desktopshortcut=true\r\n"),
+  EXPECT_NE(text.find("file0shortcuticon=C:\\src\\app.ico\r\nfile0extensions=.abc;.abcd\r\n"
+                      "file0extensiondescription=Abc document\r\nfile0desktopshortcut=true\r\n"),
             std::string::npos)
       << text;
   EXPECT_TRUE(Loaded(path).IsEqual(project));
 
   std::string foreign = plain;
-  foreign.insert(foreign.find("[files]"), "installscope=galaxy\r\nplatform=arm64\r\n");
+  foreign.insert(foreign.find("[files]"),
+                 "installscope=galaxy\r\nplatform=arm64\r\naddtopath=maybe\r\n");
   test::WriteBytes(path, foreign);
   const CProjectSettings unknown = Loaded(path);
   EXPECT_EQ(unknown.installscope, InstallScope::kMachine);
   EXPECT_EQ(unknown.platform, TargetPlatform::kX86);
+  EXPECT_FALSE(unknown.addtopath);
   ASSERT_TRUE(CProjectSettings(Loaded(path)).Save(path.string()));
   EXPECT_EQ(test::ReadBytes(path), plain);
 }
@@ -254,7 +261,8 @@ TEST(ProjectFileTest, RoundTripsAwkwardTexts) {
     CProjectSettings project;
     project.SetProperties(text, text, text, text, text, text, text, text, text, text, false);
     project.language = text;
-    ProjectFileEntry entry{"path " + text, text, text, text, text, text, true, true, text};
+    ProjectFileEntry entry{"path " + text, text, text, text, text, text,
+                           true,           true, text, text, text};
     project.AddFileEntry(entry);
     project.AddIcon(text);
     const CProjectSettings loaded = RoundTrip(project, dir.path());
@@ -286,9 +294,10 @@ CProjectSettings RandomProject(std::mt19937& random) {
   project.signcertificate = text();
   project.timestampurl = text();
   project.compression = text();
+  project.addtopath = random() % 2 == 0;
   for (int n = random() % 4; n > 0; --n) {
     project.AddFileEntry({"p" + text(), text(), text(), text(), text(), text(), random() % 2 == 0,
-                          random() % 2 == 0, text()});
+                          random() % 2 == 0, text(), text(), text()});
     project.AddIcon(text());
   }
   return project;

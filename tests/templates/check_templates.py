@@ -28,7 +28,8 @@ BUILD_COLUMNS = {
     "Registry": ["Registry", "Root", "Key", "Name", "Value", "Component_"],
     "RemoveFile": ["FileKey", "Component_", "FileName", "DirProperty", "InstallMode"],
     "CustomAction": ["Action", "Target"],
-    "Component": ["Component", "ComponentId", "Directory_", "Attributes", "KeyPath"],
+    "Component": ["Component", "ComponentId", "Directory_", "Attributes", "Condition", "KeyPath"],
+    "Environment": ["Environment", "Name", "Value", "Component_"],
     "File": ["File", "Component_", "FileName", "FileSize", "Version", "Language",
              "Attributes", "Sequence"],
     "FeatureComponents": ["Feature_", "Component_"],
@@ -62,7 +63,7 @@ STANDARD_ACTIONS = {
     "InstallAdminPackage", "CreateShortcuts", "RegisterUser", "RegisterProduct",
     "PublishFeatures", "PublishProduct", "InstallFinalize", "InstallExecute",
     "RemoveExistingProducts", "ScheduleReboot", "ForceReboot", "WriteRegistryValues",
-    "RemoveRegistryValues",
+    "RemoveRegistryValues", "WriteEnvironmentStrings", "RemoveEnvironmentStrings",
 }
 DIALOG_EVENTS = ("NewDialog", "SpawnDialog", "SpawnWaitDialog")
 ERROR_BUTTON_EVENTS = {"ErrorAbort", "ErrorCancel", "ErrorIgnore", "ErrorNo", "ErrorOk",
@@ -182,7 +183,8 @@ def check_build_rows(t):
             t.fail(f"directory {directory} is missing")
     if not t.table("CustomAction").find(Action="SetTargetDir"):
         t.fail("custom action SetTargetDir is missing")
-    for action in ("WriteRegistryValues", "RemoveRegistryValues"):
+    for action in ("WriteRegistryValues", "RemoveRegistryValues", "WriteEnvironmentStrings",
+                   "RemoveEnvironmentStrings"):
         if not t.table("InstallExecuteSequence").find(Action=action):
             t.fail(f"InstallExecuteSequence does not run {action}")
     if not t.table("Feature").find(Feature="_MainFeature"):
