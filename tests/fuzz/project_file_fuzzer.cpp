@@ -38,9 +38,12 @@ bool FitsTheFormat(const CProjectSettings& project) {
   }
   const auto entry_fits = [&](const kb::ProjectFileEntry& e) {
     return fits(e.path) && fits(e.shortcutname) && fits(e.shortcuticon) && fits(e.id) &&
-           fits(e.componentid) && fits(e.componentguid);
+           fits(e.componentid) && fits(e.componentguid) && fits(e.shortcuttarget) &&
+           fits(e.extensions) && fits(e.extensiondescription);
   };
-  return fits(project.productcodeversion) && std::ranges::all_of(project.files, entry_fits) &&
+  return fits(project.productcodeversion) && fits(project.signcertificate) &&
+         fits(project.timestampurl) && fits(project.compression) &&
+         std::ranges::all_of(project.files, entry_fits) &&
          std::ranges::all_of(project.icons, [&](const auto& icon) { return fits(icon.path); });
 }
 

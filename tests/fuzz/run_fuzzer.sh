@@ -25,7 +25,7 @@ sources=("$root"/src/platform/*.cpp)
 if [[ $target == project_file ]]; then
   sources+=("$root"/src/project/*.cpp)
 else
-  sources+=("$root"/src/msi/*.cpp "$root"/tests/msi/{crafted_file,peer_databases,ole_oracle}.cpp)
+  sources+=("$root"/src/msi/*/*.cpp "$root"/tests/msi/{crafted_file,peer_databases,ole_oracle}.cpp)
 fi
 # Every source is compiled to an object of its own, two at a time (FUZZ_JOBS to change).
 objects=$out/$target/objects
