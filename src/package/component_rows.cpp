@@ -6,6 +6,12 @@
 
 namespace kb {
 
+bool AddToMainFeature(CInstallerDatabase& database, std::string_view component) {
+  return database.Execute(
+      "insert into `FeatureComponents` (`Feature_`,`Component_`) values('_MainFeature',?)",
+      {component});
+}
+
 std::optional<std::string_view> AddFileComponent(CInstallerDatabase& database,
                                                  const FileComponent& file) {
   constexpr int kVitalFile = 512;
@@ -26,9 +32,7 @@ std::optional<std::string_view> AddFileComponent(CInstallerDatabase& database,
                          version, language, kVitalFile, file.sequence})) {
     return "File";
   }
-  if (!database.Execute(
-          "insert into `FeatureComponents` (`Feature_`,`Component_`) values('_MainFeature',?)",
-          {file.component})) {
+  if (!AddToMainFeature(database, file.component)) {
     return "FeatureComponents";
   }
   database.CloseView();

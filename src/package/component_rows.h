@@ -22,6 +22,10 @@ struct FileComponent {
   int attributes;              // the component's attributes (64-bit or not)
 };
 
+// Puts `component` in the main feature (a FeatureComponents row). True when the row was added.
+// REQUIRES: database.is_open().
+[[nodiscard]] bool AddToMainFeature(CInstallerDatabase& database, std::string_view component);
+
 // Adds the Component, File and FeatureComponents rows of `file` (a vital file in the main
 // feature). A program or library (a PE file with a version resource) gets that version and
 // language in its File row, so that repairs and updates follow the installer's versioning

@@ -1,4 +1,5 @@
 #include "package/file_type_rows.h"
+#include "package/component_rows.h"
 
 #include <algorithm>
 #include <array>
@@ -128,9 +129,7 @@ std::optional<std::string> AddExtensionDefault(CInstallerDatabase& database,
                         component)) {
     return "Registry";
   }
-  if (!database.Execute(
-          "insert into `FeatureComponents` (`Feature_`,`Component_`) values('_MainFeature',?)",
-          {component})) {
+  if (!AddToMainFeature(database, component)) {
     return "FeatureComponents";
   }
   return std::nullopt;

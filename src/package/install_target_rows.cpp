@@ -1,4 +1,5 @@
 #include "package/install_target_rows.h"
+#include "package/component_rows.h"
 
 #include <array>
 #include <cstdint>
@@ -164,9 +165,7 @@ std::optional<std::string> AddProfileFolderRows(CInstallerDatabase& database,
       return "RemoveFile";
     }
   }
-  if (!database.Execute(
-          "insert into `FeatureComponents` (`Feature_`,`Component_`) values('_MainFeature',?)",
-          {kProfileComponent})) {
+  if (!AddToMainFeature(database, kProfileComponent)) {
     return "FeatureComponents";
   }
   database.CloseView();

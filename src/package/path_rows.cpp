@@ -1,4 +1,5 @@
 #include "package/path_rows.h"
+#include "package/component_rows.h"
 
 #include <array>
 #include <cstdint>
@@ -69,9 +70,7 @@ std::optional<std::string> AddPathEntry(CInstallerDatabase& database,
                         {component, entry.variable, component})) {
     return "Environment";
   }
-  if (!database.Execute(
-          "insert into `FeatureComponents` (`Feature_`,`Component_`) values('_MainFeature',?)",
-          {component})) {
+  if (!AddToMainFeature(database, component)) {
     return "FeatureComponents";
   }
   return std::nullopt;

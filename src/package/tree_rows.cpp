@@ -30,9 +30,7 @@ std::optional<std::string> AddFolderRows(CInstallerDatabase& database, const Tre
                         {folder.key, folder.key})) {
     return RowOf("CreateFolder", folder.install_path);
   }
-  if (!database.Execute(
-          "insert into `FeatureComponents` (`Feature_`,`Component_`) values('_MainFeature',?)",
-          {folder.key})) {
+  if (!AddToMainFeature(database, folder.key)) {
     return RowOf("FeatureComponents", folder.install_path);
   }
   return std::nullopt;
