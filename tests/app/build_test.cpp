@@ -535,8 +535,12 @@ TEST_F(BuildTest, ACancelledBuildLeavesEverythingAsItWas) {
        [](CBuildProgressDlg& dialog, QWidget&) {
          QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
        }},
+      // F7 first: the main window's keys do not reach it behind the dialog.
       {"Escape", 0,
-       [](CBuildProgressDlg& dialog, QWidget&) { QTest::keyClick(&dialog, Qt::Key_Escape); }},
+       [](CBuildProgressDlg& dialog, QWidget&) {
+         QTest::keyClick(&dialog, Qt::Key_F7);
+         QTest::keyClick(&dialog, Qt::Key_Escape);
+       }},
       {"the dialog's close", 0, [](CBuildProgressDlg& dialog, QWidget&) { dialog.close(); }},
       // Last: the window closes, after the save prompt (answered No).
       {"the main window's close", 0,
