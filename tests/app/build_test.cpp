@@ -231,13 +231,13 @@ class BuildTest : public DesktopTest {
 
   bool FolderIsEmpty() const { return fs::is_empty(folder.path()); }
 
-  // The hidden files in the project's folder: a build's package or cabinet in the making.
-  std::vector<std::string> HiddenFiles() const {
-    std::vector<std::string> hidden;
+  // The names in the project's folder, with the hidden ones a build makes as it goes.
+  std::set<std::string> FolderListing() const {
+    std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder.path())) {
-      if (entry.path().filename().string().front() == '.') hidden.push_back(entry.path());
+      names.insert(entry.path().filename().string());
     }
-    return hidden;
+    return names;
   }
 
   // `count` files of `size` bytes from the system's random source, files/big0.bin and on: data
@@ -509,8 +509,8 @@ TEST_F(BuildTest, ALongBuildShowsItsProgressAndKeepsTheWindowOpen) {
 }
 
 // A cancelled build stops early and leaves everything as it was: the last package to the byte,
-// no hidden package or cabinet, no thread, the form without the codes the build made. Cancel,
-// Escape and the dialog's close cancel; the main window's close asks first, then closes.
+// no hidden package, cabinet or staging file, no thread, the form without the codes the build made.
+// Cancel, Escape and the dialog's close cancel; the main window's close asks first, then closes.
 TEST_F(BuildTest, ACancelledBuildLeavesEverythingAsItWas) {
   const std::string project = WriteProject("Big", {WriteFile("a.txt", "a")});
   ASSERT_TRUE(Start({QString::fromStdString(project)}));
@@ -554,6 +554,7 @@ TEST_F(BuildTest, ACancelledBuildLeavesEverythingAsItWas) {
       boxes->Answer(QMessageBox::No);
     }
     const std::size_t threads = ThreadCount();
+    const std::set<std::string> listing = FolderListing();
     boxes->texts.clear();
     Canceller canceller(way, &frame());
     Press(kBuildKey);
@@ -569,7 +570,7 @@ TEST_F(BuildTest, ACancelledBuildLeavesEverythingAsItWas) {
       EXPECT_EQ(boxes->texts, std::vector<QString>{cancelled});
     }
     EXPECT_EQ(ReadText(Path("Big.msi")), last_package);
-    EXPECT_EQ(HiddenFiles(), std::vector<std::string>{});
+    EXPECT_EQ(FolderListing(), listing) << "no hidden package, cabinet or staging file left";
     EXPECT_EQ(ThreadCount(), threads);
     EXPECT_EQ(FormGuids(), guids);
     EXPECT_EQ(view().packageCodeBox->text(), package_code);
