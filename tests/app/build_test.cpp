@@ -720,47 +720,40 @@ TEST(CabinetCancelTest, AStopEndsTheRunAtTheNextBlockOrFile) {
   std::mt19937 random(5);
   std::string bytes(40 * 32768, '\0');
   for (char& byte : bytes) byte = static_cast<char>(random());
-  const std::string big = (folder.path() / "big").string();
-  WriteText(big, bytes);
+  const std::vector<std::string> big = {(folder.path() / "big").string()};
+  WriteText(big[0], bytes);
   std::vector<std::string> small;
   for (int i = 0; i < 10; ++i) {
-    small.push_back((folder.path() / ("small" + std::to_string(i))).string());
+    small.push_back(big[0] + std::to_string(i));
     WriteText(small.back(), bytes.substr(0, 1000));
   }
-  struct Case {
+  // The stop comes as block `at_block` is done or entry `at_entry` starts (0: never, else from 1).
+  const struct {
     std::vector<std::string> sources;
-    std::size_t stop_at_block;    // stops when this block is done, or else when
-    std::size_t stop_at_entry;    // this entry starts
-    std::size_t blocks, entries;  // then heard
-  };
-  const Case cases[] = {{{big}, 10, 99, 10, 1}, {small, 99, 2, 0, 3}};
+    std::size_t at_block, at_entry, blocks_heard, entries_heard;
+  } cases[] = {{big, 10, 0, 10, 1}, {small, 0, 3, 0, 3}};
   for (const std::size_t threads : {1, 4}) {
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
       SCOPED_TRACE(testing::Message() << threads << " threads, " << c.sources.size() << " files");
       std::stop_source stop;
       std::size_t blocks = 0, entries = 0;
+      const auto stop_at = [&stop](std::size_t& count, std::size_t at) {
+        return [&stop, &count, at](const cabinet::CabinetProgress&) {
+          if (++count == at) stop.request_stop();
+        };
+      };
       cabinet::CabinetBuilder builder;
       ASSERT_TRUE(builder.SetCabinetName("Install"));
       builder.SetRunOptions({.compression_threads = threads,
-                             .observer = {.entry_starting =
-                                              [&](const cabinet::CabinetProgress&) {
-                                                if (entries++ == c.stop_at_entry) {
-                                                  stop.request_stop();
-                                                }
-                                              },
-                                          .block_compressed =
-                                              [&](const cabinet::CabinetProgress&) {
-                                                if (++blocks == c.stop_at_block) {
-                                                  stop.request_stop();
-                                                }
-                                              }},
+                             .observer = {.entry_starting = stop_at(entries, c.at_entry),
+                                          .block_compressed = stop_at(blocks, c.at_block)},
                              .stop = stop.get_token()});
       for (const std::string& source : c.sources) builder.AddFile(source, "");
       EXPECT_FALSE(builder.CreateCabinet());
       EXPECT_TRUE(builder.LastError().starts_with("FCIAddFile() failed: code 7"))
           << builder.LastError();
-      EXPECT_EQ(blocks, c.blocks);
-      EXPECT_EQ(entries, c.entries);
+      EXPECT_EQ(blocks, c.blocks_heard);
+      EXPECT_EQ(entries, c.entries_heard);
       EXPECT_FALSE(fs::exists("Install1.cab"));
     }
   }
