@@ -100,7 +100,13 @@ void CFrameWnd::UpdateRecentFileMenu(const QStringList& paths) {
 }
 
 void CFrameWnd::closeEvent(QCloseEvent* event) {
-  if (InModalState() || (document_ && !document_->SaveModified())) {
+  if (InModalState()) {
+    event->ignore();
+    // A copy: the work may end while the handler waits for the user.
+    if (const std::function<void()> handler = close_requested_.back()) handler();
+    return;
+  }
+  if (document_ && !document_->SaveModified()) {
     event->ignore();
     return;
   }

@@ -4,7 +4,9 @@
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 #include <map>
+#include <vector>
 
 #include "framework/cmd_target.h"
 
@@ -19,7 +21,7 @@ class CFormView;
 // The program's main window: shows the view, carries the commands, keeps its caption as
 // "<document title> - <application name>", asks to save before it closes, and opens project
 // files dropped on it (outside controls that take drops themselves). In its modal state (while
-// long work holds the document) it refuses to close and takes no drops.
+// long work holds the document) it does not close and takes no drops.
 class CFrameWnd : public QMainWindow, public CCmdTarget {
  public:
   CFrameWnd();
@@ -51,10 +53,14 @@ class CFrameWnd : public QMainWindow, public CCmdTarget {
 
   // Long work on the document runs between these two calls (they may nest). Meanwhile the window
   // does not close and opens no dropped project, and the application opens no other document:
-  // drops reach the window even while user input waits.
-  void BeginModalState() { ++modal_depth_; }
-  void EndModalState() { --modal_depth_; }
-  bool InModalState() const { return modal_depth_ > 0; }
+  // drops reach the window even while user input waits. A request to close the window calls
+  // `close_requested` of the innermost work instead, when it has one (which may end the work
+  // early and close the window afterwards).
+  void BeginModalState(std::function<void()> close_requested = {}) {
+    close_requested_.push_back(std::move(close_requested));
+  }
+  void EndModalState() { close_requested_.pop_back(); }
+  bool InModalState() const { return !close_requested_.empty(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -69,7 +75,8 @@ class CFrameWnd : public QMainWindow, public CCmdTarget {
   CFormView* view_ = nullptr;      // owned through Qt's parent
   std::map<int, QAction*> commands_;
   QAction* recent_placeholder_ = nullptr;  // owned through Qt's parent
-  int modal_depth_ = 0;
+  // One entry per modal state, innermost last; an entry may be empty.
+  std::vector<std::function<void()>> close_requested_;
 };
 
 }  // namespace kb

@@ -1,5 +1,6 @@
 #include "framework/message_box.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 
@@ -19,6 +20,23 @@ int AfxMessageBox(const QString& text, QWidget* owner) {
                   OwnerOrActive(owner));
   box.exec();
   return IDOK;
+}
+
+bool AfxMessageBoxWithOffer(const QString& text, const QString& offer, QWidget* owner) {
+  QMessageBox box(QMessageBox::Information, QApplication::applicationName(), text,
+                  QMessageBox::Ok | QMessageBox::Open, OwnerOrActive(owner));
+  box.button(QMessageBox::Open)->setText(offer);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.setEscapeButton(QMessageBox::Ok);
+  return box.exec() == QMessageBox::Open;
+}
+
+bool AskYesNo(const QString& question, QWidget* owner) {
+  QMessageBox box(QMessageBox::Question, QApplication::applicationName(), question,
+                  QMessageBox::Yes | QMessageBox::No, OwnerOrActive(owner));
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
 }
 
 SaveAnswer AskToSaveChanges(const QString& name, QWidget* owner) {

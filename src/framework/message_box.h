@@ -13,6 +13,14 @@ namespace kb {
 // Shows `text` with an OK button. Returns IDOK.
 int AfxMessageBox(const QString& text, QWidget* owner = nullptr);
 
+// Shows `text` with OK and a second button, `offer` (in the box's Open button's place), for a
+// step the user may take next. True when the user chose the offer; Escape and closing the box
+// answer OK.
+bool AfxMessageBoxWithOffer(const QString& text, const QString& offer, QWidget* owner = nullptr);
+
+// Asks `question` with Yes and No. True for Yes; Escape and closing the box answer No.
+bool AskYesNo(const QString& question, QWidget* owner = nullptr);
+
 enum class SaveAnswer { kYes, kNo, kCancel };
 
 // Asks "Save changes to <name>?" with Yes, No and Cancel. Escape and closing the box answer

@@ -28,6 +28,10 @@ BuildOutcome BuildPackage(CProjectSettings& settings, const std::string& project
     if (writer.Build(settings, TemplatePath(settings.language), project_folder)) {
       return {true, std::string(kBuildCompleteMessage), std::move(writer.warnings)};
     }
+    // Whatever the step that noticed the request failed with, the user asked for it.
+    if (writer.packageOptions.stop.stop_requested()) {
+      return {false, std::string(kBuildCancelledMessage), {}, true};
+    }
     return {false, std::string(kBuildFailedMessage) + writer.errorText, {}};
   } catch (...) {
     return EscapedExceptionOutcome();

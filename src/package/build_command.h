@@ -16,6 +16,7 @@ namespace kb {
 inline constexpr std::string_view kNoFilesMessage = "No files in package";
 inline constexpr std::string_view kBuildCompleteMessage = "MSI Creation complete";
 inline constexpr std::string_view kBuildFailedMessage = "An error occurred during MSI Creation.\n";
+inline constexpr std::string_view kBuildCancelledMessage = "Build cancelled.";
 
 // The template for an installer language: "template-fr.msi" for "fr", "template-es.msi" for
 // "es", "template-en.msi" for anything else.
@@ -30,6 +31,7 @@ struct BuildOutcome {
   bool success = false;
   std::string message;                // what the user is shown, one of the messages above
   std::vector<std::string> warnings;  // the validator's warnings on the package, a line each
+  bool cancelled = false;             // stopped on request: no failure, nothing made
 };
 
 // Builds the package of `settings` into the folder `project_folder`, in which the project's
@@ -41,7 +43,8 @@ struct BuildOutcome {
 // The codes and component GUIDs the build generates are left in `settings`.
 // An exception that escapes the build (std::bad_alloc when memory runs out) ends it as a failed
 // build whose message says so. `package_options` say where the package goes and whether it is
-// signed.
+// signed, and may stop it early: a build that stops on that request is `cancelled`, with
+// kBuildCancelledMessage, and leaves the folder as it was.
 [[nodiscard]] BuildOutcome BuildPackage(CProjectSettings& settings,
                                         const std::string& project_folder,
                                         cabinet::CabinetRunOptions cabinet_options = {},

@@ -89,6 +89,12 @@ std::optional<std::string> CopyTemplate(const std::string& template_path,
   return std::nullopt;
 }
 
+// The failure of a build whose stop has been requested; nullopt while it goes on.
+std::optional<std::string> StopRequested(const CPackageWriter& writer) {
+  if (!writer.packageOptions.stop.stop_requested()) return std::nullopt;
+  return "The build was cancelled";
+}
+
 // Every text of the project that the build writes into the package.
 std::vector<std::string> PackageTexts(const CProjectSettings& settings,
                                       const std::string& project_folder, const FolderTrees& trees) {
@@ -275,6 +281,7 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
                                        const std::string& project_folder, const FolderTrees& trees,
                                        const StagedCabinet& cabinet,
                                        const std::vector<std::uint32_t>& sizes) {
+  if (auto stopped = StopRequested(writer)) return stopped;
   CInstallerDatabase& database = *writer.database;
   if (!database.is_open()) {
     return "The package could not be opened as an installer database\nThe installer template " +
@@ -426,6 +433,7 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
                 ErrorText(errno) + ")\nMake the folder writable, or move the project";
     return false;
   }
+  cabinetOptions.stop = packageOptions.stop;
   std::vector<std::uint32_t> sizes;
   if (auto failure = PackFiles(settings, project_folder, trees, cabinet, cabinetOptions, &sizes)) {
     errorText = *failure;
@@ -438,6 +446,7 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
   auto failure = EditPackage(*this, settings, template_path, project_folder, trees, cabinet, sizes);
   // A close that failed leaves a package the reading back below finds lacking.
   static_cast<void>(database->CloseDatabase());
+  if (!failure) failure = StopRequested(*this);
   if (!failure) {
     if (const auto lacked = WhatThePackageLacks(package.temp_path(),
                                                 ExpectedContents(settings, trees), template_rows)) {
@@ -450,6 +459,8 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
   if (!failure && packageOptions.signing) {
     failure = SignPackage(package.temp_path(), *packageOptions.signing);
   }
+  // The last moment the package can still be left unmade.
+  if (!failure) failure = StopRequested(*this);
   if (failure) {
     errorText = *failure;
     return false;

@@ -42,7 +42,8 @@ class CPackageWriter {
   // Fills the empty codes and the empty keys and component GUIDs of `settings` with new ones and
   // puts typed ones in canonical form. True when the package is whole; false with `errorText`
   // saying why (what failed on its first line, the cause and what to do on the next), the folder
-  // then holding what it held before. The package is closed when Build returns.
+  // then holding what it held before; so too once `packageOptions.stop` is requested, at the next
+  // block or file packed or the next step after. The package is closed when Build returns.
   [[nodiscard]] bool Build(CProjectSettings& settings, const std::string& template_path,
                            const std::string& project_folder);
 

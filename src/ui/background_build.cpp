@@ -5,10 +5,14 @@
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <functional>
+#include <stop_token>
 #include <thread>
 
 #include "framework/frame_window.h"
+#include "framework/message_box.h"
 #include "ui/build_progress_dlg.h"
 
 namespace kb {
@@ -22,11 +26,13 @@ constexpr milliseconds kShowDialogAfter{300};
 // Often enough to look smooth, rarely enough to cost the build nothing.
 constexpr milliseconds kReportInterval{50};
 
-// Holds the main window in its modal state for its own life: no close, no dropped project.
+// Holds the main window in its modal state for its own life: no dropped project, and
+// `close_requested` instead of a close.
 class ModalState {
  public:
-  explicit ModalState(QWidget* window) : frame_(dynamic_cast<CFrameWnd*>(window)) {
-    if (frame_) frame_->BeginModalState();
+  ModalState(QWidget* window, std::function<void()> close_requested)
+      : frame_(dynamic_cast<CFrameWnd*>(window)) {
+    if (frame_) frame_->BeginModalState(std::move(close_requested));
   }
   ~ModalState() {
     if (frame_) frame_->EndModalState();
@@ -63,12 +69,30 @@ int PercentDone(const cabinet::CabinetProgress& progress) {
 
 }  // namespace
 
-BuildOutcome BuildInBackground(CProjectSettings& settings, const std::string& project_folder,
-                               QWidget* owner, PackageOptions package_options) {
+BackgroundBuild BuildInBackground(CProjectSettings& settings, const std::string& project_folder,
+                                  QWidget* owner, PackageOptions package_options) {
   QWidget* window = owner->window();
-  const ModalState modal(window);
-  CBuildProgressDlg dialog(QString::fromStdString(settings.title + ".msi"), window);
-  QTimer::singleShot(kShowDialogAfter, &dialog, [&dialog] { dialog.show(); });
+  std::stop_source stop;
+  package_options.stop = stop.get_token();
+  const QString package_name = QString::fromStdString(settings.title + ".msi");
+  CBuildProgressDlg dialog(package_name, window, [&stop] { stop.request_stop(); });
+  BackgroundBuild result;
+  const ModalState modal(window, [&] {
+    // Shown first, so that the question comes over it rather than under it when it would show.
+    dialog.show();
+    if (!AskYesNo(QStringLiteral("%1 is being built.\nCancel the build and close the window?")
+                      .arg(package_name),
+                  &dialog)) {
+      return;
+    }
+    result.close_requested = true;
+    dialog.reject();
+  });
+  QEventLoop loop;
+  QTimer::singleShot(kShowDialogAfter, &dialog, [&dialog, &loop] {
+    dialog.show();
+    loop.quit();  // to let user input through from now on
+  });
 
   // Reports reach the dialog as events of this thread; those still queued when the dialog
   // goes are dropped with it.
@@ -86,23 +110,26 @@ BuildOutcome BuildInBackground(CProjectSettings& settings, const std::string& pr
         Qt::QueuedConnection);
   };
 
-  QEventLoop loop;
-  BuildOutcome outcome;
+  std::atomic<bool> finished = false;
   std::thread worker([&, project_folder] {
     // Nothing may escape the thread: an exception there would end the program. BuildPackage
     // contains its own; what remains is the copy of the observer made for it.
     try {
-      outcome = BuildPackage(settings, project_folder,
-                             {.observer = {.entry_starting = report, .block_compressed = report}},
-                             std::move(package_options));
+      result.outcome =
+          BuildPackage(settings, project_folder,
+                       {.observer = {.entry_starting = report, .block_compressed = report}},
+                       std::move(package_options));
     } catch (...) {
-      outcome = EscapedExceptionOutcome();
+      result.outcome = EscapedExceptionOutcome();
     }
+    // Set before the quit is posted: a loop started after this reads true never waits for it.
+    finished = true;
     QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
   });
   loop.exec(QEventLoop::ExcludeUserInputEvents);
+  if (!finished) loop.exec();
   worker.join();
-  return outcome;
+  return result;
 }
 
 }  // namespace kb

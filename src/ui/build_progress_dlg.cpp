@@ -1,10 +1,12 @@
 #include "ui/build_progress_dlg.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace kb {
@@ -15,13 +17,17 @@ constexpr int kWidthInCharacters = 60;
 
 }  // namespace
 
-CBuildProgressDlg::CBuildProgressDlg(const QString& package_name, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+CBuildProgressDlg::CBuildProgressDlg(const QString& package_name, QWidget* parent,
+                                     std::function<void()> cancel)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      cancel_(std::move(cancel)),
+      package_name_(package_name) {
   setWindowTitle(QApplication::applicationName());
   setWindowModality(Qt::ApplicationModal);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(
-      new QLabel(QStringLiteral("Packing the files into %1").arg(package_name), this));
+  heading_label_ = new QLabel(QStringLiteral("Packing the files into %1").arg(package_name), this);
+  layout->addWidget(heading_label_);
   file_label_ = new QLabel(this);
   file_label_->setTextFormat(Qt::PlainText);
   layout->addWidget(file_label_);
@@ -29,6 +35,10 @@ CBuildProgressDlg::CBuildProgressDlg(const QString& package_name, QWidget* paren
   percent_bar_->setRange(0, 100);
   percent_bar_->setValue(0);
   layout->addWidget(percent_bar_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+  cancel_button_ = buttons->button(QDialogButtonBox::Cancel);
+  connect(buttons, &QDialogButtonBox::rejected, this, &CBuildProgressDlg::reject);
+  layout->addWidget(buttons);
   setFixedWidth(fontMetrics().averageCharWidth() * kWidthInCharacters);
 }
 
@@ -41,6 +51,11 @@ void CBuildProgressDlg::ShowProgress(const QString& file, int number, int count,
   percent_bar_->setValue(percent);
 }
 
-void CBuildProgressDlg::reject() {}
+void CBuildProgressDlg::reject() {
+  if (!cancel_button_->isEnabled()) return;
+  cancel_button_->setEnabled(false);
+  heading_label_->setText(QStringLiteral("Cancelling the build of %1").arg(package_name_));
+  cancel_();
+}
 
 }  // namespace kb

@@ -49,6 +49,37 @@ void ShowGeneratedIdentifiers(CKitbinderView& view, const CProjectSettings& show
   }
 }
 
+// The package a build of `view`'s project makes, or made.
+QString PackagePath(const CKitbinderView& view) {
+  return FromUtf8(view.projectFolder + "/" + view.titleText + ".msi");
+}
+
+// Opens the folder that holds the package at `package` with the desktop's file manager.
+void OpenPackageFolder(const QString& package, QWidget* owner) {
+  const QString folder = QFileInfo(package).absolutePath();
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder))) {
+    AfxMessageBox(QStringLiteral("No program on this desktop opens folders.\n"
+                                 "The package is in %1.")
+                      .arg(folder),
+                  owner);
+  }
+}
+
+// Tells the user how a build that was not cancelled, and took `took`, ended: a success in the
+// status bar too, with an offer to open the package's folder.
+void ShowOutcome(CKitbinderView& view, const BuildOutcome& outcome,
+                 std::chrono::steady_clock::duration took) {
+  if (!outcome.success) {
+    AfxMessageBox(FromUtf8(outcome.message), view.window());
+    return;
+  }
+  view.ShowBuiltPackage(took);
+  if (AfxMessageBoxWithOffer(FromUtf8(outcome.message), QStringLiteral("Open Folder"),
+                             view.window())) {
+    OpenPackageFolder(PackagePath(view), view.window());
+  }
+}
+
 }  // namespace
 
 void CKitbinderView::OnPackageBuild() {
@@ -78,19 +109,25 @@ void CKitbinderView::OnPackageBuild() {
   }
   // The template follows settings.language.
   const auto started = std::chrono::steady_clock::now();
-  const BuildOutcome outcome =
+  const auto [outcome, close_requested] =
       BuildInBackground(settings, projectFolder, this, std::move(package_options));
-  if (outcome.success) ShowBuiltPackage(std::chrono::steady_clock::now() - started);
-  AfxMessageBox(FromUtf8(outcome.message), window());
-  TakeGeneratedIdentifiers(shown, settings);
-  ShowGeneratedIdentifiers(*this, shown);
-  UpdateData(false);
+  if (outcome.cancelled) {
+    // Nothing was made: the last package and the form stay as they were. A user closing the
+    // window has been told already.
+    if (!close_requested) AfxMessageBox(FromUtf8(outcome.message), window());
+  } else {
+    ShowOutcome(*this, outcome, std::chrono::steady_clock::now() - started);
+    TakeGeneratedIdentifiers(shown, settings);
+    ShowGeneratedIdentifiers(*this, shown);
+    UpdateData(false);
+  }
+  if (close_requested) window()->close();
 }
 
 void CKitbinderView::ShowBuiltPackage(std::chrono::steady_clock::duration took) {
   auto* frame = qobject_cast<QMainWindow*>(window());
   if (frame == nullptr) return;
-  const QFileInfo package(FromUtf8(projectFolder + "/" + titleText + ".msi"));
+  const QFileInfo package(PackagePath(*this));
   const double seconds = std::chrono::duration<double>(took).count();
   frame->statusBar()->showMessage(QStringLiteral("Built %1: %2 bytes in %3 s")
                                       .arg(package.absoluteFilePath(),
@@ -106,7 +143,7 @@ void CKitbinderView::OnPackageInstall() {
                   window());
     return;
   }
-  const QString package = FromUtf8(projectFolder + "/" + titleText + ".msi");
+  const QString package = PackagePath(*this);
   if (!QFileInfo(package).isFile()) {
     AfxMessageBox(QStringLiteral("The package %1 does not exist.\n"
                                  "Package \u25b8 Build (F7) makes it from the project.")

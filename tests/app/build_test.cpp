@@ -18,9 +18,12 @@
 #include <QTest>
 #include <QUrl>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <random>
 #include <regex>
 #include <set>
+#include <stop_token>
 
 #include "app/desktop_fixture.h"
 #include "app/kitbinder_app.h"
@@ -125,7 +128,10 @@ class ProgressWatcher {
   void Poll() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
       if (!dynamic_cast<CBuildProgressDlg*>(widget) || !widget->isVisible()) continue;
-      if (shown.empty()) closed_main_window = main_window_->close();
+      if (!tried_close_) {
+        tried_close_ = true;  // the question the close asks runs this timer again
+        closed_main_window = main_window_->close();
+      }
       QStringList lines;
       for (const QLabel* label : widget->findChildren<QLabel*>()) lines.append(label->text());
       const std::pair<int, QString> now = {widget->findChild<QProgressBar*>()->value(),
@@ -135,8 +141,49 @@ class ProgressWatcher {
   }
 
   QWidget* main_window_;
+  bool tried_close_ = false;
   QTimer timer_;
 };
+
+// One way a user cancels a build once its progress dialog shows `at_percent` or more.
+struct CancelWay {
+  const char* name;
+  int at_percent;
+  std::function<void(CBuildProgressDlg& dialog, QWidget& main_window)> cancel;
+};
+
+// Cancels the build as `way` says, every 10 ms looking at the progress dialog as a user would.
+class Canceller {
+ public:
+  explicit Canceller(const CancelWay& way, QWidget* main_window)
+      : way_(way), main_window_(main_window) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+    timer_.start(10);
+  }
+
+  std::optional<int> cancelled_at;  // the percentage shown when the user cancelled
+  int last_percent = 0;             // the last percentage shown
+
+ private:
+  void Poll() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      auto* dialog = dynamic_cast<CBuildProgressDlg*>(widget);
+      if (!dialog || !dialog->isVisible()) continue;
+      last_percent = dialog->findChild<QProgressBar*>()->value();
+      if (cancelled_at || last_percent < way_.at_percent) continue;
+      cancelled_at = last_percent;  // before the cancel, whose question runs this timer again
+      way_.cancel(*dialog, *main_window_);
+    }
+  }
+
+  const CancelWay& way_;
+  QWidget* main_window_;
+  QTimer timer_;
+};
+
+std::size_t ThreadCount() {
+  return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/task"), {}));
+}
 
 class BuildTest : public DesktopTest {
  protected:
@@ -183,6 +230,28 @@ class BuildTest : public DesktopTest {
   }
 
   bool FolderIsEmpty() const { return fs::is_empty(folder.path()); }
+
+  // The names in the project's folder, with the hidden ones a build makes as it goes.
+  std::set<std::string> FolderListing() const {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder.path())) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  // `count` files of `size` bytes from the system's random source, files/big0.bin and on: data
+  // that no compression shrinks, made quickly.
+  std::vector<std::string> WriteIncompressibleFiles(int count, std::size_t size) const {
+    std::ifstream random("/dev/urandom", std::ios::binary);
+    std::string bytes(size, '\0');
+    std::vector<std::string> files;
+    for (int i = 0; i < count; ++i) {
+      random.read(bytes.data(), static_cast<std::streamsize>(size));
+      files.push_back(WriteFile("files/big" + std::to_string(i) + ".bin", bytes));
+    }
+    return files;
+  }
 
   // `count` files of `size` random bytes, files/f0.bin and on, which compress slowly.
   std::vector<std::string> WriteRandomFiles(int count, std::size_t size) const {
@@ -298,9 +367,12 @@ TEST_F(BuildTest, BuildsTheTypedProjectIntoAPackageThatWineInstalls) {
   EXPECT_EQ(saved.productcode, view().productCodeBox->text().toStdString());
 }
 
-TEST_F(BuildTest, TheStatusBarNamesTheBuiltPackage) {
+// The outcome's text stays as it is; the package's path, size and time are in the status bar, and
+// the message offers to open the folder that holds the package.
+TEST_F(BuildTest, TheOutcomeNamesThePackageAndOffersItsFolder) {
   const std::string file = WriteFile("a.txt", "a");
   ASSERT_TRUE(Start({QString::fromStdString(WriteProject("Tool", {file}))}));
+  UrlCatcher desktop;
   Press(kBuildKey);
   ASSERT_EQ(boxes->texts, std::vector<QString>{kComplete});
   const QString shown = frame().statusBar()->currentMessage();
@@ -308,6 +380,19 @@ TEST_F(BuildTest, TheStatusBarNamesTheBuiltPackage) {
   EXPECT_TRUE(shown.startsWith("Built " + package.absoluteFilePath() + ": " +
                                QLocale().toString(package.size()) + " bytes in "))
       << shown.toStdString();
+  EXPECT_TRUE(desktop.opened.empty()) << "OK opens nothing";
+
+  boxes->Answer(QMessageBox::Open);
+  Press(kBuildKey);
+  EXPECT_EQ(desktop.opened, std::vector<QUrl>{QUrl::fromLocalFile(package.absolutePath())});
+  EXPECT_EQ(boxes->texts.size(), 2u);
+
+  desktop.Refuse();
+  boxes->Answer(QMessageBox::Open);
+  Press(kBuildKey);
+  ASSERT_EQ(boxes->texts.size(), 4u);
+  EXPECT_EQ(boxes->texts[3], "No program on this desktop opens folders.\nThe package is in " +
+                                 package.absolutePath() + ".");
 }
 
 TEST_F(BuildTest, TheLanguageListChoosesTheTemplate) {
@@ -405,7 +490,10 @@ TEST_F(BuildTest, ALongBuildShowsItsProgressAndKeepsTheWindowOpen) {
   ASSERT_TRUE(Start({QString::fromStdString(WriteProject("Many", files))}));
   ProgressWatcher watcher(&frame());
   Press(kBuildKey);
-  EXPECT_EQ(boxes->texts, std::vector<QString>{kComplete});
+  // The close asked whether to cancel the build, and No (the box's Escape) let it go on.
+  EXPECT_EQ(boxes->texts, (std::vector<QString>{"Many.msi is being built.\nCancel the build and "
+                                                "close the window?",
+                                                kComplete}));
   EXPECT_EQ(ExportTable(Path("Many.msi"), "File").size(), 300u);
 
   ASSERT_GE(watcher.shown.size(), 2u) << "the dialog showed and then changed";
@@ -418,6 +506,75 @@ TEST_F(BuildTest, ALongBuildShowsItsProgressAndKeepsTheWindowOpen) {
   EXPECT_TRUE(watcher.shown.back().second.contains(
       QRegularExpression(R"(^Packing the files into Many\.msi\nFile \d+ of 300: f\d+\.bin$)")))
       << watcher.shown.back().second.toStdString();
+}
+
+// A cancelled build stops early and leaves everything as it was: the last package to the byte,
+// no hidden package, cabinet or staging file, no thread, the form without the codes the build made.
+// Cancel, Escape and the dialog's close cancel; the main window's close asks first, then closes.
+TEST_F(BuildTest, ACancelledBuildLeavesEverythingAsItWas) {
+  const std::string project = WriteProject("Big", {WriteFile("a.txt", "a")});
+  ASSERT_TRUE(Start({QString::fromStdString(project)}));
+  Press(kBuildKey);
+  ASSERT_EQ(boxes->texts, std::vector<QString>{kComplete});
+  const std::string last_package = ReadText(Path("Big.msi"));
+  // 200 MB in 25 files, added to the form.
+  QStringList big;
+  for (const std::string& file : WriteIncompressibleFiles(25, 8 << 20)) {
+    big.prepend(QString::fromStdString(file));
+  }
+  dialogs.Answer(big);
+  QTest::mouseClick(view().addButton, Qt::LeftButton);
+  ASSERT_EQ(view().fileList->RowCount(), 26);
+  const std::vector<QString> guids = FormGuids();
+  const QString package_code = view().packageCodeBox->text();
+
+  const QString cancelled = "Build cancelled.";
+  const QString question = "Big.msi is being built.\nCancel the build and close the window?";
+  const CancelWay ways[] = {
+      {"Cancel", 10,
+       [](CBuildProgressDlg& dialog, QWidget&) {
+         QTest::mouseClick(dialog.findChild<QPushButton*>(), Qt::LeftButton);
+       }},
+      // F7 first: the main window's keys do not reach it behind the dialog.
+      {"Escape", 0,
+       [](CBuildProgressDlg& dialog, QWidget&) {
+         QTest::keyClick(&dialog, Qt::Key_F7);
+         QTest::keyClick(&dialog, Qt::Key_Escape);
+       }},
+      {"the dialog's close", 0, [](CBuildProgressDlg& dialog, QWidget&) { dialog.close(); }},
+      // Last: the window closes, after the save prompt (answered No).
+      {"the main window's close", 0,
+       [](CBuildProgressDlg&, QWidget& main_window) { main_window.close(); }},
+  };
+  for (const CancelWay& way : ways) {
+    SCOPED_TRACE(way.name);
+    const bool closing = &way == &ways[std::size(ways) - 1];
+    if (closing) {
+      boxes->Answer(QMessageBox::Yes);
+      boxes->Answer(QMessageBox::No);
+    }
+    const std::size_t threads = ThreadCount();
+    const std::set<std::string> listing = FolderListing();
+    boxes->texts.clear();
+    Canceller canceller(way, &frame());
+    Press(kBuildKey);
+    ASSERT_TRUE(canceller.cancelled_at) << "the build ended before it could be cancelled";
+    EXPECT_GE(*canceller.cancelled_at, way.at_percent);
+    EXPECT_LT(canceller.last_percent, 100) << "the build stopped early";
+    if (closing) {
+      EXPECT_EQ(boxes->texts,
+                (std::vector<QString>{question,
+                                      "Save changes to " + QString::fromStdString(project) + "?"}));
+      EXPECT_FALSE(frame().isVisible());
+    } else {
+      EXPECT_EQ(boxes->texts, std::vector<QString>{cancelled});
+    }
+    EXPECT_EQ(ReadText(Path("Big.msi")), last_package);
+    EXPECT_EQ(FolderListing(), listing) << "no hidden package, cabinet or staging file left";
+    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(FormGuids(), guids);
+    EXPECT_EQ(view().packageCodeBox->text(), package_code);
+  }
 }
 
 // Drops reach the window while a build holds it (they are no user input to its event loop),
@@ -553,6 +710,53 @@ TEST(CabinetProgressTest, HearsEveryFileAndLeavesTheCabinetAsItIs) {
   EXPECT_EQ(last.bytes_total, total);
   EXPECT_FALSE(unobserved.empty());
   EXPECT_EQ(observed, unobserved);
+}
+
+// A stop requested during a run ends it at the next block or file, whatever the number of
+// threads: nothing more is packed, and nothing the run wrote is left.
+TEST(CabinetCancelTest, AStopEndsTheRunAtTheNextBlockOrFile) {
+  TempDir folder;
+  ASSERT_EQ(::chdir(folder.path().c_str()), 0);
+  std::mt19937 random(5);
+  std::string bytes(40 * 32768, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(random());
+  const std::vector<std::string> big = {(folder.path() / "big").string()};
+  WriteText(big[0], bytes);
+  std::vector<std::string> small;
+  for (int i = 0; i < 10; ++i) {
+    small.push_back(big[0] + std::to_string(i));
+    WriteText(small.back(), bytes.substr(0, 1000));
+  }
+  // The stop comes as block `at_block` is done or entry `at_entry` starts (0: never, else from 1).
+  const struct {
+    std::vector<std::string> sources;
+    std::size_t at_block, at_entry, blocks_heard, entries_heard;
+  } cases[] = {{big, 10, 0, 10, 1}, {small, 0, 3, 0, 3}};
+  for (const std::size_t threads : {1, 4}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(testing::Message() << threads << " threads, " << c.sources.size() << " files");
+      std::stop_source stop;
+      std::size_t blocks = 0, entries = 0;
+      const auto stop_at = [&stop](std::size_t& count, std::size_t at) {
+        return [&stop, &count, at](const cabinet::CabinetProgress&) {
+          if (++count == at) stop.request_stop();
+        };
+      };
+      cabinet::CabinetBuilder builder;
+      ASSERT_TRUE(builder.SetCabinetName("Install"));
+      builder.SetRunOptions({.compression_threads = threads,
+                             .observer = {.entry_starting = stop_at(entries, c.at_entry),
+                                          .block_compressed = stop_at(blocks, c.at_block)},
+                             .stop = stop.get_token()});
+      for (const std::string& source : c.sources) builder.AddFile(source, "");
+      EXPECT_FALSE(builder.CreateCabinet());
+      EXPECT_TRUE(builder.LastError().starts_with("FCIAddFile() failed: code 7"))
+          << builder.LastError();
+      EXPECT_EQ(blocks, c.blocks_heard);
+      EXPECT_EQ(entries, c.entries_heard);
+      EXPECT_FALSE(fs::exists("Install1.cab"));
+    }
+  }
 }
 
 }  // namespace

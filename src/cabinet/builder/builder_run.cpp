@@ -114,7 +114,7 @@ std::int32_t BuilderRun::Status(std::uint32_t kind, std::uint32_t value1, std::u
   } else if (kind == kStatusCopyingFolder && run.observer_.folder_copying) {
     run.observer_.folder_copying(Percentage(value1, value2));
   }
-  return 0;
+  return run.stop_requested() ? -1 : 0;
 }
 
 int BuilderRun::FilePlaced(const CabinetParameters& parameters, std::string_view name,

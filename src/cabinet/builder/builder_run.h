@@ -25,7 +25,8 @@ class BuilderRun {
       : prefix_(prefix),
         folder_(options.folder),
         observer_(options.observer),
-        file_time_(options.file_time) {}
+        file_time_(options.file_time),
+        stop_(options.stop) {}
   BuilderRun(const BuilderRun&) = delete;
   BuilderRun& operator=(const BuilderRun&) = delete;
 
@@ -38,7 +39,8 @@ class BuilderRun {
   // one.
   static int OpenInfo(const std::string& path, std::uint16_t& date, std::uint16_t& time,
                       std::uint16_t& attributes, int& err, void* ctx);
-  // Tells the observer of compressed blocks and copied folders. Never asks for an abort.
+  // Tells the observer of compressed blocks and copied folders. Asks for an abort once the
+  // run's stop is requested.
   static std::int32_t Status(std::uint32_t kind, std::uint32_t value1, std::uint32_t value2,
                              void* ctx);
 
@@ -53,6 +55,9 @@ class BuilderRun {
 
   // Tells the observer that entry `index`, a file at `source`, is about to be added.
   void EntryStarting(std::size_t index, std::string_view source);
+
+  // Whether the run is to end before its next file.
+  bool stop_requested() const { return stop_.stop_requested(); }
 
   // The number of the last cabinet the run started.
   int last_cabinet_number() const { return last_cabinet_number_; }
@@ -74,6 +79,7 @@ class BuilderRun {
   const std::string& folder_;
   const CabinetObserver& observer_;
   const std::optional<std::int64_t> file_time_;
+  const std::stop_token& stop_;
   CabinetProgress progress_;
   int last_cabinet_number_ = 1;
   RunFiles files_;

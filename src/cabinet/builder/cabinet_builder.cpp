@@ -179,6 +179,10 @@ bool CabinetBuilder::Run(BuilderRun& run) {
       }
       continue;
     }
+    if (run.stop_requested()) {
+      error = {.code = static_cast<std::int32_t>(FciError::kUserAbort), .failed = true};
+      return failed_and_destroyed("FCIAddFile");
+    }
     const std::string_view name =
         names_[i].empty() ? platform::FileNameFromPath(source) : names_[i];
     run.EntryStarting(i, source);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,9 @@ struct CabinetRunOptions {
   // Every file's date in the cabinet, in seconds since 1970 UTC (a reproducible build's
   // SOURCE_DATE_EPOCH); nullopt for each file's modification time in local time.
   std::optional<std::int64_t> file_time{};
+  // Once a stop is requested, the run ends at the next block or file, failing with the writer's
+  // code 7 (client requested abort) and removing what it wrote. A default token never stops.
+  std::stop_token stop{};
 };
 
 // The program's way to make a cabinet: collects (source path, name in cabinet) pairs and packs
