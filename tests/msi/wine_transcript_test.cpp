@@ -178,10 +178,6 @@ const std::vector<KnownDifference>& KnownDifferences() {
       {"sql-constant-text",
        {" open=0 execute=0"},
        "a text in the select list is a constant column as '' and numbers are; Wine takes only ''"},
-      {"sql-line-break-leading",
-       {" open=0 execute=0"},
-       "any white space may lead or end a statement (kitbinder-cli query takes statements from "
-       "scripts); only a line break between tokens is refused, as Wine refuses it"},
       {"sql-insert-null-into-not-null-number",
        {" open=0 execute=0"},
        "NULL in a column that is no key is left to validation (the _Validation table's Nullable "

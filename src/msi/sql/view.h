@@ -87,13 +87,15 @@ class View {
 
   // Writes `record` (fields in the view's column order) to the table as `mode` says. Modes that
   // act on a fetched row (update, replace, delete, refresh) need a record this view fetched or
-  // sought. A view joining tables allows only update and refresh. Seek
-  // needs every key column in the view and a record of at least the view's fields. Merge answers
-  // kInvalidData when the view lacks a key column or the row it would add lacks a value a column
-  // must have. The validating modes change nothing: they check the record against the columns'
-  // definitions (a new row's key also against the table; the rules of a `_Validation` table
-  // are not consulted) and answer kInvalidData, keeping what they found for NextError, when a
-  // column fails; nothing refuses a delete.
+  // sought; the others work on a view that was never executed too. A view joining tables allows
+  // only update and refresh. Seek needs every key column in the view and a record of at least
+  // the view's fields. Merge takes the columns outside the view for null: it answers kSuccess
+  // when a row with the record's key equals that row, kFunctionFailed when it differs, and
+  // kInvalidData when the row it would add lacks a value a column must have. The validating modes
+  // change nothing: they check the record against the columns' definitions (a new row's key also
+  // against the table; the rules of a `_Validation` table are not consulted) and answer
+  // kInvalidData, keeping what they found for NextError, when a column fails; nothing refuses a
+  // delete.
   ErrorCode Modify(ModifyMode mode, Record& record);
 
   // The first fault the last Modify found that DropError has not dropped; nullopt when none.
