@@ -108,8 +108,8 @@ TEST_F(SqlConformanceTest, ConstantColumnsCarryTheirValueInEveryRow) {
   Sql("CREATE TABLE `T` (`K` CHAR(8) NOT NULL PRIMARY KEY `K`)");
   Sql("INSERT INTO `T` (`K`) VALUES ('a')");
   Sql("INSERT INTO `T` (`K`) VALUES ('b')");
-  EXPECT_EQ(Rows(db_.get(), "SELECT 'text', -5, '', ``, `K` FROM `T`"),
-            (Rows_{{"text", "-5", "", "", "a"}, {"text", "-5", "", "", "b"}}));
+  EXPECT_EQ(Rows(db_.get(), "SELECT 'text', -5, '', `K` FROM `T`"),
+            (Rows_{{"text", "-5", "", "a"}, {"text", "-5", "", "b"}}));
   ScopedHandle view;
   ASSERT_EQ(MsiDatabaseOpenViewA(db_.get(), "SELECT 7, `K` FROM `T`", view.Receive()),
             ERROR_SUCCESS);
@@ -249,6 +249,9 @@ TEST_F(SqlConformanceTest, StatementsAreReadAsMsiDllReadsThem) {
       {"CREATE TABLE `-a` (`b` CHAR NOT NULL PRIMARY KEY `b`)", ERROR_SUCCESS},
       {"SELECT * FROM -a", ERROR_SUCCESS},
       {"SELECT * FROM `c` WHERE `b` = -1", ERROR_SUCCESS},
+      // An empty back-quoted name is no column; empty text is a constant column.
+      {"SELECT `` FROM `c`", ERROR_BAD_QUERY_SYNTAX},
+      {"SELECT `b`, '' FROM `c`", ERROR_SUCCESS},
   };
   for (const auto& [sql, expected] : statements) EXPECT_EQ(RunSql(db_.get(), sql), expected) << sql;
   const Rows_ tables = {{"c"}, {"Tw\ro"}, {"\5a"}, {"-a"}};

@@ -158,13 +158,9 @@ class Parser {
   }
 
   // An entry of a SELECT list: a column, or a text or integer that every row carries. An empty
-  // back-quoted name is read as the empty text, as the installer does.
+  // back-quoted name is no column, and msi.dll refuses it.
   std::optional<SqlOperand> Selected() {
     const SqlToken& token = Peek();
-    if (token.kind == SqlToken::Kind::kName && token.text.empty()) {
-      Next();
-      return SqlOperand(std::string());
-    }
     if (token.kind == SqlToken::Kind::kText || token.kind == SqlToken::Kind::kInteger ||
         token.IsSymbol("-")) {
       return Value();
