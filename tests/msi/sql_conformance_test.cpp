@@ -110,6 +110,8 @@ TEST_F(SqlConformanceTest, ConstantColumnsCarryTheirValueInEveryRow) {
   Sql("INSERT INTO `T` (`K`) VALUES ('b')");
   EXPECT_EQ(Rows(db_.get(), "SELECT 'text', -5, '', `K` FROM `T`"),
             (Rows_{{"text", "-5", "", "a"}, {"text", "-5", "", "b"}}));
+  EXPECT_EQ(Rows(db_.get(), "SELECT *, 'x', `K` FROM `T`"),
+            (Rows_{{"a", "x", "a"}, {"b", "x", "b"}}));
   ScopedHandle view;
   ASSERT_EQ(MsiDatabaseOpenViewA(db_.get(), "SELECT 7, `K` FROM `T`", view.Receive()),
             ERROR_SUCCESS);
@@ -252,6 +254,9 @@ TEST_F(SqlConformanceTest, StatementsAreReadAsMsiDllReadsThem) {
       // An empty back-quoted name is no column; empty text is a constant column.
       {"SELECT `` FROM `c`", ERROR_BAD_QUERY_SYNTAX},
       {"SELECT `b`, '' FROM `c`", ERROR_SUCCESS},
+      // * may be followed by more columns.
+      {"SELECT *, `c`.`b`, 'x' FROM `c` WHERE `c`.`b` = 'x'", ERROR_SUCCESS},
+      {"SELECT *, FROM `c`", ERROR_BAD_QUERY_SYNTAX},
   };
   for (const auto& [sql, expected] : statements) EXPECT_EQ(RunSql(db_.get(), sql), expected) << sql;
   const Rows_ tables = {{"c"}, {"Tw\ro"}, {"\5a"}, {"-a"}};

@@ -236,7 +236,10 @@ class Parser {
   std::optional<SqlStatement> Select() {
     SqlSelect select;
     select.distinct = Keyword("DISTINCT");
-    if (!Symbol("*") && !List<SqlOperand>(select.columns, [this] { return Selected(); })) {
+    // "*" may be followed by more columns, as msi.dll reads SELECT *, `A`.
+    select.all_columns = Symbol("*");
+    const auto selected = [this] { return Selected(); };
+    if ((!select.all_columns || Symbol(",")) && !List<SqlOperand>(select.columns, selected)) {
       return std::nullopt;
     }
     if (!Keyword("FROM") || !List<std::string>(select.tables, [this] { return Name(); })) {

@@ -214,7 +214,9 @@ std::optional<View::JoinedRow> View::GatheredNow(std::size_t at) const {
 FieldValue View::Output(std::size_t column, const JoinedRow& rows) const {
   const auto& place = binding_.columns[column];
   if (place) return binding_.tables[place->table]->Get(rows[place->table], place->column);
-  return Evaluate(select()->columns[column], rows);
+  // The columns * stands for come before those the list names.
+  const std::size_t listed_from = binding_.columns.size() - select()->columns.size();
+  return Evaluate(select()->columns[column - listed_from], rows);
 }
 
 std::string View::DistinctText(const JoinedRow& rows) const {
