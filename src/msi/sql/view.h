@@ -56,8 +56,8 @@ struct ColumnError {
 // A join without ORDER BY is not gathered at Execute: each Fetch finds the next row, so its
 // memory does not grow with the number of rows it yields. A SELECT of one table, or with
 // ORDER BY, takes its rows at Execute as row numbers, 4 bytes a table per row, and their order
-// (4 bytes a row), with one copy of the keys of its tables' rows to find them again after a
-// change; no value is copied per row.
+// (4 bytes a row), with one copy of the keys of the tables' rows they name, to find them again
+// after a change; no value is copied per joined row.
 // Keeps its database alive. Once the database has failed (Database::failed) Execute, Fetch
 // and Modify answer kFunctionFailed.
 class View {
@@ -199,6 +199,8 @@ class View {
   void SortRows(const std::vector<SqlColumn>& order_by, std::vector<std::uint32_t>& order) const;
   // Drops from order_ the rows whose selected values repeat an earlier row's (DISTINCT).
   void DropRepeatedRows();
+  // Notes the tables' row counts and the keys of the rows gathered_ names, for GatheredNow.
+  void KeepGatheredKeys();
   // The gathered row `at` in the tables as they are now; nullopt when one of its rows was
   // deleted since Execute.
   [[nodiscard]] std::optional<JoinedRow> GatheredNow(std::size_t at) const;
@@ -233,10 +235,11 @@ class View {
   // rows may be too many to hold.
   std::vector<std::uint32_t> gathered_;
   std::vector<std::uint32_t> order_;  // the gathered rows in the order Fetch gives them
-  // For the gathered rows: the tables' row counts and keys by row number at Execute, and the
-  // database's change count then. Once the tables changed, a row is found again by its keys.
+  // For the gathered rows: the tables' row counts at Execute, the keys of the rows they name
+  // by table and row number, and the database's change count then. Once the tables changed, a
+  // row is found again by its keys.
   std::vector<std::size_t> counts_at_execute_;
-  std::vector<std::vector<std::vector<FieldValue>>> keys_at_execute_;
+  std::vector<std::unordered_map<std::uint32_t, std::vector<FieldValue>>> keys_at_execute_;
   std::uint64_t changes_at_execute_ = 0;
   std::size_t next_ = 0;  // the next gathered row
   bool streamed_ = false;

@@ -195,6 +195,23 @@ void View::DropRepeatedRows() {
   distinct_seen_.clear();
 }
 
+void View::KeepGatheredKeys() {
+  const std::size_t width = binding_.tables.size();
+  changes_at_execute_ = database_->changes();
+  keys_at_execute_.assign(width, {});
+  for (std::size_t table = 0; table < width; ++table) {
+    const TableData& data = *binding_.tables[table];
+    counts_at_execute_.push_back(data.row_count());
+    std::vector<bool> kept(data.row_count());
+    for (std::size_t at = table; at < gathered_.size(); at += width) {
+      const std::uint32_t row = gathered_[at];
+      if (kept[row]) continue;
+      kept[row] = true;
+      keys_at_execute_[table].emplace(row, data.KeyOf(row));
+    }
+  }
+}
+
 std::optional<View::JoinedRow> View::GatheredNow(std::size_t at) const {
   JoinedRow rows = GatheredAt(at);
   bool moved = database_->changes() != changes_at_execute_;
@@ -204,7 +221,10 @@ std::optional<View::JoinedRow> View::GatheredNow(std::size_t at) const {
   }
   if (!moved) return rows;
   for (std::size_t table = 0; table < rows.size(); ++table) {
-    const auto row = binding_.tables[table]->Find(keys_at_execute_[table][rows[table]]);
+    const auto kept = keys_at_execute_[table].find(static_cast<std::uint32_t>(rows[table]));
+    const auto row = kept != keys_at_execute_[table].end()
+                         ? binding_.tables[table]->Find(kept->second)
+                         : std::nullopt;
     if (!row) return std::nullopt;  // deleted since Execute
     rows[table] = *row;
   }
@@ -245,13 +265,7 @@ ErrorCode View::Run(const SqlSelect& select) {
   std::iota(order_.begin(), order_.end(), 0u);
   if (!select.order_by.empty()) SortRows(select.order_by, order_);
   if (select.distinct) DropRepeatedRows();
-  changes_at_execute_ = database_->changes();
-  for (const auto& table : binding_.tables) {
-    counts_at_execute_.push_back(table->row_count());
-    auto& keys = keys_at_execute_.emplace_back();
-    keys.reserve(table->row_count());
-    for (std::size_t row = 0; row < table->row_count(); ++row) keys.push_back(table->KeyOf(row));
-  }
+  KeepGatheredKeys();
   return kSuccess;
 }
 
