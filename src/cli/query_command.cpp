@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -12,14 +11,22 @@
 namespace kb::cli {
 namespace {
 
-// Skips what the engine takes for white space: every character isspace names.
+bool IsSpace(char c) {
+  return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+// The statement without the white space around it. Statements come from scripts and files,
+// whose line breaks the engine, as the installer does, refuses outside quotes.
+std::string Trimmed(std::string_view sql) {
+  while (!sql.empty() && IsSpace(sql.front())) sql.remove_prefix(1);
+  while (!sql.empty() && IsSpace(sql.back())) sql.remove_suffix(1);
+  return std::string(sql);
+}
+
+// REQUIRES: `sql` trimmed.
 bool IsSelect(std::string_view sql) {
-  const auto start = static_cast<std::size_t>(
-      std::find_if_not(sql.begin(), sql.end(),
-                       [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }) -
-      sql.begin());
-  if (sql.size() - start < 6) return false;
-  std::string word(sql.substr(start, 6));
+  if (sql.size() < 6) return false;
+  std::string word(sql.substr(0, 6));
   for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return word == "SELECT";
 }
@@ -93,7 +100,7 @@ void PrintRows(MSIHANDLE view) {
 int RunQuery(std::span<const std::string_view> args) {
   if (args.size() != 2) return UsageError(kQueryCommand, "needs a database and one statement");
   const std::string path(args[0]);
-  const std::string sql(args[1]);
+  const std::string sql = Trimmed(args[1]);
   if (HasParameterMarker(sql)) {
     return UsageError(kQueryCommand, "parameters cannot be passed on the command line");
   }

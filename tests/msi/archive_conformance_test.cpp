@@ -126,16 +126,17 @@ TEST_F(ArchiveConformanceTest, AFileWrittenToBeforeTheCommitFailsIt) {
   EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `Files`"), Rows_{});
 }
 
-// How archives from Windows tools read: a value ends at a NUL, CRs before a line's LF belong to
-// the line end, binary data lies in the table's folder or the one named after the archive, and
-// a binary field naming a path is refused before anything outside the folder is opened.
+// How archives from Windows tools read: a NUL in a value is a line feed, CRs before a line's LF
+// belong to the line end, binary data lies in the table's folder or the one named after the
+// archive, and a binary field naming a path is refused before anything outside the folder is
+// opened.
 TEST_F(ArchiveConformanceTest, ArchivesReadAsWindowsWritesThem) {
   ASSERT_EQ(Import("Nul.idt", std::string("Name\tValue\r\ns72\tS255\r\nNul\tName\r\n"
                                           "a\ttext\x11\x19more\0after\r\nb\tz\0\r\r\n",
                                           56)),
             ERROR_SUCCESS);
   EXPECT_EQ(Rows(db_.get(), "SELECT `Name`, `Value` FROM `Nul`"),
-            (Rows_{{"a", "text\r\nmore"}, {"b", "z"}}));
+            (Rows_{{"a", "text\r\nmore\nafter"}, {"b", "z\n"}}));
 
   WriteText(dir_.path() / "arc" / "Pictures" / "logo.ibd", "picture bytes");
   ASSERT_EQ(Import("Pictures.idt", "Name\tData\r\ns72\tv0\r\nBinary\tName\r\nlogo\tlogo.ibd\r\n"),

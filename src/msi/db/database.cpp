@@ -519,14 +519,20 @@ ErrorCode Database::StageCatalog(unsigned ref_width) {
               false});
     }
   }
-  for (const Table* catalog : {&tables, &columns}) {
-    if (storage_->WriteStream(TableStreamName(catalog->schema().name),
-                              EncodeTableStream(catalog->schema(), catalog->rows(), ref_width)) !=
-        StorageError::kNone) {
-      return kFunctionFailed;
-    }
+  if (storage_->WriteStream(TableStreamName(kTablesTable),
+                            EncodeTableStream(tables.schema(), tables.rows(), ref_width)) !=
+      StorageError::kNone) {
+    return kFunctionFailed;
   }
-  return kSuccess;
+  // The installer keeps no `_Columns` stream while no table has a column: a new database holds
+  // just `_Tables`, `_StringData` and `_StringPool`.
+  const StorageError error =
+      columns.row_count() == 0
+          ? storage_->RemoveStream(TableStreamName(kColumnsTable))
+          : storage_->WriteStream(TableStreamName(kColumnsTable),
+                                  EncodeTableStream(columns.schema(), columns.rows(), ref_width));
+  return error == StorageError::kNone || error == StorageError::kNotFound ? kSuccess
+                                                                          : kFunctionFailed;
 }
 
 ErrorCode Database::Commit() {

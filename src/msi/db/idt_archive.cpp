@@ -61,11 +61,11 @@ std::vector<std::string> Lines(std::string_view text) {
   return lines;
 }
 
-// The fields of a line. A value is text up to its first NUL, as the installer reads it; the
-// bytes after one are dropped with it.
+// The fields of a line. A NUL in a value reads as a line feed, as the installer reads it
+// ("a\0b" is "a\nb"; export writes it back as \x19).
 std::vector<std::string> Fields(std::string_view line) {
   std::vector<std::string> fields = Split(line, '\t');
-  for (std::string& field : fields) field.resize(std::min(field.find('\0'), field.size()));
+  for (std::string& field : fields) std::ranges::replace(field, '\0', '\n');
   return fields;
 }
 

@@ -26,10 +26,10 @@ struct SqlToken {
   bool IsSymbol(std::string_view symbol) const { return kind == Kind::kSymbol && text == symbol; }
 };
 
-// Splits a statement into tokens, ending with one kEnd token. Any white space may lead or end
-// the statement; between tokens a carriage return or vertical tab is refused. nullopt for such
-// a separator, a character that starts no token, a quote left open or a back-quoted name
-// holding a line break.
+// Splits a statement into tokens, ending with one kEnd token. White space separates tokens, but
+// a carriage return or vertical tab outside quotes is refused, wherever it stands. A back-quote
+// right after a bare word is dropped. nullopt for a refused character, a character that starts
+// no token, a quote left open or a back-quoted name holding a line feed.
 [[nodiscard]] std::optional<std::vector<SqlToken>> TokenizeSql(std::string_view sql);
 
 }  // namespace kb::msi

@@ -158,13 +158,9 @@ class Parser {
   }
 
   // An entry of a SELECT list: a column, or a text or integer that every row carries. An empty
-  // back-quoted name is read as the empty text, as the installer does.
+  // back-quoted name is no column, and msi.dll refuses it.
   std::optional<SqlOperand> Selected() {
     const SqlToken& token = Peek();
-    if (token.kind == SqlToken::Kind::kName && token.text.empty()) {
-      Next();
-      return SqlOperand(std::string());
-    }
     if (token.kind == SqlToken::Kind::kText || token.kind == SqlToken::Kind::kInteger ||
         token.IsSymbol("-")) {
       return Value();
@@ -240,7 +236,10 @@ class Parser {
   std::optional<SqlStatement> Select() {
     SqlSelect select;
     select.distinct = Keyword("DISTINCT");
-    if (!Symbol("*") && !List<SqlOperand>(select.columns, [this] { return Selected(); })) {
+    // "*" may be followed by more columns, as msi.dll reads SELECT *, `A`.
+    select.all_columns = Symbol("*");
+    const auto selected = [this] { return Selected(); };
+    if ((!select.all_columns || Symbol(",")) && !List<SqlOperand>(select.columns, selected)) {
       return std::nullopt;
     }
     if (!Keyword("FROM") || !List<std::string>(select.tables, [this] { return Name(); })) {

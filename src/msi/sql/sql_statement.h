@@ -50,9 +50,10 @@ struct SqlSelect {
   // The tables of the join, in the order written. The rows come out as nested loops would give
   // them with the last table outermost.
   std::vector<std::string> tables;
-  bool distinct = false;  // rows whose selected values repeat an earlier row's go
-  // Empty for *. Otherwise columns, and constants (an integer, or text, empty for null) that
-  // every row carries as they are.
+  bool distinct = false;     // rows whose selected values repeat an earlier row's go
+  bool all_columns = false;  // *: every column of every table, before `columns`
+  // Columns, and constants (an integer, or text, empty for null) that every row carries as
+  // they are.
   std::vector<SqlOperand> columns;
   std::unique_ptr<SqlCondition> where;
   std::vector<SqlColumn> order_by;

@@ -151,17 +151,11 @@ ErrorCode View::Fetch(std::unique_ptr<Record>* out) {
     *out = std::move(record);
     return kSuccess;
   }
-  while (next_ < result_keys_.size()) {
-    const auto& keys = result_keys_[next_++];
-    JoinedRow rows;
-    for (std::size_t table = 0; table < keys.size(); ++table) {
-      const auto row = binding_.tables[table]->Find(keys[table]);
-      if (!row) break;  // deleted since Execute
-      rows.push_back(*row);
-    }
-    if (rows.size() != keys.size()) continue;
+  while (next_ < order_.size()) {
+    const auto rows = GatheredNow(order_[next_++]);
+    if (!rows) continue;
     auto record = std::make_unique<Record>(static_cast<unsigned>(binding_.columns.size()));
-    FillRecord(rows, *record);
+    FillRecord(*rows, *record);
     *out = std::move(record);
     return kSuccess;
   }
@@ -193,7 +187,10 @@ std::unique_ptr<Record> View::ColumnInfo(bool types) const {
 
 void View::Close() {
   executed_ = false;
-  result_keys_.clear();
+  gathered_.clear();
+  order_.clear();
+  counts_at_execute_.clear();
+  keys_at_execute_.clear();
   next_ = 0;
   streamed_ = false;
   join_ = JoinCursor();

@@ -55,7 +55,9 @@ struct ColumnError {
 // tables is looked up through an index rather than by pairing every row with every other.
 // A join without ORDER BY is not gathered at Execute: each Fetch finds the next row, so its
 // memory does not grow with the number of rows it yields. A SELECT of one table, or with
-// ORDER BY, takes its rows (their keys) at Execute.
+// ORDER BY, takes its rows at Execute as row numbers, 4 bytes a table per row, and their order
+// (4 bytes a row), with one copy of the keys of the tables' rows they name, to find them again
+// after a change; no value is copied per joined row.
 // Keeps its database alive. Once the database has failed (Database::failed) Execute, Fetch
 // and Modify answer kFunctionFailed.
 class View {
@@ -87,13 +89,15 @@ class View {
 
   // Writes `record` (fields in the view's column order) to the table as `mode` says. Modes that
   // act on a fetched row (update, replace, delete, refresh) need a record this view fetched or
-  // sought. A view joining tables allows only update and refresh. Seek
-  // needs every key column in the view and a record of at least the view's fields. Merge answers
-  // kInvalidData when the view lacks a key column or the row it would add lacks a value a column
-  // must have. The validating modes change nothing: they check the record against the columns'
-  // definitions (a new row's key also against the table; the rules of a `_Validation` table
-  // are not consulted) and answer kInvalidData, keeping what they found for NextError, when a
-  // column fails; nothing refuses a delete.
+  // sought; the others work on a view that was never executed too. A view joining tables allows
+  // only update and refresh. Seek needs every key column in the view and a record of at least
+  // the view's fields. Merge takes the columns outside the view for null: it answers kSuccess
+  // when a row with the record's key equals that row, kFunctionFailed when it differs, and
+  // kInvalidData when the row it would add lacks a value a column must have. The validating modes
+  // change nothing: they check the record against the columns' definitions (a new row's key also
+  // against the table; the rules of a `_Validation` table are not consulted) and answer
+  // kInvalidData, keeping what they found for NextError, when a column fails; nothing refuses a
+  // delete.
   ErrorCode Modify(ModifyMode mode, Record& record);
 
   // The first fault the last Modify found that DropError has not dropped; nullopt when none.
@@ -189,7 +193,17 @@ class View {
   [[nodiscard]] std::optional<JoinedRow> NextStreamed();
   // The selected values of `rows` as one text, equal for rows DISTINCT takes for one.
   std::string DistinctText(const JoinedRow& rows) const;
-  void SortRows(const std::vector<SqlColumn>& order_by, std::vector<JoinedRow>& rows) const;
+  // The row numbers of the gathered row `at` (a place in gathered_, counted in rows).
+  JoinedRow GatheredAt(std::size_t at) const;
+  // Puts `order` (gathered rows) in the ORDER BY order, equal rows as they came.
+  void SortRows(const std::vector<SqlColumn>& order_by, std::vector<std::uint32_t>& order) const;
+  // Drops from order_ the rows whose selected values repeat an earlier row's (DISTINCT).
+  void DropRepeatedRows();
+  // Notes the tables' row counts and the keys of the rows gathered_ names, for GatheredNow.
+  void KeepGatheredKeys();
+  // The gathered row `at` in the tables as they are now; nullopt when one of its rows was
+  // deleted since Execute.
+  [[nodiscard]] std::optional<JoinedRow> GatheredNow(std::size_t at) const;
   bool Matches(const SqlCondition& condition, const JoinedRow& rows) const;
   FieldValue Evaluate(const SqlOperand& operand, const JoinedRow& rows) const;
   FieldValue Output(std::size_t column, const JoinedRow& rows) const;
@@ -216,10 +230,18 @@ class View {
   mutable std::map<std::pair<std::size_t, std::size_t>,
                    std::unordered_map<std::string, std::vector<std::size_t>>>
       indexes_;
-  // A SELECT's rows: gathered at Execute (by their keys) for one table or an ORDER BY, or
-  // found one at a time through join_ for a join, whose rows may be too many to hold.
-  std::vector<std::vector<std::vector<FieldValue>>> result_keys_;
-  std::size_t next_ = 0;
+  // A SELECT's rows: gathered at Execute for one table or an ORDER BY, each as the row numbers
+  // of its tables one after the other, or found one at a time through join_ for a join, whose
+  // rows may be too many to hold.
+  std::vector<std::uint32_t> gathered_;
+  std::vector<std::uint32_t> order_;  // the gathered rows in the order Fetch gives them
+  // For the gathered rows: the tables' row counts at Execute, the keys of the rows they name
+  // by table and row number, and the database's change count then. Once the tables changed, a
+  // row is found again by its keys.
+  std::vector<std::size_t> counts_at_execute_;
+  std::vector<std::unordered_map<std::uint32_t, std::vector<FieldValue>>> keys_at_execute_;
+  std::uint64_t changes_at_execute_ = 0;
+  std::size_t next_ = 0;  // the next gathered row
   bool streamed_ = false;
   JoinCursor join_;
   std::unordered_set<std::string> distinct_seen_;  // the rows DISTINCT has let through

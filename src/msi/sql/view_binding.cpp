@@ -89,7 +89,7 @@ ErrorCode View::Bind(const SqlStatement& statement, std::vector<std::shared_ptr<
     return true;
   };
   auto bind_select = [&](const SqlSelect& select) {
-    for (std::size_t table = 0; table < tables.size() && select.columns.empty(); ++table) {
+    for (std::size_t table = 0; table < tables.size() && select.all_columns; ++table) {
       for (std::size_t i = 0; i < tables[table]->schema().columns.size(); ++i) {
         out->columns.push_back(ColumnRef{table, i});
       }

@@ -91,9 +91,9 @@ ErrorCode View::ModifyJoined(ModifyMode mode, Record& record) {
 
 ErrorCode View::Modify(ModifyMode mode, Record& record) {
   errors_.clear();
-  if (!table_ || !select() || database_->failed()) {
-    return kFunctionFailed;
-  }
+  if (!select() || database_->failed()) return kFunctionFailed;
+  // Modes that need no fetched row work on a view that was never executed: it is bound now.
+  if (!table_ && !Rebind()) return kFunctionFailed;
   if (binding_.tables.size() > 1) return ModifyJoined(mode, record);
   const std::size_t width = table_->schema().columns.size();
   auto current = [&](std::size_t row) {
@@ -132,14 +132,14 @@ ErrorCode View::Modify(ModifyMode mode, Record& record) {
       return fail_unless(error == kSuccess ? table_->Insert(values, false) : error);
     }
     case ModifyMode::kMerge: {
-      // Merging validates the row: without every key column, or with a value missing that
-      // a column must have, there is nothing valid to merge.
-      if (!ViewHasKey()) return kInvalidData;
       if (!whole_record) return kFunctionFailed;
-      const auto row = RecordRow(record);
-      if (row)
-        return WithRecord(current(*row), record) == current(*row) ? kSuccess : kFunctionFailed;
+      // The record stands for a whole row whose columns outside the view (key columns too) are
+      // null. A row with its key must equal it in every column; otherwise it is added, unless
+      // a value a column must have is missing.
       const std::vector<FieldValue> values = WithRecord(std::vector<FieldValue>(width), record);
+      if (const auto row = RecordRow(record)) {
+        return values == current(*row) ? kSuccess : kFunctionFailed;
+      }
       for (std::size_t column = 0; column < width; ++column) {
         if (IsNull(values[column]) && !table_->schema().columns[column].type.nullable()) {
           return kInvalidData;

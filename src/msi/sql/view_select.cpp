@@ -2,6 +2,7 @@
 // tables (through an index where an equality allows), ORDER BY and DISTINCT.
 
 #include <algorithm>
+#include <numeric>
 
 #include "msi/sql/overloaded.h"
 #include "msi/sql/sql_values.h"
@@ -154,20 +155,31 @@ std::vector<View::JoinedRow> View::MatchingRows(const SqlCondition* where) const
   return out;
 }
 
-void View::SortRows(const std::vector<SqlColumn>& order_by, std::vector<JoinedRow>& rows) const {
-  auto compare = [&](const JoinedRow& a, const JoinedRow& b, const ColumnRef& place) {
+View::JoinedRow View::GatheredAt(std::size_t at) const {
+  const std::size_t width = binding_.tables.size();
+  return JoinedRow(gathered_.begin() + static_cast<std::ptrdiff_t>(at * width),
+                   gathered_.begin() + static_cast<std::ptrdiff_t>((at + 1) * width));
+}
+
+void View::SortRows(const std::vector<SqlColumn>& order_by,
+                    std::vector<std::uint32_t>& order) const {
+  const std::size_t width = binding_.tables.size();
+  auto compare = [&](std::uint32_t a, std::uint32_t b, const ColumnRef& place) {
     const TableData& table = *binding_.tables[place.table];
-    const FieldValue va = table.Get(a[place.table], place.column);
-    const FieldValue vb = table.Get(b[place.table], place.column);
-    if (IsNull(va) != IsNull(vb)) return IsNull(va) ? -1 : 1;
+    const std::size_t row_a = gathered_[a * width + place.table];
+    const std::size_t row_b = gathered_[b * width + place.table];
     if (table.schema().columns[place.column].type.is_string()) {
-      const auto order_a = table.TextOrder(a[place.table], place.column);
-      const auto order_b = table.TextOrder(b[place.table], place.column);
+      const auto order_a = table.TextOrder(row_a, place.column);
+      const auto order_b = table.TextOrder(row_b, place.column);
+      // Null text is 0, before every string.
       if (order_a && order_b) return *order_a < *order_b ? -1 : *order_a == *order_b ? 0 : 1;
     }
+    const FieldValue va = table.Get(row_a, place.column);
+    const FieldValue vb = table.Get(row_b, place.column);
+    if (IsNull(va) != IsNull(vb)) return IsNull(va) ? -1 : 1;
     return CompareValues(va, vb).value_or(0);
   };
-  std::stable_sort(rows.begin(), rows.end(), [&](const JoinedRow& a, const JoinedRow& b) {
+  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
     for (const SqlColumn& column : order_by) {
       const int compared = compare(a, b, binding_.named.at(&column));
       if (compared != 0) return compared < 0;
@@ -176,10 +188,55 @@ void View::SortRows(const std::vector<SqlColumn>& order_by, std::vector<JoinedRo
   });
 }
 
+void View::DropRepeatedRows() {
+  std::erase_if(order_, [&](std::uint32_t at) {
+    return !distinct_seen_.insert(DistinctText(GatheredAt(at))).second;
+  });
+  distinct_seen_.clear();
+}
+
+void View::KeepGatheredKeys() {
+  const std::size_t width = binding_.tables.size();
+  changes_at_execute_ = database_->changes();
+  keys_at_execute_.assign(width, {});
+  for (std::size_t table = 0; table < width; ++table) {
+    const TableData& data = *binding_.tables[table];
+    counts_at_execute_.push_back(data.row_count());
+    std::vector<bool> kept(data.row_count());
+    for (std::size_t at = table; at < gathered_.size(); at += width) {
+      const std::uint32_t row = gathered_[at];
+      if (kept[row]) continue;
+      kept[row] = true;
+      keys_at_execute_[table].emplace(row, data.KeyOf(row));
+    }
+  }
+}
+
+std::optional<View::JoinedRow> View::GatheredNow(std::size_t at) const {
+  JoinedRow rows = GatheredAt(at);
+  bool moved = database_->changes() != changes_at_execute_;
+  for (std::size_t table = 0; table < rows.size(); ++table) {
+    // The `_Streams` list changes without the database counting it: its row count tells.
+    moved = moved || binding_.tables[table]->row_count() != counts_at_execute_[table];
+  }
+  if (!moved) return rows;
+  for (std::size_t table = 0; table < rows.size(); ++table) {
+    const auto kept = keys_at_execute_[table].find(static_cast<std::uint32_t>(rows[table]));
+    const auto row = kept != keys_at_execute_[table].end()
+                         ? binding_.tables[table]->Find(kept->second)
+                         : std::nullopt;
+    if (!row) return std::nullopt;  // deleted since Execute
+    rows[table] = *row;
+  }
+  return rows;
+}
+
 FieldValue View::Output(std::size_t column, const JoinedRow& rows) const {
   const auto& place = binding_.columns[column];
   if (place) return binding_.tables[place->table]->Get(rows[place->table], place->column);
-  return Evaluate(select()->columns[column], rows);
+  // The columns * stands for come before those the list names.
+  const std::size_t listed_from = binding_.columns.size() - select()->columns.size();
+  return Evaluate(select()->columns[column - listed_from], rows);
 }
 
 std::string View::DistinctText(const JoinedRow& rows) const {
@@ -193,26 +250,22 @@ std::string View::DistinctText(const JoinedRow& rows) const {
 }
 
 ErrorCode View::Run(const SqlSelect& select) {
-  result_keys_.clear();
-  next_ = 0;
-  distinct_seen_.clear();
-  join_ = JoinCursor();
-  indexes_.clear();
   // A join's rows can be far more than memory holds: unless they must be sorted first, they
   // are found as Fetch asks for them.
   streamed_ = binding_.tables.size() > 1 && select.order_by.empty();
   if (streamed_) return kSuccess;
-  std::vector<JoinedRow> rows = MatchingRows(select.where.get());
-  if (!select.order_by.empty()) SortRows(select.order_by, rows);
-  for (const JoinedRow& joined : rows) {
-    if (select.distinct && !distinct_seen_.insert(DistinctText(joined)).second) continue;
-    std::vector<std::vector<FieldValue>> keys;
-    for (std::size_t table = 0; table < joined.size(); ++table) {
-      keys.push_back(binding_.tables[table]->KeyOf(joined[table]));
-    }
-    result_keys_.push_back(std::move(keys));
+  JoinCursor cursor;
+  while (const auto rows = NextJoined(select.where.get(), cursor)) {
+    for (const std::size_t row : *rows) gathered_.push_back(static_cast<std::uint32_t>(row));
   }
-  distinct_seen_.clear();
+  indexes_.clear();
+  const std::size_t count = gathered_.size() / binding_.tables.size();
+  if (count > UINT32_MAX) return kFunctionFailed;  // more rows than a permutation can number
+  order_.resize(count);
+  std::iota(order_.begin(), order_.end(), 0u);
+  if (!select.order_by.empty()) SortRows(select.order_by, order_);
+  if (select.distinct) DropRepeatedRows();
+  KeepGatheredKeys();
   return kSuccess;
 }
 
