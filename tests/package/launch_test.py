@@ -7,9 +7,10 @@ driven by keys as a user would.
 - The finish dialog after a repair and after a removal through the maintenance dialog shows no
   such box, and the program is not started.
 - Unticked with the keyboard, Finish does not start it; a silent installation never does.
-What the dialogs show is read by dialog_controls.exe, run in the same prefix.
+What the dialogs show is read by dialog_controls.exe, run in the same prefix. LaunchRowsTest
+reads the rows with msitools: only a project that starts a program gets them.
 
-usage: launch_test.py KITBINDER_CLI (under xvfb-run)
+usage: launch_test.py KITBINDER_CLI [LaunchRowsTest | LaunchTest (under xvfb-run)]
 """
 
 import os
@@ -104,21 +105,48 @@ class Setup:
             oracle.run(["wineserver", "-w"], env=self.wine.env)
 
 
-class LaunchTest(unittest.TestCase):
+class PackageTest(unittest.TestCase):
     def setUp(self):
         self.scratch = tempfile.mkdtemp(prefix="kblaunch.")
         compile_program("args.c", os.path.join(self.scratch, PROGRAM))
-        self.lister = os.path.join(self.scratch, "dialog_controls.exe")
-        compile_program("dialog_controls.c", self.lister)
+        self.package = self.build(PROJECT)
+
+    def build(self, text):
         project = os.path.join(self.scratch, "launch.kbr")
         with open(project, "w", encoding="utf-8") as f:
-            f.write(PROJECT)
+            f.write(text)
         result = oracle.build(CLI, project)
         self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
-        self.package = os.path.join(self.scratch, TITLE + ".msi")
+        return os.path.join(self.scratch, TITLE + ".msi")
 
     def tearDown(self):
         shutil.rmtree(self.scratch, ignore_errors=True)
+
+
+class LaunchRowsTest(PackageTest):
+    def launch_rows(self, package):
+        return {table: [row for row in oracle.export_table(package, table)
+                        if "StartProgram" in row or "LaunchCheck" in row]
+                for table in ("CustomAction", "ControlEvent", "ControlCondition")}
+
+    def test_only_a_program_started_on_exit_adds_rows(self):
+        file_key = next(row[0] for row in oracle.export_table(self.package, "File"))
+        after_install = 'NOT Installed AND ACTION <> "ADMIN"'
+        self.assertEqual(self.launch_rows(self.package), {
+            "CustomAction": [["StartProgram", "210", file_key, ""]],
+            "ControlEvent": [["FinishedForm", "Finish", "DoAction", "StartProgram",
+                              "LaunchOnExit AND " + after_install, "0"]],
+            "ControlCondition": [["FinishedForm", "LaunchCheck", "Show", after_install]]})
+        plain = self.build(PROJECT.replace("file0launchonexit=true\n", ""))
+        self.assertEqual(self.launch_rows(plain),
+                         {"CustomAction": [], "ControlEvent": [], "ControlCondition": []})
+
+
+class LaunchTest(PackageTest):
+    def setUp(self):
+        super().setUp()
+        self.lister = os.path.join(self.scratch, "dialog_controls.exe")
+        compile_program("dialog_controls.c", self.lister)
 
     def started(self, wine, expected):
         """Whether the installed program ran, waiting for it when `expected`; removes its marker."""
@@ -182,8 +210,10 @@ class LaunchTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    needs.require("wine", "xdotool", "x86_64-w64-mingw32-gcc")
-    if not os.environ.get("DISPLAY"):
-        sys.exit("launch_test.py needs an X display: run it under xvfb-run")
+    needs.require("msiinfo", "x86_64-w64-mingw32-gcc")
+    if "LaunchRowsTest" not in sys.argv:
+        needs.require("wine", "xdotool")
+        if not os.environ.get("DISPLAY"):
+            sys.exit("launch_test.py needs an X display: run it under xvfb-run")
     CLI = sys.argv[1]
     unittest.main(argv=sys.argv[:1] + sys.argv[2:])
