@@ -2,8 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <utility>
 
+#include "package/windows_names.h"
 #include "platform/codepage.h"
 #include "platform/regular_file.h"
 
@@ -84,6 +86,15 @@ std::optional<std::string> BannerFileProblem(const std::string& path) {
   return CheckFile(path, 3, [](const std::string& bytes) -> std::optional<std::string> {
     if (bytes.starts_with("\xFF\xD8\xFF") || bytes.starts_with("BM")) return std::nullopt;
     return "is not a JPEG or BMP image";
+  });
+}
+
+std::optional<std::string> ProgramFileProblem(const std::string& path) {
+  const std::string extension = std::filesystem::path(path).extension().string();
+  return CheckFile(path, 2, [&](const std::string& bytes) -> std::optional<std::string> {
+    if (bytes.starts_with("MZ") && WindowsNameKey(extension) == WindowsNameKey(".exe"))
+      return std::nullopt;
+    return "is not a Windows program (.exe)";
   });
 }
 

@@ -22,6 +22,9 @@ std::optional<std::string> LicenseFileProblem(const std::string& path);
 // A banner the dialogs' bitmap control can show: a JPEG or BMP image.
 std::optional<std::string> BannerFileProblem(const std::string& path);
 
+// A program the installer can start: a Windows executable (PE) named .exe, letter case aside.
+std::optional<std::string> ProgramFileProblem(const std::string& path);
+
 }  // namespace kb
 
 #endif  // KITBINDER_PACKAGE_FILE_KINDS_H_

@@ -18,6 +18,7 @@
 #include "package/folder_tree.h"
 #include "package/identifiers.h"
 #include "package/install_target_rows.h"
+#include "package/launch_rows.h"
 #include "package/license_text.h"
 #include "package/major_upgrade.h"
 #include "package/package_readback.h"
@@ -369,6 +370,10 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
       }
     }
     if (failure) return *failure + lacking;
+  }
+  if (const auto table = AddLaunchRows(database, settings)) {
+    return "Could not add the " + *table + " row that starts the program when setup exits" +
+           lacking;
   }
   database.Commit();
   if (database.commit_failed()) {

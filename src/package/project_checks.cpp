@@ -228,6 +228,37 @@ void CheckFileTypes(const CProjectSettings& settings, const std::string& project
   }
 }
 
+// The program the finish dialog offers to start: one file of the project at most, and a program
+// rather than a folder or a document.
+void CheckLaunchFile(const CProjectSettings& settings, const std::string& project_folder,
+                     Problems& problems) {
+  const ProjectFileEntry* first = nullptr;
+  std::size_t first_index = 0;
+  const auto key = [](std::size_t index, const ProjectFileEntry& file) {
+    return "file" + std::to_string(index) + "launchonexit (" + file.path + ")";
+  };
+  for (std::size_t index = 0; index < settings.files.size(); ++index) {
+    const ProjectFileEntry& file = settings.files[index];
+    if (!file.launchonexit) continue;
+    if (first != nullptr) {
+      problems.push_back("Both " + key(first_index, *first) + " and " + key(index, file) +
+                         " ask to start their program when setup exits: keep one");
+      continue;
+    }
+    first = &file;
+    first_index = index;
+    const std::string source = PathInProject(project_folder, file.path);
+    std::error_code error;
+    if (std::filesystem::is_directory(source, error)) {
+      problems.push_back("The folder " + file.path +
+                         " is to be started when setup exits: choose a program file instead");
+    } else if (const auto problem = ProgramFileProblem(source)) {
+      problems.push_back(file.path + " is to be started when setup exits, but " + *problem +
+                         ": choose a program file instead");
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> CheckProject(CProjectSettings& settings,
@@ -241,6 +272,7 @@ std::vector<std::string> CheckProject(CProjectSettings& settings,
   CheckLicenseAndBanner(settings, project_folder, problems);
   CheckShortcutLabels(settings, problems);
   CheckFileTypes(settings, project_folder, problems);
+  CheckLaunchFile(settings, project_folder, problems);
   return problems;
 }
 

@@ -20,7 +20,8 @@ namespace kb {
 // - the icon files are icons under distinct names, and every shortcut's icon is among them;
 // - the licence is text or Rich Text, the banner a JPEG or BMP image (when set);
 // - the shortcut labels fit the installer's Shortcut table: no "|", at most 128 characters with
-//   the short name, and a name Windows can give the shortcut's file.
+//   the short name, and a name Windows can give the shortcut's file;
+// - at most one file is started when setup exits, and it is a program (.exe), not a folder.
 // Relative paths are read from `project_folder`. Puts the codes and component GUIDs that pass
 // into their canonical form: "{" + GUID text + "}" for the codes, the GUID text alone for the
 // component GUIDs (the Component row adds the braces).

@@ -91,6 +91,7 @@ void WriteFileEntry(const ProjectFileEntry& entry, int index, ProfileWriter& pro
   }
   if (entry.setkdir) profile.SetString(kFiles, FileKey(index, "setkdir"), "true");
   if (entry.desktopshortcut) profile.SetString(kFiles, FileKey(index, "desktopshortcut"), "true");
+  if (entry.launchonexit) profile.SetString(kFiles, FileKey(index, "launchonexit"), "true");
 }
 
 // An entry without a path would end the list for every reader, losing the entries after it,
@@ -137,6 +138,7 @@ void ReadFileEntries(const ProfileReader& profile, CProjectSettings& project) {
     }
     entry.setkdir = profile.GetString(kFiles, FileKey(index, "setkdir")) == "true";
     entry.desktopshortcut = profile.GetString(kFiles, FileKey(index, "desktopshortcut")) == "true";
+    entry.launchonexit = profile.GetString(kFiles, FileKey(index, "launchonexit")) == "true";
     project.AddFileEntry(entry);
   }
 }

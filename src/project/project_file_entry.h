@@ -24,6 +24,9 @@ struct ProjectFileEntry {
   // none, and the text Windows shows for such documents.
   std::string extensions;
   std::string extensiondescription;
+  // The installer's finish dialog offers to start this program when setup exits. At most one
+  // file of a project asks for it.
+  bool launchonexit = false;
 
   bool operator==(const ProjectFileEntry&) const = default;
 };

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kDialogFontPoints = 8;
 constexpr int kDialogWidth = 228;  // dialog units
-constexpr int kDialogHeight = 220;
+constexpr int kDialogHeight = 234;
 
 constexpr char kSourceFilter[] = "All Files (*.*)";
 constexpr char kIconFilter[] = "Icon Files (*.ico)";
@@ -105,6 +105,7 @@ void CFilePropertiesDlg::CreateControls() {
   extensionsBox = box();
   QLabel* description_label = label("Description of the type");
   extensionDescriptionBox = box();
+  launchCheck = new QCheckBox(QStringLiteral("Offer to start this program when setup exits"), this);
   QLabel* icon_hint = label(kIconHint);
   QLabel* guid_hint = label(kGuidHint);
   okButton = button("OK");
@@ -146,10 +147,11 @@ void CFilePropertiesDlg::CreateControls() {
   layout.Place(extensionsBox, 5, 140, 90, 12);
   layout.PlaceCaption(description_label, 100, 130, 119, 10);
   layout.Place(extensionDescriptionBox, 100, 140, 119, 12);
-  layout.PlaceWrapped(icon_hint, 5, 157, 215, 23);
-  layout.PlaceWrapped(guid_hint, 5, 182, 220, 18);
-  layout.Place(okButton, 120, 204, 50, 14);
-  layout.Place(cancelButton, 175, 204, 50, 14);
+  layout.PlaceCaption(launchCheck, 5, 156, 215, 10);
+  layout.PlaceWrapped(icon_hint, 5, 171, 215, 23);
+  layout.PlaceWrapped(guid_hint, 5, 196, 220, 18);
+  layout.Place(okButton, 120, 218, 50, 14);
+  layout.Place(cancelButton, 175, 218, 50, 14);
   EnableTarget({});
   setFixedSize(layout.DialogSize(kDialogWidth, kDialogHeight));
 }
@@ -164,6 +166,7 @@ void CFilePropertiesDlg::DoDataExchange(CDataExchange& exchange) {
   exchange.Text(targetBox, shortcutTarget);
   exchange.Text(extensionsBox, extensions);
   exchange.Text(extensionDescriptionBox, extensionDescription);
+  exchange.Check(launchCheck, launchOnExit);
 }
 
 QString CFilePropertiesDlg::SourceOnDisk(const QString& source) const {

@@ -15,7 +15,8 @@ namespace kb {
 // "File Properties": one file of the project, its source path, the label and icon of its Start
 // Menu shortcut, its component GUID, whether the shortcut starts in the target folder and
 // whether it is on the desktop too; for a folder, the file inside it that the shortcut starts;
-// for a program, the document types it opens (".abc;.abcd") and their description. The caller sets
+// for a program, the document types it opens (".abc;.abcd") and their description, and whether
+// setup offers to start it when it exits. The caller sets
 // the members, runs DoModal and reads them back after IDOK; after IDCANCEL they are as the caller
 // set them. Nothing is validated: any text is taken as typed.
 class CFilePropertiesDlg : public CDialog {
@@ -42,6 +43,7 @@ class CFilePropertiesDlg : public CDialog {
   std::string shortcutTarget;  // for a folder: "bin/tool.exe"
   std::string extensions;      // ".abc;.abcd"
   std::string extensionDescription;
+  bool launchOnExit = false;  // the finish dialog offers to start this program
   // Where the "..." buttons start: the project's folder; the current folder when empty.
   std::string browseFolder;
 
@@ -59,6 +61,7 @@ class CFilePropertiesDlg : public CDialog {
   QPushButton* targetBrowseButton;
   QLineEdit* extensionsBox;
   QLineEdit* extensionDescriptionBox;
+  QCheckBox* launchCheck;
   QPushButton* okButton;
   QPushButton* cancelButton;
 

@@ -36,10 +36,11 @@ struct Column {
   const char* header;
   int width;
 };
-constexpr Column kColumns[] = {
-    {"Source Path", 150},   {"Shortcut Name", 84},      {"Shortcut Icon", 140},
-    {"Component GUID", 84}, {"Use Target Dir", 0},      {"Desktop Shortcut", 0},
-    {"Shortcut Target", 0}, {"Opens Files of Type", 0}, {"Type Description", 0}};
+constexpr Column kColumns[] = {{"Source Path", 150},    {"Shortcut Name", 84},
+                               {"Shortcut Icon", 140},  {"Component GUID", 84},
+                               {"Use Target Dir", 0},   {"Desktop Shortcut", 0},
+                               {"Shortcut Target", 0},  {"Opens Files of Type", 0},
+                               {"Type Description", 0}, {"Start When Setup Exits", 0}};
 constexpr int kSetkdirColumn = 4;
 constexpr int kDesktopColumn = 5;
 // Hidden like the ones before it: a folder row's shortcut target, the file inside it.
@@ -47,6 +48,8 @@ constexpr int kShortcutTargetColumn = 6;
 // Hidden too: the document types a program opens, and their description.
 constexpr int kExtensionsColumn = 7;
 constexpr int kExtensionDescriptionColumn = 8;
+// Hidden too: "1" on the one program the finish dialog offers to start.
+constexpr int kLaunchColumn = 9;
 
 // The language list's entries and the project's language codes, by index.
 constexpr const char* kLanguageNames[] = {"English", "French", "Spanish"};
@@ -279,7 +282,8 @@ void CKitbinderView::OnUpdate() {
     }
     fileList->setColumnHidden(kSetkdirColumn, true);
     fileList->setColumnHidden(kDesktopColumn, true);
-    for (int hidden : {kShortcutTargetColumn, kExtensionsColumn, kExtensionDescriptionColumn})
+    for (int hidden :
+         {kShortcutTargetColumn, kExtensionsColumn, kExtensionDescriptionColumn, kLaunchColumn})
       fileList->setColumnHidden(hidden, true);
     for (const char* name : kLanguageNames) languageList->addItem(QString::fromUtf8(name));
     languageList->setCurrentIndex(0);
@@ -292,10 +296,10 @@ void CKitbinderView::OnUpdate() {
   rows.reserve(static_cast<qsizetype>(storedSettings.files.size()));
   for (const ProjectFileEntry& file : storedSettings.files) {
     if (file.path.empty()) continue;
-    rows.append(new QTreeWidgetItem(
-        QStringList{Q(file.path), Q(file.shortcutname), Q(file.shortcuticon), Q(file.componentguid),
-                    file.setkdir ? "1" : "0", file.desktopshortcut ? "1" : "0",
-                    Q(file.shortcuttarget), Q(file.extensions), Q(file.extensiondescription)}));
+    rows.append(new QTreeWidgetItem(QStringList{
+        Q(file.path), Q(file.shortcutname), Q(file.shortcuticon), Q(file.componentguid),
+        file.setkdir ? "1" : "0", file.desktopshortcut ? "1" : "0", Q(file.shortcuttarget),
+        Q(file.extensions), Q(file.extensiondescription), file.launchonexit ? "1" : "0"}));
   }
   fileList->addTopLevelItems(rows);
 }
@@ -420,7 +424,8 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
                            .desktopshortcut = column(kDesktopColumn) == "1",
                            .shortcuttarget = column(kShortcutTargetColumn),
                            .extensions = column(kExtensionsColumn),
-                           .extensiondescription = column(kExtensionDescriptionColumn)});
+                           .extensiondescription = column(kExtensionDescriptionColumn),
+                           .launchonexit = column(kLaunchColumn) == "1"});
   }
   KeepWhatTheFormKeeps(settings);
 }

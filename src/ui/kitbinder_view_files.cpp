@@ -22,7 +22,8 @@ enum Column : int {
   kDesktopShortcut,
   kShortcutTarget,
   kExtensions,
-  kExtensionDescription
+  kExtensionDescription,
+  kLaunchOnExit
 };
 
 }  // namespace
@@ -72,6 +73,7 @@ void CKitbinderView::EditFileRow(int row) {
   dialog.shortcutTarget = text(kShortcutTarget);
   dialog.extensions = text(kExtensions);
   dialog.extensionDescription = text(kExtensionDescription);
+  dialog.launchOnExit = text(kLaunchOnExit) == "1";
   dialog.browseFolder = projectFolder;
   if (dialog.DoModal() != IDOK) return;
 
@@ -87,6 +89,12 @@ void CKitbinderView::EditFileRow(int row) {
   set(kShortcutTarget, dialog.shortcutTarget);
   set(kExtensions, dialog.extensions);
   set(kExtensionDescription, dialog.extensionDescription);
+  set(kLaunchOnExit, dialog.launchOnExit ? "1" : "0");
+  // Setup starts one program at most: choosing this one takes the offer from any other.
+  if (!dialog.launchOnExit) return;
+  for (int other = 0; other < fileList->RowCount(); ++other) {
+    if (other != row) fileList->SetItemText(other, kLaunchOnExit, QStringLiteral("0"));
+  }
 }
 
 }  // namespace kb

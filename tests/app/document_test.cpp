@@ -37,7 +37,8 @@ class DocumentTest : public DesktopTest {
                           .setkdir = true,
                           .shortcuttarget = "",
                           .extensions = "",
-                          .extensiondescription = ""});
+                          .extensiondescription = "",
+                          .launchonexit = false});
     project.AddFileEntry({.path = "b.txt",
                           .shortcutname = "",
                           .shortcuticon = "",
@@ -47,7 +48,8 @@ class DocumentTest : public DesktopTest {
                           .setkdir = false,
                           .shortcuttarget = "",
                           .extensions = "",
-                          .extensiondescription = ""});
+                          .extensiondescription = "",
+                          .launchonexit = false});
     const std::string path = Path(name);
     EXPECT_TRUE(project.Save(path));
     return path;

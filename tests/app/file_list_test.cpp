@@ -229,6 +229,7 @@ TEST_F(FileListTest, PropertiesDialogEditsTheRowItWasOpenedOn) {
     QTest::mouseClick(dialog.desktopCheck, Qt::LeftButton);
     DesktopTest::Type(dialog.extensionsBox, ".abc;.abcd");
     DesktopTest::Type(dialog.extensionDescriptionBox, "Abc document");
+    QTest::mouseClick(dialog.launchCheck, Qt::LeftButton);
     QTest::mouseClick(dialog.okButton, Qt::LeftButton);
   });
   QTest::keyClick(&list(), Qt::Key_Return);
@@ -240,6 +241,7 @@ TEST_F(FileListTest, PropertiesDialogEditsTheRowItWasOpenedOn) {
   EXPECT_EQ(list().ItemText(0, 5), "1");
   EXPECT_EQ(list().ItemText(0, 7), ".abc;.abcd");
   EXPECT_EQ(list().ItemText(0, 8), "Abc document");
+  EXPECT_EQ(list().ItemText(0, 9), "1");
 
   // A double click opens the clicked row; Cancel keeps it even after a browse changed a field.
   dialogs.Answer(other);
@@ -271,6 +273,18 @@ TEST_F(FileListTest, PropertiesDialogEditsTheRowItWasOpenedOn) {
   EXPECT_EQ(list().ItemText(1, 2), QString::fromStdString(icon));
   EXPECT_EQ(list().ItemText(1, 4), "0");
 
+  // Setup starts one program: offering another takes the offer from the first.
+  PropertiesDialogAnswer launch([](CFilePropertiesDlg& dialog) {
+    EXPECT_FALSE(dialog.launchCheck->isChecked());
+    dialog.launchCheck->setFocus();
+    QTest::keyClick(dialog.launchCheck, Qt::Key_Space);
+    QTest::keyClick(&dialog, Qt::Key_Return);
+  });
+  DoubleClickAt(RowCentre(1));
+  ASSERT_TRUE(launch.opened);
+  EXPECT_EQ(list().ItemText(1, 9), "1");
+  EXPECT_EQ(list().ItemText(0, 9), "0");
+
   {  // Below the last row there is nothing to open.
     PropertiesDialogAnswer nothing(Cancel);
     DoubleClickAt(QPoint(5, list().viewport()->height() - 5));
@@ -281,6 +295,8 @@ TEST_F(FileListTest, PropertiesDialogEditsTheRowItWasOpenedOn) {
   ASSERT_EQ(saved.files.size(), 2u);
   EXPECT_EQ(saved.files[0].shortcutname, "Tool");
   EXPECT_TRUE(saved.files[0].setkdir);
+  EXPECT_FALSE(saved.files[0].launchonexit);
+  EXPECT_TRUE(saved.files[1].launchonexit);
   EXPECT_EQ(saved.files[1].shortcuticon, icon);
   ASSERT_EQ(saved.icons.size(), 1u);
   EXPECT_EQ(saved.icons[0].path, icon);
@@ -400,6 +416,8 @@ TEST_P(PropertiesDialogFontTest, ShowsEveryTextWithNothingCutOff) {
                          "that will be shown in the start menu for this file.",
                          "Component GUID is filled in automatically during the build process."));
   EXPECT_EQ(dialog.workDirCheck->text(), "WkDir = TgtDir");
+  EXPECT_EQ(dialog.launchCheck->text(), "Offer to start this program when setup exits");
+  EXPECT_GE(dialog.launchCheck->width(), dialog.launchCheck->sizeHint().width());
   EXPECT_GE(dialog.workDirCheck->width(), dialog.workDirCheck->sizeHint().width());
   EXPECT_TRUE(dialog.rect().contains(dialog.workDirCheck->geometry()));
   EXPECT_TRUE(dialog.okButton->isDefault());

@@ -57,6 +57,7 @@ constexpr char kFullProject[] =
     "file0extensiondescription=Abc document\r\n"
     "file0setkdir=true\r\n"
     "file0desktopshortcut=true\r\n"
+    "file0launchonexit=true\r\n"
     "file1path=C:\\src\\readme.txt\r\n"
     "[icons]\r\n"
     "icon0path=C:\\src\\app.ico\r\n";
@@ -114,10 +115,11 @@ TEST_F(FormViewTest, AFreshFormShowsTheFilesPageAndAnEmptyProject) {
   QStringList headers;
   for (int i = 0; i < v.fileList->columnCount(); ++i)
     headers.append(v.fileList->headerItem()->text(i));
-  EXPECT_EQ(headers, QStringList({"Source Path", "Shortcut Name", "Shortcut Icon", "Component GUID",
-                                  "Use Target Dir", "Desktop Shortcut", "Shortcut Target",
-                                  "Opens Files of Type", "Type Description"}));
-  for (int hidden : {4, 5, 6, 7, 8}) {
+  EXPECT_EQ(headers,
+            QStringList({"Source Path", "Shortcut Name", "Shortcut Icon", "Component GUID",
+                         "Use Target Dir", "Desktop Shortcut", "Shortcut Target",
+                         "Opens Files of Type", "Type Description", "Start When Setup Exits"}));
+  for (int hidden : {4, 5, 6, 7, 8, 9}) {
     EXPECT_TRUE(v.fileList->isColumnHidden(hidden)) << "the visible columns stay as they were";
   }
   EXPECT_EQ(v.fileList->RowCount(), 0);

@@ -198,6 +198,29 @@ class ProjectChecksTest(unittest.TestCase):
             ('file type ".x.y" of tool.exe', "other than letters"),
             ("folder tree", "program inside it")])
 
+    def test_programs_started_when_setup_exits(self):
+        os.makedirs(os.path.join(self.folder, "tree"))
+        write(os.path.join(self.folder, "tree", "a.exe"), b"MZ")
+        write(os.path.join(self.folder, "readme.txt"), b"read me")
+        write(os.path.join(self.folder, "fake.exe"), b"not a program")
+        write(os.path.join(self.folder, "other.exe"), b"MZ" + bytes(10))
+        files = [{"path": path, "launchonexit": "true"}
+                 for path in ("tool.exe", "tree", "readme.txt", "fake.exe", "other.exe")]
+        problems = self.refused({"title": "Tool"}, files)
+        self.assertProblems(problems, [
+            ("file0launchonexit (tool.exe) and file1launchonexit (tree)", "keep one"),
+            ("file0launchonexit (tool.exe) and file2launchonexit (readme.txt)", "keep one"),
+            ("file0launchonexit (tool.exe) and file3launchonexit (fake.exe)", "keep one"),
+            ("file0launchonexit (tool.exe) and file4launchonexit (other.exe)", "keep one")])
+        for path, problem in (("tree", "The folder tree is to be started"),
+                              ("readme.txt", "readme.txt is to be started when setup exits, "
+                                             "but is not a Windows program (.exe)"),
+                              ("fake.exe", "fake.exe is to be started when setup exits, "
+                                           "but is not a Windows program (.exe)")):
+            with self.subTest(path=path):
+                self.assertProblems(self.refused({"title": "Tool"}, [
+                    {"path": path, "launchonexit": "true"}]), [(problem,)])
+
     def test_folder_trees_windows_cannot_install(self):
         tree = os.path.join(self.folder, "tree")
         write(os.path.join(tree, "ok", "a.txt"), b"a")

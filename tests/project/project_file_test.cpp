@@ -128,6 +128,7 @@ TEST(ProjectFileTest, InstallChoicesAreKeysOfTheirOwn) {
   project.addtopath = true;
   project.files[0].extensions = ".abc;.abcd";
   project.files[0].extensiondescription = "Abc document";
+  project.files[0].launchonexit = true;
   EXPECT_FALSE(project.IsEqual(before));
   ASSERT_TRUE(project.Save(path.string()));
   const std::string text = test::ReadBytes(path);
@@ -135,7 +136,8 @@ TEST(ProjectFileTest, InstallChoicesAreKeysOfTheirOwn) {
                       "addtopath=true\r\n[files]"),
             std::string::npos);
   EXPECT_NE(text.find("file0shortcuticon=C:\\src\\app.ico\r\nfile0extensions=.abc;.abcd\r\n"
-                      "file0extensiondescription=Abc document\r\nfile0desktopshortcut=true\r\n"),
+                      "file0extensiondescription=Abc document\r\nfile0desktopshortcut=true\r\n"
+                      "file0launchonexit=true\r\n"),
             std::string::npos)
       << text;
   EXPECT_TRUE(Loaded(path).IsEqual(project));
@@ -143,11 +145,14 @@ TEST(ProjectFileTest, InstallChoicesAreKeysOfTheirOwn) {
   std::string foreign = plain;
   foreign.insert(foreign.find("[files]"),
                  "installscope=galaxy\r\nplatform=arm64\r\naddtopath=maybe\r\n");
+  // Like the other flags of a file, only "true" itself sets it.
+  foreign.insert(foreign.find("[icons]"), "file0launchonexit=TRUE\r\n");
   test::WriteBytes(path, foreign);
   const CProjectSettings unknown = Loaded(path);
   EXPECT_EQ(unknown.installscope, InstallScope::kMachine);
   EXPECT_EQ(unknown.platform, TargetPlatform::kX86);
   EXPECT_FALSE(unknown.addtopath);
+  EXPECT_FALSE(unknown.files[0].launchonexit);
   ASSERT_TRUE(CProjectSettings(Loaded(path)).Save(path.string()));
   EXPECT_EQ(test::ReadBytes(path), plain);
 }
@@ -262,7 +267,7 @@ TEST(ProjectFileTest, RoundTripsAwkwardTexts) {
     project.SetProperties(text, text, text, text, text, text, text, text, text, text, false);
     project.language = text;
     ProjectFileEntry entry{"path " + text, text, text, text, text, text,
-                           true,           true, text, text, text};
+                           true,           true, text, text, text, true};
     project.AddFileEntry(entry);
     project.AddIcon(text);
     const CProjectSettings loaded = RoundTrip(project, dir.path());
@@ -297,7 +302,7 @@ CProjectSettings RandomProject(std::mt19937& random) {
   project.addtopath = random() % 2 == 0;
   for (int n = random() % 4; n > 0; --n) {
     project.AddFileEntry({"p" + text(), text(), text(), text(), text(), text(), random() % 2 == 0,
-                          random() % 2 == 0, text(), text(), text()});
+                          random() % 2 == 0, text(), text(), text(), random() % 2 == 0});
     project.AddIcon(text());
   }
   return project;

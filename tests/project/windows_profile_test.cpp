@@ -81,7 +81,7 @@ std::vector<Query> SaveAwkwardProject(const fs::path& path) {
                         "http://example.com/?q=\"x\"", "C:\\Program Files\\eula.rtf", "\"",
                         "Caf\u00E9 \u2014 \u65E5\u672C \U0001F600", true);
   project.AddFileEntry({"C:\\My Files\\tool.exe", " label ", "'icon.ico'", "_ID", "_C", "G", true,
-                        false, "", "", ""});
+                        false, "", "", "", false});
   project.AddIcon("  spaced.ico");
   EXPECT_TRUE(project.Save(path.string()));
 

@@ -86,6 +86,8 @@ SCOPE_TEXTS = {
            "Installer uniquement pour &moi"),
     "es": ("Instalar para &todos los usuarios de este equipo", "Instalar s&olo para mí"),
 }
+LAUNCH_TEXTS = {"en": "Launch [ProductName]", "fr": "Lancer [ProductName]",
+                "es": "Iniciar [ProductName]"}
 
 
 class Table:
@@ -273,6 +275,22 @@ def check_scope_choice(t, language):
     if sets != {("1", 'OfferInstallScope = "1" AND InstallScopeChoice = "user"'),
                 ("{}", 'OfferInstallScope = "1" AND InstallScopeChoice = "machine"')}:
         t.fail(f"FolderForm's Next does not set MSIINSTALLPERUSER from the choice: {sets}")
+
+
+def check_launch_box(t, language):
+    """The finish dialog's box that starts the product's program: hidden and ticked (its
+    property set) until a build that starts a program shows it."""
+    box = controls_of(t, "FinishedForm").get("LaunchCheck")
+    if not box or box["Type"] != "CheckBox" or box["Property"] != "LaunchOnExit":
+        t.fail("FinishedForm has no LaunchCheck check box bound to LaunchOnExit")
+        return
+    if int(box["Attributes"]) & 1 or t.property("LaunchOnExit") != "1":
+        t.fail("FinishedForm's LaunchCheck is not hidden and ticked")
+    if box["Text"] != LAUNCH_TEXTS[language]:
+        t.fail(f"FinishedForm's LaunchCheck reads {box['Text']!r}, expected "
+               f"{LAUNCH_TEXTS[language]!r}")
+    if t.table("ControlCondition").find(Dialog_="FinishedForm", Control_="LaunchCheck"):
+        t.fail("FinishedForm's LaunchCheck is shown by the template itself")
 
 
 def check_summary(t, language):
@@ -490,6 +508,7 @@ def check(template, language):
     check_summary(template, language)
     check_upgrade(template, language)
     check_scope_choice(template, language)
+    check_launch_box(template, language)
     check_dialog_controls(template)
     check_events(template)
     check_properties(template)
