@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <system_error>
 #include <utility>
 
 #include "platform/codepage.h"
@@ -62,6 +64,17 @@ std::optional<std::string> CheckFile(const std::string& path, std::size_t count,
 }
 
 }  // namespace
+
+std::optional<std::string> SourceFileProblem(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    return "does not exist (" + std::generic_category().message(errno) + ")";
+  }
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    return "is not a file but a pipe, socket or device";
+  }
+  return std::nullopt;
+}
 
 std::optional<std::string> IconFileProblem(const std::string& path) {
   return CheckFile(path, kIconHeaderSize,
