@@ -65,7 +65,7 @@ void CheckProperties(const CProjectSettings& settings, Problems& problems) {
     problems.Add(ProjectField::kTitle, std::move(*problem));
   }
   if (auto problem = ProductVersionProblem(settings.version)) {
-    problems.Add(ProjectField::kVersion, std::move(*problem));
+    problems.Add(ProjectField::kProductVersion, std::move(*problem));
   }
   if (!settings.compression.empty() && !cabinet::ParseCabinetCompression(settings.compression)) {
     problems.Add(ProjectField::kCompression,

@@ -11,7 +11,7 @@ namespace kb {
 // list (one of its rows, or the list as a whole).
 enum class ProjectField {
   kTitle,
-  kVersion,
+  kProductVersion,
   kProductCode,
   kPackageCode,
   kUpgradeCode,
