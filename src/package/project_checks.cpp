@@ -223,20 +223,11 @@ void CheckIcons(const CProjectSettings& settings, const std::string& project_fol
 // A project that sets no licence or banner keeps the template's.
 void CheckLicenseAndBanner(const CProjectSettings& settings, const std::string& project_folder,
                            Problems& problems) {
-  if (!settings.eulafile.empty()) {
-    if (const auto problem = LicenseFileProblem(PathInProject(project_folder, settings.eulafile))) {
-      problems.Add(ProjectField::kLicense,
-                   "The licence file " + settings.eulafile + " " + *problem +
-                       ": choose a Rich Text (.rtf) or plain text file in UTF-8 or "
-                       "Windows-1252, or none");
-    }
+  if (auto problem = LicenseProblem(settings.eulafile, project_folder)) {
+    problems.Add(ProjectField::kLicense, std::move(*problem));
   }
-  if (!settings.bannerfile.empty()) {
-    if (const auto problem =
-            BannerFileProblem(PathInProject(project_folder, settings.bannerfile))) {
-      problems.Add(ProjectField::kBanner, "The banner " + settings.bannerfile + " " + *problem +
-                                              ": choose a JPEG or BMP image, or none");
-    }
+  if (auto problem = BannerProblem(settings.bannerfile, project_folder)) {
+    problems.Add(ProjectField::kBanner, std::move(*problem));
   }
 }
 
@@ -324,6 +315,23 @@ std::optional<std::string> TitleProblem(const std::string& title) {
            " bytes" + kUse;
   }
   return std::nullopt;
+}
+
+std::optional<std::string> LicenseProblem(const std::string& path,
+                                          const std::string& project_folder) {
+  if (path.empty()) return std::nullopt;
+  const auto problem = LicenseFileProblem(PathInProject(project_folder, path));
+  if (!problem) return std::nullopt;
+  return "The licence file " + path + " " + *problem +
+         ": choose a Rich Text (.rtf) or plain text file in UTF-8 or Windows-1252, or none";
+}
+
+std::optional<std::string> BannerProblem(const std::string& path,
+                                         const std::string& project_folder) {
+  if (path.empty()) return std::nullopt;
+  const auto problem = BannerFileProblem(PathInProject(project_folder, path));
+  if (!problem) return std::nullopt;
+  return "The banner " + path + " " + *problem + ": choose a JPEG or BMP image, or none";
 }
 
 std::optional<std::string> CodeProblem(const std::string& code, const std::string& field) {

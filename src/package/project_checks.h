@@ -23,7 +23,8 @@ namespace kb {
 // - the product, package and upgrade codes and the component GUIDs are GUIDs, and no two files
 //   share a component GUID;
 // - the icon files are icons under distinct names, and every shortcut's icon is among them;
-// - the licence is text or Rich Text, the banner a JPEG or BMP image (when set);
+// - the licence is text or Rich Text, the banner a JPEG or BMP image, when set (LicenseProblem,
+//   BannerProblem);
 // - the shortcut labels fit the installer's Shortcut table: no "|", at most 128 characters with
 //   the short name, and a name Windows can give the shortcut's file;
 // - the folder rows' trees hold only what Windows can install (ReadFolderTrees), which fills
@@ -40,6 +41,13 @@ namespace kb {
 
 // Why a build would refuse `title`, or nullopt. The empty title is refused too.
 std::optional<std::string> TitleProblem(const std::string& title);
+
+// Why a build would refuse the licence file or the banner at `path` (a relative one found in
+// `project_folder`), or nullopt; the empty path passes (the template's stays).
+std::optional<std::string> LicenseProblem(const std::string& path,
+                                          const std::string& project_folder);
+std::optional<std::string> BannerProblem(const std::string& path,
+                                         const std::string& project_folder);
 
 // Why a build would refuse `code` as the project's `field` ("product code", "package code" or
 // "upgrade code"), or nullopt; the empty code passes (the build makes one).

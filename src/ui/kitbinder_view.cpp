@@ -577,6 +577,7 @@ void CKitbinderView::BrowseInto(std::string& text, const QString& title, const Q
   if (chosen.isEmpty()) return;
   text = chosen.toStdString();
   UpdateData(false);
+  MarkFieldProblems();
 }
 
 void CKitbinderView::OnBrowseEula() {

@@ -86,8 +86,9 @@ class CKitbinderView : public CFormView {
   // it, shows every problem in one error message, each after the page and field (or file row)
   // where it lies, takes the user to the first, and returns true.
   bool ShowBuildProblems(CProjectSettings settings);
-  // Marks each box whose value a build would refuse (the title, the version, the codes), with
-  // the reason in its tooltip, and unmarks the others. The marks block nothing.
+  // Marks each box whose value a build would refuse (the title, the version, the codes, the
+  // licence and banner files), with the reason in its tooltip, and unmarks the others. The
+  // marks block nothing.
   void MarkFieldProblems();
 
   // Package ▸ Build (F7): builds the package of the project on screen beside its project file,

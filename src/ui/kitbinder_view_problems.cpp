@@ -34,7 +34,8 @@ QString Problem(const std::optional<std::string>& problem) {
 }  // namespace
 
 std::vector<QLineEdit*> CKitbinderView::CheckedBoxes() const {
-  return {titleBox, versionBox, productCodeBox, packageCodeBox, upgradeCodeBox};
+  return {titleBox,       versionBox,  productCodeBox, packageCodeBox,
+          upgradeCodeBox, eulaFileBox, bannerFileBox};
 }
 
 void CKitbinderView::MarkFieldProblems() {
@@ -48,6 +49,8 @@ void CKitbinderView::MarkFieldProblems() {
         std::pair{upgradeCodeBox, "upgrade code"}}) {
     MarkField(box, Problem(CodeProblem(text(box), field)));
   }
+  MarkField(eulaFileBox, Problem(LicenseProblem(text(eulaFileBox), projectFolder)));
+  MarkField(bannerFileBox, Problem(BannerProblem(text(bannerFileBox), projectFolder)));
 }
 
 CKitbinderView::ProblemPlace CKitbinderView::PlaceOf(const ProjectProblem& problem) const {

@@ -465,6 +465,8 @@ TEST_F(FormViewTest, FieldsMarkWhatABuildWouldRefuseWhenLeft) {
       {4, view().productCodeBox, "{1234}", "is not a GUID",
        "{0F1E2D3C-4B5A-4697-8877-665544332211}"},
       {4, view().packageCodeBox, "nope", "is not a GUID", ""},
+      {3, view().eulaFileBox, "missing.rtf", "licence file missing.rtf does not exist", ""},
+      {4, view().bannerFileBox, "tool.kbr", "banner tool.kbr is not a JPEG or BMP", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.bad.toStdString());
