@@ -1,8 +1,10 @@
 #include "framework/document.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include "framework/dialog_folders.h"
 #include "framework/file_dialogs.h"
 #include "framework/message_box.h"
 #include "framework/single_doc_template.h"
@@ -77,9 +79,12 @@ bool CDocument::DoSave(const QString& path) {
     if (proposed.isEmpty()) {
       proposed = title_;
       if (!proposed.contains('.')) proposed += template_->strings().filter_extension;
+      proposed = QDir(FirstFolder({LastDialogFolder(kProjectsFolder)})).filePath(proposed);
     }
-    target = TheFileDialogs().GetSaveFileName(&template_->frame(), template_->filter(), proposed);
+    target = TheFileDialogs().GetSaveFileName(
+        &template_->frame(), QStringLiteral("Save the project as"), template_->filter(), proposed);
     if (target.isEmpty()) return false;
+    RememberDialogFolder(kProjectsFolder, target);
   }
   const CWaitCursor wait;
   if (!OnSaveDocument(target)) return false;

@@ -14,20 +14,23 @@ QString PlatformFilter(const QString& filter) {
 
 class QtFileDialogs final : public FileDialogs {
  public:
-  QString GetOpenFileName(QWidget* owner, const QString& filter, const QString& folder) override {
-    return QFileDialog::getOpenFileName(owner, QString(), folder, PlatformFilter(filter));
+  QString GetOpenFileName(QWidget* owner, const QString& title, const QString& filter,
+                          const QString& folder) override {
+    return QFileDialog::getOpenFileName(owner, title, folder, PlatformFilter(filter));
   }
 
-  QStringList GetOpenFileNames(QWidget* owner, const QString& filter) override {
-    return QFileDialog::getOpenFileNames(owner, QString(), QString(), PlatformFilter(filter));
+  QStringList GetOpenFileNames(QWidget* owner, const QString& title, const QString& filter,
+                               const QString& folder) override {
+    return QFileDialog::getOpenFileNames(owner, title, folder, PlatformFilter(filter));
   }
 
-  QString GetExistingFolder(QWidget* owner) override {
-    return QFileDialog::getExistingDirectory(owner);
+  QString GetExistingFolder(QWidget* owner, const QString& title, const QString& folder) override {
+    return QFileDialog::getExistingDirectory(owner, title, folder);
   }
 
-  QString GetSaveFileName(QWidget* owner, const QString& filter, const QString& proposed) override {
-    QFileDialog dialog(owner, QString(), QString(), PlatformFilter(filter));
+  QString GetSaveFileName(QWidget* owner, const QString& title, const QString& filter,
+                          const QString& proposed) override {
+    QFileDialog dialog(owner, title, QString(), PlatformFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(DefaultSuffix(filter));
     dialog.selectFile(proposed);

@@ -8,7 +8,6 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
-#include <algorithm>
 
 #include "framework/document.h"
 #include "framework/dropped_files.h"
@@ -34,18 +33,25 @@ constexpr int kDefaultHeight = 600;
 
 CFrameWnd::CFrameWnd() {
   setAcceptDrops(true);
-  // No placement is stored: the window opens at a size that suits the screen.
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QSize available = screen->availableSize();
-    resize(std::min(kDefaultWidth, available.width() * 3 / 4),
-           std::min(kDefaultHeight, available.height() * 3 / 4));
-  }
 }
 
 void CFrameWnd::Attach(CDocument* document, CFormView* view) {
   document_ = document;
   view_ = view;
   setCentralWidget(view);
+  // No placement is stored: the window opens at a size that suits the screen.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    resize(InitialSize(screen->availableSize()));
+  }
+}
+
+// Three quarters of the screen, at most 800 by 600; but never so small that the view is cut
+// when the screen has room for it whole (its size hint), as on a screen scaled up.
+QSize CFrameWnd::InitialSize(const QSize& available) const {
+  return QSize(kDefaultWidth, kDefaultHeight)
+      .boundedTo(available * 3 / 4)
+      .expandedTo(sizeHint())
+      .boundedTo(available);
 }
 
 QAction* CFrameWnd::AddCommand(int id, const QString& text, const QString& prompt,

@@ -27,7 +27,8 @@ class CFrameWnd : public QMainWindow, public CCmdTarget {
   CFrameWnd();
 
   // Makes `view` the window's content and `document` the document whose title, save prompt
-  // and commands the frame serves. Called once, by the document template.
+  // and commands the frame serves, and gives the window its first size. Called once, by the
+  // document template.
   void Attach(CDocument* document, CFormView* view);
 
   // Creates the action of command `id`. `prompt` is the status-bar text, optionally followed
@@ -71,6 +72,9 @@ class CFrameWnd : public QMainWindow, public CCmdTarget {
   CFormView* view() const { return view_; }
 
  private:
+  // The window's size on a screen whose free area is `available`.
+  QSize InitialSize(const QSize& available) const;
+
   CDocument* document_ = nullptr;  // not owned
   CFormView* view_ = nullptr;      // owned through Qt's parent
   std::map<int, QAction*> commands_;

@@ -15,9 +15,11 @@ QWidget* OwnerOrActive(QWidget* owner) {
 
 }  // namespace
 
-int AfxMessageBox(const QString& text, QWidget* owner) {
-  QMessageBox box(QMessageBox::Information, QApplication::applicationName(), text, QMessageBox::Ok,
-                  OwnerOrActive(owner));
+int AfxMessageBox(const QString& text, QWidget* owner, MessageIcon icon) {
+  constexpr QMessageBox::Icon kIcons[] = {QMessageBox::Information, QMessageBox::Warning,
+                                          QMessageBox::Critical};
+  QMessageBox box(kIcons[static_cast<int>(icon)], QApplication::applicationName(), text,
+                  QMessageBox::Ok, OwnerOrActive(owner));
   box.exec();
   return IDOK;
 }

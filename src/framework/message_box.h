@@ -10,8 +10,12 @@ namespace kb {
 // The program's message boxes: modal, captioned with the application's name, centred on
 // `owner` (or on the active window when `owner` is null).
 
-// Shows `text` with an OK button. Returns IDOK.
-int AfxMessageBox(const QString& text, QWidget* owner = nullptr);
+// What a message tells: news, a warning, or an error (a failure or a refusal).
+enum class MessageIcon { kInformation, kWarning, kError };
+
+// Shows `text` with an OK button and the icon of `icon`. Returns IDOK.
+int AfxMessageBox(const QString& text, QWidget* owner = nullptr,
+                  MessageIcon icon = MessageIcon::kInformation);
 
 // Shows `text` with OK and a second button, `offer` (in the box's Open button's place), for a
 // step the user may take next. True when the user chose the offer; Escape and closing the box

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "framework/dialog_folders.h"
 #include "framework/file_dialogs.h"
 #include "framework/standard_ids.h"
 
@@ -76,9 +77,14 @@ void CWinApp::OnFileNew() {
 
 void CWinApp::OnFileOpen() {
   if (MainWnd().InModalState()) return;
-  const QString path =
-      TheFileDialogs().GetOpenFileName(&MainWnd(), doc_template_->filter(), QString());
-  if (!path.isEmpty()) OpenDocumentFile(path);
+  const QString current = doc_template_->document().GetPathName();
+  const QString folder = FirstFolder({current.isEmpty() ? QString() : QFileInfo(current).path(),
+                                      LastDialogFolder(kProjectsFolder)});
+  const QString path = TheFileDialogs().GetOpenFileName(
+      &MainWnd(), QStringLiteral("Open a project"), doc_template_->filter(), folder);
+  if (path.isEmpty()) return;
+  RememberDialogFolder(kProjectsFolder, path);
+  OpenDocumentFile(path);
 }
 
 void CWinApp::OnOpenRecentFile(int index) {

@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "package/windows_names.h"
@@ -64,6 +66,17 @@ std::optional<std::string> CheckFile(const std::string& path, std::size_t count,
 }
 
 }  // namespace
+
+std::optional<std::string> SourceFileProblem(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    return "does not exist (" + std::generic_category().message(errno) + ")";
+  }
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    return "is not a file but a pipe, socket or device";
+  }
+  return std::nullopt;
+}
 
 std::optional<std::string> IconFileProblem(const std::string& path) {
   return CheckFile(path, kIconHeaderSize,

@@ -11,6 +11,11 @@ namespace kb {
 // phrase to follow its name ("does not exist", "is a folder", "is not an icon", ...), or nullopt
 // when it can.
 
+// A source the cabinet can pack: something that exists and is a file or a folder (a folder row's
+// tree). The phrase for a missing one gives the system's reason: "does not exist (No such file
+// or directory)". A pipe or a device is refused: it would never end, or block the build.
+std::optional<std::string> SourceFileProblem(const std::string& path);
+
 // An icon the installer can copy for a shortcut: a Windows icon file (.ico) holding at least one
 // image, or a program (PE, .exe or .dll) that holds icons.
 std::optional<std::string> IconFileProblem(const std::string& path);

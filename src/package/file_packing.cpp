@@ -1,12 +1,11 @@
 #include "package/file_packing.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <system_error>
 
 #include "cabinet/builder/cabinet_builder.h"
 #include "package/cabinet_contents.h"
+#include "package/file_kinds.h"
 #include "package/identifiers.h"
 #include "platform/regular_file.h"
 #include "platform/temp_name.h"
@@ -45,20 +44,6 @@ std::vector<CabinetEntry> CabinetEntries(const CProjectSettings& settings,
     }
   }
   return entries;
-}
-
-// Why `path` (found at `file`) cannot be packed as it stands, or nullopt when it names a file.
-std::optional<std::string> SourceProblem(const std::string& path, const std::string& file) {
-  struct stat st {};
-  if (::stat(file.c_str(), &st) != 0) {
-    return path + " does not exist (" + ErrorText(errno) +
-           "): correct its path or remove it from the project";
-  }
-  if (!S_ISREG(st.st_mode)) {
-    // A pipe or a device would never end, or block the build.
-    return path + " is not a file but a pipe, socket or device: list only files";
-  }
-  return std::nullopt;
 }
 
 // Why the cabinet could not be made, as far as the files tell: the first that cannot be
@@ -113,9 +98,6 @@ std::optional<std::string> PackFiles(CProjectSettings& settings, const std::stri
     if (file.id.empty()) file.id = NewKeyText();
     if (file.componentid.empty()) file.componentid = NewKeyText();
     if (file.componentguid.empty()) file.componentguid = NewGuidText();
-    if (const auto problem = SourceProblem(file.path, PathInProject(project_folder, file.path))) {
-      return "Failed to add file " + file.path + "\n" + *problem;
-    }
   }
   const std::vector<CabinetEntry> entries = CabinetEntries(settings, project_folder, trees);
   // Added only once every file is known to be there: a builder discarded before CreateCabinet
@@ -131,7 +113,7 @@ std::optional<std::string> PackFiles(CProjectSettings& settings, const std::stri
            " bytes, and a package holds one\nLeave some files out, or make two packages";
   }
   for (const CabinetEntry& entry : entries) {
-    if (SourceProblem(entry.shown, entry.source)) {
+    if (SourceFileProblem(entry.source)) {
       return "Failed to add file " + entry.shown + "\n" + entry.shown +
              " was removed while the files were packed: put it back, or remove it from the "
              "project, and build again";

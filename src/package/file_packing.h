@@ -13,8 +13,8 @@
 
 namespace kb {
 
-// Gives every file row of `settings` its missing file key, component key and component GUID (in
-// list order, up to and including a file that fails) and packs the files into `cabinet`, each
+// Gives every file row of `settings` its missing file key, component key and component GUID and
+// packs the files into `cabinet` (CheckProject has found them there), each
 // under its file key; a folder row (one with a tree in `trees`, by list position) contributes
 // its tree's files in the tree's order, and has no keys of its own. Returns the failure text for
 // the user, first line as the build reports it ("Failed to add file " + path, or "Cab file creation

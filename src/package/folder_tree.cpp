@@ -211,7 +211,7 @@ std::string TreeComponentGuid(std::string_view install_path) {
 }
 
 FolderTrees ReadFolderTrees(const CProjectSettings& settings, const std::string& project_folder,
-                            std::vector<std::string>& problems) {
+                            std::vector<ProjectProblem>& problems) {
   FolderTrees trees;
   std::size_t files = 0;
   for (std::size_t i = 0; i < settings.files.size(); ++i) {
@@ -219,15 +219,20 @@ FolderTrees ReadFolderTrees(const CProjectSettings& settings, const std::string&
     const std::string source = PathInProject(project_folder, shown);
     struct stat st {};
     if (::stat(source.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
-    FolderTree& tree = trees[i] = ReadTree(shown, source, st, problems);
-    FindShortcutTarget(settings.files[i], tree, problems);
+    std::vector<std::string> row_problems;
+    FolderTree& tree = trees[i] = ReadTree(shown, source, st, row_problems);
+    FindShortcutTarget(settings.files[i], tree, row_problems);
+    for (std::string& problem : row_problems) {
+      problems.push_back({ProjectField::kFiles, i, std::move(problem)});
+    }
     files += tree.files.size();
   }
   files += settings.files.size() - trees.size();
   if (files > kMaxPackageFiles) {
-    problems.push_back("The project installs " + std::to_string(files) + " files, more than the " +
-                       std::to_string(kMaxPackageFiles) +
-                       " one package holds: leave some out, or make two packages");
+    problems.push_back({ProjectField::kFiles, std::nullopt,
+                        "The project installs " + std::to_string(files) + " files, more than the " +
+                            std::to_string(kMaxPackageFiles) +
+                            " one package holds: leave some out, or make two packages"});
   }
   return trees;
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "package/project_problem.h"
 #include "project/project_settings.h"
 
 namespace kb {
@@ -56,7 +57,8 @@ using FolderTrees = std::map<std::size_t, FolderTree>;
 std::string TreeComponentGuid(std::string_view install_path);
 
 // Reads the tree of every row of `settings` whose path (found in `project_folder`) is a folder.
-// Appends to `problems` one line per thing Windows could not install, each naming its path: a
+// Appends to `problems` one per thing Windows could not install, each naming its path and its
+// row (or, for too many files, the list as a whole): a
 // link that loops or leads nowhere, a folder that cannot be read, a pipe or device, a name
 // Windows cannot create, two names in one folder that differ only in letter case, a file larger
 // than a cabinet holds, more files than one package holds, and a folder row with a shortcut
@@ -64,7 +66,7 @@ std::string TreeComponentGuid(std::string_view install_path);
 // problem was added.
 [[nodiscard]] FolderTrees ReadFolderTrees(const CProjectSettings& settings,
                                           const std::string& project_folder,
-                                          std::vector<std::string>& problems);
+                                          std::vector<ProjectProblem>& problems);
 
 }  // namespace kb
 

@@ -53,8 +53,8 @@ std::optional<std::string> ProductVersionProblem(std::string_view version) {
   }
   if (comparable) return std::nullopt;
   return "The version \"" + std::string(version) +
-         "\" is not one the installer can compare with an installed version\n"
-         "Give it as major.minor.build, with major and minor at most 255 and build at most "
+         "\" is not one the installer can compare with an installed version: give it as "
+         "major.minor.build, with major and minor at most 255 and build at most "
          "65535 (a fourth field is ignored), for example 1.2.30";
 }
 

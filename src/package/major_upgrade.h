@@ -14,8 +14,8 @@ namespace kb {
 // the upgrade code, so each version needs a product code of its own, and each package a package
 // code of its own, or the installer takes two packages for one.
 
-// Why the installer cannot compare `version` with an installed one, naming the value (what
-// failed, a line break, what to do); nullopt when it can. A comparable version is
+// Why the installer cannot compare `version` with an installed one, on one line naming the
+// value and what to do; nullopt when it can. A comparable version is
 // major.minor.build with major and minor at most 255 and build at most 65535, fields that are
 // left out counting as 0 and a fourth field ignored. The empty version passes: the template's
 // version then stands.

@@ -390,26 +390,16 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
 bool CPackageWriter::Build(CProjectSettings& settings, const std::string& template_path,
                            const std::string& project_folder) {
   projectFolder = project_folder;
-  std::vector<std::string> problems = CheckProject(settings, project_folder);
-  const FolderTrees trees = ReadFolderTrees(settings, project_folder, problems);
+  FolderTrees trees;
+  const std::vector<ProjectProblem> problems = CheckProject(settings, project_folder, trees);
   if (!problems.empty()) {
-    for (const std::string& problem : problems) {
-      errorText += (errorText.empty() ? "" : "\n") + problem;
+    for (const ProjectProblem& problem : problems) {
+      errorText += (errorText.empty() ? "" : "\n") + problem.text;
     }
-    return false;
-  }
-  if (auto problem = ProductVersionProblem(settings.version)) {
-    errorText = *problem;
     return false;
   }
   if (!settings.compression.empty()) {
-    const auto compression = cabinet::ParseCabinetCompression(settings.compression);
-    if (!compression) {
-      errorText = "The compression \"" + settings.compression +
-                  "\" is none of best, normal, fast, none and lzx\nChoose one of them";
-      return false;
-    }
-    cabinetOptions.compression = *compression;
+    cabinetOptions.compression = *cabinet::ParseCabinetCompression(settings.compression);
   }
   // A reproducible build draws its identifiers from the project (and, once packed, from the
   // cabinet), and dates every file at the given time.

@@ -184,7 +184,8 @@ void CFilePropertiesDlg::OnBrowseTarget() {
   UpdateData(true);
   const QString folder = QDir(SourceOnDisk(QString::fromStdString(sourcePath))).absolutePath();
   const QString chosen =
-      ChooseOneLineFile(this, QString::fromUtf8(kSourceFilter), folder.toStdString());
+      ChooseOneLineFile(this, QStringLiteral("Choose the file the shortcut starts"),
+                        QString::fromUtf8(kSourceFilter), folder.toStdString());
   if (chosen.isEmpty()) return;
   const QString inside = QDir(folder).relativeFilePath(QFileInfo(chosen).absoluteFilePath());
   if (inside.startsWith("../") || QDir::isAbsolutePath(inside)) {
@@ -197,16 +198,19 @@ void CFilePropertiesDlg::OnBrowseTarget() {
 }
 
 void CFilePropertiesDlg::OnBrowseSource() {
-  BrowseInto(sourcePath, QString::fromUtf8(kSourceFilter));
+  BrowseInto(sourcePath, QStringLiteral("Choose the file to install"),
+             QString::fromUtf8(kSourceFilter));
 }
 
 void CFilePropertiesDlg::OnBrowseIcon() {
-  BrowseInto(iconPath, QString::fromUtf8(kIconFilter));
+  BrowseInto(iconPath, QStringLiteral("Choose the shortcut's icon"),
+             QString::fromUtf8(kIconFilter));
 }
 
-void CFilePropertiesDlg::BrowseInto(std::string& path, const QString& filter) {
+void CFilePropertiesDlg::BrowseInto(std::string& path, const QString& title,
+                                    const QString& filter) {
   UpdateData(true);
-  const QString chosen = ChooseOneLineFile(this, filter, browseFolder);
+  const QString chosen = ChooseOneLineFile(this, title, filter, browseFolder);
   if (chosen.isEmpty()) return;
   path = chosen.toStdString();
   UpdateData(false);

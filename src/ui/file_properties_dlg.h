@@ -74,8 +74,8 @@ class CFilePropertiesDlg : public CDialog {
   void EnableTarget(const QString& source);
   // `source` found in `browseFolder` when relative.
   QString SourceOnDisk(const QString& source) const;
-  // Asks for an existing file with `filter` into `path`.
-  void BrowseInto(std::string& path, const QString& filter);
+  // Asks for an existing file with `filter`, in a dialog titled `title`, into `path`.
+  void BrowseInto(std::string& path, const QString& title, const QString& filter);
 };
 
 }  // namespace kb

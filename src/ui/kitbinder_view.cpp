@@ -8,9 +8,12 @@
 #include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -80,9 +83,21 @@ int CompressionIndex(std::string_view value) {
 }
 
 constexpr int kFormFontPoints = 8;
+// Below this the Files page's list would show no more than a few rows; the Advanced page
+// scrolls rather than run into the help text.
 constexpr int kMinimumWidth = 420;
-// The Advanced page's last row ends at 344; the help text starts 100 pixels above the bottom.
-constexpr int kMinimumHeight = 470;
+constexpr int kMinimumHeight = 300;
+// The size at which every page shows whole: the Advanced page's last row ends at 344, and the
+// help text starts 100 pixels above the bottom.
+constexpr int kWholeFormWidth = 620;
+constexpr int kWholeFormHeight = 460;
+// The Advanced page's rows lie on an area of their own that starts below the tab strip's tabs
+// and ends above the help text, and scrolls when they do not fit between.
+constexpr int kAdvancedTop = 40;
+constexpr int kAdvancedBottom = 350;
+// Labels end 5 pixels before the boxes and the boxes 5 pixels before their buttons.
+constexpr int kBoxLeft = 105;
+constexpr int kBrowseWidth = 60;
 
 constexpr char kEulaFilter[] = "Rich Text Documents (*.rtf)";
 constexpr char kBannerFilter[] = "Jpeg Files (*.jpg)";
@@ -128,6 +143,10 @@ CKitbinderView::CKitbinderView(QWidget* parent) : CFormView(parent) {
   CreateControls();
 }
 
+QSize CKitbinderView::sizeHint() const {
+  return {kWholeFormWidth, kWholeFormHeight};
+}
+
 CKitbinderView::~CKitbinderView() = default;
 
 void CKitbinderView::CreateControls() {
@@ -170,8 +189,20 @@ void CKitbinderView::CreateControls() {
   connect(removeButton, &QPushButton::clicked, this, [this] { OnRemoveFile(); });
   connect(propertiesButton, &QPushButton::clicked, this, [this] { OnFileProperties(); });
 
-  const auto label = [this](const char* text) { return new QLabel(QString::fromUtf8(text), this); };
-  const auto box = [this] { return new QLineEdit(this); };
+  // Transparent over the tab strip's page, like the controls of the other pages.
+  advancedArea = new QScrollArea(this);
+  advancedArea->setFrameShape(QFrame::NoFrame);
+  advancedArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  advancedPage = new QWidget;
+  advancedArea->setWidget(advancedPage);
+  advancedArea->viewport()->setAutoFillBackground(false);
+  advancedPage->setAutoFillBackground(false);
+
+  QWidget* parent = this;
+  const auto label = [&parent](const char* text) {
+    return new QLabel(QString::fromUtf8(text), parent);
+  };
+  const auto box = [&parent] { return new QLineEdit(parent); };
   titleLabel = label("Title");
   titleBox = box();
   versionLabel = label("Version");
@@ -184,6 +215,7 @@ void CKitbinderView::CreateControls() {
   eulaFileBox = box();
   eulaBrowseButton = new QPushButton(QStringLiteral("&Browse"), this);
   connect(eulaBrowseButton, &QPushButton::clicked, this, [this] { OnBrowseEula(); });
+  parent = advancedPage;
   productCodeLabel = label("Product Code");
   productCodeBox = box();
   packageCodeLabel = label("Package Code");
@@ -191,39 +223,44 @@ void CKitbinderView::CreateControls() {
   upgradeCodeLabel = label("Upgrade Code");
   upgradeCodeBox = box();
   languageLabel = label("Language");
-  languageList = new QComboBox(this);
+  languageList = new QComboBox(advancedPage);
   // The choice is remembered as it is made, so that a New keeps it.
   connect(languageList, &QComboBox::activated, this, [this](int index) { languageIndex = index; });
   bannerFileLabel = label("Banner File Path");
   bannerFileBox = box();
-  bannerBrowseButton = new QPushButton(QStringLiteral("&Browse"), this);
+  bannerBrowseButton = new QPushButton(QStringLiteral("&Browse"), advancedPage);
   connect(bannerBrowseButton, &QPushButton::clicked, this, [this] { OnBrowseBanner(); });
-  noQuestionsCheck = new QCheckBox(QStringLiteral("No Questions Install"), this);
+  noQuestionsCheck = new QCheckBox(QStringLiteral("No Questions Install"), advancedPage);
   installScopeLabel = label("Install For");
-  installScopeList = new QComboBox(this);
+  installScopeList = new QComboBox(advancedPage);
   for (const auto& choice : kScopeChoices)
     installScopeList->addItem(QString::fromUtf8(choice.second));
   platformLabel = label("Platform");
-  platformList = new QComboBox(this);
+  platformList = new QComboBox(advancedPage);
   for (const auto& choice : kPlatformChoices)
     platformList->addItem(QString::fromUtf8(choice.second));
-  addToPathCheck = new QCheckBox(QStringLiteral("Add the install folder to PATH"), this);
+  addToPathCheck = new QCheckBox(QStringLiteral("Add the install folder to PATH"), advancedPage);
   compressionLabel = label("Compression");
-  compressionList = new QComboBox(this);
+  compressionList = new QComboBox(advancedPage);
   for (const auto& choice : kCompressionChoices)
     compressionList->addItem(QString::fromUtf8(choice.second));
   signCertificateLabel = label("Certificate");
   signCertificateBox = box();
-  signBrowseButton = new QPushButton(QStringLiteral("Br&owse"), this);
+  signBrowseButton = new QPushButton(QStringLiteral("Br&owse"), advancedPage);
   connect(signBrowseButton, &QPushButton::clicked, this, [this] { OnBrowseCertificate(); });
   timestampLabel = label("Timestamp URL");
   timestampBox = box();
+
+  // A value the build would refuse is marked as soon as the user leaves its box.
+  for (QLineEdit* checked : CheckedBoxes()) {
+    connect(checked, &QLineEdit::editingFinished, this, [this] { MarkFieldProblems(); });
+  }
 
   helpBox = new QPlainTextEdit(this);
   helpBox->setReadOnly(true);
   helpBox->setFrameShape(QFrame::NoFrame);
   helpBox->setFocusPolicy(Qt::NoFocus);
-  helpBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  helpBox->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   HideAllControls();
 }
 
@@ -320,7 +357,8 @@ std::vector<QWidget*> CKitbinderView::PageControls(int page) const {
               bannerFileLabel,    bannerFileBox,    bannerBrowseButton, noQuestionsCheck,
               installScopeLabel,  installScopeList, platformLabel,      platformList,
               addToPathCheck,     compressionLabel, compressionList,    signCertificateLabel,
-              signCertificateBox, signBrowseButton, timestampLabel,     timestampBox};
+              signCertificateBox, signBrowseButton, timestampLabel,     timestampBox,
+              advancedArea};
     default:
       return {};
   }
@@ -353,45 +391,61 @@ void CKitbinderView::OnSize(int cx, int cy) {
   const auto row_label = [](QLabel* label, int y) { label->setGeometry(10, y, 90, 19); };
   row_label(titleLabel, 50);
   row_label(authorLabel, 50);
-  row_label(productCodeLabel, 50);
   row_label(eulaFileLabel, 50);
   row_label(versionLabel, 75);
-  row_label(packageCodeLabel, 75);
-  row_label(upgradeCodeLabel, 100);
-  row_label(languageLabel, 125);
-  row_label(bannerFileLabel, 150);
   urlLabel->setGeometry(10, 75, 30, 19);
-  for (QWidget* box : {titleBox, authorBox, productCodeBox}) box->setGeometry(100, 50, d, 19);
-  for (QWidget* box : {versionBox, urlBox, packageCodeBox}) box->setGeometry(100, 75, d, 19);
-  upgradeCodeBox->setGeometry(100, 100, d, 19);
-  // 100 pixels is the height of the list when it drops down; closed, the box keeps its own.
-  languageList->setGeometry(100, 125, d, languageList->sizeHint().height());
-  bannerFileBox->setGeometry(100, 150, cx - 170, 19);
-  bannerBrowseButton->setGeometry(cx - 70, 150, 60, 20);
-  noQuestionsCheck->setGeometry(100, 175, 200, 20);
-  row_label(installScopeLabel, 200);
-  row_label(platformLabel, 225);
-  installScopeList->setGeometry(100, 200, d, installScopeList->sizeHint().height());
-  platformList->setGeometry(100, 225, d, platformList->sizeHint().height());
-  addToPathCheck->setGeometry(100, 250, 250, 20);
-  row_label(compressionLabel, 275);
-  compressionList->setGeometry(100, 275, d, compressionList->sizeHint().height());
-  row_label(signCertificateLabel, 300);
-  signCertificateBox->setGeometry(100, 300, cx - 170, 19);
-  signBrowseButton->setGeometry(cx - 70, 300, 60, 20);
-  row_label(timestampLabel, 325);
-  timestampBox->setGeometry(100, 325, d, 19);
-  eulaFileBox->setGeometry(100, 50, cx - 170, 19);
-  eulaBrowseButton->setGeometry(cx - 70, 50, 60, 20);
+  for (QWidget* box : {titleBox, authorBox}) box->setGeometry(kBoxLeft, 50, d, 19);
+  for (QWidget* box : {versionBox, urlBox}) box->setGeometry(kBoxLeft, 75, d, 19);
+  eulaFileBox->setGeometry(kBoxLeft, 50, cx - kBoxLeft - kBrowseWidth - 15, 19);
+  eulaBrowseButton->setGeometry(cx - kBrowseWidth - 10, 50, kBrowseWidth, 20);
+  LayOutAdvancedPage(cx, cy);
   fileList->setGeometry(10, 50, cx - 20, cy - 190);
-  addButton->setGeometry(cx - 195, cy - 130, 60, 20);
-  removeButton->setGeometry(cx - 130, cy - 130, 60, 20);
-  propertiesButton->setGeometry(cx - 65, cy - 130, 60, 20);
+  // The buttons end where the list does.
+  addButton->setGeometry(cx - 200, cy - 130, 60, 20);
+  removeButton->setGeometry(cx - 135, cy - 130, 60, 20);
+  propertiesButton->setGeometry(cx - 70, cy - 130, 60, 20);
   helpBox->setGeometry(10, cy - 100, cx - 20, 90);
 
   fileList->setColumnWidth(0, (cx / 8) * 4);
   fileList->setColumnWidth(1, cx / 8);
   fileList->setColumnWidth(2, cx - fileList->columnWidth(1) - fileList->columnWidth(0) - 25);
+}
+
+// The rows keep the places they would have on the form itself (y counted from the form's top),
+// whether the area scrolls or not.
+void CKitbinderView::LayOutAdvancedPage(int cx, int cy) {
+  const int area_height = std::max(0, cy - 105 - kAdvancedTop);
+  const int page_height = kAdvancedBottom - kAdvancedTop;
+  const int scroll_bar = area_height < page_height
+                             ? advancedArea->style()->pixelMetric(QStyle::PM_ScrollBarExtent)
+                             : 0;
+  const int width = cx - scroll_bar;
+  const int d = cx / 2;
+  advancedArea->setGeometry(0, kAdvancedTop, cx, area_height);
+  advancedPage->resize(width, page_height);
+  const auto place = [](QWidget* control, int x, int y, int w, int h) {
+    control->setGeometry(x, y - kAdvancedTop, w, h);
+  };
+  const auto row = [&](QLabel* label, QWidget* field, int y, int w) {
+    place(label, 10, y, 90, 19);
+    // 100 pixels is the height of a list when it drops down; closed, it keeps its own.
+    place(field, kBoxLeft, y, w, qobject_cast<QComboBox*>(field) ? field->sizeHint().height() : 19);
+  };
+  const int browse_box = width - kBoxLeft - kBrowseWidth - 15;
+  row(productCodeLabel, productCodeBox, 50, d);
+  row(packageCodeLabel, packageCodeBox, 75, d);
+  row(upgradeCodeLabel, upgradeCodeBox, 100, d);
+  row(languageLabel, languageList, 125, d);
+  row(bannerFileLabel, bannerFileBox, 150, browse_box);
+  place(bannerBrowseButton, width - kBrowseWidth - 10, 150, kBrowseWidth, 20);
+  place(noQuestionsCheck, kBoxLeft, 175, 200, 20);
+  row(installScopeLabel, installScopeList, 200, d);
+  row(platformLabel, platformList, 225, d);
+  place(addToPathCheck, kBoxLeft, 250, 250, 20);
+  row(compressionLabel, compressionList, 275, d);
+  row(signCertificateLabel, signCertificateBox, 300, browse_box);
+  place(signBrowseButton, width - kBrowseWidth - 10, 300, kBrowseWidth, 20);
+  row(timestampLabel, timestampBox, 325, d);
 }
 
 void CKitbinderView::FillSettings(CProjectSettings& settings) {
@@ -463,6 +517,7 @@ void CKitbinderView::LoadProject(const std::string& path) {
   addToPathCheck->setChecked(storedSettings.addtopath);
   RememberProjectFolder(path);
   UpdateData(false);
+  MarkFieldProblems();
 }
 
 bool CKitbinderView::SaveProject(const std::string& path) {
@@ -512,6 +567,7 @@ void CKitbinderView::ResetProject() {
   compressionList->setCurrentIndex(0);
   addToPathCheck->setChecked(false);
   UpdateData(false);
+  MarkFieldProblems();
 }
 
 void CKitbinderView::RememberProjectFolder(const std::string& path) {
@@ -520,24 +576,28 @@ void CKitbinderView::RememberProjectFolder(const std::string& path) {
   projectFolder = separator == 0 ? path.substr(0, 1) : path.substr(0, separator);
 }
 
-void CKitbinderView::BrowseInto(std::string& text, const QString& filter) {
+void CKitbinderView::BrowseInto(std::string& text, const QString& title, const QString& filter) {
   UpdateData(true);
-  const QString chosen = ChooseOneLineFile(this, filter, projectFolder);
+  const QString chosen = ChooseOneLineFile(this, title, filter, projectFolder);
   if (chosen.isEmpty()) return;
   text = chosen.toStdString();
   UpdateData(false);
+  MarkFieldProblems();
 }
 
 void CKitbinderView::OnBrowseEula() {
-  BrowseInto(eulaFileText, QString::fromUtf8(kEulaFilter));
+  BrowseInto(eulaFileText, QStringLiteral("Choose the licence file"),
+             QString::fromUtf8(kEulaFilter));
 }
 
 void CKitbinderView::OnBrowseBanner() {
-  BrowseInto(bannerFileText, QString::fromUtf8(kBannerFilter));
+  BrowseInto(bannerFileText, QStringLiteral("Choose the banner image"),
+             QString::fromUtf8(kBannerFilter));
 }
 
 void CKitbinderView::OnBrowseCertificate() {
-  BrowseInto(signCertificateText, QString::fromUtf8(kCertificateFilter));
+  BrowseInto(signCertificateText, QStringLiteral("Choose the signing certificate"),
+             QString::fromUtf8(kCertificateFilter));
 }
 
 }  // namespace kb

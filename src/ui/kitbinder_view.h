@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/form_view.h"
+#include "package/project_problem.h"
 #include "project/project_settings.h"
 
 class QCheckBox;
@@ -16,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QScrollArea;
 class QTabWidget;
 
 namespace kb {
@@ -36,6 +38,9 @@ class CKitbinderView : public CFormView {
  public:
   explicit CKitbinderView(QWidget* parent);
   ~CKitbinderView() override;
+
+  // The size at which every page shows whole.
+  QSize sizeHint() const override;
 
   // After every New and Open: the five tabs (once), page 0 shown.
   void OnInitialUpdate() override;
@@ -77,6 +82,15 @@ class CKitbinderView : public CFormView {
   // a build running on another thread finds the project's files through `projectFolder`.
   void RememberProjectFolder(const std::string& path);
 
+  // Checks `settings`, filled from the form, as a build would. When the build would refuse
+  // it, shows every problem in one error message, each after the page and field (or file row)
+  // where it lies, takes the user to the first, and returns true.
+  bool ShowBuildProblems(CProjectSettings settings);
+  // Marks each box whose value a build would refuse (the title, the version, the codes, the
+  // licence and banner files), with the reason in its tooltip, and unmarks the others. The
+  // marks block nothing.
+  void MarkFieldProblems();
+
   // Package ▸ Build (F7): builds the package of the project on screen beside its project file,
   // saving a project that was never saved first, and shows the outcome and the codes the build
   // generated.
@@ -107,6 +121,10 @@ class CKitbinderView : public CFormView {
 
   // The controls, owned through Qt's parent.
   QTabWidget* tabStrip;
+  // The Advanced page's controls lie on `advancedPage`, which scrolls in `advancedArea` when the
+  // form is too short to show them all above the help text.
+  QScrollArea* advancedArea;
+  QWidget* advancedPage;
   QPlainTextEdit* helpBox;
   CFileListCtrl* fileList;
   QPushButton* addButton;
@@ -186,8 +204,23 @@ class CKitbinderView : public CFormView {
   CKitbinderDoc* Document() const;
   // The controls of tab `page`, the first of them taking the focus.
   std::vector<QWidget*> PageControls(int page) const;
-  // Asks for an existing file with `filter`, starting in the project's folder, into `text`.
-  void BrowseInto(std::string& text, const QString& filter);
+  // Places the Advanced page's controls for a form of `cx` by `cy` pixels.
+  void LayOutAdvancedPage(int cx, int cy);
+  // Asks for an existing file with `filter`, in a dialog titled `title` that starts in the
+  // project's folder, into `text`.
+  void BrowseInto(std::string& text, const QString& title, const QString& filter);
+  // Where Add and Ctrl+Shift+A start: the folder files were last added from, else the
+  // project's.
+  QString AddingFolder() const;
+  // The boxes MarkFieldProblems checks.
+  std::vector<QLineEdit*> CheckedBoxes() const;
+  // The page and the control (and, for a file, the row) where `problem` lies.
+  struct ProblemPlace {
+    int page;
+    QWidget* control;
+    QString name;  // "Product ▸ Version", "Files to Install, row 2"
+  };
+  ProblemPlace PlaceOf(const ProjectProblem& problem) const;
 };
 
 }  // namespace kb

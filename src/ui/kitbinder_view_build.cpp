@@ -95,6 +95,7 @@ void CKitbinderView::OnPackageBuild() {
   }
   CProjectSettings shown;
   FillSettings(shown);
+  if (ShowBuildProblems(shown)) return;
   CProjectSettings settings = shown;
   PackageOptions package_options;
   if (!settings.signcertificate.empty()) {

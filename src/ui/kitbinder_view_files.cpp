@@ -1,11 +1,14 @@
 // The "Files to Install" page: adding, removing and editing the file list's rows.
+#include <QFileInfo>
 #include <QStringList>
 
+#include "framework/dialog_folders.h"
 #include "framework/file_dialogs.h"
 #include "framework/standard_ids.h"
 #include "ui/file_list_ctrl.h"
 #include "ui/file_properties_dlg.h"
 #include "ui/kitbinder_view.h"
+#include "ui/one_line_name.h"
 
 namespace kb {
 namespace {
@@ -28,15 +31,27 @@ enum Column : int {
 
 }  // namespace
 
+// Adding starts where the user last added from, as the files of one product often lie together
+// away from the project.
+QString CKitbinderView::AddingFolder() const {
+  return FirstFolder({LastDialogFolder(kFilesFolder), QString::fromStdString(projectFolder)});
+}
+
 void CKitbinderView::OnAddFiles() {
-  const QStringList chosen = TheFileDialogs().GetOpenFileNames(this, QString::fromUtf8(kAddFilter));
+  const QStringList chosen = TheFileDialogs().GetOpenFileNames(
+      this, QStringLiteral("Add files"), QString::fromUtf8(kAddFilter), AddingFolder());
+  if (chosen.isEmpty()) return;
+  RememberDialogFolder(kFilesFolder, chosen.first());
   // Each goes on top of the one before, so they end up in the reverse of the dialog's order.
   for (const QString& path : chosen) fileList->AddPath(path);
 }
 
 void CKitbinderView::OnAddFolder() {
-  const QString chosen = TheFileDialogs().GetExistingFolder(this);
-  if (!chosen.isEmpty()) fileList->AddPath(chosen);
+  const QString chosen =
+      TheFileDialogs().GetExistingFolder(this, QStringLiteral("Add a folder"), AddingFolder());
+  if (chosen.isEmpty()) return;
+  RememberDialogFolder(kFilesFolder, QFileInfo(chosen).path());
+  fileList->AddPath(chosen);
 }
 
 void CKitbinderView::OnRemoveFile() {

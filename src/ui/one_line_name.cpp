@@ -1,7 +1,6 @@
 #include "ui/one_line_name.h"
 
-#include <QDir>
-
+#include "framework/dialog_folders.h"
 #include "framework/file_dialogs.h"
 #include "framework/message_box.h"
 
@@ -21,11 +20,14 @@ bool AcceptOneLineName(const QString& name, QWidget* owner) {
   return false;
 }
 
-QString ChooseOneLineFile(QWidget* owner, const QString& filter, const std::string& start_folder) {
+QString ChooseOneLineFile(QWidget* owner, const QString& title, const QString& filter,
+                          const std::string& start_folder) {
   const QString folder =
-      start_folder.empty() ? QDir::currentPath() : QString::fromStdString(start_folder);
-  const QString chosen = TheFileDialogs().GetOpenFileName(owner, filter, folder);
-  return chosen.isEmpty() || !AcceptOneLineName(chosen, owner) ? QString() : chosen;
+      FirstFolder({QString::fromStdString(start_folder), LastDialogFolder(kFilesFolder)});
+  const QString chosen = TheFileDialogs().GetOpenFileName(owner, title, filter, folder);
+  if (chosen.isEmpty() || !AcceptOneLineName(chosen, owner)) return {};
+  RememberDialogFolder(kFilesFolder, chosen);
+  return chosen;
 }
 
 }  // namespace kb

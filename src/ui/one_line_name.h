@@ -13,10 +13,15 @@ namespace kb {
 // otherwise shows a message box over `owner` that names it and says why, and returns false.
 [[nodiscard]] bool AcceptOneLineName(const QString& name, QWidget* owner);
 
-// Asks for an existing file with `filter`, starting in `start_folder` (the current folder when
-// it is empty). Returns its path; empty text when the user cancels or the name is refused (the
-// user has been told why).
-QString ChooseOneLineFile(QWidget* owner, const QString& filter, const std::string& start_folder);
+// The kind of the dialogs that choose the project's own files (dialog_folders.h).
+inline constexpr char kFilesFolder[] = "files";
+
+// Asks for an existing file with `filter` in a dialog titled `title`, starting in `start_folder`
+// (when it is empty, where such a file was last chosen, or else the current folder). Returns its
+// path, the folder being remembered; empty text when the user cancels or the name is refused
+// (the user has been told why).
+QString ChooseOneLineFile(QWidget* owner, const QString& title, const QString& filter,
+                          const std::string& start_folder);
 
 }  // namespace kb
 

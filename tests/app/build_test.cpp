@@ -1,5 +1,6 @@
 // Package ▸ Build and Install as a user drives them: the form typed in, files added, F7 and F5,
 // the packages read back with msitools and installed with Wine's msiexec.
+#include <gmock/gmock.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -428,16 +430,54 @@ TEST_F(BuildTest, CancellingTheSaveAsEndsTheBuildSilently) {
   EXPECT_EQ(view().fileList->ItemText(0, kGuidColumn), "");
 }
 
-TEST_F(BuildTest, AFailedBuildSaysWhyAndStillShowsWhatItGenerated) {
+// A project the build would refuse gets one error message that names every problem and where
+// it lies, and the form then shows the first; nothing is written or generated.
+TEST_F(BuildTest, ABuildWithProblemsNamesThemAllAtOnceAndGoesToTheFirst) {
   const std::string file = WriteFile("a.txt", "a");
-  ASSERT_TRUE(Start({QString::fromStdString(WriteProject("Tool", {file, "gone.txt"}))}));
+  const std::string project = WriteProject("Tool", {file, "gone.txt"});
+  ASSERT_TRUE(Start({QString::fromStdString(project)}));
+  ClickTab(1);
+  Type(view().versionBox, "1.x");
+  ClickTab(3);
+  Type(view().eulaFileBox, "missing.rtf");
+  ClickTab(4);
+  Type(view().productCodeBox, "nope");
+  ClickTab(0);
   Press(kBuildKey);
+
   ASSERT_EQ(boxes->texts.size(), 1u);
+  EXPECT_EQ(boxes->icons[0], QMessageBox::Critical);
   const QStringList lines = boxes->texts[0].split('\n');
+  ASSERT_EQ(lines.size(), 5) << boxes->texts[0].toStdString();
   EXPECT_EQ(lines[0], "An error occurred during MSI Creation.");
-  EXPECT_EQ(lines.value(1), "Failed to add file gone.txt");
-  EXPECT_EQ(FormGuids()[0].size(), 36) << "the GUID made before the failure is shown";
-  EXPECT_TRUE(doc().IsModified());
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"Product \u25b8 Version: ", "\"1.x\""},
+      {"Files to Install, row 2: ", "Failed to add file gone.txt: it does not exist"},
+      {"Advanced \u25b8 Product Code: ", "\"nope\" is not a GUID"},
+      {"License \u25b8 Eula File Path: ", "licence file missing.rtf does not exist"}};
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_THAT(lines[static_cast<int>(i) + 1].toStdString(),
+                testing::AllOf(testing::StartsWith("\u2022 " + expected[i].first),
+                               testing::HasSubstr(expected[i].second)));
+  }
+  EXPECT_EQ(view().tabStrip->currentIndex(), 1);
+  EXPECT_EQ(frame().focusWidget(), view().versionBox);
+  EXPECT_EQ(FormGuids(), std::vector<QString>({"", ""})) << "nothing was generated";
+  EXPECT_EQ(view().productCodeBox->text(), "nope");
+  EXPECT_FALSE(fs::exists(Path("Tool.msi")));
+
+  // The first problem in the file list selects its row.
+  ClickTab(1);
+  Type(view().versionBox, "1.0");
+  ClickTab(3);
+  Type(view().eulaFileBox, "");
+  ClickTab(4);
+  Type(view().productCodeBox, "");
+  Press(kBuildKey);
+  ASSERT_EQ(boxes->texts.size(), 2u);
+  EXPECT_EQ(boxes->texts[1].count('\n'), 1) << boxes->texts[1].toStdString();
+  EXPECT_EQ(view().tabStrip->currentIndex(), 0);
+  EXPECT_EQ(view().fileList->SelectionMark(), 1);
 }
 
 TEST_F(BuildTest, InstallOfAProjectNeverSavedAsksForABuild) {

@@ -29,26 +29,34 @@ QStringList ScriptedFileDialogs::Next() {
   return answer;
 }
 
-QString ScriptedFileDialogs::GetOpenFileName(QWidget*, const QString& filter,
+QString ScriptedFileDialogs::GetOpenFileName(QWidget*, const QString& title, const QString& filter,
                                              const QString& folder) {
+  titles.push_back(title);
   filters.push_back(filter);
   folders.push_back(folder);
   const QStringList answer = Next();
   return answer.isEmpty() ? QString() : answer.first();
 }
 
-QString ScriptedFileDialogs::GetExistingFolder(QWidget*) {
+QString ScriptedFileDialogs::GetExistingFolder(QWidget*, const QString& title,
+                                               const QString& folder) {
+  titles.push_back(title);
+  folders.push_back(folder);
   const QStringList answer = Next();
   return answer.isEmpty() ? QString() : answer.first();
 }
 
-QStringList ScriptedFileDialogs::GetOpenFileNames(QWidget*, const QString& filter) {
+QStringList ScriptedFileDialogs::GetOpenFileNames(QWidget*, const QString& title,
+                                                  const QString& filter, const QString& folder) {
+  titles.push_back(title);
   filters.push_back(filter);
+  folders.push_back(folder);
   return Next();
 }
 
-QString ScriptedFileDialogs::GetSaveFileName(QWidget*, const QString& filter,
+QString ScriptedFileDialogs::GetSaveFileName(QWidget*, const QString& title, const QString& filter,
                                              const QString& proposed_name) {
+  titles.push_back(title);
   filters.push_back(filter);
   proposed.push_back(proposed_name);
   const QStringList answer = Next();
@@ -65,6 +73,7 @@ void MessageBoxAnswers::Poll() {
     auto* box = qobject_cast<QMessageBox*>(widget);
     if (!box || !box->isVisible()) continue;
     texts.push_back(box->text());
+    icons.push_back(box->icon());
     QAbstractButton* button = box->escapeButton();
     if (!answers_.empty()) {
       button = box->button(answers_.front());

@@ -30,7 +30,7 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 namespace kb::test {
 
 // Answers the program's file dialogs in the user's place: each request takes the next queued
-// answer (an empty list cancels). Records every filter asked for.
+// answer (an empty list cancels). Records every dialog's title, filter and start folder.
 class ScriptedFileDialogs : public FileDialogs {
  public:
   ScriptedFileDialogs() { InstallFileDialogs(this); }
@@ -40,13 +40,17 @@ class ScriptedFileDialogs : public FileDialogs {
   void Answer(const std::string& path) { Answer(QStringList{QString::fromStdString(path)}); }
   void Cancel() { answers_.push_back({}); }
 
-  QString GetOpenFileName(QWidget*, const QString& filter, const QString& folder) override;
-  QStringList GetOpenFileNames(QWidget*, const QString& filter) override;
-  QString GetExistingFolder(QWidget*) override;
-  QString GetSaveFileName(QWidget*, const QString& filter, const QString& proposed) override;
+  QString GetOpenFileName(QWidget*, const QString& title, const QString& filter,
+                          const QString& folder) override;
+  QStringList GetOpenFileNames(QWidget*, const QString& title, const QString& filter,
+                               const QString& folder) override;
+  QString GetExistingFolder(QWidget*, const QString& title, const QString& folder) override;
+  QString GetSaveFileName(QWidget*, const QString& title, const QString& filter,
+                          const QString& proposed) override;
 
-  std::vector<QString> filters;   // in the order asked
-  std::vector<QString> folders;   // the start folder of each GetOpenFileName
+  std::vector<QString> titles;    // of every dialog, in the order asked
+  std::vector<QString> filters;   // of the dialogs that have one, in the order asked
+  std::vector<QString> folders;   // the start folder of each dialog but Save As
   std::vector<QString> proposed;  // what each Save As dialog proposed
   int unanswered = 0;             // requests that found no queued answer (and were cancelled)
 
@@ -63,7 +67,8 @@ class MessageBoxAnswers {
 
   void Answer(QMessageBox::StandardButton button) { answers_.push_back(button); }
 
-  std::vector<QString> texts;  // of every box, in order
+  std::vector<QString> texts;            // of every box, in order
+  std::vector<QMessageBox::Icon> icons;  // of every box, in order
 
  private:
   void Poll();

@@ -1,6 +1,8 @@
 // The five-tab project form as a user works it: pages and their help, typing across pages, the
 // pixel layout, the language list, the Browse buttons, and what a project looks like on the
 // form and back in its file.
+#include <gmock/gmock.h>
+
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,6 +11,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
 #include <filesystem>
@@ -17,11 +21,14 @@
 #include "app/desktop_fixture.h"
 #include "app/kitbinder_app.h"
 #include "app/main_frame.h"
+#include "framework/dialog_folders.h"
+#include "framework/field_mark.h"
 #include "project/project_settings.h"
 #include "test_support/text_file.h"
 #include "ui/file_list_ctrl.h"
 #include "ui/kitbinder_doc.h"
 #include "ui/kitbinder_view.h"
+#include "ui/one_line_name.h"
 
 namespace kb::test {
 namespace {
@@ -172,9 +179,12 @@ TEST_F(FormViewTest, EachTabShowsItsOwnControlsAndHelp_AndTypedTextSurvivesSwitc
 }
 
 // Where every control goes for a client area of cx by cy pixels, and that its caption fits.
+// Labels end 5 pixels before their boxes and boxes 5 before their buttons; the Advanced page
+// scrolls, its rows where they would stand on the form, when the form is too short for them.
 TEST_F(FormViewTest, ControlsSitWhereThePixelTableSaysAtAnySize) {
   ASSERT_TRUE(Start());
   CKitbinderView& v = view();
+  ClickTab(4);  // the Advanced page's area lays itself out when shown
   for (const QSize frame_size : {QSize(800, 600), QSize(620, 470)}) {
     frame().resize(frame_size);
     QApplication::processEvents();
@@ -182,6 +192,12 @@ TEST_F(FormViewTest, ControlsSitWhereThePixelTableSaysAtAnySize) {
     const int cy = v.height();
     SCOPED_TRACE(testing::Message() << "client " << cx << "x" << cy);
     const int d = cx / 2;
+    const bool scrolls = v.advancedArea->verticalScrollBar()->maximum() > 0;
+    EXPECT_EQ(scrolls, cy < 455);
+    // The Advanced page's full width stops short of its scroll bar.
+    const int ax = v.advancedPage->width();
+    EXPECT_EQ(ax, v.advancedArea->viewport()->width());
+    EXPECT_EQ(ax < cx, scrolls);
     const std::vector<std::pair<QWidget*, QRect>> table = {
         {v.tabStrip, {0, 0, cx, cy}},
         {v.titleLabel, {10, 50, 90, 19}},
@@ -194,34 +210,39 @@ TEST_F(FormViewTest, ControlsSitWhereThePixelTableSaysAtAnySize) {
         {v.upgradeCodeLabel, {10, 100, 90, 19}},
         {v.languageLabel, {10, 125, 90, 19}},
         {v.bannerFileLabel, {10, 150, 90, 19}},
-        {v.titleBox, {100, 50, d, 19}},
-        {v.authorBox, {100, 50, d, 19}},
-        {v.productCodeBox, {100, 50, d, 19}},
-        {v.versionBox, {100, 75, d, 19}},
-        {v.urlBox, {100, 75, d, 19}},
-        {v.packageCodeBox, {100, 75, d, 19}},
-        {v.upgradeCodeBox, {100, 100, d, 19}},
-        {v.bannerFileBox, {100, 150, cx - 170, 19}},
-        {v.bannerBrowseButton, {cx - 70, 150, 60, 20}},
-        {v.noQuestionsCheck, {100, 175, 200, 20}},
-        {v.addToPathCheck, {100, 250, 250, 20}},
-        {v.eulaFileBox, {100, 50, cx - 170, 19}},
+        {v.titleBox, {105, 50, d, 19}},
+        {v.authorBox, {105, 50, d, 19}},
+        {v.productCodeBox, {105, 50, d, 19}},
+        {v.versionBox, {105, 75, d, 19}},
+        {v.urlBox, {105, 75, d, 19}},
+        {v.packageCodeBox, {105, 75, d, 19}},
+        {v.upgradeCodeBox, {105, 100, d, 19}},
+        {v.bannerFileBox, {105, 150, ax - 180, 19}},
+        {v.bannerBrowseButton, {ax - 70, 150, 60, 20}},
+        {v.noQuestionsCheck, {105, 175, 200, 20}},
+        {v.addToPathCheck, {105, 250, 250, 20}},
+        {v.signCertificateBox, {105, 300, ax - 180, 19}},
+        {v.timestampBox, {105, 325, d, 19}},
+        {v.eulaFileBox, {105, 50, cx - 180, 19}},
         {v.eulaBrowseButton, {cx - 70, 50, 60, 20}},
         {v.fileList, {10, 50, cx - 20, cy - 190}},
-        {v.addButton, {cx - 195, cy - 130, 60, 20}},
-        {v.removeButton, {cx - 130, cy - 130, 60, 20}},
-        {v.propertiesButton, {cx - 65, cy - 130, 60, 20}},
+        {v.addButton, {cx - 200, cy - 130, 60, 20}},
+        {v.removeButton, {cx - 135, cy - 130, 60, 20}},
+        {v.propertiesButton, {cx - 70, cy - 130, 60, 20}},
         {v.helpBox, {10, cy - 100, cx - 20, 90}},
     };
     for (const auto& [control, place] : table) {
-      EXPECT_EQ(control->geometry(), place) << control->metaObject()->className();
+      EXPECT_EQ(QRect(control->mapTo(&v, QPoint()), control->size()), place)
+          << control->metaObject()->className();
     }
     // Closed, the drop-down keeps its own height; 100 is its height when open.
-    EXPECT_EQ(v.languageList->geometry().topLeft(), QPoint(100, 125));
+    EXPECT_EQ(v.languageList->mapTo(&v, QPoint()), QPoint(105, 125));
     EXPECT_EQ(v.languageList->width(), d);
     EXPECT_EQ(v.fileList->columnWidth(0), (cx / 8) * 4);
     EXPECT_EQ(v.fileList->columnWidth(1), cx / 8);
     EXPECT_EQ(v.fileList->columnWidth(2), cx - cx / 8 - (cx / 8) * 4 - 25);
+    // The Advanced page ends above the help text, scrolled or not.
+    EXPECT_LE(v.advancedArea->geometry().bottom(), v.helpBox->geometry().top());
   }
   EXPECT_EQ(v.width(), 620);
   frame().resize(800, 600);
@@ -420,6 +441,102 @@ TEST_F(FormViewTest, BrowseButtonsOfferTheirFileTypeFromTheCurrentFolder) {
   EXPECT_EQ(view().bannerFileBox->text(), "typed.jpg") << "Cancel changes nothing";
   ClickTab(3);
   EXPECT_EQ(view().eulaFileBox->text(), QString::fromStdString(Path("work/eula.rtf")));
+}
+
+// A value the build would refuse is marked as the user leaves its box; the mark stops nothing.
+TEST_F(FormViewTest, FieldsMarkWhatABuildWouldRefuseWhenLeft) {
+  const std::string project =
+      WriteFile("tool.kbr", "[properties]\r\ntitle=Tool\r\nupgradecode=not a guid\r\n[files]\r\n");
+  ASSERT_TRUE(Start());
+  Open(project);
+  EXPECT_THAT(FieldMark(view().upgradeCodeBox).toStdString(),
+              testing::HasSubstr("\"not a guid\" is not a GUID"))
+      << "a loaded value is checked at once";
+  EXPECT_EQ(FieldMark(view().titleBox), "");
+
+  struct Case {
+    int page;
+    QLineEdit* box;
+    QString bad;
+    std::string says;
+    QString good;
+  };
+  const Case cases[] = {
+      {1, view().titleBox, "Tool: 2", "holds \":\"", "Tool 2"},
+      {1, view().versionBox, "1.x", "major.minor.build", "1.2.3"},
+      {4, view().productCodeBox, "{1234}", "is not a GUID",
+       "{0F1E2D3C-4B5A-4697-8877-665544332211}"},
+      {4, view().packageCodeBox, "nope", "is not a GUID", ""},
+      {3, view().eulaFileBox, "missing.rtf", "licence file missing.rtf does not exist", ""},
+      {4, view().bannerFileBox, "tool.kbr", "banner tool.kbr is not a JPEG or BMP", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bad.toStdString());
+    ClickTab(c.page);
+    Type(c.box, c.bad);
+    EXPECT_EQ(FieldMark(c.box), "") << "no mark while the user types";
+    QTest::keyClick(c.box, Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), c.box) << "the user moves on";
+    EXPECT_THAT(FieldMark(c.box).toStdString(), testing::HasSubstr(c.says));
+    EXPECT_EQ(c.box->toolTip(), FieldMark(c.box));
+    EXPECT_EQ(c.box->text(), c.bad) << "the value stays as typed";
+    Type(c.box, c.good);
+    QTest::keyClick(c.box, Qt::Key_Tab);
+    EXPECT_EQ(FieldMark(c.box), "");
+  }
+  EXPECT_TRUE(boxes->texts.empty()) << "marks, no messages";
+}
+
+// Each file dialog says what it chooses and starts where the user works: the project's folder,
+// or the folder last chosen from, which the settings keep for the next run.
+TEST_F(FormViewTest, FileDialogsSayWhatTheyChooseAndStartWhereTheUserWorks) {
+  const std::string project = WriteFile("work/tool.kbr", "[properties]\r\ntitle=T\r\n");
+  const std::string eula = WriteFile("other/eula.rtf", "{\\rtf1 Yes}");
+  const std::string readme = WriteFile("files/readme.txt", "read me");
+  std::filesystem::current_path(folder.path());
+  const QString work = QString::fromStdString(Path("work"));
+  ASSERT_TRUE(Start());
+
+  dialogs.Answer(project);
+  Press(QKeySequence("Ctrl+O"));
+  EXPECT_EQ(dialogs.titles.back(), "Open a project");
+  EXPECT_EQ(dialogs.folders.back().toStdString(), folder.path().string())
+      << "nothing chosen yet: the folder it started in";
+
+  ClickTab(3);
+  dialogs.Answer(eula);
+  QTest::mouseClick(view().eulaBrowseButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs.titles.back(), "Choose the licence file");
+  EXPECT_EQ(dialogs.folders.back(), work) << "the project's folder";
+
+  ClickTab(0);
+  dialogs.Answer(readme);
+  QTest::mouseClick(view().addButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs.titles.back(), "Add files");
+  EXPECT_EQ(dialogs.folders.back().toStdString(), Path("other")) << "where a file was last chosen";
+  dialogs.Cancel();
+  QTest::mouseClick(view().addButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs.folders.back().toStdString(), Path("files"));
+  dialogs.Cancel();
+  Press(QKeySequence("Ctrl+Shift+A"));
+  EXPECT_EQ(dialogs.titles.back(), "Add a folder");
+
+  ClickTab(4);
+  dialogs.Cancel();
+  QTest::mouseClick(view().bannerBrowseButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs.titles.back(), "Choose the banner image");
+  EXPECT_EQ(dialogs.folders.back(), work);
+  dialogs.Cancel();
+  QTest::mouseClick(view().signBrowseButton, Qt::LeftButton);
+  EXPECT_EQ(dialogs.titles.back(), "Choose the signing certificate");
+
+  dialogs.Cancel();
+  Press(QKeySequence("Ctrl+O"));
+  EXPECT_EQ(dialogs.folders.back(), work) << "the open project's folder";
+  // What the next run starts in.
+  EXPECT_EQ(LastDialogFolder(kProjectsFolder), work);
+  EXPECT_EQ(LastDialogFolder(kFilesFolder).toStdString(), Path("files"));
+  EXPECT_EQ(dialogs.unanswered, 0);
 }
 
 }  // namespace

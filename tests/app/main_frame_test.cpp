@@ -1,6 +1,7 @@
 // The main window as a user meets it: start-up, the menus with their keys and prompts, the
 // toolbar and status bar, the recent files, Help and About, closing, and projects dropped on
 // the window.
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -15,6 +16,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -225,6 +228,67 @@ TEST_F(MainFrameTest, ViewMenuShowsAndHidesTheBars) {
   }
 }
 
+// On a 1280 by 900 screen scaled by 2 (640 by 450 to the program) the window opens as large as
+// the screen allows, and each page shows whole: nothing cut, nothing touching, the help text
+// without a scroll bar it does not need.
+TEST_F(MainFrameTest, AtTwiceTheScaleTheWindowShowsTheFormWhole) {
+  const std::string screens =
+      WriteFile("screens.json",
+                R"({"screens": [{"name": "hidpi", "x": 0, "y": 0, "width": 1280, "height": 900,)"
+                R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+  ::setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + screens).c_str(), 1);
+  ::setenv("QT_SCALE_FACTOR", "2", 1);
+  const bool started = Start();
+  ::unsetenv("QT_SCALE_FACTOR");
+  ASSERT_TRUE(started);
+  QApplication::processEvents();
+  ASSERT_EQ(QApplication::primaryScreen()->availableSize(), QSize(640, 450));
+  EXPECT_EQ(frame().size(), QSize(view().sizeHint().width(), 450));
+  EXPECT_GT(view().height(), view().minimumHeight() + 50) << "not opened at its minimum";
+
+  CKitbinderView& v = view();
+  const QRect form = v.rect();
+  for (int page = 0; page < v.tabStrip->count(); ++page) {
+    ClickTab(page);
+    SCOPED_TRACE(testing::Message() << "page " << page);
+    std::vector<QWidget*> shown;
+    for (QWidget* control : v.findChildren<QWidget*>()) {
+      if (!control->isVisible() || control == v.tabStrip) continue;
+      if (control->parentWidget() == &v || control->parentWidget() == v.advancedPage) {
+        shown.push_back(control);
+      }
+    }
+    ASSERT_GT(shown.size(), 1u);
+    const QRect help = v.helpBox->geometry();
+    for (QWidget* control : shown) {
+      const QRect place(control->mapTo(&v, QPoint()), control->size());
+      // The Advanced page's rows are whole on their area, which scrolls to each.
+      const bool scrolled = control->parentWidget() == v.advancedPage;
+      EXPECT_TRUE(scrolled ? v.advancedPage->rect().contains(control->geometry())
+                           : form.contains(place))
+          << control->metaObject()->className();
+      if (control == v.helpBox) continue;
+      if (!scrolled) {
+        EXPECT_FALSE(place.intersects(help)) << control->metaObject()->className();
+      }
+      // Each label keeps a gap to whatever stands on its right in its row.
+      if (!qobject_cast<QLabel*>(control)) continue;
+      for (QWidget* other : shown) {
+        const QRect beside(other->mapTo(&v, QPoint()), other->size());
+        if (other != control && beside.top() == place.top() && beside.left() >= place.left()) {
+          EXPECT_GE(beside.left(), place.right() + 4)
+              << control->property("text").toString().toStdString();
+        }
+      }
+    }
+    EXPECT_LE(v.propertiesButton->geometry().right(), v.fileList->geometry().right());
+  }
+  ClickTab(2);  // a short help text
+  QApplication::processEvents();
+  EXPECT_FALSE(v.helpBox->verticalScrollBar()->isVisible());
+  EXPECT_GT(v.advancedArea->verticalScrollBar()->maximum(), 0) << "the Advanced page scrolls";
+}
+
 TEST_F(MainFrameTest, AboutBoxShowsTheVersionWhole_AndItsLinkOpensTheAddress) {
   ASSERT_TRUE(Start());
   UrlCatcher browser("https");
@@ -286,10 +350,11 @@ TEST_F(MainFrameTest, StartsWithTheProjectNamedOnTheCommandLine) {
   std::filesystem::current_path(folder.path());
   ASSERT_TRUE(Start({"tool.kbr"}));  // as typed in a shell in the project's folder
   EXPECT_EQ(frame().windowTitle(), "tool.kbr - kitbinder");
-  // No placement is stored: three quarters of the screen, at most 800 by 600.
-  const QSize screen = QApplication::primaryScreen()->availableSize();
-  EXPECT_EQ(frame().size(),
-            QSize(std::min(800, screen.width() * 3 / 4), std::min(600, screen.height() * 3 / 4)));
+  // No placement is stored: three quarters of the (800 by 800) screen, at most 800 by 600, but
+  // wide and high enough to show the form whole.
+  EXPECT_EQ(frame().height(), 600);
+  EXPECT_GE(view().width(), view().sizeHint().width());
+  EXPECT_GE(view().height(), view().sizeHint().height());
   EXPECT_EQ(view().titleBox->text(), "Tool");
   EXPECT_EQ(app().RecentFiles(), QStringList{QString::fromStdString(project)});
   EXPECT_EQ(view().projectFolder, folder.path().string()) << "the project counts as never saved";

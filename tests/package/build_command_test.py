@@ -223,17 +223,18 @@ class BuildCommandTest(unittest.TestCase):
     def test_missing_source_file(self):
         self.edit_project("file2path=files/settings.ini", "file2path=files/nowhere.ini")
         lines = self.failure(self.build())
-        self.assertEqual(lines[:2], [FAILED, "Failed to add file files/nowhere.ini"])
-        self.assertTrue(lines[2].startswith("files/nowhere.ini does not exist"), lines[2])
+        self.assertEqual(lines, [FAILED, "Failed to add file files/nowhere.ini: it does not exist "
+                                         "(No such file or directory); correct its path or "
+                                         "remove it from the project"])
 
     def test_source_that_is_no_file(self):
         # A folder is a folder row; a pipe would never end.
         os.mkfifo(os.path.join(self.project_dir, "files", "pipe"))
         self.edit_project("file2path=files/settings.ini", "file2path=files/pipe")
         lines = self.failure(self.build())
-        self.assertEqual(lines, [FAILED, "Failed to add file files/pipe",
-                                 "files/pipe is not a file but a pipe, socket or device: list "
-                                 "only files"])
+        self.assertEqual(lines, [FAILED, "Failed to add file files/pipe: it is not a file but a "
+                                         "pipe, socket or device; correct its path or remove it "
+                                         "from the project"])
         self.assertFalse(os.path.exists(self.package))
 
     def test_package_that_cannot_be_opened(self):

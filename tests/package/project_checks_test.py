@@ -72,6 +72,21 @@ class ProjectChecksTest(unittest.TestCase):
             self.assertTrue([p for p in problems if all(t in p for t in texts)],
                             "%s not in\n%s" % (texts, "\n".join(problems)))
 
+    def test_every_problem_is_found_at_once(self):
+        write(os.path.join(self.folder, "tree", "a.txt"), b"a")
+        problems = self.refused(
+            {"title": "Tool?", "version": "1.x", "eulafile": "missing.rtf",
+             "bannerfile": "missing.jpg", "compression": "zip", "upgradecode": "nope"},
+            [{"path": "tool.exe"}, {"path": "gone.txt"}, {"path": "tree/bad|name"}])
+        self.assertProblems(problems, [
+            ("title", 'holds "?"'), ('version "1.x"', "major.minor.build"),
+            ('compression "zip"', "choose one"),
+            ("Failed to add file gone.txt: it does not exist", "correct its path"),
+            ("Failed to add file tree/bad|name", "does not exist"),
+            ('file name "bad|name"', "rename the file"),
+            ('upgrade code "nope"', "is not a GUID"), ("licence file missing.rtf", "or none"),
+            ("banner missing.jpg", "or none")])
+
     def test_titles_that_name_no_file_or_folder_on_windows(self):
         for title, cause in [("", "is empty"), (".", "ends in a dot"), ("..", "ends in a dot"),
                              ("../Escape", 'holds "/"'), ("a\\b", 'holds "\\"'),
