@@ -35,6 +35,8 @@ class FolderFlush {
   };
 
   bool Pass();
+  bool StartsNextCabinet(std::int64_t room) const;
+  bool EndCabinetBeforeFolder();
   bool FinishCabinet(std::uint64_t estimate);
   bool MoveFolderToNextCabinet(std::uint64_t estimate);
   std::uint64_t Estimate() const;
@@ -54,6 +56,7 @@ class FolderFlush {
   const StatusCallback status_;
   std::uint64_t uncompressed_total_ = 0;  // of the blocks placed whole, over all passes
   std::uint64_t copied_ = 0;              // data bytes gone through, for progress
+  std::uint64_t rest_records_ = 0;        // file records of this pass left for the next cabinet
   bool closed_cabinet_ = false;           // whether the last pass finished a cabinet
 };
 
@@ -87,6 +90,7 @@ bool FolderFlush::Pass() {
   if (!Progress(0, estimate)) return false;
   std::int64_t room =
       static_cast<std::int64_t>(cabinet_.max_size()) - static_cast<std::int64_t>(estimate);
+  if (StartsNextCabinet(room)) return EndCabinetBeforeFolder();
   closed_cabinet_ = room < 0 || spanning_;
   if (closed_cabinet_ && !RequestNextCabinet(estimate, room)) return false;
   const std::int64_t limit = room + static_cast<std::int64_t>(folder_.data().size());
@@ -96,16 +100,45 @@ bool FolderFlush::Pass() {
   }
 
   Rest rest{TempFile(&services_), TempFile(&services_)};
+  rest_records_ = 0;
   FolderRecord record{.first_block_offset = static_cast<std::uint32_t>(cabinet_.data_size()),
                       .block_count = 0,
                       .compression_type = folder_.type()};
   if (!rest.data.Create() || !rest.files.Create() ||
       !MoveBlocks(limit, estimate, record, rest.data) || !cabinet_.AppendFolderRecord(record) ||
       !PlaceFiles(rest.files) ||
-      !folder_.ReplaceTemporaries(std::move(rest.data), std::move(rest.files))) {
+      !folder_.ReplaceTemporaries(std::move(rest.data), std::move(rest.files), rest_records_)) {
     return false;
   }
   return !closed_cabinet_ || FinishCabinet(estimate);
+}
+
+// With whole folders: whether the folder is to start the next cabinet rather than be split
+// here. A cabinet that holds nothing yet takes it in any case.
+bool FolderFlush::StartsNextCabinet(std::int64_t room) const {
+  if (!cabinet_.parameters().whole_folders || spanning_ || cabinet_.StagedSize() == 0) {
+    return false;
+  }
+  if (cabinet_.file_count() + folder_.record_count() > kMaxRecordCount ||
+      cabinet_.folder_count() == kMaxRecordCount) {
+    return true;
+  }
+  const std::uint64_t alone = cabinet_.fixed_header_size() + cabinet_.folder_record_size() +
+                              folder_.data().size() + folder_.files().size();
+  return room < 0 && alone <= cabinet_.max_size();
+}
+
+// Writes the cabinet as it stands, naming no neighbour, and makes the next one current.
+bool FolderFlush::EndCabinetBeforeFolder() {
+  const std::uint64_t size = cabinet_.ExpectedSize();
+  CabinetParameters next = cabinet_.parameters();
+  ++next.cabinet_number;
+  if (next_cabinet_(next, CallbackValue(size), services_.ctx()) == -1) {
+    return services_.Fail(FciError::kUserAbort);
+  }
+  cabinet_.SetNext(next, false);
+  closed_cabinet_ = true;
+  return FinishCabinet(size);
 }
 
 bool FolderFlush::FinishCabinet(std::uint64_t estimate) {
@@ -131,7 +164,7 @@ bool FolderFlush::RequestNextCabinet(std::uint64_t& estimate, std::int64_t& room
   if (next_cabinet_(next, CallbackValue(estimate), services_.ctx()) == -1) {
     return services_.Fail(FciError::kUserAbort);
   }
-  cabinet_.SetNext(next);
+  cabinet_.SetNext(next, true);
   room = static_cast<std::int64_t>(cabinet_.max_size()) -
          static_cast<std::int64_t>(estimate + cabinet_.NextNamesSize());
   return true;
@@ -236,6 +269,7 @@ bool FolderFlush::PlaceFile(std::span<std::byte> record_and_name, std::string_vi
   if (!IsContinuedToNext(record.folder)) return true;
   record.folder = kContinuedFromPrevious;
   EncodeFileRecord(record, record_and_name);
+  ++rest_records_;
   return rest.Append(record_and_name);
 }
 
