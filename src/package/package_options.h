@@ -1,6 +1,7 @@
 #ifndef KITBINDER_PACKAGE_PACKAGE_OPTIONS_H_
 #define KITBINDER_PACKAGE_PACKAGE_OPTIONS_H_
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -8,12 +9,19 @@
 
 namespace kb {
 
+// The largest cabinet a package build makes: the most a reader that counts a cabinet's size in a
+// signed 32-bit number takes. Any file fits one cabinet, but the largest stored ones.
+inline constexpr std::uint32_t kMaxPackageCabinetSize = 2147483647;
+
 // Where a build puts its package and whether it signs it.
 struct PackageOptions {
   // The package's path; empty for TITLE.msi in the project's folder.
   std::string output_path;
   // The signature to put on the package before it replaces the last one; nullopt for none.
   std::optional<SigningRequest> signing;
+  // Bytes a cabinet of the package may occupy before the files go on in the next. Tests set it
+  // small to make several cabinets of a few files.
+  std::uint32_t max_cabinet_size = kMaxPackageCabinetSize;
 };
 
 }  // namespace kb

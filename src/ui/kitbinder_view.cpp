@@ -408,6 +408,7 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
                              ? compressionText
                              : std::string(kCompressionChoices[compression].first);
   settings.addtopath = addToPathCheck->isChecked();
+  settings.externalcabinets = externalCabinets;
   for (int row = 0; row < fileList->RowCount(); ++row) {
     const auto column = [&](int index) { return fileList->ItemText(row, index).toStdString(); };
     settings.AddFileEntry({.path = column(0),
@@ -456,6 +457,7 @@ void CKitbinderView::LoadProject(const std::string& path) {
   installScopeList->setCurrentIndex(ChoiceIndex(kScopeChoices, storedSettings.installscope));
   platformList->setCurrentIndex(ChoiceIndex(kPlatformChoices, storedSettings.platform));
   addToPathCheck->setChecked(storedSettings.addtopath);
+  externalCabinets = storedSettings.externalcabinets;
   RememberProjectFolder(path);
   UpdateData(false);
 }
@@ -492,6 +494,7 @@ void CKitbinderView::ResetProject() {
   storedSettings.timestampurl.clear();
   storedSettings.compression.clear();
   storedSettings.addtopath = false;
+  storedSettings.externalcabinets = false;
   storedSettings.Clear();
   fileList->DeleteAllItems();
   for (std::string* text :
@@ -506,6 +509,7 @@ void CKitbinderView::ResetProject() {
   platformList->setCurrentIndex(0);
   compressionList->setCurrentIndex(0);
   addToPathCheck->setChecked(false);
+  externalCabinets = false;
   UpdateData(false);
 }
 
