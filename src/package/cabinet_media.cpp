@@ -69,7 +69,7 @@ std::optional<std::string> AddCabinets(CInstallerDatabase& database, const Stage
   for (std::size_t i = 0; i < last_sequences.size(); ++i) {
     const int number = static_cast<int>(i + 1);
     if (embedded && !StoreStream(database, StreamName(number), cabinet.path(number))) {
-      return "The cabinet " + StreamName(number) + " could not be stored in the package";
+      return "The cabinet could not be stored in the package";
     }
     if (!WriteMediaRow(database, number, last_sequences[i],
                        MediaCabinetName(embedded, title, number))) {

@@ -26,7 +26,8 @@ struct PackedFiles {
 // Gives every file row of `settings` its missing file key, component key and component GUID (in
 // list order, up to and including a file that fails) and packs the files into `cabinet`, each
 // under its file key, in as many cabinets of at most `options.max_cabinet_size` bytes as they
-// need, each file in one of them unless it alone is larger; a folder row (one with a tree in
+// need, each file in one of them (one alone larger than that in a cabinet of its own); a folder
+// row (one with a tree in
 // `trees`, by list position) contributes its tree's files in the tree's order, and has no keys
 // of its own. Returns the failure text for the user, first line as the build reports it
 // ("Failed to add file " + path, or "Cab file creation failed : " + the builder's text) and the

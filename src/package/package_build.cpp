@@ -315,7 +315,7 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
     return *failure + "\n" + kFreeSomeSpace;
   }
   if (!database.Commit()) {
-    return std::string("The cabinets could not be stored in the package\n") + kFreeSomeSpace;
+    return std::string("The cabinet could not be stored in the package\n") + kFreeSomeSpace;
   }
   for (const ProjectIconEntry& icon : settings.icons) {
     if (!writer.AddIcon(on_disk(icon.path), icon.name)) return RowOf("Icon", icon.path) + lacking;

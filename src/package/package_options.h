@@ -9,8 +9,8 @@
 
 namespace kb {
 
-// The largest cabinet a package build makes: the most a reader that counts a cabinet's size in a
-// signed 32-bit number takes. Any file fits one cabinet, but the largest stored ones.
+// The largest cabinet a package build makes, but for a file that alone needs more: the most a
+// reader that counts a cabinet's size in a signed 32-bit number takes.
 inline constexpr std::uint32_t kMaxPackageCabinetSize = 2147483647;
 
 // Where a build puts its package and whether it signs it.

@@ -88,8 +88,9 @@ struct CabinetParameters {
   std::int32_t fail_on_incompressible = 0;  // kept, without effect
   // A folder that does not fit in what the cabinet has left (or whose file records the cabinet
   // cannot count) ends the cabinet and starts the next one whole, so that each file lies in one
-  // cabinet and each cabinet stands alone: such a cabinet names no neighbour. Only a folder
-  // that no cabinet of the maximum size could hold is split across cabinets as usual.
+  // cabinet and each cabinet stands alone: such a cabinet names no neighbour. A folder that no
+  // cabinet of the maximum size could hold gets a cabinet of its own, that large (at most the
+  // 4 GB a cabinet can count). Only FCIFlushCabinet with its flag still spans.
   bool whole_folders = false;
   std::uint16_t set_id = 0;  // written into every cabinet of the set
   CabinetName disk_name{};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace kb::cabinet {
 namespace {
@@ -91,9 +92,14 @@ bool FolderFlush::Pass() {
   std::int64_t room =
       static_cast<std::int64_t>(cabinet_.max_size()) - static_cast<std::int64_t>(estimate);
   if (StartsNextCabinet(room)) return EndCabinetBeforeFolder();
-  closed_cabinet_ = room < 0 || spanning_;
+  // With whole folders, a folder that no cabinet of the maximum size holds gets one of its own:
+  // split, it might need more block records than readers join (65,535 for the whole folder).
+  const bool takes_own_cabinet = cabinet_.parameters().whole_folders && cabinet_.StagedSize() == 0;
+  closed_cabinet_ = spanning_ || (room < 0 && !takes_own_cabinet);
   if (closed_cabinet_ && !RequestNextCabinet(estimate, room)) return false;
-  const std::int64_t limit = room + static_cast<std::int64_t>(folder_.data().size());
+  const std::int64_t limit = closed_cabinet_
+                                 ? room + static_cast<std::int64_t>(folder_.data().size())
+                                 : std::numeric_limits<std::int64_t>::max();
   if (closed_cabinet_ && !folder_.data().empty() &&
       limit <= static_cast<std::int64_t>(folder_.data_header_size())) {
     return MoveFolderToNextCabinet(estimate);
@@ -114,7 +120,7 @@ bool FolderFlush::Pass() {
 }
 
 // With whole folders: whether the folder is to start the next cabinet rather than be split
-// here. A cabinet that holds nothing yet takes it in any case.
+// here. A cabinet that holds nothing yet takes it in any case (see Pass).
 bool FolderFlush::StartsNextCabinet(std::int64_t room) const {
   if (!cabinet_.parameters().whole_folders || spanning_ || cabinet_.StagedSize() == 0) {
     return false;
@@ -123,9 +129,7 @@ bool FolderFlush::StartsNextCabinet(std::int64_t room) const {
       cabinet_.folder_count() == kMaxRecordCount) {
     return true;
   }
-  const std::uint64_t alone = cabinet_.fixed_header_size() + cabinet_.folder_record_size() +
-                              folder_.data().size() + folder_.files().size();
-  return room < 0 && alone <= cabinet_.max_size();
+  return room < 0;
 }
 
 // Writes the cabinet as it stands, naming no neighbour, and makes the next one current.
