@@ -30,7 +30,8 @@ def counters():
         return {k: int(v) for k, v in (line.split(": ") for line in f)}
 
 before = counters()
-subprocess.run([sys.argv[1], "build", *sys.argv[2:]], check=True, stdout=subprocess.DEVNULL)
+subprocess.run([sys.argv[1], "build", *sys.argv[2:]], check=True, stdout=subprocess.DEVNULL,
+               stderr=subprocess.DEVNULL)
 after = counters()
 folder = os.path.dirname(sys.argv[2])
 output = sum(os.path.getsize(p) for p in glob.glob(os.path.join(folder, "Bench*")))
