@@ -52,14 +52,17 @@ std::string MediaCabinetName(bool embedded, std::string_view title, int number) 
   return embedded ? "#" + StreamName(number) : ExternalName(title, number);
 }
 
-bool EmbedsCabinets(bool external, std::uint64_t template_size, const StagedCabinet& cabinet,
+bool EmbedsCabinets(bool external, const std::string& package, const StagedCabinet& cabinet,
                     int count) {
   if (external) return false;
-  std::uint64_t size = template_size;
-  for (int number = 1; number <= count; ++number) {
+  // A size that cannot be read counts as none: the build fails on that file soon enough.
+  const auto size_of = [](const std::string& path) -> std::uint64_t {
     std::error_code error;
-    size += std::filesystem::file_size(cabinet.path(number), error);
-  }
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    return error ? 0 : size;
+  };
+  std::uint64_t size = size_of(package);
+  for (int number = 1; number <= count; ++number) size += size_of(cabinet.path(number));
   return size <= kMaxEmbeddingPackageSize;
 }
 

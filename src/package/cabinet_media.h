@@ -26,9 +26,9 @@ inline constexpr std::uint64_t kMaxEmbeddingPackageSize = 1800000000;
 std::string MediaCabinetName(bool embedded, std::string_view title, int number);
 
 // Whether the `count` cabinets of `cabinet` go into the package: unless `external` (the project
-// asks for external cabinets) or they would take a package of `template_size` bytes past
+// asks for external cabinets) or they would take the package, now the file `package`, past
 // kMaxEmbeddingPackageSize.
-bool EmbedsCabinets(bool external, std::uint64_t template_size, const StagedCabinet& cabinet,
+bool EmbedsCabinets(bool external, const std::string& package, const StagedCabinet& cabinet,
                     int count);
 
 // Stores cabinet n of `cabinet` (n from 1 to the size of `last_sequences`) as a stream of the

@@ -435,10 +435,8 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
   for (int number = 1; reproducible && number <= cabinets; ++number) {
     reproducible->Mix(FileDigestText(cabinet.path(number)));
   }
-  std::error_code size_error;
-  const bool embedded = EmbedsCabinets(settings.externalcabinets,
-                                       std::filesystem::file_size(package.temp_path(), size_error),
-                                       cabinet, cabinets);
+  const bool embedded =
+      EmbedsCabinets(settings.externalcabinets, package.temp_path(), cabinet, cabinets);
   database = std::make_unique<CInstallerDatabase>(package.temp_path());
   const std::map<std::string, int> template_rows = CountRows(*database);
   auto failure =
