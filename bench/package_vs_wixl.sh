@@ -4,11 +4,12 @@
 # kitbinder-cli builds once with one compression thread (--jobs 1), once with one per hardware
 # thread.
 #
-#   bench/package_vs_wixl.sh [BIN_DIR] [FILES] [MEGABYTES]
+#   bench/package_vs_wixl.sh [BIN_DIR] [FILES] [MEGABYTES] [COMPRESSION]
 #
 # BIN_DIR holds kitbinder-cli and the templates (default: this script's folder when they are
 # there, else build/release/bin). The files are those of make_bench_project.sh, up to FILES
-# (default 2000) files or MEGABYTES (default 200).
+# (default 2000) files or MEGABYTES (default 200); COMPRESSION (best, normal, fast, none or lzx)
+# is the project's, the build's default when left out.
 set -euo pipefail
 
 here=$(dirname "$0")
@@ -16,9 +17,13 @@ source "$here/setup_bench.sh"
 setup_bench "${1:-}"
 max_files=${2:-2000}
 megabytes=${3:-200}
+compression=${4:-}
 
 source "$here/make_bench_project.sh"
 make_bench_project "$work/project" "$max_files" "$megabytes"
+if [[ -n $compression ]]; then
+  sed -i "s/^language=en\r\$/language=en\r\ncompression=$compression\r/" "$work/project/bench.kbr"
+fi
 mapfile -t names < <(cd "$work/project/files" && LC_ALL=C ls)
 
 {

@@ -1,7 +1,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -35,6 +37,19 @@ namespace {
 void PrintError(std::string_view message) {
   std::fflush(stdout);  // the progress lines come first
   std::fprintf(stderr, "%.*s\n", static_cast<int>(message.size()), message.data());
+}
+
+// The largest cabinet a build makes: tests set KITBINDER_MAX_CABINET_SIZE to make packages of
+// several cabinets from a few small files. No user needs it, so it is no option.
+std::uint32_t MaxCabinetSize() {
+  const char* text = std::getenv("KITBINDER_MAX_CABINET_SIZE");
+  const std::string_view value = text ? text : "";
+  std::uint32_t size = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), size);
+  if (value.empty() || error != std::errc() || end != value.data() + value.size()) {
+    return kMaxPackageCabinetSize;
+  }
+  return size;
 }
 
 // True when no one may write the file at `path`: the user made it read-only.
@@ -93,6 +108,7 @@ int BuildProject(std::span<const std::string_view> args) {
   std::string problem;
   package_options.signing = SigningFor(options, settings, project_folder, &problem);
   if (!problem.empty()) return UsageError(kBuildCommand, problem);
+  package_options.max_cabinet_size = MaxCabinetSize();
   if (!options.output.empty()) {
     package_options.output_path = std::filesystem::absolute(options.output, error).string();
   }

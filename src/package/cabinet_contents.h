@@ -2,16 +2,22 @@
 #define KITBINDER_PACKAGE_CABINET_CONTENTS_H_
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kb {
 
-// The size of every file the cabinet at `path` holds, by the file's name in it, as its file
-// records state them: what an installer extracts. nullopt when `path` holds no complete cabinet
-// whose file records lie within it.
-std::optional<std::map<std::string, std::uint32_t>> CabinetFileSizes(const std::string& path);
+// One file record of a cabinet, as an installer reads it.
+struct CabinetFileRecord {
+  std::string name;        // the file's name in the cabinet
+  std::uint32_t size = 0;  // the whole file's size
+  bool continued = false;  // the file began in the cabinet before, where it has its own record
+};
+
+// The file records of the cabinet at `path`, in their order; only they are read, never the
+// data. nullopt when `path` holds no complete cabinet whose file records lie within it.
+std::optional<std::vector<CabinetFileRecord>> CabinetFileRecords(const std::string& path);
 
 }  // namespace kb
 

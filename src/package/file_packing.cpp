@@ -60,27 +60,31 @@ std::string CabinetFailureCause(const std::vector<CabinetEntry>& entries) {
          platform::TempFolder().value_or("") + " can be written and have free space";
 }
 
-// The bytes the cabinet holds of each of `entries`, in their order; nullopt when it does not
-// hold every file.
-std::optional<std::vector<std::uint32_t>> PackedSizes(const std::vector<CabinetEntry>& entries,
-                                                      const StagedCabinet& cabinet) {
-  const auto packed = CabinetFileSizes(cabinet.path());
-  if (!packed) return std::nullopt;
-  std::vector<std::uint32_t> sizes;
-  for (const CabinetEntry& entry : entries) {
-    const auto size = packed->find(*entry.key);
-    if (size == packed->end()) return std::nullopt;
-    sizes.push_back(size->second);
+// What the `cabinets` cabinets of `cabinet` hold of `entries`: each entry's record, in their
+// order, and where each cabinet ends; nullopt when they do not hold every file so.
+std::optional<PackedFiles> PackedContents(const std::vector<CabinetEntry>& entries,
+                                          const StagedCabinet& cabinet, int cabinets) {
+  PackedFiles packed;
+  for (int number = 1; number <= cabinets; ++number) {
+    const auto records = CabinetFileRecords(cabinet.path(number));
+    if (!records) return std::nullopt;
+    for (const CabinetFileRecord& record : *records) {
+      if (record.continued) continue;
+      const std::size_t index = packed.sizes.size();
+      if (index == entries.size() || record.name != *entries[index].key) return std::nullopt;
+      packed.sizes.push_back(record.size);
+    }
+    packed.last_sequences.push_back(static_cast<int>(packed.sizes.size()));
   }
-  return sizes;
+  if (packed.sizes.size() != entries.size()) return std::nullopt;
+  return packed;
 }
 
 }  // namespace
 
 std::optional<std::string> PackFiles(CProjectSettings& settings, const std::string& project_folder,
                                      const FolderTrees& trees, const StagedCabinet& cabinet,
-                                     cabinet::CabinetRunOptions options,
-                                     std::vector<std::uint32_t>* sizes) {
+                                     cabinet::CabinetRunOptions options, PackedFiles* packed) {
   if (cabinet.folder().size() > cabinet::kMaxCabinetFolderLength) {
     return std::string(kCabinetFailed) + "the path of the project folder " + project_folder +
            " is longer than the " + std::to_string(cabinet::kMaxCabinetFolderLength) +
@@ -91,6 +95,7 @@ std::optional<std::string> PackFiles(CProjectSettings& settings, const std::stri
   if (!builder.SetCabinetName(cabinet.prefix()))
     return std::string(kCabinetFailed) + "out of memory";
   options.folder = cabinet.folder();
+  options.whole_folders = true;
   builder.SetRunOptions(std::move(options));
   for (std::size_t i = 0; i < settings.files.size(); ++i) {
     ProjectFileEntry& file = settings.files[i];
@@ -106,12 +111,6 @@ std::optional<std::string> PackFiles(CProjectSettings& settings, const std::stri
   if (!builder.CreateCabinet()) {
     return kCabinetFailed + builder.LastError() + CabinetFailureCause(entries);
   }
-  // A package embeds one cabinet: files that spill into a second cannot be installed.
-  if (const int cabinets = builder.LastCabinetNumber(); cabinets > 1) {
-    return std::string(kCabinetFailed) + "the files need " + std::to_string(cabinets) +
-           " cabinets of at most " + std::to_string(options.max_cabinet_size) +
-           " bytes, and a package holds one\nLeave some files out, or make two packages";
-  }
   for (const CabinetEntry& entry : entries) {
     if (SourceFileProblem(entry.source)) {
       return "Failed to add file " + entry.shown + "\n" + entry.shown +
@@ -119,12 +118,12 @@ std::optional<std::string> PackFiles(CProjectSettings& settings, const std::stri
              "project, and build again";
     }
   }
-  auto packed = PackedSizes(entries, cabinet);
-  if (!packed) {
+  auto contents = PackedContents(entries, cabinet, builder.LastCabinetNumber());
+  if (!contents) {
     return std::string(kCabinetFailed) +
-           "the cabinet does not hold every file\nThe disk may have failed: build again";
+           "the cabinets do not hold every file\nThe disk may have failed: build again";
   }
-  *sizes = std::move(*packed);
+  *packed = std::move(*contents);
   return std::nullopt;
 }
 

@@ -23,10 +23,6 @@ namespace {
 constexpr std::array<std::uint8_t, 16> kTreeNamespace = {
     0x9F, 0x1C, 0x71, 0x04, 0xEC, 0x7E, 0x40, 0x37, 0x9F, 0x53, 0x0D, 0x4C, 0x6E, 0x26, 0x8D, 0x4E};
 
-// A package embeds one cabinet, which holds at most this many files (so does the templates'
-// media row).
-constexpr std::size_t kMaxPackageFiles = 65535;
-
 std::string ErrorText(int error) {
   return std::generic_category().message(error);
 }
@@ -213,7 +209,6 @@ std::string TreeComponentGuid(std::string_view install_path) {
 FolderTrees ReadFolderTrees(const CProjectSettings& settings, const std::string& project_folder,
                             std::vector<ProjectProblem>& problems) {
   FolderTrees trees;
-  std::size_t files = 0;
   for (std::size_t i = 0; i < settings.files.size(); ++i) {
     const std::string& shown = settings.files[i].path;
     const std::string source = PathInProject(project_folder, shown);
@@ -225,14 +220,6 @@ FolderTrees ReadFolderTrees(const CProjectSettings& settings, const std::string&
     for (std::string& problem : row_problems) {
       problems.push_back({ProjectField::kFiles, i, std::move(problem)});
     }
-    files += tree.files.size();
-  }
-  files += settings.files.size() - trees.size();
-  if (files > kMaxPackageFiles) {
-    problems.push_back({ProjectField::kFiles, std::nullopt,
-                        "The project installs " + std::to_string(files) + " files, more than the " +
-                            std::to_string(kMaxPackageFiles) +
-                            " one package holds: leave some out, or make two packages"});
   }
   return trees;
 }

@@ -61,7 +61,7 @@ std::string TreeComponentGuid(std::string_view install_path);
 // row (or, for too many files, the list as a whole): a
 // link that loops or leads nowhere, a folder that cannot be read, a pipe or device, a name
 // Windows cannot create, two names in one folder that differ only in letter case, a file larger
-// than a cabinet holds, more files than one package holds, and a folder row with a shortcut
+// than a cabinet holds, and a folder row with a shortcut
 // whose target (`shortcuttarget`) is no file of its tree. The trees are whole only when no
 // problem was added.
 [[nodiscard]] FolderTrees ReadFolderTrees(const CProjectSettings& settings,

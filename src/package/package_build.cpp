@@ -12,6 +12,7 @@
 
 #include "cabinet/builder/cabinet_compression.h"
 #include "msi/db/code_page_text.h"
+#include "package/cabinet_media.h"
 #include "package/component_rows.h"
 #include "package/file_packing.h"
 #include "package/file_type_rows.h"
@@ -187,19 +188,6 @@ std::optional<std::string> SetProductProperties(CPackageWriter& writer,
   return std::nullopt;
 }
 
-// The cabinet becomes the package's stream "Instal01.cab". True when it was stored.
-bool StoreCabinet(CInstallerDatabase& database, const std::string& cabinet) {
-  bool stored = false;
-  if (database.Execute("insert into `_Streams` (`Name`) values('Instal01.cab')") &&
-      database.Execute("select `Name`,`Data` from `_Streams` where `Name`='Instal01.cab'")) {
-    if (database.Fetch() && database.SetStreamAndUpdate(2, cabinet)) {
-      stored = database.Commit();
-    }
-    database.CloseView();
-  }
-  return stored;
-}
-
 // The installer's file-name forms of what the rows of `settings` install into the install
 // folder, in list order: a file row's file, a folder row's folder; short names unique there.
 std::vector<std::string> InstallFolderNames(const CProjectSettings& settings) {
@@ -239,8 +227,10 @@ std::optional<std::string> AddFileRows(CPackageWriter& writer, const ProjectFile
   return std::nullopt;
 }
 
-// The edits a package of `settings` shows when read back.
-ExpectedPackage ExpectedContents(const CProjectSettings& settings, const FolderTrees& trees) {
+// The edits a package of `settings` shows when read back; its `cabinets` cabinets embedded or
+// not.
+ExpectedPackage ExpectedContents(const CProjectSettings& settings, const FolderTrees& trees,
+                                 int cabinets, bool embedded) {
   ExpectedPackage expected;
   int files = static_cast<int>(settings.files.size() - trees.size());
   int empty_folders = 0;
@@ -272,6 +262,9 @@ ExpectedPackage ExpectedContents(const CProjectSettings& settings, const FolderT
   }
   expected.package_code = settings.packagecode;
   expected.welcome_skipped = settings.noquestions;
+  for (int number = 1; number <= cabinets; ++number) {
+    expected.media_cabinets.push_back(MediaCabinetName(embedded, settings.title, number));
+  }
   return expected;
 }
 
@@ -280,8 +273,8 @@ ExpectedPackage ExpectedContents(const CProjectSettings& settings, const FolderT
 std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings& settings,
                                        const std::string& template_path,
                                        const std::string& project_folder, const FolderTrees& trees,
-                                       const StagedCabinet& cabinet,
-                                       const std::vector<std::uint32_t>& sizes) {
+                                       const StagedCabinet& cabinet, const PackedFiles& packed,
+                                       bool embedded) {
   if (auto stopped = StopRequested(writer)) return stopped;
   CInstallerDatabase& database = *writer.database;
   if (!database.is_open()) {
@@ -325,7 +318,11 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
            "ARPPRODUCTICON)" +
            lacking;
   }
-  if (!StoreCabinet(database, cabinet.path())) {
+  if (const auto failure =
+          AddCabinets(database, cabinet, packed.last_sequences, settings.title, embedded)) {
+    return *failure + "\n" + kFreeSomeSpace;
+  }
+  if (!database.Commit()) {
     return std::string("The cabinet could not be stored in the package\n") + kFreeSomeSpace;
   }
   for (const ProjectIconEntry& icon : settings.icons) {
@@ -343,17 +340,18 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
   }
   const int component_attributes = PlatformComponentAttributes(settings);
   const std::vector<std::string> names = InstallFolderNames(settings);
-  std::size_t packed = 0;  // the files added so far, in cabinet order
+  const std::vector<std::uint32_t>& sizes = packed.sizes;
+  std::size_t added = 0;  // the files added so far, in cabinet order
   for (std::size_t i = 0; i < settings.files.size(); ++i) {
-    const int sequence = static_cast<int>(packed + 1);
+    const int sequence = static_cast<int>(added + 1);
     const ProjectFileEntry& entry = settings.files[i];
     std::optional<std::string> failure;
     if (const auto tree = trees.find(i); tree != trees.end()) {
       const FolderTree& files = tree->second;
       const std::size_t count = files.files.size();
       failure = AddTreeRows(database, files, names[i], sequence,
-                            std::span(sizes).subspan(packed, count), component_attributes);
-      packed += count;
+                            std::span(sizes).subspan(added, count), component_attributes);
+      added += count;
       if (!failure && files.shortcut_target &&
           !AddShortcuts(entry, menu_folder_key, [&](const std::string& folder) {
             return writer.AddShortcut(entry, files.files[*files.shortcut_target], folder);
@@ -361,7 +359,7 @@ std::optional<std::string> EditPackage(CPackageWriter& writer, CProjectSettings&
         failure = RowOf("Shortcut", entry.path);
       }
     } else {
-      failure = AddFileRows(writer, entry, names[i], sequence, sizes[packed++], menu_folder_key,
+      failure = AddFileRows(writer, entry, names[i], sequence, sizes[added++], menu_folder_key,
                             component_attributes);
       if (!failure) {
         if (const auto table = AddFileTypeRows(database, settings, i, entry.id)) {
@@ -429,22 +427,30 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
     return false;
   }
   cabinetOptions.stop = packageOptions.stop;
-  std::vector<std::uint32_t> sizes;
-  if (auto failure = PackFiles(settings, project_folder, trees, cabinet, cabinetOptions, &sizes)) {
+  cabinetOptions.max_cabinet_size = packageOptions.max_cabinet_size;
+  PackedFiles packed;
+  if (auto failure = PackFiles(settings, project_folder, trees, cabinet, cabinetOptions, &packed)) {
     errorText = *failure;
     return false;
   }
+  const int cabinets = static_cast<int>(packed.last_sequences.size());
   // The package code (and any new product code) then differs whenever the files do.
-  if (reproducible) reproducible->Mix(FileDigestText(cabinet.path()));
+  for (int number = 1; reproducible && number <= cabinets; ++number) {
+    reproducible->Mix(FileDigestText(cabinet.path(number)));
+  }
+  const bool embedded =
+      EmbedsCabinets(settings.externalcabinets, package.temp_path(), cabinet, cabinets);
   database = std::make_unique<CInstallerDatabase>(package.temp_path());
   const std::map<std::string, int> template_rows = CountRows(*database);
-  auto failure = EditPackage(*this, settings, template_path, project_folder, trees, cabinet, sizes);
+  auto failure =
+      EditPackage(*this, settings, template_path, project_folder, trees, cabinet, packed, embedded);
   // A close that failed leaves a package the reading back below finds lacking.
   static_cast<void>(database->CloseDatabase());
   if (!failure) failure = StopRequested(*this);
   if (!failure) {
-    if (const auto lacked = WhatThePackageLacks(package.temp_path(),
-                                                ExpectedContents(settings, trees), template_rows)) {
+    if (const auto lacked = WhatThePackageLacks(
+            package.temp_path(), ExpectedContents(settings, trees, cabinets, embedded),
+            template_rows)) {
       failure = *lacked + "\nThe installer template " + template_path +
                 " may lack what the build needs, or the disk failed: reinstall kitbinder, or "
                 "build again";
@@ -456,6 +462,9 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
   }
   // The last moment the package can still be left unmade.
   if (!failure) failure = StopRequested(*this);
+  if (!failure && !embedded) {
+    failure = PlaceExternalCabinets(cabinet, cabinets, package.target(), settings.title);
+  }
   if (failure) {
     errorText = *failure;
     return false;
@@ -465,6 +474,7 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
                 ErrorText(package.error()) + ": make the file and its folder writable";
     return false;
   }
+  if (!embedded) externalCabinets = ExternalCabinetNames(settings.title, cabinets);
   return true;
 }
 

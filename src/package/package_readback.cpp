@@ -74,8 +74,17 @@ std::optional<std::string> LackedValues(CInstallerDatabase& package,
       return "The package lacks the property " + name + " the build set";
     }
   }
-  if (CountSelected(package, "select `Name` from `_Streams` where `Name`='Instal01.cab'") != 1) {
-    return std::string("The package lacks its cabinet, the stream Instal01.cab");
+  for (std::size_t i = 0; i < expected.media_cabinets.size(); ++i) {
+    const std::string& cabinet = expected.media_cabinets[i];
+    if (SelectedText(package, "select `Cabinet` from `Media` where `DiskId`=?",
+                     {static_cast<int>(i + 1)}) != cabinet) {
+      return "The package lacks the Media row of its cabinet " + cabinet;
+    }
+    if (cabinet.starts_with('#') &&
+        !SelectedText(package, "select `Name` from `_Streams` where `Name`=?",
+                      {std::string_view(cabinet).substr(1)})) {
+      return "The package lacks its cabinet, the stream " + cabinet.substr(1);
+    }
   }
   if (SummaryPackageCode(package) != expected.package_code) {
     return std::string("The package's summary information lacks its package code");

@@ -18,6 +18,9 @@ struct ExpectedPackage {
   std::vector<std::pair<std::string, std::string>> properties;  // Property rows and their values
   std::string package_code;      // the summary information's revision number
   bool welcome_skipped = false;  // the welcome dialog left out of the user-interface sequence
+  // The Cabinet of Media rows 1, 2, ...; a name that starts with "#" names a stream the package
+  // holds.
+  std::vector<std::string> media_cabinets;
 };
 
 // The number of rows of each table a build adds rows to (File, Component, FeatureComponents,

@@ -38,7 +38,9 @@ class CPackageWriter {
   // a temporary name beside it and replaces an older package only once every row it needs is in it,
   // read back from the file, the validator finds no error in it (its warnings are left in
   // `warnings`) and, when `packageOptions.signing` asks, it is signed and the signature checked;
-  // the cabinet of the files is staged under a private name and removed.
+  // the cabinets of the files are staged under private names, then stored in the package and
+  // removed, or (when the project asks for external cabinets or the package would pass
+  // kMaxEmbeddingPackageSize) moved beside the package as `externalCabinets`.
   // Fills the empty codes and the empty keys and component GUIDs of `settings` with new ones and
   // puts typed ones in canonical form. True when the package is whole; false with `errorText`
   // saying why (what failed on its first line, the cause and what to do on the next), the folder
@@ -85,9 +87,12 @@ class CPackageWriter {
   std::unique_ptr<CInstallerDatabase> database;  // the package while Build edits it
   std::string errorText;                         // the last failure, for the Build command
   std::vector<std::string> warnings;             // what the validator warned of, a line each
-  cabinet::CabinetRunOptions cabinetOptions;     // how Build packs the files, who hears it
-  std::string projectFolder;                     // where Build finds the project's relative paths
-  PackageOptions packageOptions;                 // where Build writes the package, and signing
+  // The cabinets Build put beside the package, which must ship with it; empty when the package
+  // embeds its cabinets.
+  std::vector<std::string> externalCabinets;
+  cabinet::CabinetRunOptions cabinetOptions;  // how Build packs the files, who hears it
+  std::string projectFolder;                  // where Build finds the project's relative paths
+  PackageOptions packageOptions;              // where Build writes the package, and signing
 };
 
 }  // namespace kb

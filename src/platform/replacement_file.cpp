@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "platform/leftover_files.h"
@@ -66,6 +68,23 @@ bool ReplacementFile::Commit() {
   }
   committed_ = true;
   removal_.reset();
+  return true;
+}
+
+bool MoveIntoPlace(const std::string& file, const std::string& target) {
+  if (::chmod(file.c_str(), ReplacementMode(target)) != 0) return false;
+  if (::rename(file.c_str(), target.c_str()) == 0) return true;
+  if (errno != EXDEV) return false;
+  ReplacementFile copy(target);
+  std::error_code error;
+  if (!copy.valid() ||
+      !std::filesystem::copy_file(file, copy.temp_path(),
+                                  std::filesystem::copy_options::overwrite_existing, error)) {
+    if (error) errno = error.value();
+    return false;
+  }
+  if (!copy.Commit()) return false;
+  ::unlink(file.c_str());
   return true;
 }
 

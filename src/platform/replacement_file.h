@@ -54,6 +54,12 @@ class ReplacementFile {
   bool committed_ = false;
 };
 
+// Moves the finished file at `file` over `target` in one step, with the permissions of the file
+// it replaces (or those the umask leaves for a new file); across file systems it is copied
+// through a ReplacementFile and then removed. Returns false with errno set, `target` untouched,
+// when it could not be moved.
+[[nodiscard]] bool MoveIntoPlace(const std::string& file, const std::string& target);
+
 }  // namespace kb::platform
 
 #endif  // KITBINDER_PLATFORM_REPLACEMENT_FILE_H_

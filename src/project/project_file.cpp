@@ -22,6 +22,7 @@ constexpr std::string_view kSignCertificate = "signcertificate";
 constexpr std::string_view kTimestampUrl = "timestampurl";
 constexpr std::string_view kCompression = "compression";
 constexpr std::string_view kAddToPath = "addtopath";
+constexpr std::string_view kExternalCabinets = "externalcabinets";
 
 // The texts of a file entry that are stored only when not empty, in the order they are written.
 struct EntryText {
@@ -81,6 +82,7 @@ void WriteProperties(const CProjectSettings& project, ProfileWriter& profile) {
   if (!project.compression.empty())
     profile.SetString(kProperties, kCompression, project.compression);
   if (project.addtopath) profile.SetString(kProperties, kAddToPath, "true");
+  if (project.externalcabinets) profile.SetString(kProperties, kExternalCabinets, "true");
 }
 
 void WriteFileEntry(const ProjectFileEntry& entry, int index, ProfileWriter& profile) {
@@ -125,6 +127,7 @@ void ReadProperties(const ProfileReader& profile, CProjectSettings& project) {
   project.timestampurl = profile.GetString(kProperties, kTimestampUrl);
   project.compression = profile.GetString(kProperties, kCompression);
   project.addtopath = IsTrueIgnoringCase(profile.GetString(kProperties, kAddToPath));
+  project.externalcabinets = IsTrueIgnoringCase(profile.GetString(kProperties, kExternalCabinets));
 }
 
 // Reads entries 0, 1, ... up to the first missing or empty path.
@@ -157,7 +160,8 @@ bool IsPropertyKey(std::string_view key) {
   const auto is = [&](std::string_view name) { return EqualsIgnoringCase(key, name); };
   return std::ranges::any_of(kTextProperties, [&](const TextProperty& p) { return is(p.key); }) ||
          is("noquestions") || is(kProductCodeVersion) || is(kInstallScope) || is(kPlatform) ||
-         is(kSignCertificate) || is(kTimestampUrl) || is(kCompression) || is(kAddToPath);
+         is(kSignCertificate) || is(kTimestampUrl) || is(kCompression) || is(kAddToPath) ||
+         is(kExternalCabinets);
 }
 
 bool CProjectSettings::Save(std::string_view path) {

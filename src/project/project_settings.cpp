@@ -70,7 +70,8 @@ bool CProjectSettings::IsEqual(const CProjectSettings& other) const {
          noquestions == other.noquestions && installscope == other.installscope &&
          platform == other.platform && signcertificate == other.signcertificate &&
          timestampurl == other.timestampurl && compression == other.compression &&
-         addtopath == other.addtopath && files == other.files;
+         addtopath == other.addtopath && externalcabinets == other.externalcabinets &&
+         files == other.files;
 }
 
 }  // namespace kb

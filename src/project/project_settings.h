@@ -60,7 +60,8 @@ class CProjectSettings {
   bool Clear();
 
   // True when the eleven texts, `productcodeversion`, `noquestions`, the install scope, the
-  // platform, the signing texts, the compression, `addtopath` and the files (all members, in order)
+  // platform, the signing texts, the compression, `addtopath`, `externalcabinets` and the files
+  // (all members, in order)
   // are equal. `icons` and `projectPath` take no part.
   bool IsEqual(const CProjectSettings& other) const;
 
@@ -110,6 +111,9 @@ class CProjectSettings {
   // The install folder is appended to PATH on install and taken out on uninstall: the user's
   // PATH for a per-user install, the system's for a per-machine one. Stored only when set.
   bool addtopath = false;
+  // The cabinets go beside the package as files that ship with it, even when the package could
+  // embed them. Stored only when set.
+  bool externalcabinets = false;
   std::vector<ProjectFileEntry> files;
   // Never holds an empty path, nor two entries with equal paths.
   std::vector<ProjectIconEntry> icons;

@@ -466,6 +466,7 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
                              ? compressionText
                              : std::string(kCompressionChoices[compression].first);
   settings.addtopath = addToPathCheck->isChecked();
+  settings.externalcabinets = externalCabinets;
   for (int row = 0; row < fileList->RowCount(); ++row) {
     const auto column = [&](int index) { return fileList->ItemText(row, index).toStdString(); };
     settings.AddFileEntry({.path = column(0),
@@ -515,6 +516,7 @@ void CKitbinderView::LoadProject(const std::string& path) {
   installScopeList->setCurrentIndex(ChoiceIndex(kScopeChoices, storedSettings.installscope));
   platformList->setCurrentIndex(ChoiceIndex(kPlatformChoices, storedSettings.platform));
   addToPathCheck->setChecked(storedSettings.addtopath);
+  externalCabinets = storedSettings.externalcabinets;
   RememberProjectFolder(path);
   UpdateData(false);
   MarkFieldProblems();
@@ -552,6 +554,7 @@ void CKitbinderView::ResetProject() {
   storedSettings.timestampurl.clear();
   storedSettings.compression.clear();
   storedSettings.addtopath = false;
+  storedSettings.externalcabinets = false;
   storedSettings.Clear();
   fileList->DeleteAllItems();
   for (std::string* text :
@@ -566,6 +569,7 @@ void CKitbinderView::ResetProject() {
   platformList->setCurrentIndex(0);
   compressionList->setCurrentIndex(0);
   addToPathCheck->setChecked(false);
+  externalCabinets = false;
   UpdateData(false);
   MarkFieldProblems();
 }

@@ -191,6 +191,9 @@ class CKitbinderView : public CFormView {
   // The compression the project file named; kept as it was when the list still shows it (a
   // value of a later version reads as the default and survives Save).
   std::string compressionText;
+  // Whether the project asks for external cabinets: no control shows it, the form carries it
+  // from Open to Save and Build.
+  bool externalCabinets = false;
 
   bool columnsCreated = false;
 

@@ -55,6 +55,7 @@ constexpr char kFullProject[] =
     "timestampurl=http://timestamp.example.org\r\n"
     "compression=lzx\r\n"
     "addtopath=true\r\n"
+    "externalcabinets=true\r\n"
     "[files]\r\n"
     "file0path=C:\\src\\app.exe\r\n"
     "file0shortcutname=Sample\r\n"

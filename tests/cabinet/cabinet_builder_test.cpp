@@ -288,6 +288,70 @@ TEST_F(CabinetBuilderTest, SpanningSetLinksEveryCabinetToItsNeighbours) {
   EXPECT_TRUE(test::CabextractExtracts("Install1.cab", files));
 }
 
+// With whole folders, every cabinet stands alone: gcab (which reads no sets) extracts each, and
+// each file lies in one of them; past 65,535 file records a cabinet ends too, and a file larger
+// than the maximum gets a cabinet of its own.
+TEST_F(CabinetBuilderTest, WholeFoldersMakeCabinetsThatStandAlone) {
+  CabinetRunOptions options = Options(200000);
+  options.whole_folders = true;
+  builder_->SetRunOptions(options);
+  FileSet files;
+  for (std::uint32_t i = 0; i < 9; ++i) {
+    files["part" + std::to_string(i) + ".bin"] = test::NoiseBytes(40000 + i * 7000, i);
+  }
+  AddFiles(files);
+  ASSERT_TRUE(builder_->CreateCabinet()) << builder_->LastError();
+  ASSERT_GE(builder_->LastCabinetNumber(), 3);
+  FileSet found;
+  for (int i = 1; i <= builder_->LastCabinetNumber(); ++i) {
+    const std::string name = "Install" + std::to_string(i) + ".cab";
+    EXPECT_LE(fs::file_size(name), 200000u) << name;
+    const std::optional<CabLayout> cab = Layout(name);
+    ASSERT_TRUE(cab) << name;
+    EXPECT_EQ(cab->flags, 0) << name;
+    for (const auto& file : cab->files) {
+      EXPECT_EQ(found.count(file.name), 0u) << file.name;
+      found[file.name] = files.at(file.name);
+    }
+    FileSet held;
+    for (const auto& file : cab->files) held[file.name] = files.at(file.name);
+    EXPECT_TRUE(test::GcabExtracts(name, held)) << name;
+  }
+  EXPECT_EQ(found, files);
+
+  builder_.emplace();
+  ASSERT_TRUE(builder_->SetCabinetName("Many"));
+  options = Options(kDefaultMaxCabinetSize);
+  options.whole_folders = true;
+  builder_->SetRunOptions(options);
+  test::WriteBytes("big.bin", test::NoiseBytes(250000, 7));
+  builder_->AddFile("big.bin", "");
+  test::WriteBytes("empty", "");
+  for (int i = 0; i < 65540; ++i) builder_->AddFile("empty", "e" + std::to_string(i));
+  ASSERT_TRUE(builder_->CreateCabinet()) << builder_->LastError();
+  ASSERT_EQ(builder_->LastCabinetNumber(), 2);
+  const std::optional<CabLayout> first = Layout("Many1.cab");
+  const std::optional<CabLayout> second = Layout("Many2.cab");
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->files.size(), 65535u);
+  EXPECT_EQ(second->files.size(), 6u);
+  EXPECT_EQ(first->flags | second->flags, 0);
+
+  builder_.emplace();
+  ASSERT_TRUE(builder_->SetCabinetName("Own"));
+  options = Options(200000);
+  options.whole_folders = true;
+  builder_->SetRunOptions(options);
+  const FileSet own = {{"a.txt", test::TextBytes(1000, 1)},
+                       {"huge.bin", test::NoiseBytes(450000, 3)},
+                       {"z.txt", test::TextBytes(1000, 2)}};
+  AddFiles(own);
+  ASSERT_TRUE(builder_->CreateCabinet()) << builder_->LastError();
+  ASSERT_EQ(builder_->LastCabinetNumber(), 3);
+  EXPECT_GT(fs::file_size("Own2.cab"), 450000u);
+  EXPECT_TRUE(test::GcabExtracts("Own2.cab", {{"huge.bin", own.at("huge.bin")}}));
+}
+
 TEST_F(CabinetBuilderTest, ObserverHearsTotalsPlacementsAndCopying) {
   AddFiles({{"a.txt", test::TextBytes(20000, 1)}, {"b.txt", test::TextBytes(50000, 2)}});
   ASSERT_TRUE(builder_->CreateCabinet()) << builder_->LastError();

@@ -104,8 +104,11 @@ int RecordingClose(int handle, int& err, void* ctx) {
 
 std::int64_t RecordingSeek(int handle, std::int64_t distance, int origin, int& err, void* ctx) {
   Recorder& recorder = Of(ctx);
-  recorder.Record("seek " + std::to_string(recorder.staging_file.at(handle)) + " " +
-                  std::to_string(distance) + " " + std::to_string(origin));
+  // Seeks of a source file (learning its size) read nothing of the output.
+  if (const auto it = recorder.staging_file.find(handle); it != recorder.staging_file.end()) {
+    recorder.Record("seek " + std::to_string(it->second) + " " + std::to_string(distance) + " " +
+                    std::to_string(origin));
+  }
   return BuilderCallbacks().seek(handle, distance, origin, err, ctx);
 }
 

@@ -84,14 +84,31 @@ class PackageBuildTest : public ::testing::Test {
   std::array<char, 4096> previous_{};
 };
 
-TEST_F(PackageBuildTest, FilesThatNeedSeveralCabinetsFailTheBuildAndLeaveNoCabinet) {
-  CProjectSettings settings = ProjectOfFiles({"one.bin", "two.bin"}, 50000);
-  CPackageWriter writer;
-  writer.cabinetOptions.max_cabinet_size = 40000;
-  EXPECT_FALSE(writer.Build(settings, KITBINDER_BIN_DIR "/template-en.msi", Folder()));
-  EXPECT_THAT(writer.errorText,
-              ::testing::StartsWith("Cab file creation failed : the files need "));
-  EXPECT_FALSE(AnyCabinetLeft());
+// Embedded cabinets leave no staged cabinet behind; external ones lie beside the package under
+// the title's name, one Media row each either way.
+TEST_F(PackageBuildTest, FilesThatNeedSeveralCabinetsGetAMediaRowEach) {
+  for (const bool external : {false, true}) {
+    CProjectSettings settings = ProjectOfFiles({"one.bin", "two.bin", "three.bin"}, 30000);
+    settings.externalcabinets = external;
+    CPackageWriter writer;
+    writer.packageOptions.max_cabinet_size = 50000;
+    ASSERT_TRUE(writer.Build(settings, KITBINDER_BIN_DIR "/template-en.msi", Folder()))
+        << writer.errorText;
+    int status = 0;
+    const std::string media = test::RunCommand("msiinfo export Tool.msi Media", &status);
+    const std::vector<std::string> cabinets = {"Tool1.cab", "Tool2.cab", "Tool3.cab"};
+    EXPECT_EQ(writer.externalCabinets, external ? cabinets : std::vector<std::string>());
+    for (int disk = 1; disk <= 3; ++disk) {
+      const std::string cabinet =
+          external ? cabinets[disk - 1] : "#Instal0" + std::to_string(disk) + ".cab";
+      EXPECT_THAT(media, ::testing::HasSubstr("\n" + std::to_string(disk) + "\t" +
+                                              std::to_string(disk) + "\t\t" + cabinet));
+      EXPECT_EQ(std::filesystem::exists(cabinets[disk - 1]), external);
+    }
+    if (!external) {
+      EXPECT_FALSE(AnyCabinetLeft());
+    }
+  }
 }
 
 // Run from another current folder, the build finds the project's relative paths in the project

@@ -126,6 +126,7 @@ TEST(ProjectFileTest, InstallChoicesAreKeysOfTheirOwn) {
   project.platform = TargetPlatform::kX64;
   project.files[0].desktopshortcut = true;
   project.addtopath = true;
+  project.externalcabinets = true;
   project.files[0].extensions = ".abc;.abcd";
   project.files[0].extensiondescription = "Abc document";
   project.files[0].launchonexit = true;
@@ -133,7 +134,7 @@ TEST(ProjectFileTest, InstallChoicesAreKeysOfTheirOwn) {
   ASSERT_TRUE(project.Save(path.string()));
   const std::string text = test::ReadBytes(path);
   EXPECT_NE(text.find("noquestions=false\r\ninstallscope=both\r\nplatform=x64\r\n"
-                      "addtopath=true\r\n[files]"),
+                      "addtopath=true\r\nexternalcabinets=true\r\n[files]"),
             std::string::npos);
   EXPECT_NE(text.find("file0shortcuticon=C:\\src\\app.ico\r\nfile0extensions=.abc;.abcd\r\n"
                       "file0extensiondescription=Abc document\r\nfile0desktopshortcut=true\r\n"
@@ -144,7 +145,8 @@ TEST(ProjectFileTest, InstallChoicesAreKeysOfTheirOwn) {
 
   std::string foreign = plain;
   foreign.insert(foreign.find("[files]"),
-                 "installscope=galaxy\r\nplatform=arm64\r\naddtopath=maybe\r\n");
+                 "installscope=galaxy\r\nplatform=arm64\r\naddtopath=maybe\r\n"
+                 "externalcabinets=1\r\n");
   // Like the other flags of a file, only "true" itself sets it.
   foreign.insert(foreign.find("[icons]"), "file0launchonexit=TRUE\r\n");
   test::WriteBytes(path, foreign);
@@ -153,6 +155,7 @@ TEST(ProjectFileTest, InstallChoicesAreKeysOfTheirOwn) {
   EXPECT_EQ(unknown.platform, TargetPlatform::kX86);
   EXPECT_FALSE(unknown.addtopath);
   EXPECT_FALSE(unknown.files[0].launchonexit);
+  EXPECT_FALSE(unknown.externalcabinets);
   ASSERT_TRUE(CProjectSettings(Loaded(path)).Save(path.string()));
   EXPECT_EQ(test::ReadBytes(path), plain);
 }
@@ -300,6 +303,7 @@ CProjectSettings RandomProject(std::mt19937& random) {
   project.timestampurl = text();
   project.compression = text();
   project.addtopath = random() % 2 == 0;
+  project.externalcabinets = random() % 2 == 0;
   for (int n = random() % 4; n > 0; --n) {
     project.AddFileEntry({"p" + text(), text(), text(), text(), text(), text(), random() % 2 == 0,
                           random() % 2 == 0, text(), text(), text(), random() % 2 == 0});

@@ -64,13 +64,15 @@ bool BuilderRun::FormatCabinetName(int number, CabinetName& name) const {
 }
 
 std::optional<CabinetParameters> BuilderRun::Parameters(std::uint32_t max_cabinet_size,
-                                                        std::uint32_t folder_threshold) {
+                                                        std::uint32_t folder_threshold,
+                                                        bool whole_folders) {
   if (folder_.size() > kMaxCabinetFolderLength) return std::nullopt;
   CabinetParameters parameters{};
   CopyName(folder_.empty() || folder_.ends_with('/') ? folder_ : folder_ + '/',
            parameters.cabinet_path);
   parameters.max_cabinet_size = max_cabinet_size;
   parameters.folder_threshold = folder_threshold;
+  parameters.whole_folders = whole_folders;
   parameters.cabinet_number = 1;
   last_cabinet_number_ = parameters.cabinet_number;
   parameters.set_id = kSetId;

@@ -51,7 +51,7 @@ class BuilderRun {
   // The parameters of the run's first cabinet; nullopt when the folder is longer than
   // kMaxCabinetFolderLength.
   std::optional<CabinetParameters> Parameters(std::uint32_t max_cabinet_size,
-                                              std::uint32_t folder_threshold);
+                                              std::uint32_t folder_threshold, bool whole_folders);
 
   // Tells the observer that entry `index`, a file at `source`, is about to be added.
   void EntryStarting(std::size_t index, std::string_view source);

@@ -151,7 +151,7 @@ bool CabinetBuilder::Failed(std::string_view operation, std::int32_t code,
 bool CabinetBuilder::Run(BuilderRun& run) {
   run.Start(sources_);
   const std::optional<CabinetParameters> parameters =
-      run.Parameters(options_.max_cabinet_size, options_.folder_threshold);
+      run.Parameters(options_.max_cabinet_size, options_.folder_threshold, options_.whole_folders);
   if (!parameters) {
     return Failed(kBuilderOperation, static_cast<std::int32_t>(FciError::kCabinetFile), 0);
   }

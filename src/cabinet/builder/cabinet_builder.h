@@ -63,6 +63,10 @@ struct CabinetRunOptions {
   // Threads that compress the data blocks: 0 one per hardware thread, 1 the calling thread
   // alone. The cabinet is the same to the byte either way.
   std::size_t compression_threads = 0;
+  // Each file in one cabinet, and each cabinet readable alone; a file too large for any cabinet
+  // of the maximum size gets a larger one of its own (see CabinetParameters::whole_folders).
+  // Also lets a run pack more files than one cabinet can count.
+  bool whole_folders = false;
   // How the folders are compressed; kBest unless the user chose otherwise.
   CabinetCompression compression = CabinetCompression::kBest;
   CabinetObserver observer{};

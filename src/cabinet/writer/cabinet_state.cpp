@@ -149,10 +149,10 @@ void CabinetState::ClearSavedNames() {
   saved_disk_.clear();
 }
 
-void CabinetState::SetNext(const CabinetParameters& next) {
+void CabinetState::SetNext(const CabinetParameters& next, bool linked) {
   next_ = next;
-  next_cabinet_ = NameText(next.cabinet_name);
-  next_disk_ = NameText(next.disk_name);
+  next_cabinet_ = linked ? NameText(next.cabinet_name) : std::string();
+  next_disk_ = linked ? NameText(next.disk_name) : std::string();
   next_.max_cabinet_size = EffectiveMaxSize(next.max_cabinet_size);
 }
 

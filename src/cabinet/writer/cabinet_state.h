@@ -52,9 +52,10 @@ class CabinetState {
   void SaveCurrentNames();
   void ClearSavedNames();
 
-  // Takes the names of the next cabinet from `next`, which becomes the parameters once this
-  // cabinet is written (see AdvanceToNext).
-  void SetNext(const CabinetParameters& next);
+  // Takes `next` as the parameters of the next cabinet, which become current once this
+  // cabinet is written (see AdvanceToNext). With `linked`, this cabinet names the next one
+  // (and is named by it, see SaveCurrentNames); otherwise the two stand alone.
+  void SetNext(const CabinetParameters& next, bool linked);
 
   // After a cabinet closed by spanning: the next cabinet's parameters become current; on the
   // same disk it inherits what is left of the maximum size.
@@ -79,6 +80,8 @@ class CabinetState {
   std::uint16_t folder_number() const { return folder_number_; }
   void set_folder_number(std::uint16_t number) { folder_number_ = number; }
   std::uint64_t data_size() const { return data_.size(); }
+  std::uint64_t folder_count() const { return folder_count_; }
+  std::uint64_t file_count() const { return file_count_; }
 
  private:
   class OpenCabinetFile;

@@ -41,13 +41,17 @@ std::size_t WorkerCount(std::size_t requested) {
 }
 
 // Whether the folder is to be closed, given the size of its data staging: when the data passes
-// the threshold, or the cabinet would pass its maximum size if the folder went in now.
+// the threshold, or the cabinet would pass its maximum size if the folder went in now, or (with
+// whole folders) the cabinet could count no further file record.
 bool FolderIsFull(const FciContext& context, std::uint64_t folder_data_size) {
   const std::uint64_t projected_size =
       context.cabinet.fixed_header_size() + context.cabinet.folder_record_size() +
       context.cabinet.StagedSize() + folder_data_size + context.folder.files_size();
+  const bool records_full =
+      context.cabinet.parameters().whole_folders &&
+      context.cabinet.file_count() + context.folder.record_count() >= kMaxRecordCount;
   return folder_data_size > context.cabinet.parameters().folder_threshold ||
-         projected_size > context.cabinet.max_size();
+         projected_size > context.cabinet.max_size() || records_full;
 }
 
 // Whether the folder is to be closed after a file; nullopt after a failure. Blocks still being
@@ -69,10 +73,43 @@ bool FailedAfterEarlierBlocks(FciContext& context, StatusCallback status) {
   return false;
 }
 
-// Reads the source into the folder and stages its record.
+// The size of the source open as `handle`, read at its start again; nullopt when it cannot be
+// learnt (the reading then tells how large it is).
+std::optional<std::uint64_t> SourceSize(const ClientServices& services, int handle) {
+  int err = 0;
+  const std::int64_t size = services.Seek(handle, 0, 2, err);
+  if (size < 0 || services.Seek(handle, 0, 0, err) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(size);
+}
+
+// Whether the open folder is to be closed before a file of `size` bytes joins it: when its
+// blocks could not count the file's bytes, or (with whole folders) when the file, however badly
+// it compresses, could take the cabinet past its maximum size, so that the folder closed now
+// stays whole in this cabinet and the file starts the next folder.
+bool ClosesFolderBefore(const FciContext& context, std::uint64_t size) {
+  const FolderState& folder = context.folder;
+  if (folder.uncompressed_size() + size > kMaxFolderBytes) return true;
+  if (!context.cabinet.parameters().whole_folders || folder.record_count() == 0) return false;
+  const std::uint64_t worst_block = folder.data_header_size() + folder.block_buffer().size();
+  const std::uint64_t worst_file = (size / kBlockSize + 2) * worst_block;
+  const std::uint64_t projected_size =
+      context.cabinet.fixed_header_size() + context.cabinet.folder_record_size() +
+      context.cabinet.StagedSize() + folder.data_size_bound() + folder.files_size() + worst_file;
+  return projected_size > context.cabinet.max_size();
+}
+
+// Reads the source into the folder and stages its record, closing the folder first when
+// ClosesFolderBefore says so: a file that fits a folder of its own is never refused for the
+// files before it.
 bool StageFile(FciContext& context, int handle, FileRecord record, std::string_view name,
-               StatusCallback status) {
+               NextCabinetCallback next_cabinet, StatusCallback status) {
   const SourceFile source(context.services, handle);
+  const std::optional<std::uint64_t> source_size = SourceSize(context.services, handle);
+  if (source_size && ClosesFolderBefore(context, *source_size) &&
+      !FlushFolder(context, false, next_cabinet, status)) {
+    return false;
+  }
+  record.folder_offset = static_cast<std::uint32_t>(context.folder.uncompressed_size());
   const std::optional<std::uint32_t> size = context.folder.ReadFile(handle, status);
   if (!size) return false;
   record.size = *size;
@@ -91,8 +128,7 @@ bool AddFile(FciContext& context, std::string_view source, std::string_view name
        !context.folder.SwitchType(compression_type))) {
     return false;
   }
-  FileRecord record{.folder_offset =
-                        static_cast<std::uint32_t>(context.folder.uncompressed_size())};
+  FileRecord record;
   int err = 0;
   const int handle = open_info(std::string(source), record.date, record.time, record.attributes,
                                err, context.services.ctx());
@@ -101,7 +137,7 @@ bool AddFile(FciContext& context, std::string_view source, std::string_view name
     return FailedAfterEarlierBlocks(context, status);
   }
   if (execute) record.attributes |= kAttributeExecute;
-  if (!StageFile(context, handle, record, name, status)) {
+  if (!StageFile(context, handle, record, name, next_cabinet, status)) {
     return FailedAfterEarlierBlocks(context, status);
   }
   const std::optional<bool> full = FolderIsFull(context, status);

@@ -86,7 +86,13 @@ struct CabinetParameters {
   std::int32_t cabinet_number = 0;          // the client's own sequence number
   std::int32_t disk_number = 0;             // cabinets on one disk share the remaining size
   std::int32_t fail_on_incompressible = 0;  // kept, without effect
-  std::uint16_t set_id = 0;                 // written into every cabinet of the set
+  // A folder that does not fit in what the cabinet has left (or whose file records the cabinet
+  // cannot count) ends the cabinet and starts the next one whole, so that each file lies in one
+  // cabinet and each cabinet stands alone: such a cabinet names no neighbour. A folder that no
+  // cabinet of the maximum size could hold gets a cabinet of its own, that large (at most the
+  // 4 GB a cabinet can count). Only FCIFlushCabinet with its flag still spans.
+  bool whole_folders = false;
+  std::uint16_t set_id = 0;  // written into every cabinet of the set
   CabinetName disk_name{};
   CabinetName cabinet_name{};
   CabinetName cabinet_path{};  // joined directly in front of cabinet_name; ends in a separator
@@ -168,8 +174,10 @@ using FciHandle = std::unique_ptr<FciContext, FciContextDeleter>;
 
 // Adds the file `source` under `name` (stored byte for byte up to its first NUL; at most 255
 // bytes, or the folder flush that places it fails with code 4). A change of compression type
-// closes the folder first. The execute flag adds attribute 0x40. The folder is closed once its
-// staged data passes the threshold or the cabinet would pass its maximum size.
+// closes the folder first, and so does a file that would take the folder past the
+// kMaxFolderBytes its blocks can count. The execute flag adds attribute 0x40. The folder is
+// closed once its staged data passes the threshold or the cabinet would pass its maximum size
+// (or, with whole folders, count more than kMaxRecordCount file records).
 [[nodiscard]] bool FCIAddFile(FciContext& context, std::string_view source, std::string_view name,
                               bool execute, NextCabinetCallback next_cabinet, StatusCallback status,
                               OpenInfoCallback open_info, std::uint16_t compression_type);

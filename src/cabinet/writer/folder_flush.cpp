@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace kb::cabinet {
 namespace {
@@ -35,6 +36,8 @@ class FolderFlush {
   };
 
   bool Pass();
+  bool StartsNextCabinet(std::int64_t room) const;
+  bool EndCabinetBeforeFolder();
   bool FinishCabinet(std::uint64_t estimate);
   bool MoveFolderToNextCabinet(std::uint64_t estimate);
   std::uint64_t Estimate() const;
@@ -54,6 +57,7 @@ class FolderFlush {
   const StatusCallback status_;
   std::uint64_t uncompressed_total_ = 0;  // of the blocks placed whole, over all passes
   std::uint64_t copied_ = 0;              // data bytes gone through, for progress
+  std::uint64_t rest_records_ = 0;        // file records of this pass left for the next cabinet
   bool closed_cabinet_ = false;           // whether the last pass finished a cabinet
 };
 
@@ -87,25 +91,58 @@ bool FolderFlush::Pass() {
   if (!Progress(0, estimate)) return false;
   std::int64_t room =
       static_cast<std::int64_t>(cabinet_.max_size()) - static_cast<std::int64_t>(estimate);
-  closed_cabinet_ = room < 0 || spanning_;
+  if (StartsNextCabinet(room)) return EndCabinetBeforeFolder();
+  // With whole folders, a folder that no cabinet of the maximum size holds gets one of its own:
+  // split, it might need more block records than readers join (65,535 for the whole folder).
+  const bool takes_own_cabinet = cabinet_.parameters().whole_folders && cabinet_.StagedSize() == 0;
+  closed_cabinet_ = spanning_ || (room < 0 && !takes_own_cabinet);
   if (closed_cabinet_ && !RequestNextCabinet(estimate, room)) return false;
-  const std::int64_t limit = room + static_cast<std::int64_t>(folder_.data().size());
+  const std::int64_t limit = closed_cabinet_
+                                 ? room + static_cast<std::int64_t>(folder_.data().size())
+                                 : std::numeric_limits<std::int64_t>::max();
   if (closed_cabinet_ && !folder_.data().empty() &&
       limit <= static_cast<std::int64_t>(folder_.data_header_size())) {
     return MoveFolderToNextCabinet(estimate);
   }
 
   Rest rest{TempFile(&services_), TempFile(&services_)};
+  rest_records_ = 0;
   FolderRecord record{.first_block_offset = static_cast<std::uint32_t>(cabinet_.data_size()),
                       .block_count = 0,
                       .compression_type = folder_.type()};
   if (!rest.data.Create() || !rest.files.Create() ||
       !MoveBlocks(limit, estimate, record, rest.data) || !cabinet_.AppendFolderRecord(record) ||
       !PlaceFiles(rest.files) ||
-      !folder_.ReplaceTemporaries(std::move(rest.data), std::move(rest.files))) {
+      !folder_.ReplaceTemporaries(std::move(rest.data), std::move(rest.files), rest_records_)) {
     return false;
   }
   return !closed_cabinet_ || FinishCabinet(estimate);
+}
+
+// With whole folders: whether the folder is to start the next cabinet rather than be split
+// here. A cabinet that holds nothing yet takes it in any case (see Pass).
+bool FolderFlush::StartsNextCabinet(std::int64_t room) const {
+  if (!cabinet_.parameters().whole_folders || spanning_ || cabinet_.StagedSize() == 0) {
+    return false;
+  }
+  if (cabinet_.file_count() + folder_.record_count() > kMaxRecordCount ||
+      cabinet_.folder_count() == kMaxRecordCount) {
+    return true;
+  }
+  return room < 0;
+}
+
+// Writes the cabinet as it stands, naming no neighbour, and makes the next one current.
+bool FolderFlush::EndCabinetBeforeFolder() {
+  const std::uint64_t size = cabinet_.ExpectedSize();
+  CabinetParameters next = cabinet_.parameters();
+  ++next.cabinet_number;
+  if (next_cabinet_(next, CallbackValue(size), services_.ctx()) == -1) {
+    return services_.Fail(FciError::kUserAbort);
+  }
+  cabinet_.SetNext(next, false);
+  closed_cabinet_ = true;
+  return FinishCabinet(size);
 }
 
 bool FolderFlush::FinishCabinet(std::uint64_t estimate) {
@@ -131,7 +168,7 @@ bool FolderFlush::RequestNextCabinet(std::uint64_t& estimate, std::int64_t& room
   if (next_cabinet_(next, CallbackValue(estimate), services_.ctx()) == -1) {
     return services_.Fail(FciError::kUserAbort);
   }
-  cabinet_.SetNext(next);
+  cabinet_.SetNext(next, true);
   room = static_cast<std::int64_t>(cabinet_.max_size()) -
          static_cast<std::int64_t>(estimate + cabinet_.NextNamesSize());
   return true;
@@ -236,6 +273,7 @@ bool FolderFlush::PlaceFile(std::span<std::byte> record_and_name, std::string_vi
   if (!IsContinuedToNext(record.folder)) return true;
   record.folder = kContinuedFromPrevious;
   EncodeFileRecord(record, record_and_name);
+  ++rest_records_;
   return rest.Append(record_and_name);
 }
 

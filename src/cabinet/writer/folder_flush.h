@@ -10,7 +10,9 @@ namespace kb::cabinet {
 // has no room for all of it (or `spanning` is set), the cabinet is finished with what fits,
 // a next cabinet is requested through `next_cabinet`, and the rest of the folder (with the
 // records of the files it still holds) starts that cabinet; this repeats until the folder is
-// placed. An empty folder is left alone. Returns false after filling the error record.
+// placed. With whole folders (CabinetParameters::whole_folders) the folder is never split but
+// ends the cabinet and starts the next one whole, or fills a cabinet of its own. An empty folder
+// is left alone. Returns false after filling the error record.
 [[nodiscard]] bool FlushFolder(FciContext& context, bool spanning, NextCabinetCallback next_cabinet,
                                StatusCallback status);
 

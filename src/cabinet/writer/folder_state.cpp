@@ -150,6 +150,7 @@ bool FolderState::AppendFileRecord(const FileRecord& record, std::string_view na
     return services_->Fail(FciError::kAllocFail);
   }
   waiting_record_bytes_ += waiting_records_.back().bytes.size();
+  ++records_;
   if (waiting_records_.size() > kMaxWaitingRecords && !FinishBlocks(status)) {
     return false;
   }
@@ -179,11 +180,12 @@ bool FolderState::CloseCompression(StatusCallback status) {
   return true;
 }
 
-bool FolderState::ReplaceTemporaries(TempFile data, TempFile files) {
+bool FolderState::ReplaceTemporaries(TempFile data, TempFile files, std::uint64_t records) {
   const bool data_gone = data_.Destroy();
   const bool files_gone = files_.Destroy();
   data_ = std::move(data);
   files_ = std::move(files);
+  records_ = records;
   return data_gone && files_gone;
 }
 

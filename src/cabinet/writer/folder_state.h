@@ -71,8 +71,9 @@ class FolderState {
   // folder's stream at offset 0.
   [[nodiscard]] bool CloseCompression(StatusCallback status);
 
-  // Replaces the (consumed) staging temporaries by those holding the rest of a split folder.
-  [[nodiscard]] bool ReplaceTemporaries(TempFile data, TempFile files);
+  // Replaces the (consumed) staging temporaries by those holding the rest of a split folder,
+  // `records` file records in `files`.
+  [[nodiscard]] bool ReplaceTemporaries(TempFile data, TempFile files, std::uint64_t records);
 
   // Destroys the compressor and both temporaries; false when a temporary failed to go.
   [[nodiscard]] bool Destroy();
@@ -84,6 +85,8 @@ class FolderState {
   // The folder-files temporary's size once the records waiting for their blocks are staged.
   std::uint64_t files_size() const { return files_.size() + waiting_record_bytes_; }
   std::size_t data_header_size() const { return data_header_size_; }
+  // The file records of the folder, staged or waiting for their blocks.
+  std::uint64_t record_count() const { return records_; }
   bool empty() const { return data_.empty() && files_.empty(); }
   TempFile& data() { return data_; }
   TempFile& files() { return files_; }
@@ -119,6 +122,7 @@ class FolderState {
   std::deque<WaitingRecord> waiting_records_;
   std::uint64_t waiting_record_bytes_ = 0;
   std::uint64_t uncompressed_ = 0;
+  std::uint64_t records_ = 0;
   std::size_t data_header_size_;
 };
 
