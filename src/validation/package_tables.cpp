@@ -117,13 +117,23 @@ std::string Table::Key(std::size_t row) const {
   return key;
 }
 
+const Table::ValueRows& Table::IndexOf(std::size_t column) const {
+  const auto [entry, made] = indexes_.try_emplace(column);
+  if (made) {
+    for (std::size_t row = 0; row < rows_.size(); ++row) {
+      if (const auto& field = Field(row, column)) entry->second.try_emplace(*field, row);
+    }
+  }
+  return entry->second;
+}
+
 std::optional<std::size_t> Table::Find(std::string_view column, std::string_view value) const {
   const auto index = ColumnIndex(column);
   if (!index) return std::nullopt;
-  for (std::size_t row = 0; row < rows_.size(); ++row) {
-    if (Field(row, *index) == value) return row;
-  }
-  return std::nullopt;
+  const ValueRows& values = IndexOf(*index);
+  const auto found = values.find(std::string(value));
+  if (found == values.end()) return std::nullopt;
+  return found->second;
 }
 
 PackageTables::PackageTables(msi::ScopedHandle database)

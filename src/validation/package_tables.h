@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "msi/api/scoped_handle.h"
@@ -37,14 +38,22 @@ class Table {
   std::optional<long long> Number(std::size_t row, std::string_view column) const;
   // The row's primary key, its fields joined by '.', to name the row in a finding.
   std::string Key(std::size_t row) const;
-  // The first row whose `column` holds `value`; nullopt when none does.
+  // The first row whose `column` holds `value`; nullopt when none does. The first call for a
+  // column indexes it, so that rules looking up every row of a large table stay linear; the
+  // index is kept, which makes Find unsafe to call from two threads at once.
   std::optional<std::size_t> Find(std::string_view column, std::string_view value) const;
 
  private:
+  // A column's values, each to the first row that holds it (null fields left out).
+  using ValueRows = std::unordered_map<std::string, std::size_t>;
+  const ValueRows& IndexOf(std::size_t column) const;
+
   std::vector<std::string> columns_;
   std::vector<std::string> types_;
   std::size_t key_count_ = 0;
   std::vector<std::vector<std::optional<std::string>>> rows_;
+  // Built by Find on first use, by column.
+  mutable std::map<std::size_t, ValueRows> indexes_;
 };
 
 // The summary information a rule asks about.
