@@ -10,6 +10,7 @@
 
 #include "framework/keyboard_indicators.h"
 #include "framework/standard_ids.h"
+#include "framework/utf8_text.h"
 #include "ui/command_ids.h"
 
 namespace kb {
@@ -75,13 +76,9 @@ constexpr std::array<LockKey, 3> kIndicatorKeys = {LockKey::kCapsLock, LockKey::
                                                    LockKey::kScrollLock};
 constexpr int kIndicatorPollMilliseconds = 300;
 
-QString Text(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QKeySequence ShortcutOf(int id) {
   for (const Accelerator& accelerator : kAccelerators) {
-    if (accelerator.id == id) return QKeySequence(Text(accelerator.key));
+    if (accelerator.id == id) return QKeySequence(FromUtf8(accelerator.key));
   }
   return {};
 }
@@ -90,7 +87,7 @@ QKeySequence ShortcutOf(int id) {
 // show the key a second time beside it.
 bool TextNamesKey(const MenuItem& item) {
   const QString key = ShortcutOf(item.id).toString(QKeySequence::NativeText);
-  return !key.isEmpty() && Text(item.text).contains('(' + key + ')');
+  return !key.isEmpty() && FromUtf8(item.text).contains('(' + key + ')');
 }
 
 }  // namespace
@@ -106,7 +103,7 @@ void CMainFrame::CreateMenus() {
   std::string_view menu_name;
   for (const MenuItem& item : kMenuItems) {
     if (item.menu != menu_name) {
-      menu = menuBar()->addMenu(Text(item.menu));
+      menu = menuBar()->addMenu(FromUtf8(item.menu));
       menu_name = item.menu;
     }
     if (item.id == 0) {
@@ -115,7 +112,7 @@ void CMainFrame::CreateMenus() {
       AddRecentFileCommands(menu, kRecentFileCount);
     } else {
       const bool named = TextNamesKey(item);
-      QAction* action = AddCommand(item.id, Text(item.text), Text(item.prompt),
+      QAction* action = AddCommand(item.id, FromUtf8(item.text), FromUtf8(item.prompt),
                                    named ? QKeySequence() : ShortcutOf(item.id));
       menu->addAction(action);
       // The key still works: through a shortcut of the window rather than of the item.
@@ -142,7 +139,7 @@ void CMainFrame::CreateToolBar() {
       continue;
     }
     QAction* action = Command(button.id);
-    action->setIcon(QIcon(Text(button.image)));
+    action->setIcon(QIcon(FromUtf8(button.image)));
     // The button's tip names its key: "Build (F7)".
     if (const QKeySequence key = ShortcutOf(button.id); !key.isEmpty()) {
       action->setToolTip(action->toolTip() + " (" + key.toString(QKeySequence::NativeText) + ')');
@@ -157,7 +154,7 @@ void CMainFrame::CreateToolBar() {
 void CMainFrame::CreateStatusBar() {
   statusBar()->addWidget(new QLabel(QStringLiteral("Ready")), 1);
   for (std::size_t i = 0; i < indicators_.size(); ++i) {
-    indicators_[i] = new QLabel(Text(kIndicatorTexts[i]));
+    indicators_[i] = new QLabel(FromUtf8(kIndicatorTexts[i]));
     indicators_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     indicators_[i]->setAlignment(Qt::AlignCenter);
     indicators_[i]->setMinimumWidth(indicators_[i]->fontMetrics().horizontalAdvance("SCRL") + 8);

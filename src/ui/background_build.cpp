@@ -13,6 +13,7 @@
 
 #include "framework/frame_window.h"
 #include "framework/message_box.h"
+#include "framework/utf8_text.h"
 #include "ui/build_progress_dlg.h"
 
 namespace kb {
@@ -101,10 +102,7 @@ BackgroundBuild BuildInBackground(CProjectSettings& settings, const std::string&
     if (!throttle.Due()) return;
     QMetaObject::invokeMethod(
         &dialog,
-        [&dialog,
-         file = QString::fromUtf8(progress.source.data(),
-                                  static_cast<qsizetype>(progress.source.size())),
-         number = static_cast<int>(progress.entry + 1),
+        [&dialog, file = FromUtf8(progress.source), number = static_cast<int>(progress.entry + 1),
          count = static_cast<int>(progress.entry_count),
          percent = PercentDone(progress)] { dialog.ShowProgress(file, number, count, percent); },
         Qt::QueuedConnection);

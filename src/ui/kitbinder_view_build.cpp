@@ -10,6 +10,7 @@
 
 #include "framework/message_box.h"
 #include "framework/password_prompt.h"
+#include "framework/utf8_text.h"
 #include "framework/wait_cursor.h"
 #include "package/build_command.h"
 #include "project/form_exchange.h"
@@ -23,10 +24,6 @@ namespace kb {
 namespace {
 
 constexpr int kComponentGuidColumn = 3;
-
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Shows `shown`, the form's project with what a build generated taken into it
 // (TakeGeneratedIdentifiers), in the form, where the next save keeps it. Row i was file i of

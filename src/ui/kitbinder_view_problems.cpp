@@ -9,6 +9,7 @@
 
 #include "framework/field_mark.h"
 #include "framework/message_box.h"
+#include "framework/utf8_text.h"
 #include "package/build_command.h"
 #include "package/major_upgrade.h"
 #include "package/project_checks.h"
@@ -22,10 +23,6 @@ constexpr int kFilesPage = 0;
 constexpr int kProductPage = 1;
 constexpr int kLicensePage = 3;
 constexpr int kAdvancedPage = 4;
-
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QString Problem(const std::optional<std::string>& problem) {
   return problem ? FromUtf8(*problem) : QString();
