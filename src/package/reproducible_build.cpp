@@ -36,6 +36,11 @@ std::string ReproducibleSeed(const CProjectSettings& settings, std::int64_t epoc
   add(InstallScopeText(settings.installscope));
   add(TargetPlatformText(settings.platform));
   add(settings.compression);
+  // A key that came after the first reproducible builds joins the seed, marked, only when set,
+  // so that a project without it keeps the codes it has always had.
+  const auto add_key = [&add](std::string_view key) { add('\x01' + std::string(key)); };
+  if (settings.addtopath) add_key("addtopath");
+  if (settings.externalcabinets) add_key("externalcabinets");
   for (const ProjectFileEntry& file : settings.files) {
     for (const std::string* text : {&file.path, &file.shortcutname, &file.shortcuticon, &file.id,
                                     &file.componentid, &file.componentguid, &file.shortcuttarget}) {
@@ -43,6 +48,12 @@ std::string ReproducibleSeed(const CProjectSettings& settings, std::int64_t epoc
     }
     add(file.setkdir ? "1" : "0");
     add(file.desktopshortcut ? "1" : "0");
+    if (file.launchonexit) add_key("launchonexit");
+    if (!file.extensions.empty() || !file.extensiondescription.empty()) {
+      add_key("extensions");
+      add(file.extensions);
+      add(file.extensiondescription);
+    }
   }
   for (const ProjectIconEntry& icon : settings.icons) add(icon.path);
   return seed;

@@ -93,10 +93,29 @@ class PipelineTest(unittest.TestCase):
         self.assertEqual(result.returncode, 2)
         self.assertIn("compression=zip: is none of best, normal, fast, none and lzx", result.stderr)
 
-    def build_copy(self, folder, epoch, umask, tz, mtime):
-        """Builds a copy of the sample in `folder` with its files dated `mtime`."""
+    def test_source_date_epoch_codes_follow_every_key(self):
+        """Keys added after the first reproducible builds change the codes too."""
+        edits = [("", ""), ("[properties]", "addtopath=true"),
+                 ("[properties]", "externalcabinets=true"),
+                 ("[files]", "file0launchonexit=true"), ("[files]", "file2extensions=.ini")]
+        codes = set()
+        for number, (section, line) in enumerate(edits):
+            result, package = self.build_copy("keys%d" % number, "1700000000", 0o022, "UTC",
+                                              1000000000, (section, line))
+            self.assertEqual(result.returncode, 0, line + result.stderr)
+            codes.add(oracle.suminfo(package).split("Revision number (UUID): ")[1].split()[0])
+        self.assertEqual(len(codes), len(edits))
+
+    def build_copy(self, folder, epoch, umask, tz, mtime, edit=("", "")):
+        """Builds a copy of the sample in `folder` with its files dated `mtime`, the line
+        edit[1] added after the section header edit[0] of its project file."""
         project_dir = os.path.join(self.dir, folder)
         shutil.copytree(os.path.join(SOURCE_DIR, "examples", "sample"), project_dir)
+        if edit[0]:
+            project = os.path.join(project_dir, "sample.kbr")
+            text = read(project, "r").replace(edit[0] + "\n", edit[0] + "\n" + edit[1] + "\n")
+            with open(project, "w") as out:
+                out.write(text)
         for name in os.listdir(os.path.join(project_dir, "files")):
             path = os.path.join(project_dir, "files", name)
             os.chmod(path, 0o666 & ~umask)  # as files made under that umask are
