@@ -94,7 +94,7 @@ constexpr int kWholeFormHeight = 460;
 // The Advanced page's rows lie on an area of their own that starts below the tab strip's tabs
 // and ends above the help text, and scrolls when they do not fit between.
 constexpr int kAdvancedTop = 40;
-constexpr int kAdvancedBottom = 350;
+constexpr int kAdvancedBottom = 375;
 // Labels end 5 pixels before the boxes and the boxes 5 pixels before their buttons.
 constexpr int kBoxLeft = 105;
 constexpr int kBrowseWidth = 60;
@@ -244,6 +244,10 @@ void CKitbinderView::CreateControls() {
   compressionList = new QComboBox(advancedPage);
   for (const auto& choice : kCompressionChoices)
     compressionList->addItem(QString::fromUtf8(choice.second));
+  externalCabinetsCheck =
+      new QCheckBox(QStringLiteral("Put the cabinets beside the package"), advancedPage);
+  externalCabinetsCheck->setToolTip(QStringLiteral(
+      "The package then holds no files: ship the .cab files made beside it with it"));
   signCertificateLabel = label("Certificate");
   signCertificateBox = box();
   signBrowseButton = new QPushButton(QStringLiteral("Br&owse"), advancedPage);
@@ -352,13 +356,13 @@ std::vector<QWidget*> CKitbinderView::PageControls(int page) const {
     case 3:
       return {eulaFileBox, eulaFileLabel, eulaBrowseButton};
     case 4:
-      return {productCodeBox,     productCodeLabel, packageCodeLabel,   packageCodeBox,
-              upgradeCodeLabel,   upgradeCodeBox,   languageLabel,      languageList,
-              bannerFileLabel,    bannerFileBox,    bannerBrowseButton, noQuestionsCheck,
-              installScopeLabel,  installScopeList, platformLabel,      platformList,
-              addToPathCheck,     compressionLabel, compressionList,    signCertificateLabel,
-              signCertificateBox, signBrowseButton, timestampLabel,     timestampBox,
-              advancedArea};
+      return {productCodeBox,       productCodeLabel,   packageCodeLabel,   packageCodeBox,
+              upgradeCodeLabel,     upgradeCodeBox,     languageLabel,      languageList,
+              bannerFileLabel,      bannerFileBox,      bannerBrowseButton, noQuestionsCheck,
+              installScopeLabel,    installScopeList,   platformLabel,      platformList,
+              addToPathCheck,       compressionLabel,   compressionList,    externalCabinetsCheck,
+              signCertificateLabel, signCertificateBox, signBrowseButton,   timestampLabel,
+              timestampBox,         advancedArea};
     default:
       return {};
   }
@@ -443,9 +447,10 @@ void CKitbinderView::LayOutAdvancedPage(int cx, int cy) {
   row(platformLabel, platformList, 225, d);
   place(addToPathCheck, kBoxLeft, 250, 250, 20);
   row(compressionLabel, compressionList, 275, d);
-  row(signCertificateLabel, signCertificateBox, 300, browse_box);
-  place(signBrowseButton, width - kBrowseWidth - 10, 300, kBrowseWidth, 20);
-  row(timestampLabel, timestampBox, 325, d);
+  place(externalCabinetsCheck, kBoxLeft, 300, 250, 20);
+  row(signCertificateLabel, signCertificateBox, 325, browse_box);
+  place(signBrowseButton, width - kBrowseWidth - 10, 325, kBrowseWidth, 20);
+  row(timestampLabel, timestampBox, 350, d);
 }
 
 void CKitbinderView::FillSettings(CProjectSettings& settings) {
@@ -466,7 +471,7 @@ void CKitbinderView::FillSettings(CProjectSettings& settings) {
                              ? compressionText
                              : std::string(kCompressionChoices[compression].first);
   settings.addtopath = addToPathCheck->isChecked();
-  settings.externalcabinets = externalCabinets;
+  settings.externalcabinets = externalCabinetsCheck->isChecked();
   for (int row = 0; row < fileList->RowCount(); ++row) {
     const auto column = [&](int index) { return fileList->ItemText(row, index).toStdString(); };
     settings.AddFileEntry({.path = column(0),
@@ -516,7 +521,7 @@ void CKitbinderView::LoadProject(const std::string& path) {
   installScopeList->setCurrentIndex(ChoiceIndex(kScopeChoices, storedSettings.installscope));
   platformList->setCurrentIndex(ChoiceIndex(kPlatformChoices, storedSettings.platform));
   addToPathCheck->setChecked(storedSettings.addtopath);
-  externalCabinets = storedSettings.externalcabinets;
+  externalCabinetsCheck->setChecked(storedSettings.externalcabinets);
   RememberProjectFolder(path);
   UpdateData(false);
   MarkFieldProblems();
@@ -569,7 +574,7 @@ void CKitbinderView::ResetProject() {
   platformList->setCurrentIndex(0);
   compressionList->setCurrentIndex(0);
   addToPathCheck->setChecked(false);
-  externalCabinets = false;
+  externalCabinetsCheck->setChecked(false);
   UpdateData(false);
   MarkFieldProblems();
 }

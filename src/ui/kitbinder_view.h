@@ -159,7 +159,8 @@ class CKitbinderView : public CFormView {
   QComboBox* platformList;  // TargetPlatform by index: 32-bit, 64-bit
   QCheckBox* addToPathCheck;
   QLabel* compressionLabel;
-  QComboBox* compressionList;  // the project's compression by index (kCompressionChoices)
+  QComboBox* compressionList;        // the project's compression by index (kCompressionChoices)
+  QCheckBox* externalCabinetsCheck;  // the cabinets go beside the package, not into it
   QLabel* signCertificateLabel;
   QLineEdit* signCertificateBox;
   QPushButton* signBrowseButton;
@@ -191,10 +192,6 @@ class CKitbinderView : public CFormView {
   // The compression the project file named; kept as it was when the list still shows it (a
   // value of a later version reads as the default and survives Save).
   std::string compressionText;
-  // Whether the project asks for external cabinets: no control shows it, the form carries it
-  // from Open to Save and Build.
-  bool externalCabinets = false;
-
   bool columnsCreated = false;
 
  protected:

@@ -222,8 +222,9 @@ TEST_F(FormViewTest, ControlsSitWhereThePixelTableSaysAtAnySize) {
         {v.bannerBrowseButton, {ax - 70, 150, 60, 20}},
         {v.noQuestionsCheck, {105, 175, 200, 20}},
         {v.addToPathCheck, {105, 250, 250, 20}},
-        {v.signCertificateBox, {105, 300, ax - 180, 19}},
-        {v.timestampBox, {105, 325, d, 19}},
+        {v.externalCabinetsCheck, {105, 300, 250, 20}},
+        {v.signCertificateBox, {105, 325, ax - 180, 19}},
+        {v.timestampBox, {105, 350, d, 19}},
         {v.eulaFileBox, {105, 50, cx - 180, 19}},
         {v.eulaBrowseButton, {cx - 70, 50, 60, 20}},
         {v.fileList, {10, 50, cx - 20, cy - 190}},
@@ -257,7 +258,7 @@ TEST_F(FormViewTest, ControlsSitWhereThePixelTableSaysAtAnySize) {
   for (QLabel* label : v.findChildren<QLabel*>()) {
     EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
   }
-  for (QCheckBox* box : {v.noQuestionsCheck, v.addToPathCheck})
+  for (QCheckBox* box : {v.noQuestionsCheck, v.addToPathCheck, v.externalCabinetsCheck})
     EXPECT_LE(box->sizeHint().width(), box->width()) << box->text().toStdString();
   // A button's caption must stay inside its frame (two pixels a side).
   for (QPushButton* button : v.findChildren<QPushButton*>()) {
@@ -283,6 +284,7 @@ TEST_F(FormViewTest, AProjectSavedUnchangedIsWrittenAsItWasRead) {
   EXPECT_EQ(v.installScopeList->currentText(), "Either, the user chooses");
   EXPECT_EQ(v.platformList->currentText(), "64-bit (x64)");
   EXPECT_TRUE(v.addToPathCheck->isChecked());
+  EXPECT_TRUE(v.externalCabinetsCheck->isChecked());
   EXPECT_TRUE(v.helpBox->toPlainText().contains(
       "defaulting to c:\\Program Files\\Title for all users, or the user's own "
       "AppData\\Local\\Programs\\Title where Title"));
@@ -338,6 +340,10 @@ TEST_F(FormViewTest, AProjectSavedUnchangedIsWrittenAsItWasRead) {
   EXPECT_TRUE(doc().IsModified());
   Press(QKeySequence("Ctrl+S"));
   expected.replace(expected.find("addtopath=true\r\n"), 16, "");
+  EXPECT_EQ(ReadText(path), expected);
+  QTest::mouseClick(v.externalCabinetsCheck, Qt::LeftButton);
+  Press(QKeySequence("Ctrl+S"));
+  expected.replace(expected.find("externalcabinets=true\r\n"), 23, "");
   EXPECT_EQ(ReadText(path), expected);
   ClickTab(0);
   EXPECT_TRUE(v.helpBox->toPlainText().contains(
@@ -399,6 +405,7 @@ TEST_F(FormViewTest, NewEmptiesEveryFieldButKeepsTheLanguage) {
   EXPECT_EQ(v.fileList->RowCount(), 0);
   EXPECT_FALSE(v.noQuestionsCheck->isChecked());
   EXPECT_FALSE(v.addToPathCheck->isChecked());
+  EXPECT_FALSE(v.externalCabinetsCheck->isChecked());
   EXPECT_EQ(v.languageList->currentText(), "Spanish");
   EXPECT_EQ(v.tabStrip->currentIndex(), 0);
   EXPECT_EQ(v.projectFolder, "");
