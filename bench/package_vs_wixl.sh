@@ -27,17 +27,8 @@ fi
 mapfile -t names < <(cd "$work/project/files" && LC_ALL=C ls)
 
 {
-  cat <<'WXS'
-<?xml version="1.0"?>
-<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
-  <Product Id="*" Name="Bench" Language="1033" Version="1.0.0" Manufacturer="Bench"
-           UpgradeCode="6A4B2C1D-3E5F-4A7B-8C9D-0E1F2A3B4C5D">
-    <Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine"/>
-    <Media Id="1" Cabinet="Instal01.cab" EmbedCab="yes"/>
-    <Directory Id="TARGETDIR" Name="SourceDir">
-      <Directory Id="ProgramFilesFolder">
-        <Directory Id="INSTALLDIR" Name="Bench">
-WXS
+  print_wix_product_head
+  printf '        <Directory Id="INSTALLDIR" Name="Bench">\n'
   for i in "${!names[@]}"; do
     printf '          <Component Id="c%d" Guid="*"><File Id="f%d" Source="files/%s" KeyPath="yes"/></Component>\n' \
       "$i" "$i" "${names[$i]}"

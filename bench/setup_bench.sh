@@ -13,3 +13,19 @@ setup_bench() {
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
 }
+
+# Prints the start of the WiX source the wixl comparisons build: a product named Bench as
+# kitbinder's bench projects describe it, one embedded cabinet, and the folders down to
+# ProgramFilesFolder, left open for the caller's INSTALLDIR.
+print_wix_product_head() {
+  cat <<'WXS'
+<?xml version="1.0"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="*" Name="Bench" Language="1033" Version="1.0.0" Manufacturer="Bench"
+           UpgradeCode="6A4B2C1D-3E5F-4A7B-8C9D-0E1F2A3B4C5D">
+    <Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine"/>
+    <Media Id="1" Cabinet="Instal01.cab" EmbedCab="yes"/>
+    <Directory Id="TARGETDIR" Name="SourceDir">
+      <Directory Id="ProgramFilesFolder">
+WXS
+}

@@ -66,15 +66,9 @@ for files in "$small" "$large"; do
   folders=$(find "$project/tree" -type d | wc -l)
   printf '[properties]\r\ntitle=Bench\r\nversion=1.0\r\nlanguage=en\r\n[files]\r\nfile0path=tree\r\n' \
     >"$project/bench.kbr"
-  cat <<'WXS' >"$project/product.wxs"
-<?xml version="1.0"?>
-<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
-  <Product Id="*" Name="Bench" Language="1033" Version="1.0.0" Manufacturer="Bench"
-           UpgradeCode="6A4B2C1D-3E5F-4A7B-8C9D-0E1F2A3B4C5D">
-    <Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine"/>
-    <Media Id="1" Cabinet="Instal01.cab" EmbedCab="yes"/>
-    <Directory Id="TARGETDIR" Name="SourceDir">
-      <Directory Id="ProgramFilesFolder">
+  {
+    print_wix_product_head
+    cat <<'WXS'
         <Directory Id="INSTALLDIR" Name="Bench"/>
       </Directory>
     </Directory>
@@ -82,6 +76,7 @@ for files in "$small" "$large"; do
   </Product>
 </Wix>
 WXS
+  } >"$project/product.wxs"
   find "$project/tree" -type f -exec cat {} + >/dev/null  # every tool reads from the page cache
   read -r kb_seconds kb_memory < <(measure "$project" "$cli" build bench.kbr)
   kb_size=$(stat -c %s "$project/Bench.msi")
