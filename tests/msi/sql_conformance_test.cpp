@@ -399,6 +399,7 @@ TEST_F(SqlConformanceTest, StoragesTableWritesWholeSubStoragesInWhatWeWrite) {
                   record.get());
   };
   ASSERT_EQ(insert("stgname", source), ERROR_SUCCESS);
+  ASSERT_EQ(insert("second", source), ERROR_SUCCESS);
   const std::vector<std::pair<const char*, std::string>> refused = {
       {"stgname", source},                            // a taken name
       {"notastorage", plain},                         // no compound file
@@ -414,6 +415,8 @@ TEST_F(SqlConformanceTest, StoragesTableWritesWholeSubStoragesInWhatWeWrite) {
   ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
   ScopedHandle row;
   ASSERT_EQ(MsiViewFetch(view.get(), row.Receive()), ERROR_SUCCESS);
+  EXPECT_EQ(FieldText(row.get(), 1), "second");
+  ASSERT_EQ(MsiViewFetch(view.get(), row.Receive()), ERROR_SUCCESS);
   EXPECT_EQ(FieldText(row.get(), 1), "stgname");
   char buffer[] = "apple";
   DWORD size = sizeof(buffer);
@@ -427,26 +430,31 @@ TEST_F(SqlConformanceTest, StoragesTableWritesWholeSubStoragesInWhatWeWrite) {
 
   const auto committed = SubStorageTrees(path_);
   std::map<std::u16string, Listing::Stream> streams;
-  for (const auto& stream : top) {
-    streams[u"stgname/" + stream.name] = {stream.data.size(), Crc(stream.data)};
-  }
-  for (const auto& stream : below[0].streams) {
-    streams[u"stgname/Sub/" + stream.name] = {stream.data.size(), Crc(stream.data)};
+  std::vector<std::u16string> storages;
+  for (const std::u16string name : {u"second", u"stgname"}) {
+    for (const auto& stream : top) {
+      streams[name + u"/" + stream.name] = {stream.data.size(), Crc(stream.data)};
+    }
+    for (const auto& stream : below[0].streams) {
+      streams[name + u"/Sub/" + stream.name] = {stream.data.size(), Crc(stream.data)};
+    }
+    storages.insert(storages.end(), {name, name + u"/Empty", name + u"/Sub"});
   }
   EXPECT_EQ(committed.first, streams);
-  EXPECT_EQ(committed.second,
-            (std::vector<std::u16string>{u"stgname", u"stgname/Empty", u"stgname/Sub"}));
+  EXPECT_EQ(committed.second, storages);
 
-  // Rolled back: a second storage inserted and the first deleted, without a commit.
+  // Rolled back: a third storage inserted and the first deleted, without a commit.
   ASSERT_EQ(MsiOpenDatabaseA(path_.c_str(), MSIDBOPEN_TRANSACT, db_.Receive()), ERROR_SUCCESS);
-  ASSERT_EQ(insert("second", source), ERROR_SUCCESS);
+  ASSERT_EQ(insert("third", source), ERROR_SUCCESS);
   Sql("DELETE FROM `_Storages` WHERE `Name` = 'stgname'");
-  EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `_Storages`"), (Rows_{{"second"}}));
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `_Storages`"), (Rows_{{"second"}, {"third"}}));
   db_.Reset();
   EXPECT_EQ(SubStorageTrees(path_), committed);
 
+  // Deleted both ways the documentation gives: the row, or its data set to null.
   ASSERT_EQ(MsiOpenDatabaseA(path_.c_str(), MSIDBOPEN_TRANSACT, db_.Receive()), ERROR_SUCCESS);
   Sql("DELETE FROM `_Storages` WHERE `Name` = 'stgname'");
+  Sql("UPDATE `_Storages` SET `Data` = NULL WHERE `Name` = 'second'");
   ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
   db_.Reset();
   EXPECT_EQ(SubStorageTrees(path_), (decltype(committed){}));

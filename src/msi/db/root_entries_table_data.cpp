@@ -75,7 +75,10 @@ ErrorCode RootEntriesTableData::Insert(std::span<const FieldValue> values, bool 
 ErrorCode RootEntriesTableData::CheckUpdate(std::size_t row,
                                             std::span<const FieldValue> values) const {
   if (database_->read_only() || values.size() != 2) return kFunctionFailed;
-  if (!std::holds_alternative<StreamField>(values[1])) return kDatatypeMismatch;
+  // A storage's data set to null deletes the storage, as documented.
+  const bool removal =
+      kind_ == Kind::kStorages && std::holds_alternative<std::monostate>(values[1]);
+  if (!removal && !std::holds_alternative<StreamField>(values[1])) return kDatatypeMismatch;
   return database_->CheckStream(rows_[row].stored, values[1]);
 }
 

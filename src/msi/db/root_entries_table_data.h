@@ -21,7 +21,7 @@ namespace kb::msi {
 // as a stream holding a compound file (a transform, a nested database), whose whole tree
 // becomes the sub-storage at commit; a stream that is no compound file is refused, and so is a
 // null `Data`, as an empty storage is of no use. Read back, `Data` names the storage and reads
-// as no bytes.
+// as no bytes. Updating `Data` to null deletes the storage, as deleting the row does.
 class RootEntriesTableData : public TableData {
  public:
   enum class Kind { kStreams, kStorages };
