@@ -144,7 +144,7 @@ class Commit {
       } else {
         for (std::uint32_t child : ChildrenOf(next_, id)) pending.push_back(child);
       }
-      cfb::ClearEntry(next_.RawEntry(id));
+      FreeEntry(id);
     }
   }
 
@@ -209,7 +209,7 @@ class Commit {
     }
     names_changed_ |= found == by_name_.end() || stream.removed();
     if (stream.removed()) {
-      cfb::ClearEntry(next_.RawEntry(id));
+      FreeEntry(id);
       std::erase(children_, id);
       return StorageError::kNone;
     }
@@ -224,18 +224,28 @@ class Commit {
     return StorageError::kNone;
   }
 
-  // The first unallocated entry, adding a directory sector when there is none.
+  // The first unallocated entry, adding a directory sector when there is none. The search
+  // starts where the last one ended, so copying a large tree stays linear.
   std::uint32_t NewEntry() {
-    for (std::uint32_t id = 1; id < next_.entry_count(); ++id) {
+    for (std::uint32_t id = free_from_; id < next_.entry_count(); ++id) {
       const auto entry = cfb::ParseEntry(next_.RawEntry(id), next_.major_version);
-      if (entry && entry->type == cfb::ObjectType::kUnallocated) return id;
+      if (entry && entry->type == cfb::ObjectType::kUnallocated) {
+        free_from_ = id + 1;
+        return id;
+      }
     }
     const std::uint32_t first = next_.entry_count();
     next_.directory.resize(next_.directory.size() + next_.sector_size());
     for (std::uint32_t id = first; id < next_.entry_count(); ++id) {
       cfb::ClearEntry(next_.RawEntry(id));
     }
+    free_from_ = first + 1;
     return first;
+  }
+
+  void FreeEntry(std::uint32_t id) {
+    cfb::ClearEntry(next_.RawEntry(id));
+    free_from_ = std::min(free_from_, id);
   }
 
   void ReleaseData(const cfb::DirectoryEntry& entry) {
@@ -381,6 +391,7 @@ class Commit {
   std::vector<std::uint32_t> children_;                             // of the root
   std::map<std::u16string, std::uint32_t, cfb::NameLess> by_name_;  // as committed
   bool names_changed_ = false;
+  std::uint32_t free_from_ = 1;  // every entry below it is in use
 };
 
 }  // namespace
