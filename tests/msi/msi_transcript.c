@@ -83,6 +83,16 @@ static void Show(MSIHANDLE database, const char* label, const char* sql, MSIHAND
   MsiCloseHandle(view);
 }
 
+/* Commits `db` (printing the result under `label`), closes it, and opens `file` again in
+   `mode`. */
+static MSIHANDLE CommitAndReopen(MSIHANDLE db, const char* label, const char* file, LPCSTR mode) {
+  Print(label, " rc=%u", MsiDatabaseCommit(db));
+  MsiCloseHandle(db);
+  MSIHANDLE reopened = 0;
+  MsiOpenDatabaseA(PathOf(file), mode, &reopened);
+  return reopened;
+}
+
 static MSIHANDLE Texts(const char* a, const char* b, const char* c) {
   const MSIHANDLE record = MsiCreateRecord(3);
   MsiRecordSetStringA(record, 1, a);
@@ -668,9 +678,7 @@ static void SchemaChanges(void) {
   AlterTable(db);
   TemporaryTables(db);
   TemporaryRows(db);
-  Print("schema-commit", " rc=%u", MsiDatabaseCommit(db));
-  MsiCloseHandle(db);
-  MsiOpenDatabaseA(PathOf("schema.msi"), TRANSCRIPT_DBOPEN_READONLY, &db);
+  db = CommitAndReopen(db, "schema-commit", "schema.msi", TRANSCRIPT_DBOPEN_READONLY);
   Show(db, "schema-reopened-tables", "SELECT `Name` FROM `_Tables`", 0);
   Show(db, "schema-reopened-columns", "SELECT * FROM `_Columns`", 0);
   Show(db, "schema-reopened-rows", "SELECT * FROM `Rows`", 0);
@@ -1126,9 +1134,7 @@ static void Storages(void) {
   MSIHANDLE db = 0;
   MsiOpenDatabaseA(PathOf("inner.msi"), TRANSCRIPT_DBOPEN_CREATE, &db);
   Run(db, "storage-source", "CREATE TABLE `T` (`K` CHAR(8) NOT NULL PRIMARY KEY `K`)", 0);
-  Print("storage-source-commit", " rc=%u", MsiDatabaseCommit(db));
-  MsiCloseHandle(db);
-  MsiOpenDatabaseA(PathOf("storages.msi"), TRANSCRIPT_DBOPEN_CREATE, &db);
+  db = CommitAndReopen(db, "storage-source-commit", "storages.msi", TRANSCRIPT_DBOPEN_CREATE);
   static const char kInsert[] = "INSERT INTO `_Storages` (`Name`, `Data`) VALUES (?, ?)";
   MSIHANDLE record = MsiCreateRecord(2);
   MsiRecordSetStringA(record, 1, "stgname");
@@ -1150,14 +1156,10 @@ static void Storages(void) {
   record = 0;
   Print("storage-fetch-end", " rc=%u", MsiViewFetch(view, &record));
   MsiCloseHandle(view);
-  Print("storage-commit", " rc=%u", MsiDatabaseCommit(db));
-  MsiCloseHandle(db);
-  MsiOpenDatabaseA(PathOf("storages.msi"), TRANSCRIPT_DBOPEN_TRANSACT, &db);
+  db = CommitAndReopen(db, "storage-commit", "storages.msi", TRANSCRIPT_DBOPEN_TRANSACT);
   Show(db, "storage-reopened", "SELECT `Name` FROM `_Storages`", 0);
   Run(db, "storage-delete", "DELETE FROM `_Storages` WHERE `Name` = 'stgname'", 0);
-  Print("storage-delete-commit", " rc=%u", MsiDatabaseCommit(db));
-  MsiCloseHandle(db);
-  MsiOpenDatabaseA(PathOf("storages.msi"), TRANSCRIPT_DBOPEN_READONLY, &db);
+  db = CommitAndReopen(db, "storage-delete-commit", "storages.msi", TRANSCRIPT_DBOPEN_READONLY);
   Show(db, "storage-deleted", "SELECT `Name` FROM `_Storages`", 0);
   MsiCloseHandle(db);
 }
