@@ -454,6 +454,9 @@ TEST_F(SqlConformanceTest, StoragesTableWritesWholeSubStoragesInWhatWeWrite) {
   MsiRecordSetStringA(row.get(), 1, "third");
   ASSERT_EQ(MsiRecordSetStreamA(row.get(), 2, source.c_str()), ERROR_SUCCESS);
   ASSERT_EQ(MsiViewModify(view.get(), MSIMODIFY_INSERT, row.get()), ERROR_SUCCESS);
+  ASSERT_EQ(MsiViewFetch(view.get(), row.Receive()), ERROR_SUCCESS);
+  MsiRecordSetStringA(row.get(), 1, "renamed");  // renaming is not supported: refused, not lost
+  EXPECT_EQ(MsiViewModify(view.get(), MSIMODIFY_UPDATE, row.get()), ERROR_FUNCTION_FAILED);
   view.Reset();
   Sql("DELETE FROM `_Storages` WHERE `Name` = 'stgname'");
   EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `_Storages`"), (Rows_{{"second"}, {"third"}}));

@@ -74,7 +74,10 @@ ErrorCode RootEntriesTableData::Insert(std::span<const FieldValue> values, bool 
 
 ErrorCode RootEntriesTableData::CheckUpdate(std::size_t row,
                                             std::span<const FieldValue> values) const {
-  if (database_->read_only() || values.size() != 2) return kFunctionFailed;
+  // Entries are not renamed: a changed name is refused rather than ignored.
+  if (database_->read_only() || values.size() != 2 || values[0] != FieldValue(rows_[row].name)) {
+    return kFunctionFailed;
+  }
   // A storage's data set to null deletes the storage, as documented.
   const bool removal =
       kind_ == Kind::kStorages && std::holds_alternative<std::monostate>(values[1]);

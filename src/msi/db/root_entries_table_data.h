@@ -36,6 +36,7 @@ class RootEntriesTableData : public TableData {
   // cannot hold, or `Data` the storage refuses; kDatatypeMismatch for `Data` that is neither
   // null nor a stream.
   ErrorCode Insert(std::span<const FieldValue> values, bool temporary) override;
+  // Updates change `Data` only: kFunctionFailed for a changed `Name`.
   ErrorCode CheckUpdate(std::size_t row, std::span<const FieldValue> values) const override;
   ErrorCode Update(std::size_t row, std::span<const FieldValue> values) override;
   ErrorCode Erase(std::size_t row) override;
