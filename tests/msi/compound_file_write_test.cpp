@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
 #include "crafted_file.h"
 #include "msi/db/stream_name.h"
 #include "msi/storage/compound_file.h"
+#include "msi/storage/file_io.h"
 #include "ole_oracle.h"
 #include "peer_databases.h"
+#include "platform/regular_file.h"
 #include "test_support/needs.h"
 #include "test_support/temp_dir.h"
 
@@ -190,6 +193,76 @@ TEST_F(WriteTest, StreamFromFileIsCopiedAtCommit) {
   ASSERT_EQ(file->Commit(), StorageError::kNone);
   std::filesystem::remove(Path("source.bin"));
   EXPECT_EQ(file->ReadWholeStream(u"cab", 1 << 20, &error), TestBytes(700000, 5));
+}
+
+// Stages the compound file at `path` as sub-storage `name`, as the database does with a field.
+StorageError StageStorageFile(CompoundFile& file, const std::u16string& name,
+                              const std::string& path) {
+  std::string problem;
+  platform::UniqueFd fd = platform::OpenRegularFile(path, &problem);
+  const auto stamp = StampOf(fd.get());
+  return stamp ? file.WriteStorage(name, std::move(fd), *stamp) : StorageError::kIo;
+}
+
+// What a reader sees of `streams` and `storages` (one level) copied as storage `name`.
+void ExpectTree(Listing& expected, const std::u16string& name,
+                const std::vector<test::CraftedStream>& streams,
+                const std::vector<test::CraftedStorage>& storages) {
+  expected.storages.push_back(name);
+  for (const auto& stream : streams) {
+    expected.streams[name + u"/" + stream.name] = {stream.data.size(), test::Crc(stream.data)};
+  }
+  for (const auto& storage : storages)
+    ExpectTree(expected, name + u"/" + storage.name, storage.streams, {});
+  std::ranges::sort(expected.storages);
+}
+
+// Sub-storages are copied whole, replaced whole (their old sectors reused), refused where a
+// stream has the name, and removed with everything below them.
+TEST_F(WriteTest, SubStoragesAreCopiedReplacedAndRemovedWhole) {
+  const std::string path = Path("storages.msi");
+  const std::vector<test::CraftedStream> streams = {{u"small", TestBytes(100, 1)},
+                                                    {u"large", TestBytes(70000, 2)}};
+  const std::vector<test::CraftedStorage> below = {{u"Inner", {{u"deep", TestBytes(5000, 3)}}}};
+  test::WriteFile(Path("a.cfb"), test::CraftCompoundFile(9, kOtherClsid, streams, below));
+  test::WriteFile(Path("b.cfb"), test::CraftCompoundFile(12, kOtherClsid, {streams[0]}, {}));
+  test::WriteFile(Path("plain.bin"), TestBytes(5000, 4));
+  Listing expected;
+  auto file = CreateInstallerFile(path, &expected);
+  Put(*file, expected, u"root", TestBytes(300, 5));
+  ASSERT_EQ(StageStorageFile(*file, u"T", Path("a.cfb")), StorageError::kNone);
+  ExpectTree(expected, u"T", streams, below);
+  EXPECT_EQ(file->StorageNames(), std::vector<std::u16string>{u"T"});
+  EXPECT_EQ(file->WriteStream(u"t", {}), StorageError::kBadName);
+  EXPECT_EQ(StageStorageFile(*file, u"ROOT", Path("b.cfb")), StorageError::kBadName);
+  EXPECT_EQ(StageStorageFile(*file, u"X", Path("plain.bin")), StorageError::kCorrupt);
+  EXPECT_EQ(file->RemoveStorage(u"root"), StorageError::kNotFound);
+  CommitAndExpectReadersSee(file, path, expected);
+
+  // Replaced over and over under another spelling: the file does not grow.
+  file = OpenForWriting(path);
+  std::uintmax_t first = 0;
+  for (int round = 0; round < 4; ++round) {
+    ASSERT_EQ(StageStorageFile(*file, u"t", Path(round % 2 ? "b.cfb" : "a.cfb")),
+              StorageError::kNone);
+    ASSERT_EQ(file->Commit(), StorageError::kNone);
+    if (round == 0) first = std::filesystem::file_size(path);
+  }
+  EXPECT_LE(std::filesystem::file_size(path), first + 4096);
+  std::erase_if(expected.streams, [](const auto& s) { return s.first.starts_with(u"T/"); });
+  expected.storages.clear();
+  ExpectTree(expected, u"t", {streams[0]}, {});
+  file.reset();
+  ExpectReadersSee(path, expected);
+
+  // Removed, with a stream taking its name in the same commit.
+  file = OpenForWriting(path);
+  ASSERT_EQ(file->RemoveStorage(u"t"), StorageError::kNone);
+  EXPECT_TRUE(file->StorageNames().empty());
+  expected.streams.erase(u"t/small");
+  expected.storages.clear();
+  Put(*file, expected, u"t", TestBytes(10, 6));
+  CommitAndExpectReadersSee(file, path, expected);
 }
 
 // A commit writes what changed: rewriting one small stream of a 2 MB file touches a handful

@@ -83,6 +83,16 @@ static void Show(MSIHANDLE database, const char* label, const char* sql, MSIHAND
   MsiCloseHandle(view);
 }
 
+/* Commits `db` (printing the result under `label`), closes it, and opens `file` again in
+   `mode`. */
+static MSIHANDLE CommitAndReopen(MSIHANDLE db, const char* label, const char* file, LPCSTR mode) {
+  Print(label, " rc=%u", MsiDatabaseCommit(db));
+  MsiCloseHandle(db);
+  MSIHANDLE reopened = 0;
+  MsiOpenDatabaseA(PathOf(file), mode, &reopened);
+  return reopened;
+}
+
 static MSIHANDLE Texts(const char* a, const char* b, const char* c) {
   const MSIHANDLE record = MsiCreateRecord(3);
   MsiRecordSetStringA(record, 1, a);
@@ -668,9 +678,7 @@ static void SchemaChanges(void) {
   AlterTable(db);
   TemporaryTables(db);
   TemporaryRows(db);
-  Print("schema-commit", " rc=%u", MsiDatabaseCommit(db));
-  MsiCloseHandle(db);
-  MsiOpenDatabaseA(PathOf("schema.msi"), TRANSCRIPT_DBOPEN_READONLY, &db);
+  db = CommitAndReopen(db, "schema-commit", "schema.msi", TRANSCRIPT_DBOPEN_READONLY);
   Show(db, "schema-reopened-tables", "SELECT `Name` FROM `_Tables`", 0);
   Show(db, "schema-reopened-columns", "SELECT * FROM `_Columns`", 0);
   Show(db, "schema-reopened-rows", "SELECT * FROM `Rows`", 0);
@@ -1118,6 +1126,44 @@ static void FilesArchivesAndCodePages(void) {
   OutputFile();
 }
 
+/* ----- sub-storages ----- */
+
+/* A committed database is a compound file: inserted into `_Storages` it becomes a sub-storage,
+   whose data reads as no stream; a file that is no compound file cannot be one. */
+static void Storages(void) {
+  MSIHANDLE db = 0;
+  MsiOpenDatabaseA(PathOf("inner.msi"), TRANSCRIPT_DBOPEN_CREATE, &db);
+  Run(db, "storage-source", "CREATE TABLE `T` (`K` CHAR(8) NOT NULL PRIMARY KEY `K`)", 0);
+  db = CommitAndReopen(db, "storage-source-commit", "storages.msi", TRANSCRIPT_DBOPEN_CREATE);
+  static const char kInsert[] = "INSERT INTO `_Storages` (`Name`, `Data`) VALUES (?, ?)";
+  MSIHANDLE record = MsiCreateRecord(2);
+  MsiRecordSetStringA(record, 1, "stgname");
+  MsiRecordSetStreamA(record, 2, PathOf("inner.msi"));
+  Run(db, "storage-insert", kInsert, record);
+  MsiRecordSetStringA(record, 1, "plain");
+  MsiRecordSetStreamA(record, 2, PathOf("payload.bin"));
+  Run(db, "storage-insert-no-compound-file", kInsert, record);
+  MsiCloseHandle(record);
+  MSIHANDLE view = 0;
+  MsiDatabaseOpenViewA(db, "SELECT `Name`, `Data` FROM `_Storages`", &view);
+  MsiViewExecute(view, 0);
+  Print("storage-fetch", " rc=%u", MsiViewFetch(view, &record));
+  char buffer[8] = "apple";
+  DWORD size = sizeof buffer;
+  const UINT rc = MsiRecordReadStream(record, 2, buffer, &size);
+  Print("storage-read", " rc=%u size=%lu buffer='%s'", rc, (unsigned long)size, buffer);
+  MsiCloseHandle(record);
+  record = 0;
+  Print("storage-fetch-end", " rc=%u", MsiViewFetch(view, &record));
+  MsiCloseHandle(view);
+  db = CommitAndReopen(db, "storage-commit", "storages.msi", TRANSCRIPT_DBOPEN_TRANSACT);
+  Show(db, "storage-reopened", "SELECT `Name` FROM `_Storages`", 0);
+  Run(db, "storage-delete", "DELETE FROM `_Storages` WHERE `Name` = 'stgname'", 0);
+  db = CommitAndReopen(db, "storage-delete-commit", "storages.msi", TRANSCRIPT_DBOPEN_READONLY);
+  Show(db, "storage-deleted", "SELECT `Name` FROM `_Storages`", 0);
+  MsiCloseHandle(db);
+}
+
 int RunMsiTranscript(const char* where, FILE* destination) {
   out = destination;
   snprintf(folder, sizeof folder, "%s", where);
@@ -1146,6 +1192,7 @@ int RunMsiTranscript(const char* where, FILE* destination) {
   SchemaChanges();
   Sql();
   FilesArchivesAndCodePages();
+  Storages();
   return 0;
 }
 

@@ -3,13 +3,18 @@
 // order of text and tables in what we write, read back by msitools.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "crafted_file.h"
 #include "msi/api/msi_interface.h"
 #include "msi/api/scoped_handle.h"
 #include "msi/db/stream_name.h"
 #include "ole_oracle.h"
+#include "peer_databases.h"
 #include "sql_helpers.h"
 #include "test_support/needs.h"
 #include "test_support/run_command.h"
@@ -357,6 +362,114 @@ TEST_F(SqlConformanceTest, NewDatabaseHoldsJustTheCatalogAndThePoolInWhatWeWrite
   EXPECT_EQ(kb::test::RunCommand("msiinfo tables '" + path_ + "'", &status),
             "_SummaryInformation\n_ForceCodepage\n");
   EXPECT_EQ(status, 0);
+}
+
+// What olefile sees below the root's sub-storages: their streams (path, size, CRC) and storages.
+std::pair<std::map<std::u16string, Listing::Stream>, std::vector<std::u16string>> SubStorageTrees(
+    const std::string& path) {
+  std::string error;
+  Listing listing = ListWithOlefile(path, &error);
+  EXPECT_EQ(error, "");
+  std::erase_if(listing.streams, [](const auto& s) { return s.first.find(u'/') == s.first.npos; });
+  return {listing.streams, listing.storages};
+}
+
+// A `_Storages` row given a compound file (here with 4,096-byte sectors, a nested storage and
+// an empty one) holds that file's whole tree from the commit on; its `Data` reads as msi.dll
+// answers; rows that cannot be storages are refused; an uncommitted change leaves the file as
+// it was, and a deleted row's storage goes at commit.
+TEST_F(SqlConformanceTest, StoragesTableWritesWholeSubStoragesInWhatWeWrite) {
+  if (const auto missing = kb::test::MissingTools({"olefile"})) GTEST_SKIP() << *missing;
+  const std::string source = (dir_.path() / "transform.mst").string();
+  const std::string plain = (dir_.path() / "plain.bin").string();
+  const auto stgdata = std::as_bytes(std::span("stgdata", 8));
+  const std::vector<CraftedStream> top = {{u"storage.bin", {stgdata.begin(), stgdata.end()}},
+                                          {u"big", TestBytes(9000, 1)}};
+  const std::vector<CraftedStorage> below = {
+      {u"Sub", {{u"inner", TestBytes(200, 2)}, {u"large", TestBytes(5000, 3)}}}, {u"Empty", {}}};
+  WriteFile(source, CraftCompoundFile(12, kInstallerDatabaseClsid, top, below));
+  WriteFile(plain, TestBytes(3000, 4));
+  const auto insert = [&](const char* name, const std::string& file) {
+    ScopedHandle record(MsiCreateRecord(2));
+    MsiRecordSetStringA(record.get(), 1, name);
+    if (!file.empty()) {
+      EXPECT_EQ(MsiRecordSetStreamA(record.get(), 2, file.c_str()), 0u);
+    }
+    return RunSql(db_.get(), "INSERT INTO `_Storages` (`Name`, `Data`) VALUES (?, ?)",
+                  record.get());
+  };
+  ASSERT_EQ(insert("stgname", source), ERROR_SUCCESS);
+  ASSERT_EQ(insert("second", source), ERROR_SUCCESS);
+  const std::vector<std::pair<const char*, std::string>> refused = {
+      {"stgname", source},                            // a taken name
+      {"notastorage", plain},                         // no compound file
+      {"nodata", ""},                                 // nothing to hold
+      {"bad!name", source},                           // a character names cannot hold
+      {"thirty_two_characters_long_name_", source}};  // one past what names can hold
+  for (const auto& [name, file] : refused) EXPECT_EQ(insert(name, file), ERROR_FUNCTION_FAILED);
+
+  ScopedHandle view;
+  ASSERT_EQ(
+      MsiDatabaseOpenViewA(db_.get(), "SELECT `Name`, `Data` FROM `_Storages`", view.Receive()),
+      ERROR_SUCCESS);
+  ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
+  ScopedHandle row;
+  ASSERT_EQ(MsiViewFetch(view.get(), row.Receive()), ERROR_SUCCESS);
+  EXPECT_EQ(FieldText(row.get(), 1), "second");
+  ASSERT_EQ(MsiViewFetch(view.get(), row.Receive()), ERROR_SUCCESS);
+  EXPECT_EQ(FieldText(row.get(), 1), "stgname");
+  char buffer[] = "apple";
+  DWORD size = sizeof(buffer);
+  EXPECT_EQ(MsiRecordReadStream(row.get(), 2, buffer, &size), ERROR_INVALID_DATA);
+  EXPECT_EQ(size, 0u);
+  EXPECT_STREQ(buffer, "apple");
+  EXPECT_EQ(MsiViewFetch(view.get(), row.Receive()), ERROR_NO_MORE_ITEMS);
+  view.Reset();
+  ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
+  db_.Reset();
+
+  const auto committed = SubStorageTrees(path_);
+  std::map<std::u16string, Listing::Stream> streams;
+  std::vector<std::u16string> storages;
+  for (const std::u16string name : {u"second", u"stgname"}) {
+    for (const auto& stream : top) {
+      streams[name + u"/" + stream.name] = {stream.data.size(), Crc(stream.data)};
+    }
+    for (const auto& stream : below[0].streams) {
+      streams[name + u"/Sub/" + stream.name] = {stream.data.size(), Crc(stream.data)};
+    }
+    storages.insert(storages.end(), {name, name + u"/Empty", name + u"/Sub"});
+  }
+  EXPECT_EQ(committed.first, streams);
+  EXPECT_EQ(committed.second, storages);
+
+  // Rolled back: a third storage inserted (as the documentation does it, by MsiViewModify) and
+  // the first deleted, without a commit.
+  ASSERT_EQ(MsiOpenDatabaseA(path_.c_str(), MSIDBOPEN_TRANSACT, db_.Receive()), ERROR_SUCCESS);
+  ASSERT_EQ(
+      MsiDatabaseOpenViewA(db_.get(), "SELECT `Name`, `Data` FROM `_Storages`", view.Receive()),
+      ERROR_SUCCESS);
+  ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
+  row.Reset(MsiCreateRecord(2));
+  MsiRecordSetStringA(row.get(), 1, "third");
+  ASSERT_EQ(MsiRecordSetStreamA(row.get(), 2, source.c_str()), ERROR_SUCCESS);
+  ASSERT_EQ(MsiViewModify(view.get(), MSIMODIFY_INSERT, row.get()), ERROR_SUCCESS);
+  ASSERT_EQ(MsiViewFetch(view.get(), row.Receive()), ERROR_SUCCESS);
+  MsiRecordSetStringA(row.get(), 1, "renamed");  // renaming is not supported: refused, not lost
+  EXPECT_EQ(MsiViewModify(view.get(), MSIMODIFY_UPDATE, row.get()), ERROR_FUNCTION_FAILED);
+  view.Reset();
+  Sql("DELETE FROM `_Storages` WHERE `Name` = 'stgname'");
+  EXPECT_EQ(Rows(db_.get(), "SELECT `Name` FROM `_Storages`"), (Rows_{{"second"}, {"third"}}));
+  db_.Reset();
+  EXPECT_EQ(SubStorageTrees(path_), committed);
+
+  // Deleted both ways the documentation gives: the row, or its data set to null.
+  ASSERT_EQ(MsiOpenDatabaseA(path_.c_str(), MSIDBOPEN_TRANSACT, db_.Receive()), ERROR_SUCCESS);
+  Sql("DELETE FROM `_Storages` WHERE `Name` = 'stgname'");
+  Sql("UPDATE `_Storages` SET `Data` = NULL WHERE `Name` = 'second'");
+  ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
+  db_.Reset();
+  EXPECT_EQ(SubStorageTrees(path_), (decltype(committed){}));
 }
 
 }  // namespace

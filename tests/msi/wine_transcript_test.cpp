@@ -242,6 +242,14 @@ const std::vector<KnownDifference>& KnownDifferences() {
        "documented: the summary information of a database opened with an output file mirrors the "
        "original's and cannot be changed; Wine persists it into the output"},
       {"output-summary-reopened", {" title=''"}, "as output-summary-persist"},
+      {"storage-insert-no-compound-file",
+       {" open=0 execute=1627"},
+       "a stream that is no compound file cannot become a storage: ERROR_FUNCTION_FAILED, the "
+       "documented failure of MsiViewExecute; Wine hands out the structured storage error "
+       "0x800300FB itself, which is no installer return code"},
+      {"storage-deleted",
+       {" end=259"},
+       "documented: deleting a `_Storages` row deletes the storage; Wine keeps it in the file"},
       {"output-open",
        {" rc=0", " output-exists=0"},
        "the output file appears whole at the first commit (written beside it and renamed), never "

@@ -449,6 +449,10 @@ UINT MsiRecordReadStream(MSIHANDLE hRecord, UINT iField, char* szDataBuf, DWORD*
     if (pcbDataBuf == nullptr) return ERROR_INVALID_PARAMETER;
     const auto remaining = record->StreamRemaining(iField);
     if (!remaining) return ERROR_INVALID_DATATYPE;
+    if (record->HoldsStorage(iField)) {  // a `_Storages` row's data has no bytes to give
+      *pcbDataBuf = 0;
+      return ERROR_INVALID_DATA;
+    }
     if (szDataBuf == nullptr) {
       *pcbDataBuf = static_cast<DWORD>(std::min<std::uint64_t>(*remaining, UINT32_MAX));
       return ERROR_SUCCESS;

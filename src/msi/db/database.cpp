@@ -4,9 +4,9 @@
 
 #include "msi/db/code_page_text.h"
 #include "msi/db/memory_table_data.h"
+#include "msi/db/root_entries_table_data.h"
 #include "msi/db/stored_table_data.h"
 #include "msi/db/stream_name.h"
-#include "msi/db/streams_table_data.h"
 #include "msi/db/table_codec.h"
 #include "msi/storage/cfb_format.h"
 #include "msi/storage/file_io.h"
@@ -39,12 +39,6 @@ TableSchema ColumnsSchema() {
            {"Number", ColumnType::Short().With(ColumnType::kKey, true)},
            {"Name", ColumnType::String(64)},
            {"Type", ColumnType::Short()}}};
-}
-
-TableSchema StoragesSchema() {
-  return {
-      std::string(kStoragesTable),
-      {{"Name", KeyString(62)}, {"Data", ColumnType::Object().With(ColumnType::kNullable, true)}}};
 }
 
 bool IsReservedName(std::string_view name) {
@@ -245,24 +239,22 @@ std::shared_ptr<TableData> Database::OpenCatalogTable(std::string_view name) {
     for (const std::string& table : order) rows.push_back({table});
     return std::make_shared<MemoryTableData>(TablesSchema(), std::move(rows));
   }
-  if (name == kColumnsTable) {
-    for (const std::string& table : order) {
-      const TableSchema& schema = tables_.find(table)->second.schema;
-      for (std::size_t i = 0; i < schema.columns.size() && !schema.temporary(); ++i) {
-        rows.push_back({table, static_cast<int>(i + 1), schema.columns[i].name,
-                        static_cast<int>(schema.columns[i].type.bits())});
-      }
+  for (const std::string& table : order) {
+    const TableSchema& schema = tables_.find(table)->second.schema;
+    for (std::size_t i = 0; i < schema.columns.size() && !schema.temporary(); ++i) {
+      rows.push_back({table, static_cast<int>(i + 1), schema.columns[i].name,
+                      static_cast<int>(schema.columns[i].type.bits())});
     }
-    return std::make_shared<MemoryTableData>(ColumnsSchema(), std::move(rows));
   }
-  for (const std::u16string& stored : storage_->StorageNames()) {
-    rows.push_back({DecodeStreamName(stored).name, std::monostate()});
-  }
-  return std::make_shared<MemoryTableData>(StoragesSchema(), std::move(rows));
+  return std::make_shared<MemoryTableData>(ColumnsSchema(), std::move(rows));
 }
 
 std::shared_ptr<TableData> Database::OpenTable(std::string_view name) {
-  if (name == kStreamsTable) return std::make_shared<StreamsTableData>(shared_from_this());
+  if (name == kStreamsTable || name == kStoragesTable) {
+    return std::make_shared<RootEntriesTableData>(
+        shared_from_this(), name == kStreamsTable ? RootEntriesTableData::Kind::kStreams
+                                                  : RootEntriesTableData::Kind::kStorages);
+  }
   if (IsReservedName(name)) return OpenCatalogTable(name);
   const auto it = tables_.find(name);
   if (it == tables_.end()) return nullptr;
@@ -460,16 +452,38 @@ ErrorCode Database::StoreStreams(std::span<const std::pair<std::u16string, Field
     }
     const StreamSource& source = *std::get<StreamField>(value).source;
     if (source.stored_name() != nullptr && *source.stored_name() == name) continue;
-    // A file is copied from the descriptor its field holds; another stream (which may change
-    // or go before the commit) is copied now into a temporary file. Neither is held in memory.
-    const auto* file = dynamic_cast<const FileStreamSource*>(&source);
-    platform::UniqueFd copy = file != nullptr ? file->Duplicate() : CopyToTemporaryFile(source);
-    const auto stamp = file != nullptr ? std::optional(file->stamp()) : StampOf(copy.get());
-    if (!copy.valid() || !stamp) return kFunctionFailed;
+    std::optional<FileStamp> stamp;
+    platform::UniqueFd copy = FileOf(source, &stamp);
+    if (!copy.valid()) return kFunctionFailed;
     changes.emplace_back(name, StagedStream::FromFile(std::move(copy), *stamp));
   }
   return storage_->WriteStreams(std::move(changes)) == StorageError::kNone ? kSuccess
                                                                            : kFunctionFailed;
+}
+
+ErrorCode Database::StoreStorage(const std::u16string& name, const FieldValue& value) {
+  if (const ErrorCode error = CheckStream(name, value); error != kSuccess) return error;
+  if (std::holds_alternative<std::monostate>(value)) {
+    return storage_->RemoveStorage(name) == StorageError::kNone ? kSuccess : kFunctionFailed;
+  }
+  const StreamSource& source = *std::get<StreamField>(value).source;
+  if (source.is_storage() && *source.stored_name() == name) return kSuccess;
+  std::optional<FileStamp> stamp;
+  platform::UniqueFd copy = FileOf(source, &stamp);
+  if (!copy.valid()) return kFunctionFailed;
+  return storage_->WriteStorage(name, std::move(copy), *stamp) == StorageError::kNone
+             ? kSuccess
+             : kFunctionFailed;
+}
+
+platform::UniqueFd Database::FileOf(const StreamSource& source, std::optional<FileStamp>* stamp) {
+  // A file is copied from the descriptor its field holds; another stream (which may change
+  // or go before the commit) is copied now into a temporary file. Neither is held in memory.
+  if (source.is_storage()) return platform::UniqueFd();  // no bytes to copy
+  const auto* file = dynamic_cast<const FileStreamSource*>(&source);
+  platform::UniqueFd copy = file != nullptr ? file->Duplicate() : CopyToTemporaryFile(source);
+  *stamp = file != nullptr ? std::optional(file->stamp()) : StampOf(copy.get());
+  return *stamp ? std::move(copy) : platform::UniqueFd();
 }
 
 bool Database::LoadAllRows() {

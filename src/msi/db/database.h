@@ -12,6 +12,7 @@
 
 #include "msi/db/error_code.h"
 #include "msi/db/record.h"
+#include "msi/db/stream_source.h"
 #include "msi/db/string_pool.h"
 #include "msi/db/table.h"
 #include "msi/db/table_data.h"
@@ -115,6 +116,12 @@ class Database : public std::enable_shared_from_this<Database> {
   ErrorCode StoreStream(const std::u16string& name, const FieldValue& value);
   // StoreStream for several streams at once: all are staged, or none when one is refused.
   ErrorCode StoreStreams(std::span<const std::pair<std::u16string, FieldValue>> streams);
+  // Stages a sub-storage named `name` from a record field: a stream holding a compound file,
+  // whose whole tree the storage copies at commit, or null for the storage's removal. Answers
+  // as CheckStream for a read-only database, a bad name or a value of the wrong kind;
+  // kFunctionFailed when the stream is no compound file, the name is a stream's, or there is
+  // no storage to remove.
+  ErrorCode StoreStorage(const std::u16string& name, const FieldValue& value);
   void MarkDirty(std::string_view table);
   // How many times MarkDirty was called: a reader holding row places sees from it that rows
   // may have moved.
@@ -151,6 +158,9 @@ class Database : public std::enable_shared_from_this<Database> {
   // when they held part of its key. kFunctionFailed when its rows cannot be read.
   ErrorCode ReleaseTemporaryColumns(std::string_view table);
   std::vector<std::uint32_t> CountReferences() const;
+  // A descriptor of the bytes of `source` for the storage to copy at commit, with *stamp the
+  // state they were taken in; invalid when they cannot be had.
+  static platform::UniqueFd FileOf(const StreamSource& source, std::optional<FileStamp>* stamp);
   // Stages the `_Tables` and `_Columns` streams; kFunctionFailed when the storage refuses them.
   ErrorCode StageCatalog(unsigned ref_width);
   std::shared_ptr<TableData> OpenCatalogTable(std::string_view name);

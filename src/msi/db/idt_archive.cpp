@@ -263,6 +263,8 @@ std::optional<std::string> FieldText(const TableData& table, std::size_t row, st
   if (std::holds_alternative<std::monostate>(value)) return std::string();
   if (const auto* number = std::get_if<int>(&value)) return std::to_string(*number);
   if (const auto* text = std::get_if<std::string>(&value)) return Escape(*text);
+  // A sub-storage is no stream of bytes a file could hold: its cell is left empty.
+  if (std::get<StreamField>(value).source->is_storage()) return std::string();
   auto file = KeyFileName(table, row);
   if (!file || (stream_folder != nullptr && !WriteStreamFile(value, *stream_folder / *file))) {
     return std::nullopt;

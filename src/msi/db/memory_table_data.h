@@ -7,8 +7,8 @@
 
 namespace kb::msi {
 
-// A read-only table of values made on the spot: the catalog (`_Tables`, `_Columns`) and the
-// `_Storages` list, which SQL may read but not change. Rows are given in key order.
+// A read-only table of values made on the spot: the catalog (`_Tables`, `_Columns`), which SQL
+// may read but not change. Rows are given in key order.
 class MemoryTableData : public TableData {
  public:
   MemoryTableData(TableSchema schema, std::vector<std::vector<FieldValue>> rows)

@@ -62,6 +62,11 @@ class Record {
   [[nodiscard]] std::optional<std::size_t> ReadStream(unsigned field, std::span<std::byte> out);
   // Bytes of a stream field not yet read; nullopt when the field is no stream.
   [[nodiscard]] std::optional<std::uint64_t> StreamRemaining(unsigned field) const;
+  // True when the field holds a sub-storage (see StreamSource::is_storage).
+  bool HoldsStorage(unsigned field) const {
+    const auto* stream = std::get_if<StreamField>(&Get(field));
+    return stream != nullptr && stream->source->is_storage();
+  }
 
   const std::optional<FetchOrigin>& origin() const { return origin_; }
   void set_origin(FetchOrigin origin) { origin_ = std::move(origin); }

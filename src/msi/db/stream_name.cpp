@@ -133,4 +133,16 @@ DecodedStreamName DecodeStreamName(std::u16string_view stored) {
   return decoded;
 }
 
+std::u16string EncodeStorageName(std::string_view name) {
+  std::u16string out;
+  while (!name.empty()) AppendUtf16(out, NextCodePoint(name));
+  return out;
+}
+
+std::string DecodeStorageName(std::u16string_view stored) {
+  std::string out;
+  for (std::size_t i = 0; i < stored.size();) AppendUtf8(out, NextUtf16(stored, i));
+  return out;
+}
+
 }  // namespace kb::msi

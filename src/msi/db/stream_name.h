@@ -24,6 +24,12 @@ struct DecodedStreamName {
 // come back unchanged, with is_table false.
 DecodedStreamName DecodeStreamName(std::u16string_view stored);
 
+// The directory name of a sub-storage named `name`: the installer stores these unfolded, so
+// that other programs open them by their plain names.
+std::u16string EncodeStorageName(std::string_view name);
+// Undoes EncodeStorageName.
+std::string DecodeStorageName(std::u16string_view stored);
+
 }  // namespace kb::msi
 
 #endif  // KITBINDER_MSI_DB_STREAM_NAME_H_

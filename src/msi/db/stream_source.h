@@ -24,6 +24,27 @@ class StreamSource {
                                                         std::span<std::byte> out) const = 0;
   // The database stream holding the bytes (its stored name), or null.
   virtual const std::u16string* stored_name() const { return nullptr; }
+  // True for a sub-storage, which a field can hold but which has no bytes to read as one
+  // stream.
+  virtual bool is_storage() const { return false; }
+};
+
+// A sub-storage of a database (a `_Storages` row's `Data`), named by its stored name: it reads
+// as no bytes, and storing it where it already is changes nothing.
+class SubStorageSource : public StreamSource {
+ public:
+  explicit SubStorageSource(std::u16string name) : name_(std::move(name)) {}
+
+  std::uint64_t size() const override { return 0; }
+  [[nodiscard]] std::optional<std::size_t> Read(std::uint64_t /*offset*/,
+                                                std::span<std::byte> /*out*/) const override {
+    return std::nullopt;
+  }
+  const std::u16string* stored_name() const override { return &name_; }
+  bool is_storage() const override { return true; }
+
+ private:
+  std::u16string name_;
 };
 
 // A file's bytes (a record field set with MsiRecordSetStream, or an archive's binary field).

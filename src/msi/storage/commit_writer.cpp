@@ -10,6 +10,7 @@
 #include "msi/storage/mini_stream_writer.h"
 #include "msi/storage/sector_allocator.h"
 #include "msi/storage/sector_writer.h"
+#include "msi/storage/stream_reader.h"
 
 namespace kb::msi {
 namespace {
@@ -47,6 +48,23 @@ StorageError Sync(int fd) {
   return ::fdatasync(fd) == 0 ? StorageError::kNone : StorageError::kIo;
 }
 
+// A stream of the file a staged storage copies, read as it is committed there.
+class CopiedStream : public ByteSource {
+ public:
+  CopiedStream(StreamReader* reader, std::uint32_t id, const cfb::DirectoryEntry& entry)
+      : reader_(*reader), id_(id), entry_(entry) {}
+
+  std::uint64_t size() const override { return entry_.size; }
+  StorageError Read(std::uint64_t offset, std::span<std::byte> out) const override {
+    return reader_.Read(id_, entry_, offset, out);
+  }
+
+ private:
+  StreamReader& reader_;
+  std::uint32_t id_;
+  const cfb::DirectoryEntry& entry_;
+};
+
 class Commit {
  public:
   Commit(int fd, const Layout& committed, Layout* next)
@@ -57,8 +75,8 @@ class Commit {
         writer_(fd, committed.sector_shift),
         mini_(fd, committed.Entry(0).size, next, &allocator_, &writer_) {}
 
-  StorageError Run(const StagedMap& staged, bool* header_tried) {
-    StorageError e = ApplyStreams(staged);
+  StorageError Run(const StagedMap& staged, const StagedStorageMap& storages, bool* header_tried) {
+    StorageError e = ApplyChanges(staged, storages);
     if (e == StorageError::kNone) e = WriteMiniStream();
     if (e == StorageError::kNone) {
       e = RewriteChanged(ToBytes(committed_.minifat), ToBytes(next_.minifat),
@@ -84,14 +102,99 @@ class Commit {
   }
 
  private:
-  StorageError ApplyStreams(const StagedMap& staged) {
+  StorageError ApplyChanges(const StagedMap& staged, const StagedStorageMap& storages) {
     children_ = ChildrenOf(committed_, 0);
     for (std::uint32_t id : children_) by_name_.emplace(committed_.Entry(id).name, id);
+    for (const auto& [name, storage] : storages) {
+      if (StorageError e = ApplyStorage(name, storage); e != StorageError::kNone) return e;
+    }
     for (const auto& [name, stream] : staged) {
       if (StorageError e = ApplyStream(name, stream); e != StorageError::kNone) return e;
     }
     if (names_changed_) LinkChildren(next_, 0, std::move(children_));
     return StorageError::kNone;
+  }
+
+  // Removes whatever the root holds under `name`, then copies the staged tree there. The copy
+  // is not entered by name: a stream removal of the same name concerns what was there before.
+  StorageError ApplyStorage(const std::u16string& name, const StagedStorage& storage) {
+    if (const auto found = by_name_.find(name); found != by_name_.end()) {
+      ReleaseTree(found->second);
+      std::erase(children_, found->second);
+      by_name_.erase(found);
+      names_changed_ = true;
+    }
+    if (storage.removed()) return StorageError::kNone;
+    std::uint32_t id = 0;
+    if (StorageError e = CopyTree(name, storage, &id); e != StorageError::kNone) return e;
+    children_.push_back(id);
+    names_changed_ = true;
+    return StorageError::kNone;
+  }
+
+  // Frees entry `top` with everything below it: the data of its streams and their entries.
+  void ReleaseTree(std::uint32_t top) {
+    std::vector<std::uint32_t> pending = {top};
+    while (!pending.empty()) {
+      const std::uint32_t id = pending.back();
+      pending.pop_back();
+      const cfb::DirectoryEntry entry = next_.Entry(id);
+      if (entry.type == cfb::ObjectType::kStream) {
+        ReleaseData(entry);
+      } else {
+        for (std::uint32_t child : ChildrenOf(next_, id)) pending.push_back(child);
+      }
+      FreeEntry(id);
+    }
+  }
+
+  // Copies the tree of the staged file into a new storage entry named `name`, set in *top.
+  // Storages are copied a level at a time, without recursion, however deep the file nests.
+  StorageError CopyTree(const std::u16string& name, const StagedStorage& storage,
+                        std::uint32_t* top) {
+    if (StorageError e = storage.CheckUnchanged(); e != StorageError::kNone) return e;
+    const Layout& from = storage.layout();
+    StreamReader reader(storage.fd(), &from);
+    *top = NewEntry();
+    next_.SetEntry(*top, CopiedEntry(name, from.Entry(0), cfb::ObjectType::kStorage));
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pending = {{0, *top}};
+    while (!pending.empty()) {
+      const auto [source, target] = pending.back();
+      pending.pop_back();
+      std::vector<std::uint32_t> copies;
+      for (std::uint32_t child : ChildrenOf(from, source)) {
+        const cfb::DirectoryEntry original = from.Entry(child);
+        cfb::DirectoryEntry entry = CopiedEntry(original.name, original, original.type);
+        const std::uint32_t id = NewEntry();
+        if (original.type == cfb::ObjectType::kStream) {
+          entry.size = original.size;
+          if (StorageError e =
+                  WriteData(CopiedStream(&reader, child, original), &entry.start_sector);
+              e != StorageError::kNone) {
+            return e;
+          }
+        } else {
+          pending.emplace_back(child, id);
+        }
+        next_.SetEntry(id, entry);
+        copies.push_back(id);
+      }
+      LinkChildren(next_, target, std::move(copies));
+    }
+    return StorageError::kNone;
+  }
+
+  // A new entry named `name` of `type` with the CLSID of `original`; a storage's sector and
+  // size are zero, as the format asks.
+  static cfb::DirectoryEntry CopiedEntry(const std::u16string& name,
+                                         const cfb::DirectoryEntry& original,
+                                         cfb::ObjectType type) {
+    cfb::DirectoryEntry entry;
+    entry.name = name;
+    entry.type = type;
+    entry.clsid = original.clsid;
+    if (type == cfb::ObjectType::kStorage) entry.start_sector = 0;
+    return entry;
   }
 
   // Replaces, adds or removes one stream of the root.
@@ -106,7 +209,7 @@ class Commit {
     }
     names_changed_ |= found == by_name_.end() || stream.removed();
     if (stream.removed()) {
-      cfb::ClearEntry(next_.RawEntry(id));
+      FreeEntry(id);
       std::erase(children_, id);
       return StorageError::kNone;
     }
@@ -121,18 +224,28 @@ class Commit {
     return StorageError::kNone;
   }
 
-  // The first unallocated entry, adding a directory sector when there is none.
+  // The first unallocated entry, adding a directory sector when there is none. The search
+  // starts where the last one ended, so copying a large tree stays linear.
   std::uint32_t NewEntry() {
-    for (std::uint32_t id = 1; id < next_.entry_count(); ++id) {
+    for (std::uint32_t id = free_from_; id < next_.entry_count(); ++id) {
       const auto entry = cfb::ParseEntry(next_.RawEntry(id), next_.major_version);
-      if (entry && entry->type == cfb::ObjectType::kUnallocated) return id;
+      if (entry && entry->type == cfb::ObjectType::kUnallocated) {
+        free_from_ = id + 1;
+        return id;
+      }
     }
     const std::uint32_t first = next_.entry_count();
     next_.directory.resize(next_.directory.size() + next_.sector_size());
     for (std::uint32_t id = first; id < next_.entry_count(); ++id) {
       cfb::ClearEntry(next_.RawEntry(id));
     }
+    free_from_ = first + 1;
     return first;
+  }
+
+  void FreeEntry(std::uint32_t id) {
+    cfb::ClearEntry(next_.RawEntry(id));
+    free_from_ = std::min(free_from_, id);
   }
 
   void ReleaseData(const cfb::DirectoryEntry& entry) {
@@ -149,7 +262,7 @@ class Commit {
     }
   }
 
-  StorageError WriteData(const StagedStream& stream, std::uint32_t* start) {
+  StorageError WriteData(const ByteSource& stream, std::uint32_t* start) {
     *start = cfb::kEndOfChain;
     if (stream.size() == 0) return StorageError::kNone;
     if (stream.size() < cfb::kMiniStreamCutoff) return mini_.Write(stream, start);
@@ -278,15 +391,16 @@ class Commit {
   std::vector<std::uint32_t> children_;                             // of the root
   std::map<std::u16string, std::uint32_t, cfb::NameLess> by_name_;  // as committed
   bool names_changed_ = false;
+  std::uint32_t free_from_ = 1;  // every entry below it is in use
 };
 
 }  // namespace
 
-StorageError WriteCommit(int fd, const Layout& committed, const StagedMap& staged, Layout* next,
-                         bool* header_tried) {
+StorageError WriteCommit(int fd, const Layout& committed, const StagedMap& staged,
+                         const StagedStorageMap& storages, Layout* next, bool* header_tried) {
   *next = committed;
   *header_tried = false;
-  return Commit(fd, committed, next).Run(staged, header_tried);
+  return Commit(fd, committed, next).Run(staged, storages, header_tried);
 }
 
 StorageError TrimFile(int fd, const Layout& layout) {

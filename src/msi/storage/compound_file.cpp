@@ -14,6 +14,7 @@
 #include "msi/storage/file_io.h"
 #include "msi/storage/layout.h"
 #include "msi/storage/layout_loader.h"
+#include "msi/storage/staged_storage.h"
 #include "msi/storage/staged_stream.h"
 #include "msi/storage/stream_reader.h"
 #include "platform/regular_file.h"
@@ -60,12 +61,18 @@ class CompoundFile::Impl {
     std::vector<std::u16string> names;
     if (failed_) return names;
     for (const auto& [name, id] : children_) {
-      if (layout_.Entry(id).type == type && !staged_.contains(name)) names.push_back(name);
+      if (layout_.Entry(id).type == type && !staged_.contains(name) &&
+          !staged_storages_.contains(name)) {
+        names.push_back(name);
+      }
     }
-    if (type != cfb::ObjectType::kStream) return names;
-    for (const auto& [name, staged] : staged_) {
-      if (!staged.removed()) names.push_back(name);
-    }
+    const auto add_staged = [&names](const auto& staged) {
+      for (const auto& [name, change] : staged) {
+        if (!change.removed()) names.push_back(name);
+      }
+    };
+    if (type == cfb::ObjectType::kStream) add_staged(staged_);
+    if (type == cfb::ObjectType::kStorage) add_staged(staged_storages_);
     return names;
   }
 
@@ -135,8 +142,7 @@ class CompoundFile::Impl {
   }
 
   StorageError StageFile(std::u16string_view name, const std::string& path) {
-    if (failed_) return StorageError::kIo;
-    if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
+    if (StorageError e = Changeable(); e != StorageError::kNone) return e;
     std::string problem;
     platform::UniqueFd file = platform::OpenRegularFile(path, &problem);
     const auto stamp = file.valid() ? StampOf(file.get()) : std::nullopt;
@@ -145,10 +151,40 @@ class CompoundFile::Impl {
   }
 
   StorageError Remove(std::u16string_view name) {
-    if (failed_) return StorageError::kIo;
-    if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
+    if (StorageError e = Changeable(); e != StorageError::kNone) return e;
     if (!StreamSize(name)) return StorageError::kNotFound;
     RemoveChecked(name);
+    return StorageError::kNone;
+  }
+
+  StorageError StageStorage(std::u16string_view name, platform::UniqueFd file, FileStamp stamp) {
+    if (StorageError e = Changeable(); e != StorageError::kNone) return e;
+    if (!cfb::IsValidName(name) || StreamSize(name)) return StorageError::kBadName;
+    StagedStorage staged = StagedStorage::Removal();
+    if (StorageError e = StagedStorage::FromFile(std::move(file), stamp, &staged);
+        e != StorageError::kNone) {
+      return e;
+    }
+    if (layout_.major_version == 3 && staged.largest_stream() > cfb::kMaxVersion3StreamSize) {
+      return StorageError::kTooLarge;
+    }
+    // Erased first so that a name differing only in letter case takes the new spelling.
+    if (auto it = staged_storages_.find(name); it != staged_storages_.end()) {
+      staged_storages_.erase(it);
+    }
+    staged_storages_.emplace(std::u16string(name), std::move(staged));
+    return StorageError::kNone;
+  }
+
+  StorageError RemoveStorage(std::u16string_view name) {
+    if (StorageError e = Changeable(); e != StorageError::kNone) return e;
+    if (!IsStorage(name)) return StorageError::kNotFound;
+    if (auto it = staged_storages_.find(name); it != staged_storages_.end()) {
+      staged_storages_.erase(it);
+    }
+    if (CommittedStorage(name)) {
+      staged_storages_.emplace(std::u16string(name), StagedStorage::Removal());
+    }
     return StorageError::kNone;
   }
 
@@ -156,16 +192,21 @@ class CompoundFile::Impl {
     if (failed_) return StorageError::kIo;
     if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
     if (!output_.empty()) return CommitReplacing(output_);
-    if (fd_.valid() && staged_.empty()) return StorageError::kNone;
+    if (fd_.valid() && staged_.empty() && staged_storages_.empty()) return StorageError::kNone;
     return fd_.valid() ? CommitInPlace() : CommitReplacing(path_);
   }
 
  private:
   // What refuses staging `staged` under `name`; a removal of a stream that is not there is
   // nothing to refuse.
-  StorageError CheckStage(std::u16string_view name, const StagedStream& staged) const {
+  // What refuses any change at all.
+  StorageError Changeable() const {
     if (failed_) return StorageError::kIo;
-    if (mode_ == Mode::kReadOnly) return StorageError::kReadOnly;
+    return mode_ == Mode::kReadOnly ? StorageError::kReadOnly : StorageError::kNone;
+  }
+
+  StorageError CheckStage(std::u16string_view name, const StagedStream& staged) const {
+    if (StorageError e = Changeable(); e != StorageError::kNone) return e;
     if (staged.removed()) return StorageError::kNone;
     if (!cfb::IsValidName(name) || IsStorage(name)) return StorageError::kBadName;
     if (layout_.major_version == 3 && staged.size() > cfb::kMaxVersion3StreamSize) {
@@ -187,7 +228,8 @@ class CompoundFile::Impl {
   StorageError CommitInPlace() {
     Layout next;
     bool header_tried = false;
-    if (StorageError e = WriteCommit(fd_.get(), layout_, staged_, &next, &header_tried);
+    if (StorageError e =
+            WriteCommit(fd_.get(), layout_, staged_, staged_storages_, &next, &header_tried);
         e != StorageError::kNone) {
       // Once the header may point at the new sectors, neither layout is known to describe the
       // file: trimming to the old one could cut off the new state, so this object gives up.
@@ -217,7 +259,9 @@ class CompoundFile::Impl {
     Layout next;
     bool header_tried = false;  // the file is not in place yet, so it does not matter here
     StorageError e = fd_.valid() ? CopyFile(fd_.get(), fd.get()) : StorageError::kNone;
-    if (e == StorageError::kNone) e = WriteCommit(fd.get(), layout_, staged_, &next, &header_tried);
+    if (e == StorageError::kNone) {
+      e = WriteCommit(fd.get(), layout_, staged_, staged_storages_, &next, &header_tried);
+    }
     if (e == StorageError::kNone && ::rename(temp.c_str(), target.c_str()) != 0) {
       e = StorageError::kIo;
     }
@@ -258,6 +302,7 @@ class CompoundFile::Impl {
   void Adopt(Layout next) {
     layout_ = std::move(next);
     staged_.clear();
+    staged_storages_.clear();
     reader_ = StreamReader(fd_.get(), &layout_);
     // The new directory holds the names indexed before, which were already distinct.
     (void)IndexChildren();
@@ -274,9 +319,17 @@ class CompoundFile::Impl {
     return it->second;
   }
 
-  bool IsStorage(std::u16string_view name) const {
+  bool CommittedStorage(std::u16string_view name) const {
     auto it = children_.find(name);
     return it != children_.end() && layout_.Entry(it->second).type == cfb::ObjectType::kStorage;
+  }
+
+  // Whether a storage of that name is there as staged.
+  bool IsStorage(std::u16string_view name) const {
+    if (auto it = staged_storages_.find(name); it != staged_storages_.end()) {
+      return !it->second.removed();
+    }
+    return CommittedStorage(name);
   }
 
   // Two siblings whose names compare equal cannot both be found by name: such a file is
@@ -299,6 +352,7 @@ class CompoundFile::Impl {
   cfb::DirectoryEntry root_;
   std::map<std::u16string, std::uint32_t, cfb::NameLess> children_;
   StagedMap staged_;
+  StagedStorageMap staged_storages_;
   bool failed_ = false;
 };
 
@@ -392,6 +446,15 @@ StorageError CompoundFile::WriteStreams(
 
 StorageError CompoundFile::RemoveStream(std::u16string_view name) {
   return impl_->Remove(name);
+}
+
+StorageError CompoundFile::WriteStorage(std::u16string_view name, platform::UniqueFd file,
+                                        FileStamp stamp) {
+  return impl_->StageStorage(name, std::move(file), stamp);
+}
+
+StorageError CompoundFile::RemoveStorage(std::u16string_view name) {
+  return impl_->RemoveStorage(name);
 }
 
 StorageError CompoundFile::Commit() {

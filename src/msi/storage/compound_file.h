@@ -48,10 +48,11 @@ inline constexpr Clsid kInstallerDatabaseClsid = {0x84, 0x10, 0x0C, 0x00, 0x00, 
 // installer's folding of table and stream names into them is stream_name.h's.
 //
 // Reads go to the file on demand: no stream is held whole in memory unless a caller asks for
-// it. Changes (WriteStream, WriteStreamFromFile, RemoveStream) are staged and reach the file
-// only at Commit, which writes just what changed since the last commit and is atomic: a
-// process killed at any moment leaves the file holding either the previous committed state or
-// the new one. Sub-storages are kept as they are.
+// it. Changes (WriteStream, WriteStreamFromFile, RemoveStream, WriteStorage, RemoveStorage)
+// are staged and reach the file only at Commit, which writes just what changed since the last
+// commit and is atomic: a process killed at any moment leaves the file holding either the
+// previous committed state or the new one. Sub-storages are written whole, as copies of other
+// compound files, or kept as they are; their contents are not read here.
 //
 // Reads see the staged state: a stream written but not committed reads back as written.
 // Names are matched as the format orders them, ignoring letter case: writing "a" replaces
@@ -92,7 +93,8 @@ class CompoundFile {
   // cannot. Every later call fails (kIo, or no streams) rather than guess.
   bool failed() const;
 
-  // Names of the streams (or sub-storages) directly in the root, in no particular order.
+  // Names of the streams (or sub-storages) directly in the root, in no particular order, as
+  // staged.
   std::vector<std::u16string> StreamNames() const;
   std::vector<std::u16string> StorageNames() const;
 
@@ -135,6 +137,18 @@ class CompoundFile {
 
   // Stages the removal of a stream. kNotFound when there is none.
   StorageError RemoveStream(std::u16string_view name);
+
+  // Stages a sub-storage of the root named `name` that holds a copy of the whole compound file
+  // open on `file` (its streams and storages, at any depth, and its root's CLSID), replacing
+  // any storage of that name. The file's structures are read and checked now; its streams are
+  // copied at Commit, which fails (kIo) if the file was written to since `stamp`. kCorrupt when
+  // the file is no compound file or is damaged, kBadName for a name the format cannot hold or
+  // that names a stream, kTooLarge for a stream past 2 GB in a file with 512-byte sectors.
+  // REQUIRES: `file` is open for reading.
+  StorageError WriteStorage(std::u16string_view name, platform::UniqueFd file, FileStamp stamp);
+
+  // Stages the removal of a sub-storage with everything below it. kNotFound when there is none.
+  StorageError RemoveStorage(std::u16string_view name);
 
   // Writes the staged changes. kReadOnly for a file opened read-only.
   StorageError Commit();

@@ -49,7 +49,7 @@ StorageError MiniStreamWriter::Page(std::size_t index, std::vector<std::byte>** 
   return ReadAt(fd_, next_.SectorOffset(next_.ministream_sectors[index]), it->second);
 }
 
-StorageError MiniStreamWriter::Write(const StagedStream& data, std::uint32_t* start) {
+StorageError MiniStreamWriter::Write(const ByteSource& data, std::uint32_t* start) {
   std::uint32_t previous = cfb::kEndOfChain;
   for (std::uint64_t offset = 0; offset < data.size(); offset += cfb::kMiniSectorSize) {
     const std::uint32_t sector = AllocateMiniSector();

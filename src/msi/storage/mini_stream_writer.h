@@ -7,11 +7,11 @@
 #include <optional>
 #include <vector>
 
+#include "msi/storage/byte_source.h"
 #include "msi/storage/compound_file.h"
 #include "msi/storage/layout.h"
 #include "msi/storage/sector_allocator.h"
 #include "msi/storage/sector_writer.h"
-#include "msi/storage/staged_stream.h"
 
 namespace kb::msi {
 
@@ -31,7 +31,7 @@ class MiniStreamWriter {
 
   // Copies `data` into fresh mini sectors and sets *start to the first.
   // REQUIRES: 0 < data.size() < the cutoff.
-  StorageError Write(const StagedStream& data, std::uint32_t* start);
+  StorageError Write(const ByteSource& data, std::uint32_t* start);
 
   // Places the changed sectors of the mini stream and links its chain. Returns the new size
   // of the mini stream.

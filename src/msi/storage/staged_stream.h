@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "msi/storage/byte_source.h"
 #include "msi/storage/compound_file.h"
 #include "platform/unique_fd.h"
 
@@ -13,7 +14,7 @@ namespace kb::msi {
 
 // A change to one stream waiting for the next commit: its removal, or its new contents, held
 // in memory or read from a file (whose descriptor it owns) when they are needed.
-class StagedStream {
+class StagedStream : public ByteSource {
  public:
   static StagedStream Removal() { return StagedStream(); }
   static StagedStream FromBytes(std::vector<std::byte> data);
@@ -21,12 +22,12 @@ class StagedStream {
   static StagedStream FromFile(platform::UniqueFd file, FileStamp stamp);
 
   bool removed() const { return removed_; }
-  std::uint64_t size() const { return size_; }
+  std::uint64_t size() const override { return size_; }
 
   // Reads out.size() bytes at `offset`. REQUIRES: offset + out.size() <= size().
   // kIo when the file cannot be read or was written to since it was staged (its size or
   // modification time changed), so that no other bytes than the staged ones are stored.
-  StorageError Read(std::uint64_t offset, std::span<std::byte> out) const;
+  StorageError Read(std::uint64_t offset, std::span<std::byte> out) const override;
 
  private:
   StagedStream() = default;
