@@ -162,20 +162,24 @@ ErrorCode SortedRows::Merge(int from, std::span<const Run> runs, RunWriter& to,
     return compared > 0 || (compared == 0 && a > b);
   };
   std::priority_queue<std::size_t, std::vector<std::size_t>, decltype(after)> heads(after);
-  auto advance = [&](std::size_t run) {
-    const ErrorCode moved = readers[run].Advance();
-    if (moved == kSuccess) heads.push(run);
-    return moved == kFunctionFailed ? kFunctionFailed : kSuccess;
-  };
   for (std::size_t run = 0; run < readers.size(); ++run) {
-    if (advance(run) != kSuccess) return kFunctionFailed;
+    const ErrorCode moved = readers[run].Advance();
+    if (moved == kFunctionFailed) return kFunctionFailed;
+    if (moved == kSuccess) heads.push(run);
   }
   while (!heads.empty()) {
     const std::size_t run = heads.top();
     heads.pop();
-    const Row row = readers[run].row();
-    if ((!keep || keep(row)) && to.Put(row) != kSuccess) return kFunctionFailed;
-    if (advance(run) != kSuccess) return kFunctionFailed;
+    // The run gives rows as long as they come before every other run's: one comparison a row
+    // where runs hold long stretches of equal rows, rather than a trip through the heap.
+    ErrorCode moved = kSuccess;
+    do {
+      const Row row = readers[run].row();
+      if ((!keep || keep(row)) && to.Put(row) != kSuccess) return kFunctionFailed;
+      moved = readers[run].Advance();
+    } while (moved == kSuccess && (heads.empty() || !after(run, heads.top())));
+    if (moved == kFunctionFailed) return kFunctionFailed;
+    if (moved == kSuccess) heads.push(run);
   }
   return kSuccess;
 }
