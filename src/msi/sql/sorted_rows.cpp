@@ -102,8 +102,9 @@ class SortedRows::RunWriter {
 SortedRows::SortedRows(std::size_t width, Compare compare, std::size_t budget)
     : width_(width),
       compare_(std::move(compare)),
-      // Each held row costs its row numbers and its place in the order being sorted.
-      run_rows_(std::max<std::size_t>(1, budget / (RowBytes(width) + sizeof(std::uint32_t)))),
+      // Each held row costs its row numbers, its place in the order being sorted, and as much
+      // again in the stable sort's scratch.
+      run_rows_(std::max<std::size_t>(1, budget / (RowBytes(width) + 2 * sizeof(std::uint32_t)))),
       // Merging buffers a piece of each run and one of the output.
       fan_in_(std::max<std::size_t>(3, budget / kPieceBytes) - 1),
       piece_rows_(std::max<std::size_t>(1, budget / (fan_in_ + 1) / RowBytes(width))) {}

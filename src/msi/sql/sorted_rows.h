@@ -29,9 +29,9 @@ class SortedRows {
   // Whether a row, met in order, is kept (DISTINCT drops repeats); called once per row.
   using Keep = std::function<bool(Row row)>;
 
-  // The bytes held in memory before rows go to a file: 4 a row number, and 4 a row for the
-  // order they are sorted in. 16 MB holds 1.4 million rows of a two-table join; merging uses
-  // the same budget for its buffers, 64 KB a run.
+  // The bytes held in memory before rows go to a file: 4 a row number, and 8 a row for the
+  // order they are sorted in and the sort's scratch. 16 MB holds a million rows of a two-table
+  // join; merging uses the same budget for its buffers, 64 KB a run.
   static constexpr std::size_t kMemoryBudget = std::size_t{16} << 20;
 
   // REQUIRES: width > 0. `compare` is called during Add and Finish only.
