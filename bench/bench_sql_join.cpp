@@ -7,7 +7,9 @@
 //
 // BM_CrossJoinMemory pairs every row of the two tables (N squared rows) with and without
 // ORDER BY and reports the peak memory the statement took, per joined row ("bytes/row"): the
-// streamed join's stays near nothing, the sorted join's is its gathered row numbers.
+// streamed join's stays near nothing, the sorted join's its gathered row numbers (12 to 16
+// bytes a row while sorting) up to the sort's budget of 16 MB, beyond which they go through a
+// temporary file in the system's temporary folder and the peak stays near the budget ("peak MB").
 #include <benchmark/benchmark.h>
 
 #include <filesystem>

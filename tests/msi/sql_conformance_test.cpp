@@ -1,6 +1,7 @@
 // SQL as msi.dll reads it, beyond what the Wine transcript compares step by step: joins found
-// through an index give what pairing every row gives, constant columns, and the string-pool
-// order of text and tables in what we write, read back by msitools.
+// through an index give what pairing every row gives, constant columns, sorted rows beyond
+// their memory budget, and the string-pool order of text and tables in what we write, read
+// back by msitools.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -10,9 +11,11 @@
 #include <vector>
 
 #include "crafted_file.h"
+#include "failing_syscalls.h"
 #include "msi/api/msi_interface.h"
 #include "msi/api/scoped_handle.h"
 #include "msi/db/stream_name.h"
+#include "msi/sql/view.h"
 #include "ole_oracle.h"
 #include "peer_databases.h"
 #include "sql_helpers.h"
@@ -21,7 +24,15 @@
 #include "test_support/temp_dir.h"
 #include "test_support/text_file.h"
 
-namespace kb::msi::test {
+namespace kb::msi {
+
+// Lowers the memory a view's sorted rows may hold, so that a few rows go through the file.
+class ViewSortSeam {
+ public:
+  static void SetBudget(View& view, std::size_t bytes) { view.sort_budget_ = bytes; }
+};
+
+namespace test {
 namespace {
 
 using Rows_ = std::vector<std::vector<std::string>>;
@@ -345,6 +356,119 @@ TEST_F(SqlConformanceTest, SortedJoinGoesOnThroughChangesMadeWhileFetching) {
   EXPECT_EQ(fetched, expected);
 }
 
+// A sorted SELECT whose rows pass its memory budget sorts them in runs through a temporary
+// file: with a budget of a few rows (many runs, merged two at a time) every shape of statement
+// gives exactly what the sort in memory gives, changes made while fetching included, and a
+// failing write of the file fails the statement.
+class SortedSelectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(
+        Database::Open((dir_.path() / "sorted.msi").string(), Database::OpenMode::kCreate, &db_),
+        kSuccess);
+  }
+
+  ErrorCode Execute(const std::string& sql, std::size_t budget, std::unique_ptr<View>* view) {
+    const ErrorCode prepared = View::Prepare(db_, sql, view);
+    if (prepared != kSuccess) return prepared;
+    ViewSortSeam::SetBudget(**view, budget);
+    return (*view)->Execute(nullptr);
+  }
+
+  void Sql(const std::string& sql) {
+    std::unique_ptr<View> view;
+    ASSERT_EQ(Execute(sql, SortedRows::kMemoryBudget, &view), kSuccess) << sql;
+  }
+
+  // Every row of `sql`, twice over, fields as text; `changes` run after the third fetch.
+  Rows_ Fetched(const std::string& sql, std::size_t budget,
+                const std::vector<std::string>& changes = {}) {
+    std::unique_ptr<View> view;
+    EXPECT_EQ(Execute(sql, budget, &view), kSuccess) << sql;
+    Rows_ rows;
+    std::unique_ptr<Record> record;
+    for (int round = 0; view && round < 2; ++round) {
+      while (view->Fetch(&record) == kSuccess) {
+        rows.emplace_back();
+        for (unsigned field = 1; field <= record->field_count(); ++field) {
+          rows.back().push_back(record->GetString(field).value_or("?"));
+        }
+        if (rows.size() == 3) {
+          for (const std::string& change : changes) Sql(change);
+        }
+      }
+    }
+    return rows;
+  }
+
+  kb::test::TempDir dir_;
+  std::shared_ptr<Database> db_;
+};
+
+TEST_F(SortedSelectTest, RunsThroughAFileGiveTheOrderOfTheSortInMemory) {
+  Sql("CREATE TABLE `Part` (`K` SHORT NOT NULL, `Name` CHAR(16), `Size` LONG PRIMARY KEY `K`)");
+  Sql("CREATE TABLE `Kind` (`Id` CHAR(8) NOT NULL, `Rank` SHORT PRIMARY KEY `Id`)");
+  Sql("CREATE TABLE `Bin` (`B` SHORT NOT NULL PRIMARY KEY `B`)");
+  // Many ties, nulls among text and integers, keys out of order.
+  for (int i = 0; i < 60; ++i) {
+    const std::string name = i % 9 == 0 ? "NULL" : "'n" + std::to_string(i * 7 % 11) + "'";
+    const std::string size = i % 8 == 0 ? "NULL" : std::to_string(i * 5 % 13);
+    Sql("INSERT INTO `Part` (`K`, `Name`, `Size`) VALUES (" + std::to_string(i * 31 % 60) + ", " +
+        name + ", " + size + ")");
+  }
+  for (int i = 0; i < 8; ++i) {
+    Sql("INSERT INTO `Kind` (`Id`, `Rank`) VALUES ('k" + std::to_string(i) + "', " +
+        std::to_string(i % 3) + ")");
+  }
+  for (const char* bin : {"3", "1", "2"})
+    Sql(std::string("INSERT INTO `Bin` (`B`) VALUES (") + bin + ")");
+  const struct {
+    std::string sql;
+    std::vector<std::string> changes, undo;
+  } cases[] = {
+      {"SELECT `K`, `Name` FROM `Part` ORDER BY `Name`", {}, {}},
+      {"SELECT `K`, `Size` FROM `Part` ORDER BY `Size`", {}, {}},
+      {"SELECT `K`, `Name` FROM `Part`", {}, {}},
+      {"SELECT `K`, `Id` FROM `Part`, `Kind` ORDER BY `Rank`, `Name`", {}, {}},
+      {"SELECT `K`, `Id`, `B` FROM `Part`, `Kind`, `Bin` WHERE `Size` > 4 ORDER BY `B`, `Size`",
+       {},
+       {}},
+      {"SELECT DISTINCT `Name`, `Rank` FROM `Part`, `Kind` ORDER BY `Rank`", {}, {}},
+      {"SELECT `K`, `Id`, `Name` FROM `Part`, `Kind` ORDER BY `Rank`, `Size`",
+       {"INSERT INTO `Part` (`K`, `Name`, `Size`) VALUES (-1, 'new', 0)",
+        "DELETE FROM `Kind` WHERE `Id` = 'k4'",
+        "UPDATE `Part` SET `Name` = 'changed' WHERE `K` = 7"},
+       {"DELETE FROM `Part` WHERE `K` = -1", "INSERT INTO `Kind` (`Id`, `Rank`) VALUES ('k4', 1)",
+        "UPDATE `Part` SET `Name` = 'n6' WHERE `K` = 7"}},
+  };
+  for (const auto& [sql, changes, undo] : cases) {
+    Rows_ results[2];
+    for (const std::size_t budget : {SortedRows::kMemoryBudget, std::size_t{40}}) {
+      results[budget == 40] = Fetched(sql, budget, changes);
+      for (const std::string& change : undo) Sql(change);
+    }
+    EXPECT_GT(results[0].size(), 40u) << sql;
+    EXPECT_EQ(results[1], results[0]) << sql;
+  }
+
+  // An ordinary statement makes no file; one through the file fails when a write of it does,
+  // whichever write that is.
+  const std::string sql = cases[3].sql;
+  std::unique_ptr<View> view;
+  FailNth(Syscall::kWrite, 1 << 30);
+  EXPECT_EQ(Execute(sql, SortedRows::kMemoryBudget, &view), kSuccess);
+  EXPECT_EQ(StopFailing(), 0);
+  FailNth(Syscall::kWrite, 1 << 30);
+  EXPECT_EQ(Execute(sql, 40, &view), kSuccess);
+  const int writes = StopFailing();
+  EXPECT_GT(writes, 10);
+  for (const int failing : {0, writes / 2, writes - 1}) {
+    FailNth(Syscall::kWrite, failing);
+    EXPECT_EQ(Execute(sql, 40, &view), kFunctionFailed) << failing;
+    StopFailing();
+  }
+}
+
 TEST_F(SqlConformanceTest, NewDatabaseHoldsJustTheCatalogAndThePoolInWhatWeWrite) {
   if (const auto missing = kb::test::MissingTools({"olefile", "msiinfo"})) GTEST_SKIP() << *missing;
   ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
@@ -473,4 +597,5 @@ TEST_F(SqlConformanceTest, StoragesTableWritesWholeSubStoragesInWhatWeWrite) {
 }
 
 }  // namespace
-}  // namespace kb::msi::test
+}  // namespace test
+}  // namespace kb::msi

@@ -7,25 +7,9 @@
 
 #include "msi/storage/file_io.h"
 #include "platform/regular_file.h"
-#include "platform/temp_name.h"
+#include "platform/unnamed_file.h"
 
 namespace kb::msi {
-
-namespace {
-
-// An unnamed file: gone with its last descriptor, whatever happens to the process.
-platform::UniqueFd NewTemporaryFile() {
-  const std::optional<std::string> folder = platform::TempFolder();
-  if (!folder) return platform::UniqueFd();
-  platform::UniqueFd fd(::open(folder->c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
-  if (fd.valid()) return fd;
-  std::string pattern = *folder + "/kitbinder-stream.XXXXXX";
-  fd.Reset(::mkostemp(pattern.data(), O_CLOEXEC));
-  if (fd.valid()) ::unlink(pattern.c_str());
-  return fd;
-}
-
-}  // namespace
 
 std::shared_ptr<const FileStreamSource> FileStreamSource::Open(const std::string& path) {
   std::string problem;
@@ -41,7 +25,7 @@ platform::UniqueFd FileStreamSource::Duplicate() const {
 }
 
 platform::UniqueFd CopyToTemporaryFile(const StreamSource& source) {
-  platform::UniqueFd fd = NewTemporaryFile();
+  platform::UniqueFd fd = platform::NewTemporaryFile();
   if (!fd.valid()) return fd;
   std::vector<std::byte> buffer(std::size_t{1} << 20);
   for (std::uint64_t offset = 0; offset < source.size();) {

@@ -151,16 +151,18 @@ ErrorCode View::Fetch(std::unique_ptr<Record>* out) {
     *out = std::move(record);
     return kSuccess;
   }
-  while (next_ < order_.size()) {
-    const auto rows = GatheredNow(order_[next_++]);
+  // As in msi.dll, the fetch after the end starts again from the first row.
+  SortedRows::Row gathered;
+  ErrorCode next = kSuccess;
+  while ((next = sorted_->Next(&gathered)) == kSuccess) {
+    const auto rows = GatheredNow(gathered);
     if (!rows) continue;
     auto record = std::make_unique<Record>(static_cast<unsigned>(binding_.columns.size()));
     FillRecord(*rows, *record);
     *out = std::move(record);
     return kSuccess;
   }
-  next_ = 0;  // as in msi.dll, the fetch after the end starts again from the first row
-  return kNoMoreItems;
+  return next;
 }
 
 std::unique_ptr<Record> View::ColumnInfo(bool types) const {
@@ -187,11 +189,9 @@ std::unique_ptr<Record> View::ColumnInfo(bool types) const {
 
 void View::Close() {
   executed_ = false;
-  gathered_.clear();
-  order_.clear();
+  sorted_.reset();
   counts_at_execute_.clear();
   keys_at_execute_.clear();
-  next_ = 0;
   streamed_ = false;
   join_ = JoinCursor();
   distinct_seen_.clear();

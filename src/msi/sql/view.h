@@ -14,6 +14,7 @@
 #include "msi/db/database.h"
 #include "msi/db/record.h"
 #include "msi/db/table_data.h"
+#include "msi/sql/sorted_rows.h"
 #include "msi/sql/sql_statement.h"
 
 namespace kb::msi {
@@ -55,9 +56,11 @@ struct ColumnError {
 // tables is looked up through an index rather than by pairing every row with every other.
 // A join without ORDER BY is not gathered at Execute: each Fetch finds the next row, so its
 // memory does not grow with the number of rows it yields. A SELECT of one table, or with
-// ORDER BY, takes its rows at Execute as row numbers, 4 bytes a table per row, and their order
-// (4 bytes a row), with one copy of the keys of the tables' rows they name, to find them again
-// after a change; no value is copied per joined row.
+// ORDER BY, takes its rows at Execute as row numbers, 4 bytes a table per row, and sorts them
+// (SortedRows): up to SortedRows::kMemoryBudget in memory, beyond it in runs written to a
+// temporary file and merged, so that its memory too stays bounded however many rows it yields.
+// It keeps one copy of the keys of the tables' rows they name, to find them again after a
+// change; no value is copied per joined row. DISTINCT remembers the text of each distinct row.
 // Keeps its database alive. Once the database has failed (Database::failed) Execute, Fetch
 // and Modify answer kFunctionFailed.
 class View {
@@ -78,13 +81,14 @@ class View {
   // to create that exists; kFunctionFailed when `parameters` lacks a field for a `?`, the
   // tables no longer have the columns the statement names, or the change is refused (taken key,
   // missing value, empty text for an integer that must have one, wrong type, text the code page
-  // cannot hold, read-only database). ALTER TABLE ... ADD of a column the table has answers
-  // kBadQuerySyntax too.
+  // cannot hold, read-only database), or a SELECT's rows cannot be written to their temporary
+  // file. ALTER TABLE ... ADD of a column the table has answers kBadQuerySyntax too.
   ErrorCode Execute(const Record* parameters);
 
   // The next row as a record of the selected columns (field 0 holds 1, as msi.dll's do);
   // kNoMoreItems after the last, and the fetch after that starts again from the first row.
-  // kFunctionFailed when no SELECT was executed.
+  // kFunctionFailed when no SELECT was executed, or its rows cannot be read back from their
+  // temporary file.
   ErrorCode Fetch(std::unique_ptr<Record>* out);
 
   // Writes `record` (fields in the view's column order) to the table as `mode` says. Modes that
@@ -193,17 +197,17 @@ class View {
   [[nodiscard]] std::optional<JoinedRow> NextStreamed();
   // The selected values of `rows` as one text, equal for rows DISTINCT takes for one.
   std::string DistinctText(const JoinedRow& rows) const;
-  // The row numbers of the gathered row `at` (a place in gathered_, counted in rows).
-  JoinedRow GatheredAt(std::size_t at) const;
-  // Puts `order` (gathered rows) in the ORDER BY order, equal rows as they came.
-  void SortRows(const std::vector<SqlColumn>& order_by, std::vector<std::uint32_t>& order) const;
-  // Drops from order_ the rows whose selected values repeat an earlier row's (DISTINCT).
-  void DropRepeatedRows();
-  // Notes the tables' row counts and the keys of the rows gathered_ names, for GatheredNow.
-  void KeepGatheredKeys();
-  // The gathered row `at` in the tables as they are now; nullopt when one of its rows was
+  // Gathers the SELECT's rows into sorted_ at Execute, in the ORDER BY order (equal rows as
+  // they came) and without repeats for DISTINCT; kFunctionFailed when its file fails.
+  ErrorCode GatherRows(const SqlSelect& select);
+  // The ORDER BY order of gathered rows.
+  SortedRows::Compare RowOrder(const std::vector<SqlColumn>& order_by) const;
+  // Notes the tables' row counts and the keys of the rows `named` marks (by table, by row
+  // number), for GatheredNow.
+  void KeepGatheredKeys(const std::vector<std::vector<bool>>& named);
+  // Gathered row numbers in the tables as they are now; nullopt when one of the rows was
   // deleted since Execute.
-  [[nodiscard]] std::optional<JoinedRow> GatheredNow(std::size_t at) const;
+  [[nodiscard]] std::optional<JoinedRow> GatheredNow(SortedRows::Row gathered) const;
   bool Matches(const SqlCondition& condition, const JoinedRow& rows) const;
   FieldValue Evaluate(const SqlOperand& operand, const JoinedRow& rows) const;
   FieldValue Output(std::size_t column, const JoinedRow& rows) const;
@@ -231,22 +235,24 @@ class View {
                    std::unordered_map<std::string, std::vector<std::size_t>>>
       indexes_;
   // A SELECT's rows: gathered at Execute for one table or an ORDER BY, each as the row numbers
-  // of its tables one after the other, or found one at a time through join_ for a join, whose
-  // rows may be too many to hold.
-  std::vector<std::uint32_t> gathered_;
-  std::vector<std::uint32_t> order_;  // the gathered rows in the order Fetch gives them
+  // of its tables, in the order Fetch gives them, or found one at a time through join_ for a
+  // join without ORDER BY.
+  std::optional<SortedRows> sorted_;
+  // The memory sorted_ may hold; tests lower it (through ViewSortSeam) to sort through files.
+  std::size_t sort_budget_ = SortedRows::kMemoryBudget;
   // For the gathered rows: the tables' row counts at Execute, the keys of the rows they name
   // by table and row number, and the database's change count then. Once the tables changed, a
   // row is found again by its keys.
   std::vector<std::size_t> counts_at_execute_;
   std::vector<std::unordered_map<std::uint32_t, std::vector<FieldValue>>> keys_at_execute_;
   std::uint64_t changes_at_execute_ = 0;
-  std::size_t next_ = 0;  // the next gathered row
   bool streamed_ = false;
   JoinCursor join_;
   std::unordered_set<std::string> distinct_seen_;  // the rows DISTINCT has let through
   mutable std::uint64_t next_stream_ = 0;          // tells streams apart for DISTINCT
   std::vector<ColumnError> errors_;                // of the last Modify, first first
+
+  friend class ViewSortSeam;
 };
 
 }  // namespace kb::msi

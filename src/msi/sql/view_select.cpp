@@ -2,7 +2,6 @@
 // tables (through an index where an equality allows), ORDER BY and DISTINCT.
 
 #include <algorithm>
-#include <numeric>
 
 #include "msi/sql/overloaded.h"
 #include "msi/sql/sql_values.h"
@@ -155,19 +154,13 @@ std::vector<View::JoinedRow> View::MatchingRows(const SqlCondition* where) const
   return out;
 }
 
-View::JoinedRow View::GatheredAt(std::size_t at) const {
-  const std::size_t width = binding_.tables.size();
-  return JoinedRow(gathered_.begin() + static_cast<std::ptrdiff_t>(at * width),
-                   gathered_.begin() + static_cast<std::ptrdiff_t>((at + 1) * width));
-}
-
-void View::SortRows(const std::vector<SqlColumn>& order_by,
-                    std::vector<std::uint32_t>& order) const {
-  const std::size_t width = binding_.tables.size();
-  auto compare = [&](std::uint32_t a, std::uint32_t b, const ColumnRef& place) {
+SortedRows::Compare View::RowOrder(const std::vector<SqlColumn>& order_by) const {
+  std::vector<ColumnRef> places;
+  for (const SqlColumn& column : order_by) places.push_back(binding_.named.at(&column));
+  auto compare = [this](SortedRows::Row a, SortedRows::Row b, const ColumnRef& place) {
     const TableData& table = *binding_.tables[place.table];
-    const std::size_t row_a = gathered_[a * width + place.table];
-    const std::size_t row_b = gathered_[b * width + place.table];
+    const std::size_t row_a = a[place.table];
+    const std::size_t row_b = b[place.table];
     if (table.schema().columns[place.column].type.is_string()) {
       const auto order_a = table.TextOrder(row_a, place.column);
       const auto order_b = table.TextOrder(row_b, place.column);
@@ -179,41 +172,29 @@ void View::SortRows(const std::vector<SqlColumn>& order_by,
     if (IsNull(va) != IsNull(vb)) return IsNull(va) ? -1 : 1;
     return CompareValues(va, vb).value_or(0);
   };
-  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    for (const SqlColumn& column : order_by) {
-      const int compared = compare(a, b, binding_.named.at(&column));
-      if (compared != 0) return compared < 0;
+  return [places = std::move(places), compare](SortedRows::Row a, SortedRows::Row b) {
+    for (const ColumnRef& place : places) {
+      const int compared = compare(a, b, place);
+      if (compared != 0) return compared;
     }
-    return false;
-  });
+    return 0;
+  };
 }
 
-void View::DropRepeatedRows() {
-  std::erase_if(order_, [&](std::uint32_t at) {
-    return !distinct_seen_.insert(DistinctText(GatheredAt(at))).second;
-  });
-  distinct_seen_.clear();
-}
-
-void View::KeepGatheredKeys() {
-  const std::size_t width = binding_.tables.size();
+void View::KeepGatheredKeys(const std::vector<std::vector<bool>>& named) {
   changes_at_execute_ = database_->changes();
-  keys_at_execute_.assign(width, {});
-  for (std::size_t table = 0; table < width; ++table) {
+  keys_at_execute_.assign(named.size(), {});
+  for (std::size_t table = 0; table < named.size(); ++table) {
     const TableData& data = *binding_.tables[table];
     counts_at_execute_.push_back(data.row_count());
-    std::vector<bool> kept(data.row_count());
-    for (std::size_t at = table; at < gathered_.size(); at += width) {
-      const std::uint32_t row = gathered_[at];
-      if (kept[row]) continue;
-      kept[row] = true;
-      keys_at_execute_[table].emplace(row, data.KeyOf(row));
+    for (std::size_t row = 0; row < named[table].size(); ++row) {
+      if (named[table][row]) keys_at_execute_[table].emplace(row, data.KeyOf(row));
     }
   }
 }
 
-std::optional<View::JoinedRow> View::GatheredNow(std::size_t at) const {
-  JoinedRow rows = GatheredAt(at);
+std::optional<View::JoinedRow> View::GatheredNow(SortedRows::Row gathered) const {
+  JoinedRow rows(gathered.begin(), gathered.end());
   bool moved = database_->changes() != changes_at_execute_;
   for (std::size_t table = 0; table < rows.size(); ++table) {
     // The `_Streams` list changes without the database counting it: its row count tells.
@@ -249,24 +230,43 @@ std::string View::DistinctText(const JoinedRow& rows) const {
   return text;
 }
 
+ErrorCode View::GatherRows(const SqlSelect& select) {
+  const std::size_t width = binding_.tables.size();
+  sorted_.emplace(width, select.order_by.empty() ? nullptr : RowOrder(select.order_by),
+                  sort_budget_);
+  // The rows of each table that gathered rows name, whose keys find them again after a change.
+  std::vector<std::vector<bool>> named(width);
+  for (std::size_t table = 0; table < width; ++table) {
+    named[table].resize(binding_.tables[table]->row_count());
+  }
+  std::vector<std::uint32_t> numbers(width);
+  JoinCursor cursor;
+  while (const auto rows = NextJoined(select.where.get(), cursor)) {
+    for (std::size_t table = 0; table < width; ++table) {
+      numbers[table] = static_cast<std::uint32_t>((*rows)[table]);
+      named[table][numbers[table]] = true;
+    }
+    if (sorted_->Add(numbers) != kSuccess) return kFunctionFailed;
+  }
+  indexes_.clear();
+  SortedRows::Keep first_of_equals;
+  if (select.distinct) {
+    first_of_equals = [this](SortedRows::Row row) {
+      return distinct_seen_.insert(DistinctText(JoinedRow(row.begin(), row.end()))).second;
+    };
+  }
+  const ErrorCode sorted = sorted_->Finish(first_of_equals);
+  distinct_seen_.clear();
+  if (sorted != kSuccess) return kFunctionFailed;
+  KeepGatheredKeys(named);
+  return kSuccess;
+}
+
 ErrorCode View::Run(const SqlSelect& select) {
   // A join's rows can be far more than memory holds: unless they must be sorted first, they
   // are found as Fetch asks for them.
   streamed_ = binding_.tables.size() > 1 && select.order_by.empty();
-  if (streamed_) return kSuccess;
-  JoinCursor cursor;
-  while (const auto rows = NextJoined(select.where.get(), cursor)) {
-    for (const std::size_t row : *rows) gathered_.push_back(static_cast<std::uint32_t>(row));
-  }
-  indexes_.clear();
-  const std::size_t count = gathered_.size() / binding_.tables.size();
-  if (count > UINT32_MAX) return kFunctionFailed;  // more rows than a permutation can number
-  order_.resize(count);
-  std::iota(order_.begin(), order_.end(), 0u);
-  if (!select.order_by.empty()) SortRows(select.order_by, order_);
-  if (select.distinct) DropRepeatedRows();
-  KeepGatheredKeys();
-  return kSuccess;
+  return streamed_ ? kSuccess : GatherRows(select);
 }
 
 std::optional<View::JoinedRow> View::NextStreamed() {
