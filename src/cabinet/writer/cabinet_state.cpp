@@ -95,22 +95,18 @@ CabinetState::CabinetState(ClientServices* services, const CabinetParameters& pa
 
 bool CabinetState::CreateTemporaries() {
   TempFile data(services_);
+  return data.Create() && StartStaging(data);
+}
+
+bool CabinetState::StartStaging(TempFile& data) {
   TempFile files(services_);
   TempFile folders(services_);
-  if (!data.Create() || !files.Create() || !folders.Create()) return false;
+  if (!files.Create() || !folders.Create()) return false;
   data_ = std::move(data);
   files_ = std::move(files);
   folders_ = std::move(folders);
+  placed_ = 0;
   return true;
-}
-
-bool CabinetState::AppendDataBlock(std::span<std::byte> header, std::span<const std::byte> data) {
-  DataBlockHeader fields = DecodeDataBlockHeader(header);
-  fields.checksum = 0;
-  EncodeDataBlockHeader(fields, header);
-  fields.checksum = DataBlockChecksum(header, data);
-  EncodeDataBlockHeader(fields, header);
-  return data_.Append(header) && data_.Append(data);
 }
 
 bool CabinetState::AppendFolderRecord(const FolderRecord& record) {
@@ -136,7 +132,7 @@ std::uint64_t CabinetState::PreviousNamesSize() const {
 }
 
 std::uint64_t CabinetState::StagedSize() const {
-  return data_.size() + files_.size() + folders_.size();
+  return placed_ + files_.size() + folders_.size();
 }
 
 void CabinetState::SaveCurrentNames() {
@@ -172,7 +168,7 @@ CabinetHeader CabinetState::MakeHeader(std::uint64_t header_size) {
   CabinetHeader header;
   header.files_offset = static_cast<std::uint32_t>(header_size + folders_.size());
   header.cabinet_size =
-      static_cast<std::uint32_t>(header_size + folders_.size() + files_.size() + data_.size());
+      static_cast<std::uint32_t>(header_size + folders_.size() + files_.size() + placed_);
   header.folder_count = static_cast<std::uint16_t>(folder_count_);
   header.file_count = static_cast<std::uint16_t>(file_count_);
   if (!previous_cabinet_.empty()) header.flags |= kFlagPreviousCabinet;
@@ -225,11 +221,11 @@ bool CabinetState::CopyFolderRecords(OpenCabinetFile& file, std::uint64_t data_s
   return true;
 }
 
-bool CabinetState::CopyStaging(OpenCabinetFile& file, TempFile& staging,
+bool CabinetState::CopyStaging(OpenCabinetFile& file, TempFile& staging, std::uint64_t length,
                                std::span<std::byte> buffer, std::uint64_t& progress,
                                std::uint64_t total, StatusCallback status) {
   if (!staging.SeekTo(0)) return false;
-  for (std::uint64_t left = staging.size(); left > 0;) {
+  for (std::uint64_t left = length; left > 0;) {
     const std::span<std::byte> piece = buffer.first(std::min<std::uint64_t>(left, buffer.size()));
     if (!staging.ReadExact(piece) || !file.Write(piece)) return false;
     left -= piece.size();
@@ -243,10 +239,10 @@ bool CabinetState::CopyStaging(OpenCabinetFile& file, TempFile& staging,
 }
 
 bool CabinetState::FinishCabinet(std::uint64_t estimate, std::uint64_t file_size,
-                                 StatusCallback status) {
+                                 StatusCallback status, TempFile& next_data) {
   const bool data_gone = data_.Destroy();
   const bool files_gone = files_.Destroy();
-  if (!folders_.Destroy() || !data_gone || !files_gone || !CreateTemporaries()) return false;
+  if (!folders_.Destroy() || !data_gone || !files_gone || !StartStaging(next_data)) return false;
   const std::int32_t taken = status(kStatusCabinetWritten, CallbackValue(estimate),
                                     CallbackValue(file_size), services_->ctx());
   if (taken == -1) return services_->Fail(FciError::kUserAbort);
@@ -261,7 +257,8 @@ bool CabinetState::FinishCabinet(std::uint64_t estimate, std::uint64_t file_size
 }
 
 bool CabinetState::WriteCabinetFile(std::uint64_t progress_count, std::uint64_t progress_total,
-                                    std::uint64_t estimate, StatusCallback status) {
+                                    std::uint64_t estimate, StatusCallback status,
+                                    TempFile& next_data) {
   OpenCabinetFile file(services_,
                        NameText(parameters_.cabinet_path) + NameText(parameters_.cabinet_name));
   if (!file.Open()) return false;
@@ -275,12 +272,13 @@ bool CabinetState::WriteCabinetFile(std::uint64_t progress_count, std::uint64_t 
   previous_cabinet_ = saved_cabinet_;
   previous_disk_ = saved_disk_;
   if (!CopyFolderRecords(file, header_size + folders_.size() + files_.size()) ||
-      !CopyStaging(file, files_, buffer.span(), progress_count, progress_total, status) ||
-      !CopyStaging(file, data_, buffer.span(), progress_count, progress_total, status)) {
+      !CopyStaging(file, files_, files_.size(), buffer.span(), progress_count, progress_total,
+                   status) ||
+      !CopyStaging(file, data_, placed_, buffer.span(), progress_count, progress_total, status)) {
     return false;
   }
   const std::optional<std::uint64_t> file_size = file.Complete();
-  if (!file_size || !FinishCabinet(estimate, *file_size, status)) return false;
+  if (!file_size || !FinishCabinet(estimate, *file_size, status, next_data)) return false;
   file.Keep();
   return true;
 }
