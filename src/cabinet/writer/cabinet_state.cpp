@@ -131,6 +131,10 @@ std::uint64_t CabinetState::PreviousNamesSize() const {
   return previous_cabinet_.empty() ? 0 : previous_cabinet_.size() + previous_disk_.size() + 2;
 }
 
+std::uint64_t CabinetState::CopiedSize() const {
+  return files_.size() + (services_->callbacks().data_apart != nullptr ? 0 : placed_);
+}
+
 std::uint64_t CabinetState::StagedSize() const {
   return placed_ + files_.size() + folders_.size();
 }
@@ -240,7 +244,7 @@ bool CabinetState::CopyStaging(OpenCabinetFile& file, TempFile& staging, std::ui
 
 bool CabinetState::FinishCabinet(std::uint64_t estimate, std::uint64_t file_size,
                                  StatusCallback status, TempFile& next_data) {
-  const bool data_gone = data_.Destroy();
+  const bool data_gone = ReleaseData();
   const bool files_gone = files_.Destroy();
   if (!folders_.Destroy() || !data_gone || !files_gone || !StartStaging(next_data)) return false;
   const std::int32_t taken = status(kStatusCabinetWritten, CallbackValue(estimate),
@@ -256,6 +260,14 @@ bool CabinetState::FinishCabinet(std::uint64_t estimate, std::uint64_t file_size
   return true;
 }
 
+bool CabinetState::ReleaseData() {
+  const DataApartCallback take = services_->callbacks().data_apart;
+  if (take == nullptr) return data_.Destroy();
+  const std::optional<int> handle = data_.Release();
+  if (!handle) return false;
+  return take(*handle, placed_, services_->ctx()) != -1 || services_->Fail(FciError::kUserAbort);
+}
+
 bool CabinetState::WriteCabinetFile(std::uint64_t progress_count, std::uint64_t progress_total,
                                     std::uint64_t estimate, StatusCallback status,
                                     TempFile& next_data) {
@@ -264,6 +276,7 @@ bool CabinetState::WriteCabinetFile(std::uint64_t progress_count, std::uint64_t 
   if (!file.Open()) return false;
   ClientBuffer buffer = services_->Allocate(kBlockSize);
   if (!buffer) return services_->Fail(FciError::kAllocFail);
+  const bool data_apart = services_->callbacks().data_apart != nullptr;
   const std::uint64_t header_size = HeaderSize();
   if (header_size + StagedSize() > UINT32_MAX) return services_->Fail(FciError::kCabinetFile);
   if (!WriteHeader(file, header_size) || !WriteNames(file)) return false;
@@ -274,11 +287,15 @@ bool CabinetState::WriteCabinetFile(std::uint64_t progress_count, std::uint64_t 
   if (!CopyFolderRecords(file, header_size + folders_.size() + files_.size()) ||
       !CopyStaging(file, files_, files_.size(), buffer.span(), progress_count, progress_total,
                    status) ||
-      !CopyStaging(file, data_, placed_, buffer.span(), progress_count, progress_total, status)) {
+      (!data_apart &&
+       !CopyStaging(file, data_, placed_, buffer.span(), progress_count, progress_total, status))) {
     return false;
   }
   const std::optional<std::uint64_t> file_size = file.Complete();
-  if (!file_size || !FinishCabinet(estimate, *file_size, status, next_data)) return false;
+  if (!file_size ||
+      !FinishCabinet(estimate, *file_size + (data_apart ? placed_ : 0), status, next_data)) {
+    return false;
+  }
   file.Keep();
   return true;
 }

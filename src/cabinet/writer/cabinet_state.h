@@ -51,8 +51,9 @@ class CabinetState {
 
   // Bytes staged: everything of the cabinet but its header.
   std::uint64_t StagedSize() const;
-  // Bytes of the file records and data blocks staged.
-  std::uint64_t RecordsAndDataSize() const { return files_.size() + placed_; }
+  // Bytes WriteCabinetFile copies from the staging: the file records and, unless the client
+  // takes them apart, the data blocks.
+  std::uint64_t CopiedSize() const;
   // The size the cabinet file would have if it were written now.
   std::uint64_t ExpectedSize() const { return HeaderSize() + StagedSize(); }
 
@@ -71,7 +72,9 @@ class CabinetState {
 
   // Writes the cabinet file from the staging: header, reserve, names, folder records (with
   // absolute offsets), file records and placed data; "MSCF" over the signature once complete.
-  // Then replaces the staging temporaries, the data staging by `next_data` (which holds what the
+  // Without data (when the client takes it apart, see CabinetCallbacks::data_apart) the
+  // file ends after the records. Then replaces the staging temporaries, the data staging by
+  // `next_data` (which holds what the
   // next cabinet begins with, nothing of it placed; this object takes it), reports
   // kStatusCabinetWritten with `estimate` and takes the status result off the maximum size.
   // Progress (kStatusCopyingFolder) counts on from `progress_count` towards `progress_total`.
@@ -98,6 +101,8 @@ class CabinetState {
  private:
   class OpenCabinetFile;
 
+  // Lets the data staging go: to the client when it takes the data apart, else away.
+  [[nodiscard]] bool ReleaseData();
   // Makes new record temporaries and takes `data` as the data staging, none of it placed.
   [[nodiscard]] bool StartStaging(TempFile& data);
   std::uint64_t HeaderSize() const;

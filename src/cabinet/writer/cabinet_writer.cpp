@@ -215,7 +215,7 @@ bool FCIFlushCabinet(FciContext& context, bool next_cabinet_flag, NextCabinetCal
     if (!FlushFolder(context, next_cabinet_flag, next_cabinet, status)) return false;
     if (next_cabinet_flag) return true;
     CabinetState& cabinet = context.cabinet;
-    return cabinet.WriteCabinetFile(0, cabinet.RecordsAndDataSize(), cabinet.ExpectedSize(), status,
+    return cabinet.WriteCabinetFile(0, cabinet.CopiedSize(), cabinet.ExpectedSize(), status,
                                     context.folder.carry()) &&
            context.folder.RenewCarry();
   });

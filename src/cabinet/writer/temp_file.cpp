@@ -108,4 +108,14 @@ bool TempFile::Destroy() {
   return (closed && removed) || Fail(err);
 }
 
+std::optional<int> TempFile::Release() {
+  int err = 0;
+  if (!services_->Remove(name_, err)) {
+    Fail(err);
+    return std::nullopt;
+  }
+  size_ = 0;
+  return std::exchange(handle_, -1);
+}
+
 }  // namespace kb::cabinet

@@ -46,6 +46,10 @@ class TempFile {
   // Closes and removes the file. Returns false after reporting when either step failed.
   [[nodiscard]] bool Destroy();
 
+  // Removes the file's name and gives up the open file: the handle is the caller's to close.
+  // nullopt after reporting when the name could not be removed.
+  [[nodiscard]] std::optional<int> Release();
+
   bool is_open() const { return handle_ != -1; }
   std::uint64_t size() const { return size_; }
   bool empty() const { return size_ == 0; }

@@ -460,11 +460,16 @@ ErrorCode Database::StoreStreams(std::span<const std::pair<std::u16string, Field
     }
     const StreamSource& source = *std::get<StreamField>(value).source;
     if (source.stored_name() != nullptr && *source.stored_name() == name) continue;
-    // A file is copied from the descriptor its field holds; another stream (which may change
+    // Files are copied from the descriptors their field holds; another stream (which may change
     // or go before the commit) is copied now into a temporary file. Neither is held in memory.
-    const auto* file = dynamic_cast<const FileStreamSource*>(&source);
-    platform::UniqueFd copy = file != nullptr ? file->Duplicate() : CopyToTemporaryFile(source);
-    const auto stamp = file != nullptr ? std::optional(file->stamp()) : StampOf(copy.get());
+    if (const auto* files = dynamic_cast<const FileStreamSource*>(&source)) {
+      std::optional<std::vector<StagedFilePart>> parts = files->Duplicate();
+      if (!parts) return kFunctionFailed;
+      changes.emplace_back(name, StagedStream::FromFiles(std::move(*parts)));
+      continue;
+    }
+    platform::UniqueFd copy = CopyToTemporaryFile(source);
+    const auto stamp = StampOf(copy.get());
     if (!copy.valid() || !stamp) return kFunctionFailed;
     changes.emplace_back(name, StagedStream::FromFile(std::move(copy), *stamp));
   }
