@@ -22,12 +22,16 @@ std::string ExternalName(std::string_view title, int number) {
   return std::string(title) + std::to_string(number) + ".cab";
 }
 
-// Makes the cabinet file at `path` the new stream `name` of the package.
-bool StoreStream(CInstallerDatabase& database, const std::string& name, const std::string& path) {
+// Makes cabinet `number` of `cabinet`, its file and its data, the new stream `name` of the
+// package: its data is written once, there.
+bool StoreStream(CInstallerDatabase& database, const std::string& name,
+                 const StagedCabinet& cabinet, int number) {
   bool stored = false;
   if (database.Execute("insert into `_Streams` (`Name`) values(?)", {name}) &&
       database.Execute("select `Name`,`Data` from `_Streams` where `Name`=?", {name})) {
-    stored = database.Fetch() && database.SetStreamAndUpdate(2, path);
+    stored = database.Fetch() &&
+             database.SetJoinedStreamAndUpdate(2, cabinet.path(number), cabinet.data_file(number),
+                                               cabinet.data_size(number));
     database.CloseView();
   }
   return stored;
@@ -62,7 +66,7 @@ bool EmbedsCabinets(bool external, const std::string& package, const StagedCabin
     return error ? 0 : size;
   };
   std::uint64_t size = size_of(package);
-  for (int number = 1; number <= count; ++number) size += size_of(cabinet.path(number));
+  for (int number = 1; number <= count; ++number) size += cabinet.size(number);
   return size <= kMaxEmbeddingPackageSize;
 }
 
@@ -71,7 +75,7 @@ std::optional<std::string> AddCabinets(CInstallerDatabase& database, const Stage
                                        std::string_view title, bool embedded) {
   for (std::size_t i = 0; i < last_sequences.size(); ++i) {
     const int number = static_cast<int>(i + 1);
-    if (embedded && !StoreStream(database, StreamName(number), cabinet.path(number))) {
+    if (embedded && !StoreStream(database, StreamName(number), cabinet, number)) {
       return "The cabinet could not be stored in the package";
     }
     if (!WriteMediaRow(database, number, last_sequences[i],
@@ -83,13 +87,13 @@ std::optional<std::string> AddCabinets(CInstallerDatabase& database, const Stage
   return std::nullopt;
 }
 
-std::optional<std::string> PlaceExternalCabinets(const StagedCabinet& cabinet, int count,
+std::optional<std::string> PlaceExternalCabinets(StagedCabinet& cabinet, int count,
                                                  const std::string& package_path,
                                                  std::string_view title) {
   const std::filesystem::path folder = std::filesystem::path(package_path).parent_path();
   for (int number = 1; number <= count; ++number) {
     const std::string target = (folder / ExternalName(title, number)).string();
-    if (!platform::MoveIntoPlace(cabinet.path(number), target)) {
+    if (!cabinet.JoinData(number) || !platform::MoveIntoPlace(cabinet.path(number), target)) {
       return "The cabinet " + target + " could not be written beside the package (" +
              std::generic_category().message(errno) +
              ")\nMake the folder writable and free some space there, then build again";

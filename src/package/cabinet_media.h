@@ -39,10 +39,10 @@ std::optional<std::string> AddCabinets(CInstallerDatabase& database, const Stage
                                        const std::vector<int>& last_sequences,
                                        std::string_view title, bool embedded);
 
-// Moves the `count` cabinets of `cabinet` beside the package `package_path` under their
-// external names, replacing files of those names. Returns the failure for the user (what
-// failed, then the cause), or nullopt when every cabinet is in place.
-std::optional<std::string> PlaceExternalCabinets(const StagedCabinet& cabinet, int count,
+// Joins each of the `count` cabinets of `cabinet` with its data and moves it beside the package
+// `package_path` under its external name, replacing files of that name. Returns the failure for the
+// user (what failed, then the cause), or nullopt when every cabinet is in place.
+std::optional<std::string> PlaceExternalCabinets(StagedCabinet& cabinet, int count,
                                                  const std::string& package_path,
                                                  std::string_view title);
 

@@ -83,7 +83,7 @@ std::optional<PackedFiles> PackedContents(const std::vector<CabinetEntry>& entri
 }  // namespace
 
 std::optional<std::string> PackFiles(CProjectSettings& settings, const std::string& project_folder,
-                                     const FolderTrees& trees, const StagedCabinet& cabinet,
+                                     const FolderTrees& trees, StagedCabinet& cabinet,
                                      cabinet::CabinetRunOptions options, PackedFiles* packed) {
   if (cabinet.folder().size() > cabinet::kMaxCabinetFolderLength) {
     return std::string(kCabinetFailed) + "the path of the project folder " + project_folder +
@@ -96,6 +96,7 @@ std::optional<std::string> PackFiles(CProjectSettings& settings, const std::stri
     return std::string(kCabinetFailed) + "out of memory";
   options.folder = cabinet.folder();
   options.whole_folders = true;
+  options.data_apart = true;
   builder.SetRunOptions(std::move(options));
   for (std::size_t i = 0; i < settings.files.size(); ++i) {
     ProjectFileEntry& file = settings.files[i];
@@ -123,6 +124,7 @@ std::optional<std::string> PackFiles(CProjectSettings& settings, const std::stri
     return std::string(kCabinetFailed) +
            "the cabinets do not hold every file\nThe disk may have failed: build again";
   }
+  cabinet.KeepData(builder.TakeCabinetData());
   *packed = std::move(*contents);
   return std::nullopt;
 }

@@ -33,10 +33,13 @@ struct PackedFiles {
 // cause on the next line; nullopt when the cabinets hold every file, with *packed saying how.
 // A file that no longer exists once the cabinets are made fails. Relative paths are found in
 // `project_folder`; the texts name them as the project does. The cabinet builder runs with
-// `options`, writing in the cabinet's folder. REQUIRES: cabinet.valid().
-[[nodiscard]] std::optional<std::string> PackFiles(
-    CProjectSettings& settings, const std::string& project_folder, const FolderTrees& trees,
-    const StagedCabinet& cabinet, cabinet::CabinetRunOptions options, PackedFiles* packed);
+// `options`, writing in the cabinet's folder; each cabinet's data is kept apart in `cabinet`.
+// REQUIRES: cabinet.valid().
+[[nodiscard]] std::optional<std::string> PackFiles(CProjectSettings& settings,
+                                                   const std::string& project_folder,
+                                                   const FolderTrees& trees, StagedCabinet& cabinet,
+                                                   cabinet::CabinetRunOptions options,
+                                                   PackedFiles* packed);
 
 }  // namespace kb
 

@@ -90,6 +90,13 @@ bool CInstallerDatabase::SetStreamAndUpdate(unsigned field, const std::string& p
          MsiViewModify(view_.get(), MSIMODIFY_UPDATE, record_.get()) == ERROR_SUCCESS;
 }
 
+bool CInstallerDatabase::SetJoinedStreamAndUpdate(unsigned field, const std::string& path, int rest,
+                                                  std::uint64_t rest_size) {
+  return KbRecordSetJoinedStreamA(record_.get(), field, path.c_str(), rest, rest_size) ==
+             ERROR_SUCCESS &&
+         MsiViewModify(view_.get(), MSIMODIFY_UPDATE, record_.get()) == ERROR_SUCCESS;
+}
+
 bool CInstallerDatabase::Commit() {
   const bool committed = MsiDatabaseCommit(database_.get()) == ERROR_SUCCESS;
   commit_failed_ |= !committed;

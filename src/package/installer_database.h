@@ -47,6 +47,10 @@ class CInstallerDatabase {
   // Makes the file at `path` the stream of a field of the current record and writes the row
   // back. True when both succeeded.
   [[nodiscard]] bool SetStreamAndUpdate(unsigned field, const std::string& path);
+  // The same with the stream the file at `path` followed by the first `rest_size` bytes of the
+  // open file `rest`, which stays the caller's.
+  [[nodiscard]] bool SetJoinedStreamAndUpdate(unsigned field, const std::string& path, int rest,
+                                              std::uint64_t rest_size);
   // Makes the edits so far reach the file. True when they did; a failure is also remembered
   // in commit_failed(), so the steps of a build may commit as they go and the build asks once,
   // before the package replaces the last one.

@@ -420,7 +420,7 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
     errorText = "Error creating blank msi\n" + *failure;
     return false;
   }
-  const StagedCabinet cabinet(project_folder);
+  StagedCabinet cabinet(project_folder);
   if (!cabinet.valid()) {
     errorText = "Cab file creation failed : cannot create a file in the project folder (" +
                 ErrorText(errno) + ")\nMake the folder writable, or move the project";
@@ -436,7 +436,8 @@ bool CPackageWriter::Build(CProjectSettings& settings, const std::string& templa
   const int cabinets = static_cast<int>(packed.last_sequences.size());
   // The package code (and any new product code) then differs whenever the files do.
   for (int number = 1; reproducible && number <= cabinets; ++number) {
-    reproducible->Mix(FileDigestText(cabinet.path(number)));
+    reproducible->Mix(JoinedDigestText(cabinet.path(number), cabinet.data_file(number),
+                                       cabinet.data_size(number)));
   }
   const bool embedded =
       EmbedsCabinets(settings.externalcabinets, package.temp_path(), cabinet, cabinets);

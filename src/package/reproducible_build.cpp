@@ -1,5 +1,8 @@
 #include "package/reproducible_build.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -59,13 +62,21 @@ std::string ReproducibleSeed(const CProjectSettings& settings, std::int64_t epoc
   return seed;
 }
 
-std::string FileDigestText(const std::string& path) {
+std::string JoinedDigestText(const std::string& path, int rest, std::uint64_t rest_size) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::string();
   platform::Sha1Stream stream;
   std::string buffer(1 << 16, '\0');
   while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
     stream.Add(std::string_view(buffer.data(), static_cast<std::size_t>(in.gcount())));
+  }
+  for (std::uint64_t done = 0; done < rest_size;) {
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), rest_size - done));
+    const ssize_t got = ::pread(rest, buffer.data(), want, static_cast<off_t>(done));
+    if (got <= 0) return std::string();
+    stream.Add(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+    done += static_cast<std::uint64_t>(got);
   }
   constexpr std::string_view kDigits = "0123456789abcdef";
   std::string text;

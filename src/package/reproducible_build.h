@@ -18,8 +18,9 @@ std::optional<std::int64_t> SourceDateEpoch(std::string* problem);
 // of the project that reaches the package, and the time.
 std::string ReproducibleSeed(const CProjectSettings& settings, std::int64_t epoch);
 
-// The SHA-1 digest of the file at `path`, in hexadecimal; empty when it cannot be read.
-std::string FileDigestText(const std::string& path);
+// The SHA-1 digest of the file at `path` followed by the first `rest_size` bytes of the open
+// file `rest` (a cabinet's file and its data), in hexadecimal; empty when they cannot be read.
+std::string JoinedDigestText(const std::string& path, int rest, std::uint64_t rest_size);
 
 }  // namespace kb
 

@@ -558,13 +558,15 @@ TEST(ParallelWriterTest, WriteErrorInTheMiddleOfAFolderFailsAlikeAndLeavesNothin
   std::thread([] {}).join();
   const int threads_before = ThreadsInProcess();
   WriterRun run(shape);
-  // File 0 is the folder-data staging; each block is written as a header and its data.
+  // Files 0 and 1 are the folder's temporaries, file 2 the data staging the blocks go to; each
+  // block is written as a header and its data.
+  const int data_staging = 2;
   const int data_of_block_17 = 2 * 17 + 1;
-  const Outcome one = run.Run(shape, 1, 0, data_of_block_17);
+  const Outcome one = run.Run(shape, 1, data_staging, data_of_block_17);
   EXPECT_FALSE(one.succeeded);
   EXPECT_EQ(one.error.code, static_cast<std::int32_t>(FciError::kTempFile));
   EXPECT_EQ(one.error.runtime_error, ENOSPC);
-  const Outcome eight = run.Run(shape, 8, 0, data_of_block_17);
+  const Outcome eight = run.Run(shape, 8, data_staging, data_of_block_17);
   EXPECT_GE(eight.recorder.most_threads, threads_before + 8);
   EXPECT_TRUE(SameAsOneWorker(one, eight, 8));
   EXPECT_TRUE(eight.cabinets.empty());

@@ -1,4 +1,5 @@
 // The engine through its C interface: SQL, records, streams, code pages and transactions.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include "msi/api/handle_table.h"
 #include "msi/api/msi_interface.h"
 #include "msi/api/scoped_handle.h"
+#include "platform/unique_fd.h"
 #include "sql_helpers.h"
 #include "test_support/temp_dir.h"
 #include "test_support/text_file.h"
@@ -32,6 +34,25 @@ class DatabaseTest : public ::testing::Test {
   void Reopen(LPCSTR mode) {
     db_.Reset();
     ASSERT_EQ(MsiOpenDatabaseA(path_.c_str(), mode, db_.Receive()), ERROR_SUCCESS);
+  }
+
+  // The row `name` of `_Streams` fetched through `view`, its `Data` field 2.
+  ScopedHandle FetchStreamRow(const std::string& name, ScopedHandle& view) {
+    const std::string query = "select `Name`,`Data` from `_Streams` where `Name`='" + name + "'";
+    ScopedHandle record;
+    EXPECT_EQ(MsiDatabaseOpenViewA(db_.get(), query.c_str(), view.Receive()), ERROR_SUCCESS);
+    EXPECT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
+    EXPECT_EQ(MsiViewFetch(view.get(), record.Receive()), ERROR_SUCCESS);
+    return record;
+  }
+
+  // Writes `record` back through `view`, commits and reopens the database read-only.
+  void UpdateCommitAndReopen(ScopedHandle& view, ScopedHandle& record) {
+    ASSERT_EQ(MsiViewModify(view.get(), MSIMODIFY_UPDATE, record.get()), ERROR_SUCCESS);
+    view.Reset();
+    record.Reset();
+    ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
+    Reopen(MSIDBOPEN_READONLY);
   }
 
   kb::test::TempDir dir_;
@@ -144,6 +165,17 @@ TEST_F(DatabaseTest, TransactedDatabaseWritesNothingBeforeCommit) {
   EXPECT_NE(kb::test::ReadText(path_), before);
 }
 
+// The rest of a stream field from its read position, in pieces.
+std::string ReadStreamField(MSIHANDLE record, UINT field) {
+  std::string read;
+  char piece[4096];
+  for (DWORD size = sizeof piece; size == sizeof piece;) {
+    if (MsiRecordReadStream(record, field, piece, &size) != ERROR_SUCCESS) return "(unread)";
+    read.append(piece, size);
+  }
+  return read;
+}
+
 TEST_F(DatabaseTest, StreamRowGetsItsDataByUpdatingTheFetchedRecord) {
   const std::filesystem::path file = dir_.path() / "payload.bin";
   std::string payload(200000, '\0');
@@ -153,39 +185,44 @@ TEST_F(DatabaseTest, StreamRowGetsItsDataByUpdatingTheFetchedRecord) {
   ASSERT_EQ(RunSql(db_.get(), "insert into `_Streams` (`Name`) values('Instal01.cab')"),
             ERROR_SUCCESS);
   ScopedHandle view;
-  ASSERT_EQ(MsiDatabaseOpenViewA(db_.get(),
-                                 "select `Name`,`Data` from `_Streams` where `Name`='Instal01.cab'",
-                                 view.Receive()),
-            ERROR_SUCCESS);
-  ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
-  ScopedHandle record;
-  ASSERT_EQ(MsiViewFetch(view.get(), record.Receive()), ERROR_SUCCESS);
+  ScopedHandle record = FetchStreamRow("Instal01.cab", view);
   EXPECT_EQ(MsiRecordSetStreamA(record.get(), 2, (dir_.path() / "missing").c_str()),
             ERROR_BAD_PATHNAME);
   ASSERT_EQ(MsiRecordSetStreamA(record.get(), 2, file.c_str()), ERROR_SUCCESS);
-  ASSERT_EQ(MsiViewModify(view.get(), MSIMODIFY_UPDATE, record.get()), ERROR_SUCCESS);
-  view.Reset();
-  record.Reset();
-  ASSERT_EQ(MsiDatabaseCommit(db_.get()), ERROR_SUCCESS);
-  Reopen(MSIDBOPEN_READONLY);
+  UpdateCommitAndReopen(view, record);
 
-  ASSERT_EQ(MsiDatabaseOpenViewA(db_.get(), "SELECT `Data` FROM `_Streams`", view.Receive()),
-            ERROR_SUCCESS);
-  ASSERT_EQ(MsiViewExecute(view.get(), 0), ERROR_SUCCESS);
-  ASSERT_EQ(MsiViewFetch(view.get(), record.Receive()), ERROR_SUCCESS);
+  record = FetchStreamRow("Instal01.cab", view);
   DWORD left = 0;
-  ASSERT_EQ(MsiRecordReadStream(record.get(), 1, nullptr, &left), ERROR_SUCCESS);
+  ASSERT_EQ(MsiRecordReadStream(record.get(), 2, nullptr, &left), ERROR_SUCCESS);
   EXPECT_EQ(left, payload.size());
-  std::string read;
-  char piece[4096];
-  for (DWORD size = sizeof piece; size == sizeof piece;) {
-    ASSERT_EQ(MsiRecordReadStream(record.get(), 1, piece, &size), ERROR_SUCCESS);
-    read.append(piece, size);
-  }
-  EXPECT_EQ(read, payload);
+  EXPECT_EQ(ReadStreamField(record.get(), 2), payload);
   DWORD text_size = 10;
   char text[10];
-  EXPECT_EQ(MsiRecordGetStringA(record.get(), 1, text, &text_size), ERROR_INVALID_DATATYPE);
+  EXPECT_EQ(MsiRecordGetStringA(record.get(), 2, text, &text_size), ERROR_INVALID_DATATYPE);
+}
+
+// A cabinet whose data blocks lie apart: its file, then the start of the data's file, read back
+// across the joint; the data's file must hold the bytes asked for.
+TEST_F(DatabaseTest, JoinedStreamIsTheFileThenTheStartOfTheRest) {
+  const std::string head(5000, 'h');
+  std::string rest(70001, '\0');
+  for (std::size_t i = 0; i < rest.size(); ++i) rest[i] = static_cast<char>(i * 13 % 251);
+  std::ofstream(dir_.path() / "head.cab", std::ios::binary) << head;
+  std::ofstream(dir_.path() / "rest.bin", std::ios::binary) << rest;
+  const platform::UniqueFd rest_file(::open((dir_.path() / "rest.bin").c_str(), O_RDONLY));
+  ASSERT_EQ(RunSql(db_.get(), "insert into `_Streams` (`Name`) values('Joined')"), ERROR_SUCCESS);
+  ScopedHandle view;
+  ScopedHandle record = FetchStreamRow("Joined", view);
+  const std::string head_path = (dir_.path() / "head.cab").string();
+  EXPECT_EQ(KbRecordSetJoinedStreamA(record.get(), 2, head_path.c_str(), rest_file.get(),
+                                     rest.size() + 1),
+            ERROR_BAD_PATHNAME);
+  ASSERT_EQ(KbRecordSetJoinedStreamA(record.get(), 2, head_path.c_str(), rest_file.get(),
+                                     rest.size() - 1),
+            ERROR_SUCCESS);
+  UpdateCommitAndReopen(view, record);
+  record = FetchStreamRow("Joined", view);
+  EXPECT_EQ(ReadStreamField(record.get(), 2), head + rest.substr(0, rest.size() - 1));
 }
 
 TEST_F(DatabaseTest, ObjectColumnsAreStreamsNamedAfterTheRowKeys) {

@@ -5,6 +5,9 @@ hook kitbinder-cli keeps for tests) spreads six files over three cabinets: msito
 Media row per cabinet, each cabinet stands alone for gcab, and Wine's msiexec installs every file
 byte for byte and removes it all again, from the embedded streams and from external cabinets.
 
+BytesWrittenTest: the bytes a build writes, embedded and external, are at most twice what it
+makes.
+
 BigProjectTest: 2.5 GB of sparse files in the temporary folder, one of them the largest file a
 cabinet holds (which alone, stored, passes 2 GB and so gets a cabinet of its own), built with
 compression none (so that the cabinets are as large as the files and
@@ -122,6 +125,46 @@ class ThreeCabinetsTest(unittest.TestCase):
                     return f.read()
             self.check_cabinets(package, external, read_external)
             self.installs_and_uninstalls(wine, package)
+
+
+class BytesWrittenTest(unittest.TestCase):
+    """What a build of 8 MB that does not compress writes (wchar of /proc/self/io, which counts
+    the reaped build), beside what it makes: each cabinet byte is staged once before it reaches
+    the package's stream or the cabinet file."""
+    # Copies of the template, the tables' commits and the file records: far less than this.
+    SLACK = 512 * 1024
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="kbbytes.")
+        os.mkdir(os.path.join(self.dir, "files"))
+        noise = random.Random(4)
+        self.names = ["noise%d.bin" % i for i in range(8)]
+        for name in self.names:
+            with open(os.path.join(self.dir, "files", name), "wb") as f:
+                f.write(noise.randbytes(1 << 20))
+
+    def tearDown(self):
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+    def bytes_written(self, *extra):
+        project = write_project(self.dir, "Noise", self.names, *extra)
+        with open("/proc/self/io") as f:
+            before = dict(line.split(": ") for line in f)
+        result = oracle.run([CLI, "build", project])
+        with open("/proc/self/io") as f:
+            after = dict(line.split(": ") for line in f)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        made = sum(os.path.getsize(os.path.join(self.dir, name)) for name in os.listdir(self.dir)
+                   if name.startswith("Noise"))
+        return int(after["wchar"]) - int(before["wchar"]), made
+
+    def test_cabinet_bytes_are_staged_once(self):
+        for extra in [(), ("externalcabinets=true",)]:
+            with self.subTest(extra=extra):
+                written, made = self.bytes_written(*extra)
+                print("%s: %d bytes written for %d bytes made" % (extra, written, made))
+                self.assertGreater(made, 8 << 20)
+                self.assertLessEqual(written, 2 * made + self.SLACK)
 
 
 # 2.5 GB in all: the largest file a cabinet holds, 300 MB, 1 MB and an empty file.

@@ -80,7 +80,8 @@ CabinetCallbacks BuilderCallbacks() {
           .close = Close,
           .seek = Seek,
           .remove = Remove,
-          .temp_name = TempName};
+          .temp_name = TempName,
+          .data_apart = nullptr};
 }
 
 int BuilderOpenInfo(const std::string& path, std::uint16_t& date, std::uint16_t& time,

@@ -46,8 +46,9 @@ void BuilderRun::Start(const std::vector<std::string>& sources) {
   }
 }
 
-CabinetCallbacks BuilderRun::Callbacks() {
+CabinetCallbacks BuilderRun::Callbacks(bool data_apart) {
   CabinetCallbacks callbacks = BuilderCallbacks();
+  if (data_apart) callbacks.data_apart = DataApart;
   callbacks.file_placed = FilePlaced;
   callbacks.open = TrackedOpen;
   callbacks.close = TrackedClose;
@@ -150,6 +151,12 @@ int BuilderRun::TrackedOpen(const std::string& path, int flags, int mode, int& e
   if (handle != -1 && flags == kOpenTemporaryFlags) platform::LockAsInUse(handle);
   if (handle == -1 && creates) files.Removed(path);
   return handle;
+}
+
+int BuilderRun::DataApart(int handle, std::uint64_t size, void* ctx) {
+  platform::UniqueFd file(handle);
+  Of(ctx).data_.push_back({std::move(file), size});
+  return 0;
 }
 
 bool BuilderRun::TempName(std::span<char> buffer, void* ctx) {

@@ -31,8 +31,9 @@ class BuilderRun {
   BuilderRun& operator=(const BuilderRun&) = delete;
 
   // The builder's callbacks (builder_callbacks.h) with the file placement reported and the
-  // files the writer creates and removes tracked. REQUIRES of FCICreate: ctx is this run.
-  static CabinetCallbacks Callbacks();
+  // files the writer creates and removes tracked; with `data_apart`, each cabinet's data is
+  // kept for TakeData. REQUIRES of FCICreate: ctx is this run.
+  static CabinetCallbacks Callbacks(bool data_apart);
   // Names the next cabinet by the same rule as the first; -1 when the name does not fit.
   static int NextCabinet(CabinetParameters& next, std::uint32_t estimated_size, void* ctx);
   // Opens a file to add as BuilderOpenInfo does, its date the run's fixed file time if it has
@@ -62,6 +63,8 @@ class BuilderRun {
   // The number of the last cabinet the run started.
   int last_cabinet_number() const { return last_cabinet_number_; }
   RunFiles& files() { return files_; }
+  // The data the writer handed over, in cabinet order (see CabinetRunOptions::data_apart).
+  std::vector<CabinetData> TakeData() { return std::move(data_); }
 
  private:
   static BuilderRun& Of(void* ctx) { return *static_cast<BuilderRun*>(ctx); }
@@ -71,6 +74,7 @@ class BuilderRun {
   static int TrackedClose(int handle, int& err, void* ctx);
   static int TrackedRemove(const std::string& path, int& err, void* ctx);
   static bool TempName(std::span<char> buffer, void* ctx);
+  static int DataApart(int handle, std::uint64_t size, void* ctx);
 
   // "<prefix><number>.cab"; false when it does not fit the name field.
   bool FormatCabinetName(int number, CabinetName& name) const;
@@ -83,6 +87,7 @@ class BuilderRun {
   CabinetProgress progress_;
   int last_cabinet_number_ = 1;
   RunFiles files_;
+  std::vector<CabinetData> data_;
 };
 
 }  // namespace kb::cabinet

@@ -128,6 +128,7 @@ bool CabinetBuilder::CreateCabinet() {
     made = Failed(kBuilderOperation, kAllocFail, 0);
   }
   last_cabinet_number_ = run.last_cabinet_number();
+  cabinet_data_ = made ? run.TakeData() : std::vector<CabinetData>();
   created_ = made;
   failed_ = !made;
   return made;
@@ -161,8 +162,8 @@ bool CabinetBuilder::Run(BuilderRun& run) {
     run.files().RemoveCabinets();
     return false;
   };
-  FciHandle context = FCICreate(&error, BuilderRun::Callbacks(), *parameters, &run,
-                                options_.compression_threads, LevelOf(options_.compression));
+  FciHandle context = FCICreate(&error, BuilderRun::Callbacks(options_.data_apart), *parameters,
+                                &run, options_.compression_threads, LevelOf(options_.compression));
   if (!context) return failed("FCICreate");
   // Every failure after FCICreate destroys the context, which removes the staging temporaries;
   // the failure reported is the one before, not that of FCIDestroy.

@@ -10,10 +10,18 @@
 #include <vector>
 
 #include "cabinet/builder/cabinet_compression.h"
+#include "platform/unique_fd.h"
 
 namespace kb::cabinet {
 
 class BuilderRun;  // the state of one CreateCabinet, in builder_run.h
+
+// The data blocks of a cabinet whose file holds the rest (CabinetRunOptions::data_apart): the
+// first `size` bytes of `file`, an open file without a name.
+struct CabinetData {
+  platform::UniqueFd file;
+  std::uint64_t size = 0;
+};
 
 // Where a CreateCabinet run stands.
 struct CabinetProgress {
@@ -78,6 +86,10 @@ struct CabinetRunOptions {
   // Every file's date in the cabinet, in seconds since 1970 UTC (a reproducible build's
   // SOURCE_DATE_EPOCH); nullopt for each file's modification time in local time.
   std::optional<std::int64_t> file_time{};
+  // Each cabinet file holds all but its data blocks, which TakeCabinetData hands over: for a
+  // caller that stores each cabinet once, joined, where it goes (see
+  // cabinet::CabinetCallbacks::data_apart), instead of after a copy of its data into the file.
+  bool data_apart = false;
   // Once a stop is requested, the run ends at the next block or file, failing with the writer's
   // code 7 (client requested abort) and removing what it wrote. A default token never stops.
   std::stop_token stop{};
@@ -136,6 +148,10 @@ class CabinetBuilder {
   // cabinets ("<prefix>1.cab" to "<prefix><n>.cab").
   int LastCabinetNumber() const { return last_cabinet_number_; }
 
+  // With CabinetRunOptions::data_apart, the data of each cabinet the latest successful run
+  // made, in cabinet order; the caller owns them. Empty once taken, and after a failed run.
+  std::vector<CabinetData> TakeCabinetData() { return std::move(cabinet_data_); }
+
   // The text of the most recent failure, ending in a line feed.
   const std::string& LastError() const { return last_error_; }
 
@@ -151,6 +167,7 @@ class CabinetBuilder {
   bool failed_ = false;           // the latest run failed
   bool list_incomplete_ = false;  // an AddFile ran out of memory
   int last_cabinet_number_ = 0;
+  std::vector<CabinetData> cabinet_data_;
   std::string last_error_;
 };
 

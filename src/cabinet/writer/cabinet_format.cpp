@@ -116,4 +116,11 @@ std::uint32_t DataBlockChecksum(std::span<const std::byte> header,
   return Checksum(header.subspan(4), Checksum(data, 0));
 }
 
+void EncodeSealedDataBlockHeader(DataBlockHeader fields, std::span<const std::byte> data,
+                                 std::span<std::byte> header) {
+  EncodeDataBlockHeader(fields, header);
+  fields.checksum = DataBlockChecksum(header, data);
+  EncodeDataBlockHeader(fields, header);
+}
+
 }  // namespace kb::cabinet

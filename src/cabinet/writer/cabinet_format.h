@@ -90,6 +90,11 @@ std::uint32_t Checksum(std::span<const std::byte> data, std::uint32_t seed);
 // the reserve with the first result as seed. `header` is the whole header, reserve included.
 std::uint32_t DataBlockChecksum(std::span<const std::byte> header, std::span<const std::byte> data);
 
+// Encodes the sizes of `fields` into `header` (the whole header, reserve included) with the csum
+// of the block's `data` under them.
+void EncodeSealedDataBlockHeader(DataBlockHeader fields, std::span<const std::byte> data,
+                                 std::span<std::byte> header);
+
 }  // namespace kb::cabinet
 
 #endif  // KITBINDER_CABINET_WRITER_CABINET_FORMAT_H_

@@ -95,22 +95,18 @@ CabinetState::CabinetState(ClientServices* services, const CabinetParameters& pa
 
 bool CabinetState::CreateTemporaries() {
   TempFile data(services_);
+  return data.Create() && StartStaging(data);
+}
+
+bool CabinetState::StartStaging(TempFile& data) {
   TempFile files(services_);
   TempFile folders(services_);
-  if (!data.Create() || !files.Create() || !folders.Create()) return false;
+  if (!files.Create() || !folders.Create()) return false;
   data_ = std::move(data);
   files_ = std::move(files);
   folders_ = std::move(folders);
+  placed_ = 0;
   return true;
-}
-
-bool CabinetState::AppendDataBlock(std::span<std::byte> header, std::span<const std::byte> data) {
-  DataBlockHeader fields = DecodeDataBlockHeader(header);
-  fields.checksum = 0;
-  EncodeDataBlockHeader(fields, header);
-  fields.checksum = DataBlockChecksum(header, data);
-  EncodeDataBlockHeader(fields, header);
-  return data_.Append(header) && data_.Append(data);
 }
 
 bool CabinetState::AppendFolderRecord(const FolderRecord& record) {
@@ -135,8 +131,12 @@ std::uint64_t CabinetState::PreviousNamesSize() const {
   return previous_cabinet_.empty() ? 0 : previous_cabinet_.size() + previous_disk_.size() + 2;
 }
 
+std::uint64_t CabinetState::CopiedSize() const {
+  return files_.size() + (services_->callbacks().data_apart != nullptr ? 0 : placed_);
+}
+
 std::uint64_t CabinetState::StagedSize() const {
-  return data_.size() + files_.size() + folders_.size();
+  return placed_ + files_.size() + folders_.size();
 }
 
 void CabinetState::SaveCurrentNames() {
@@ -172,7 +172,7 @@ CabinetHeader CabinetState::MakeHeader(std::uint64_t header_size) {
   CabinetHeader header;
   header.files_offset = static_cast<std::uint32_t>(header_size + folders_.size());
   header.cabinet_size =
-      static_cast<std::uint32_t>(header_size + folders_.size() + files_.size() + data_.size());
+      static_cast<std::uint32_t>(header_size + folders_.size() + files_.size() + placed_);
   header.folder_count = static_cast<std::uint16_t>(folder_count_);
   header.file_count = static_cast<std::uint16_t>(file_count_);
   if (!previous_cabinet_.empty()) header.flags |= kFlagPreviousCabinet;
@@ -225,11 +225,11 @@ bool CabinetState::CopyFolderRecords(OpenCabinetFile& file, std::uint64_t data_s
   return true;
 }
 
-bool CabinetState::CopyStaging(OpenCabinetFile& file, TempFile& staging,
+bool CabinetState::CopyStaging(OpenCabinetFile& file, TempFile& staging, std::uint64_t length,
                                std::span<std::byte> buffer, std::uint64_t& progress,
                                std::uint64_t total, StatusCallback status) {
   if (!staging.SeekTo(0)) return false;
-  for (std::uint64_t left = staging.size(); left > 0;) {
+  for (std::uint64_t left = length; left > 0;) {
     const std::span<std::byte> piece = buffer.first(std::min<std::uint64_t>(left, buffer.size()));
     if (!staging.ReadExact(piece) || !file.Write(piece)) return false;
     left -= piece.size();
@@ -243,10 +243,10 @@ bool CabinetState::CopyStaging(OpenCabinetFile& file, TempFile& staging,
 }
 
 bool CabinetState::FinishCabinet(std::uint64_t estimate, std::uint64_t file_size,
-                                 StatusCallback status) {
-  const bool data_gone = data_.Destroy();
+                                 StatusCallback status, TempFile& next_data) {
+  const bool data_gone = ReleaseData();
   const bool files_gone = files_.Destroy();
-  if (!folders_.Destroy() || !data_gone || !files_gone || !CreateTemporaries()) return false;
+  if (!folders_.Destroy() || !data_gone || !files_gone || !StartStaging(next_data)) return false;
   const std::int32_t taken = status(kStatusCabinetWritten, CallbackValue(estimate),
                                     CallbackValue(file_size), services_->ctx());
   if (taken == -1) return services_->Fail(FciError::kUserAbort);
@@ -260,13 +260,23 @@ bool CabinetState::FinishCabinet(std::uint64_t estimate, std::uint64_t file_size
   return true;
 }
 
+bool CabinetState::ReleaseData() {
+  const DataApartCallback take = services_->callbacks().data_apart;
+  if (take == nullptr) return data_.Destroy();
+  const std::optional<int> handle = data_.Release();
+  if (!handle) return false;
+  return take(*handle, placed_, services_->ctx()) != -1 || services_->Fail(FciError::kUserAbort);
+}
+
 bool CabinetState::WriteCabinetFile(std::uint64_t progress_count, std::uint64_t progress_total,
-                                    std::uint64_t estimate, StatusCallback status) {
+                                    std::uint64_t estimate, StatusCallback status,
+                                    TempFile& next_data) {
   OpenCabinetFile file(services_,
                        NameText(parameters_.cabinet_path) + NameText(parameters_.cabinet_name));
   if (!file.Open()) return false;
   ClientBuffer buffer = services_->Allocate(kBlockSize);
   if (!buffer) return services_->Fail(FciError::kAllocFail);
+  const bool data_apart = services_->callbacks().data_apart != nullptr;
   const std::uint64_t header_size = HeaderSize();
   if (header_size + StagedSize() > UINT32_MAX) return services_->Fail(FciError::kCabinetFile);
   if (!WriteHeader(file, header_size) || !WriteNames(file)) return false;
@@ -275,12 +285,17 @@ bool CabinetState::WriteCabinetFile(std::uint64_t progress_count, std::uint64_t 
   previous_cabinet_ = saved_cabinet_;
   previous_disk_ = saved_disk_;
   if (!CopyFolderRecords(file, header_size + folders_.size() + files_.size()) ||
-      !CopyStaging(file, files_, buffer.span(), progress_count, progress_total, status) ||
-      !CopyStaging(file, data_, buffer.span(), progress_count, progress_total, status)) {
+      !CopyStaging(file, files_, files_.size(), buffer.span(), progress_count, progress_total,
+                   status) ||
+      (!data_apart &&
+       !CopyStaging(file, data_, placed_, buffer.span(), progress_count, progress_total, status))) {
     return false;
   }
   const std::optional<std::uint64_t> file_size = file.Complete();
-  if (!file_size || !FinishCabinet(estimate, *file_size, status)) return false;
+  if (!file_size ||
+      !FinishCabinet(estimate, *file_size + (data_apart ? placed_ : 0), status, next_data)) {
+    return false;
+  }
   file.Keep();
   return true;
 }

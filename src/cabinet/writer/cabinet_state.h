@@ -16,6 +16,10 @@ namespace kb::cabinet {
 // The cabinet being staged: finished data blocks (with checksums), file records and folder
 // records in three temporaries, the parameters of this cabinet and the names that link it to
 // its neighbours in a set. WriteCabinetFile assembles the file from the staging.
+//
+// The open folder stages its blocks at the end of the data staging (see FolderState), so that a
+// block is written once before the cabinet: closing the folder places them where they lie
+// (PlaceData), and only what goes on in the next cabinet is copied out.
 class CabinetState {
  public:
   // REQUIRES: *services outlives this object; the reserves fit their stored widths.
@@ -24,9 +28,13 @@ class CabinetState {
   // Makes the three staging temporaries (kTempFile on failure, none left behind).
   [[nodiscard]] bool CreateTemporaries();
 
-  // Appends a finished data block to the cabinet-data staging, computing its csum.
-  // REQUIRES: header.size() == data_header_size().
-  [[nodiscard]] bool AppendDataBlock(std::span<std::byte> header, std::span<const std::byte> data);
+  // The data staging: the blocks placed in this cabinet (data_size() bytes), then those of the
+  // open folder. The object lives as long as this one, its contents change with the cabinet.
+  TempFile& data_staging() { return data_; }
+
+  // Counts the next `bytes` of the data staging, which follow the data placed so far, as
+  // placed in this cabinet. REQUIRES: data_size() + bytes <= data_staging().size().
+  void PlaceData(std::uint64_t bytes) { placed_ += bytes; }
 
   // Appends a folder record (and its reserve) and counts it. kCabinetFile when the cabinet
   // already holds as many folders as the format can count.
@@ -43,8 +51,9 @@ class CabinetState {
 
   // Bytes staged: everything of the cabinet but its header.
   std::uint64_t StagedSize() const;
-  // Bytes of the file records and data blocks staged.
-  std::uint64_t RecordsAndDataSize() const { return files_.size() + data_.size(); }
+  // Bytes WriteCabinetFile copies from the staging: the file records and, unless the client
+  // takes them apart, the data blocks.
+  std::uint64_t CopiedSize() const;
   // The size the cabinet file would have if it were written now.
   std::uint64_t ExpectedSize() const { return HeaderSize() + StagedSize(); }
 
@@ -62,12 +71,17 @@ class CabinetState {
   void AdvanceToNext();
 
   // Writes the cabinet file from the staging: header, reserve, names, folder records (with
-  // absolute offsets), file records and data; "MSCF" over the signature once complete. Then
-  // replaces the staging temporaries, reports kStatusCabinetWritten with `estimate` and takes
-  // the status result off the maximum size. Progress (kStatusCopyingFolder) counts on from
-  // `progress_count` towards `progress_total`. On failure a partly written file is removed.
+  // absolute offsets), file records and placed data; "MSCF" over the signature once complete.
+  // Without data (when the client takes it apart, see CabinetCallbacks::data_apart) the
+  // file ends after the records. Then replaces the staging temporaries, the data staging by
+  // `next_data` (which holds what the
+  // next cabinet begins with, nothing of it placed; this object takes it), reports
+  // kStatusCabinetWritten with `estimate` and takes the status result off the maximum size.
+  // Progress (kStatusCopyingFolder) counts on from `progress_count` towards `progress_total`.
+  // On failure a partly written file is removed and `next_data` stays the caller's.
   [[nodiscard]] bool WriteCabinetFile(std::uint64_t progress_count, std::uint64_t progress_total,
-                                      std::uint64_t estimate, StatusCallback status);
+                                      std::uint64_t estimate, StatusCallback status,
+                                      TempFile& next_data);
 
   [[nodiscard]] bool Destroy();
 
@@ -79,28 +93,34 @@ class CabinetState {
   std::size_t data_header_size() const { return data_header_size_; }
   std::uint16_t folder_number() const { return folder_number_; }
   void set_folder_number(std::uint16_t number) { folder_number_ = number; }
-  std::uint64_t data_size() const { return data_.size(); }
+  // Bytes of data blocks placed in this cabinet.
+  std::uint64_t data_size() const { return placed_; }
   std::uint64_t folder_count() const { return folder_count_; }
   std::uint64_t file_count() const { return file_count_; }
 
  private:
   class OpenCabinetFile;
 
+  // Lets the data staging go: to the client when it takes the data apart, else away.
+  [[nodiscard]] bool ReleaseData();
+  // Makes new record temporaries and takes `data` as the data staging, none of it placed.
+  [[nodiscard]] bool StartStaging(TempFile& data);
   std::uint64_t HeaderSize() const;
   CabinetHeader MakeHeader(std::uint64_t header_size);
   [[nodiscard]] bool WriteHeader(OpenCabinetFile& file, std::uint64_t header_size);
   [[nodiscard]] bool WriteNames(OpenCabinetFile& file);
   [[nodiscard]] bool CopyFolderRecords(OpenCabinetFile& file, std::uint64_t data_start);
-  [[nodiscard]] bool CopyStaging(OpenCabinetFile& file, TempFile& staging,
+  [[nodiscard]] bool CopyStaging(OpenCabinetFile& file, TempFile& staging, std::uint64_t length,
                                  std::span<std::byte> buffer, std::uint64_t& progress,
                                  std::uint64_t total, StatusCallback status);
   [[nodiscard]] bool FinishCabinet(std::uint64_t estimate, std::uint64_t file_size,
-                                   StatusCallback status);
+                                   StatusCallback status, TempFile& next_data);
 
   ClientServices* services_;
   TempFile data_;
   TempFile files_;
   TempFile folders_;
+  std::uint64_t placed_ = 0;  // the bytes at the start of data_ that belong to this cabinet
   CabinetParameters parameters_;
   CabinetParameters next_{};
   std::uint64_t folder_count_ = 0;

@@ -60,7 +60,7 @@ bool FolderIsFull(const FciContext& context, std::uint64_t folder_data_size) {
 std::optional<bool> FolderIsFull(FciContext& context, StatusCallback status) {
   if (!FolderIsFull(context, context.folder.data_size_bound())) return false;
   if (!context.folder.FinishBlocks(status)) return std::nullopt;
-  return FolderIsFull(context, context.folder.data().size());
+  return FolderIsFull(context, context.folder.data_size());
 }
 
 // After a failure on the reading side, which runs ahead of the staging: the blocks read
@@ -215,8 +215,9 @@ bool FCIFlushCabinet(FciContext& context, bool next_cabinet_flag, NextCabinetCal
     if (!FlushFolder(context, next_cabinet_flag, next_cabinet, status)) return false;
     if (next_cabinet_flag) return true;
     CabinetState& cabinet = context.cabinet;
-    return cabinet.WriteCabinetFile(0, cabinet.RecordsAndDataSize(), cabinet.ExpectedSize(),
-                                    status);
+    return cabinet.WriteCabinetFile(0, cabinet.CopiedSize(), cabinet.ExpectedSize(), status,
+                                    context.folder.carry()) &&
+           context.folder.RenewCarry();
   });
 }
 

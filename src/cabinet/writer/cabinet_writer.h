@@ -129,6 +129,11 @@ using NextCabinetCallback = int (*)(CabinetParameters& next, std::uint32_t estim
 // is subtracted from the remaining maximum size of the cabinets on this disk.
 using StatusCallback = std::int32_t (*)(std::uint32_t kind, std::uint32_t value1,
                                         std::uint32_t value2, void* ctx);
+// Takes the data staging of the cabinet just written, open as `handle` (whose name is already
+// removed), the cabinet's data blocks its first `size` bytes: the cabinet is its file followed by
+// those bytes. The client owns the handle from the call on and closes it through its own means.
+// -1 aborts.
+using DataApartCallback = int (*)(int handle, std::uint64_t size, void* ctx);
 // Opens a source file for reading and fills its MS-DOS date, time and attributes. -1 on failure.
 using OpenInfoCallback = int (*)(const std::string& path, std::uint16_t& date, std::uint16_t& time,
                                  std::uint16_t& attributes, int& err, void* ctx);
@@ -155,6 +160,11 @@ struct CabinetCallbacks {
   SeekCallback seek;
   RemoveCallback remove;
   TempNameCallback temp_name;
+  // Null: every cabinet file is whole. Set: a cabinet file holds all but the data blocks, which
+  // this callback takes instead, for a client that stores each cabinet once, joined, where it
+  // goes (rather than after a copy of its data into the file). The headers and records are
+  // those of the whole cabinet.
+  DataApartCallback data_apart = nullptr;
 };
 
 class FciContext;

@@ -19,7 +19,7 @@ class FciContext {
              const CabinetParameters& parameters, void* ctx, std::size_t workers, MszipLevel level)
       : services(callbacks, error, ctx),
         cabinet(&services, parameters),
-        folder(&services, parameters.data_reserve, workers, level) {}
+        folder(&services, &cabinet.data_staging(), parameters.data_reserve, workers, level) {}
   FciContext(const FciContext&) = delete;
   FciContext& operator=(const FciContext&) = delete;
 

@@ -30,22 +30,18 @@ class FolderFlush {
   bool Run();
 
  private:
-  struct Rest {
-    TempFile data;
-    TempFile files;
-  };
-
   bool Pass();
   bool StartsNextCabinet(std::int64_t room) const;
   bool EndCabinetBeforeFolder();
   bool FinishCabinet(std::uint64_t estimate);
   bool MoveFolderToNextCabinet(std::uint64_t estimate);
+  bool CarryFolder();
   std::uint64_t Estimate() const;
   bool Progress(std::uint64_t done, std::uint64_t total);
   bool RequestNextCabinet(std::uint64_t& estimate, std::int64_t& room);
-  bool MoveBlocks(std::int64_t limit, std::uint64_t estimate, FolderRecord& record, TempFile& rest);
-  bool MoveBlock(std::span<std::byte> header, std::span<const std::byte> data,
-                 std::int64_t room_left, bool last, FolderRecord& record, TempFile& rest);
+  bool MoveBlocks(std::int64_t limit, std::uint64_t estimate, FolderRecord& record);
+  bool MoveBlock(std::int64_t offset, std::span<std::byte> header, std::int64_t room_left,
+                 bool last, FolderRecord& record);
   bool PlaceFiles(TempFile& rest);
   bool PlaceFile(std::span<std::byte> record_and_name, std::string_view name, TempFile& rest);
 
@@ -75,7 +71,7 @@ bool FolderFlush::Run() {
 }
 
 std::uint64_t FolderFlush::Estimate() const {
-  return cabinet_.fixed_header_size() + cabinet_.folder_record_size() + folder_.data().size() +
+  return cabinet_.fixed_header_size() + cabinet_.folder_record_size() + folder_.data_size() +
          folder_.files().size() + cabinet_.StagedSize() + cabinet_.PreviousNamesSize() +
          cabinet_.NextNamesSize();
 }
@@ -97,23 +93,21 @@ bool FolderFlush::Pass() {
   const bool takes_own_cabinet = cabinet_.parameters().whole_folders && cabinet_.StagedSize() == 0;
   closed_cabinet_ = spanning_ || (room < 0 && !takes_own_cabinet);
   if (closed_cabinet_ && !RequestNextCabinet(estimate, room)) return false;
-  const std::int64_t limit = closed_cabinet_
-                                 ? room + static_cast<std::int64_t>(folder_.data().size())
-                                 : std::numeric_limits<std::int64_t>::max();
-  if (closed_cabinet_ && !folder_.data().empty() &&
+  const std::int64_t limit = closed_cabinet_ ? room + static_cast<std::int64_t>(folder_.data_size())
+                                             : std::numeric_limits<std::int64_t>::max();
+  if (closed_cabinet_ && folder_.data_size() != 0 &&
       limit <= static_cast<std::int64_t>(folder_.data_header_size())) {
     return MoveFolderToNextCabinet(estimate);
   }
 
-  Rest rest{TempFile(&services_), TempFile(&services_)};
+  TempFile rest_files(&services_);
   rest_records_ = 0;
   FolderRecord record{.first_block_offset = static_cast<std::uint32_t>(cabinet_.data_size()),
                       .block_count = 0,
                       .compression_type = folder_.type()};
-  if (!rest.data.Create() || !rest.files.Create() ||
-      !MoveBlocks(limit, estimate, record, rest.data) || !cabinet_.AppendFolderRecord(record) ||
-      !PlaceFiles(rest.files) ||
-      !folder_.ReplaceTemporaries(std::move(rest.data), std::move(rest.files), rest_records_)) {
+  if (!rest_files.Create() || !MoveBlocks(limit, estimate, record) ||
+      !cabinet_.AppendFolderRecord(record) || !PlaceFiles(rest_files) ||
+      !folder_.ReplaceTemporaries(std::move(rest_files), rest_records_)) {
     return false;
   }
   return !closed_cabinet_ || FinishCabinet(estimate);
@@ -142,12 +136,30 @@ bool FolderFlush::EndCabinetBeforeFolder() {
   }
   cabinet_.SetNext(next, false);
   closed_cabinet_ = true;
-  return FinishCabinet(size);
+  return CarryFolder() && FinishCabinet(size);
 }
 
+// The carry goes to the next cabinet as its data staging, what it holds of the folder first.
 bool FolderFlush::FinishCabinet(std::uint64_t estimate) {
-  if (!cabinet_.WriteCabinetFile(copied_, estimate, estimate, status_)) return false;
+  if (!cabinet_.WriteCabinetFile(copied_, estimate, estimate, status_, folder_.carry()) ||
+      !folder_.RenewCarry()) {
+    return false;
+  }
   cabinet_.AdvanceToNext();
+  return true;
+}
+
+// Copies the folder's blocks, which follow the data placed in this cabinet, into the carry: the
+// folder goes whole to the next cabinet.
+bool FolderFlush::CarryFolder() {
+  TempFile& staging = cabinet_.data_staging();
+  const std::span<std::byte> buffer = folder_.block_buffer();
+  if (!staging.SeekTo(static_cast<std::int64_t>(cabinet_.data_size()))) return false;
+  for (std::uint64_t left = folder_.data_size(); left > 0;) {
+    const std::span<std::byte> piece = buffer.first(std::min<std::uint64_t>(left, buffer.size()));
+    if (!staging.ReadExact(piece) || !folder_.carry().Append(piece)) return false;
+    left -= piece.size();
+  }
   return true;
 }
 
@@ -156,7 +168,7 @@ bool FolderFlush::FinishCabinet(std::uint64_t estimate) {
 // An empty cabinet without room for one byte could never hold the folder.
 bool FolderFlush::MoveFolderToNextCabinet(std::uint64_t estimate) {
   if (cabinet_.StagedSize() == 0) return services_.Fail(FciError::kCabinetFile, kMaxSizeTooSmall);
-  return FinishCabinet(estimate);
+  return CarryFolder() && FinishCabinet(estimate);
 }
 
 // This cabinet ends after the pass: it names the next one, and the next one names it.
@@ -174,61 +186,63 @@ bool FolderFlush::RequestNextCabinet(std::uint64_t& estimate, std::int64_t& room
   return true;
 }
 
-bool FolderFlush::MoveBlocks(std::int64_t limit, std::uint64_t estimate, FolderRecord& record,
-                             TempFile& rest) {
-  if (!folder_.data().SeekTo(0)) return false;
+// Walks the folder's blocks where they lie in the data staging, after the data placed so far.
+bool FolderFlush::MoveBlocks(std::int64_t limit, std::uint64_t estimate, FolderRecord& record) {
+  TempFile& staging = cabinet_.data_staging();
   const std::size_t header_size = folder_.data_header_size();
   DataHeaderBuffer header_buffer{};
   const std::span<std::byte> header = std::span(header_buffer).first(header_size);
-  const std::span<std::byte> buffer = folder_.block_buffer();
-  const std::int64_t staged = static_cast<std::int64_t>(folder_.data().size());
+  const std::int64_t start = static_cast<std::int64_t>(cabinet_.data_size());
+  const std::int64_t staged = static_cast<std::int64_t>(folder_.data_size());
   std::int64_t written = 0;
-  for (;;) {
-    const std::optional<std::size_t> got = folder_.data().ReadFull(header);
-    if (!got) return false;
-    if (*got < header_size) return true;
+  while (written + static_cast<std::int64_t>(header_size) <= staged) {
+    if (!staging.SeekTo(start + written) || !staging.ReadExact(header)) return false;
     const std::size_t compressed_size = DecodeDataBlockHeader(header).compressed_size;
-    if (compressed_size > buffer.size()) return true;
-    const std::span<std::byte> data = buffer.first(compressed_size);
+    if (compressed_size > folder_.block_buffer().size()) return true;
     const std::int64_t end = written + static_cast<std::int64_t>(header_size + compressed_size);
-    if (!folder_.data().ReadExact(data) ||
-        !MoveBlock(header, data, limit - written, end == staged, record, rest)) {
-      return false;
-    }
+    if (!MoveBlock(start + written, header, limit - written, end == staged, record)) return false;
     written = end;
     copied_ += compressed_size;
     if (!Progress(copied_, estimate)) return false;
   }
+  return true;
 }
 
-// Puts the block into the cabinet when it fits in `room_left`, else splits it when part of its
-// data fits (the first part has no uncompressed size of its own), else keeps it for the next
-// cabinet. Readers join a folder across cabinets only through a split block, so a block that
-// is not the folder's last and would leave no room for part of the next is split too, its last
-// byte going on.
-bool FolderFlush::MoveBlock(std::span<std::byte> header, std::span<const std::byte> data,
-                            std::int64_t room_left, bool last, FolderRecord& record,
-                            TempFile& rest) {
+// Places the block at `offset` of the data staging where it lies when it fits in `room_left`,
+// else splits it when part of its data fits (the first part stays, with no uncompressed size
+// of its own), else carries it to the next cabinet. Readers join a folder across cabinets only
+// through a split block, so a block that is not the folder's last and would leave no room for
+// part of the next is split too, its last byte going on. Once a block is not placed whole, no
+// later one is: the placed data stays one run at the start of the staging.
+bool FolderFlush::MoveBlock(std::int64_t offset, std::span<std::byte> header,
+                            std::int64_t room_left, bool last, FolderRecord& record) {
   const std::int64_t header_size = static_cast<std::int64_t>(header.size());
-  const std::int64_t whole = header_size + static_cast<std::int64_t>(data.size());
   DataBlockHeader fields = DecodeDataBlockHeader(header);
+  const std::int64_t whole = header_size + fields.compressed_size;
   if (whole <= room_left && (last || whole + header_size < room_left)) {
     ++record.block_count;
     uncompressed_total_ += fields.uncompressed_size;
-    return cabinet_.AppendDataBlock(header, data);
+    cabinet_.PlaceData(static_cast<std::uint64_t>(whole));
+    return true;
   }
+  TempFile& staging = cabinet_.data_staging();
+  TempFile& rest = folder_.carry();
+  const std::span<std::byte> data = folder_.block_buffer().first(fields.compressed_size);
+  if (!staging.ReadExact(data)) return false;
   const std::int64_t part_size =
       std::min(room_left - header_size, static_cast<std::int64_t>(data.size()) - 1);
   if (part_size < 1) return rest.Append(header) && rest.Append(data);
   const std::size_t part = static_cast<std::size_t>(part_size);
   DataHeaderBuffer part_header{};
   const std::span<std::byte> part_span = std::span(part_header).first(header.size());
-  EncodeDataBlockHeader(
-      {.compressed_size = static_cast<std::uint16_t>(part), .uncompressed_size = 0}, part_span);
+  EncodeSealedDataBlockHeader(
+      {.compressed_size = static_cast<std::uint16_t>(part), .uncompressed_size = 0},
+      data.first(part), part_span);
   ++record.block_count;
+  cabinet_.PlaceData(header.size() + part);
   fields.compressed_size = static_cast<std::uint16_t>(data.size() - part);
-  EncodeDataBlockHeader(fields, header);
-  return cabinet_.AppendDataBlock(part_span, data.first(part)) && rest.Append(header) &&
+  EncodeSealedDataBlockHeader(fields, data.subspan(part), header);
+  return staging.Overwrite(offset, part_span) && rest.Append(header) &&
          rest.Append(data.subspan(part));
 }
 

@@ -6,7 +6,7 @@
 
 namespace kb::cabinet {
 
-// Closes the open folder of `context` and moves it into the cabinet staging. When the cabinet
+// Closes the open folder of `context` and places it in the cabinet staging. When the cabinet
 // has no room for all of it (or `spanning` is set), the cabinet is finished with what fits,
 // a next cabinet is requested through `next_cabinet`, and the rest of the folder (with the
 // records of the files it still holds) starts that cabinet; this repeats until the folder is

@@ -15,21 +15,29 @@ using DataHeaderBuffer = std::array<std::byte, kDataHeaderSize + kMaxRecordReser
 
 }  // namespace
 
-FolderState::FolderState(ClientServices* services, std::size_t data_reserve, std::size_t workers,
-                         MszipLevel level)
+FolderState::FolderState(ClientServices* services, TempFile* data_staging, std::size_t data_reserve,
+                         std::size_t workers, MszipLevel level)
     : services_(services),
-      data_(services),
+      data_staging_(data_staging),
+      carry_(services),
       files_(services),
       workers_(workers),
       level_(level),
       data_header_size_(kDataHeaderSize + data_reserve) {}
 
 bool FolderState::CreateTemporaries() {
-  TempFile data(services_);
+  TempFile carry(services_);
   TempFile files(services_);
-  if (!data.Create() || !files.Create()) return false;
-  data_ = std::move(data);
+  if (!carry.Create() || !files.Create()) return false;
+  carry_ = std::move(carry);
   files_ = std::move(files);
+  return true;
+}
+
+bool FolderState::RenewCarry() {
+  TempFile carry(services_);
+  if (!carry.Create()) return false;
+  carry_ = std::move(carry);
   return true;
 }
 
@@ -85,8 +93,8 @@ std::optional<std::uint32_t> FolderState::ReadFile(int source, StatusCallback st
 }
 
 std::uint64_t FolderState::data_size_bound() const {
-  if (!pipeline_) return data_.size();
-  return data_.size() + pipeline_->in_flight() * (data_header_size_ + pipeline_->max_coded_size());
+  if (!pipeline_) return data_size_;
+  return data_size_ + pipeline_->in_flight() * (data_header_size_ + pipeline_->max_coded_size());
 }
 
 bool FolderState::SubmitBlock(StatusCallback status) {
@@ -117,13 +125,13 @@ bool FolderState::StageFinished(bool wait_for_all, StatusCallback status) {
 
 bool FolderState::StageBlock(const BlockPipeline::Finished& block, StatusCallback status) {
   if (block.result != MszipResult::kOk) return services_->Fail(FciError::kCompressorFail);
-  DataHeaderBuffer header{};
-  EncodeDataBlockHeader({.compressed_size = static_cast<std::uint16_t>(block.coded.size()),
-                         .uncompressed_size = static_cast<std::uint16_t>(block.input.size())},
-                        header);
-  if (!data_.Append(std::span(header).first(data_header_size_)) || !data_.Append(block.coded)) {
-    return false;
-  }
+  DataHeaderBuffer buffer{};
+  const std::span<std::byte> header = std::span(buffer).first(data_header_size_);
+  EncodeSealedDataBlockHeader({.compressed_size = static_cast<std::uint16_t>(block.coded.size()),
+                               .uncompressed_size = static_cast<std::uint16_t>(block.input.size())},
+                              block.coded, header);
+  if (!data_staging_->Append(header) || !data_staging_->Append(block.coded)) return false;
+  data_size_ += header.size() + block.coded.size();
   if (status(kStatusBlockCompressed, static_cast<std::uint32_t>(block.coded.size()),
              static_cast<std::uint32_t>(block.input.size()), services_->ctx()) == -1) {
     return services_->Fail(FciError::kUserAbort);
@@ -180,20 +188,19 @@ bool FolderState::CloseCompression(StatusCallback status) {
   return true;
 }
 
-bool FolderState::ReplaceTemporaries(TempFile data, TempFile files, std::uint64_t records) {
-  const bool data_gone = data_.Destroy();
+bool FolderState::ReplaceTemporaries(TempFile files, std::uint64_t records) {
   const bool files_gone = files_.Destroy();
-  data_ = std::move(data);
   files_ = std::move(files);
   records_ = records;
-  return data_gone && files_gone;
+  data_size_ = carry_.size();
+  return files_gone;
 }
 
 bool FolderState::Destroy() {
   pipeline_.reset();
   block_buffer_ = ClientBuffer();
-  const bool data_gone = data_.Destroy();
-  return files_.Destroy() && data_gone;
+  const bool carry_gone = carry_.Destroy();
+  return files_.Destroy() && carry_gone;
 }
 
 }  // namespace kb::cabinet

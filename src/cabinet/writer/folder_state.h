@@ -18,9 +18,11 @@
 namespace kb::cabinet {
 
 // The open folder: one continuous stream of its files' bytes, cut into 32,768-byte blocks,
-// compressed and staged in the folder-data temporary (block headers with csum 0, then the
-// data), and the file records staged in the folder-files temporary. Because a block is only
-// cut when full, one block can hold the end of one file and the start of the next.
+// compressed and staged at the end of the cabinet's data staging (block headers with their
+// csum, then the data: most blocks lie there as the cabinet will hold them), and the file
+// records staged in the folder-files temporary. Because a block is only cut when full, one
+// block can hold the end of one file and the start of the next. The carry temporary takes what
+// of the folder goes on in the next cabinet, and becomes that cabinet's data staging.
 //
 // MSZIP blocks are compressed by a BlockPipeline while reading goes on, and staged in order
 // as they come back. A file's record waits until the blocks read before it are staged, so both
@@ -33,12 +35,16 @@ class FolderState {
 
   // `workers` threads compress MSZIP blocks at `level`; 1 compresses them on the calling
   // thread.
-  // REQUIRES: *services outlives this object; workers >= 1.
-  FolderState(ClientServices* services, std::size_t data_reserve, std::size_t workers,
-              MszipLevel level);
+  // REQUIRES: *services and *data_staging outlive this object; the folder's blocks are the last
+  // data_size() bytes of *data_staging; workers >= 1.
+  FolderState(ClientServices* services, TempFile* data_staging, std::size_t data_reserve,
+              std::size_t workers, MszipLevel level);
 
-  // Makes both staging temporaries (kTempFile on failure, none left behind).
+  // Makes the carry and folder-files temporaries (kTempFile on failure, none left behind).
   [[nodiscard]] bool CreateTemporaries();
+
+  // Makes a new carry after the last one has gone to the cabinet (kTempFile on failure).
+  [[nodiscard]] bool RenewCarry();
 
   // True when `type` names a compression this writer makes (stored or MSZIP).
   static bool IsKnownType(std::uint16_t type);
@@ -71,26 +77,28 @@ class FolderState {
   // folder's stream at offset 0.
   [[nodiscard]] bool CloseCompression(StatusCallback status);
 
-  // Replaces the (consumed) staging temporaries by those holding the rest of a split folder,
-  // `records` file records in `files`.
-  [[nodiscard]] bool ReplaceTemporaries(TempFile data, TempFile files, std::uint64_t records);
+  // After the folder was placed: replaces the (consumed) folder-files temporary by `files`,
+  // holding the `records` file records of what the carry holds of the folder (nothing when the
+  // folder was placed whole).
+  [[nodiscard]] bool ReplaceTemporaries(TempFile files, std::uint64_t records);
 
   // Destroys the compressor and both temporaries; false when a temporary failed to go.
   [[nodiscard]] bool Destroy();
 
   std::uint16_t type() const { return type_; }
   std::uint64_t uncompressed_size() const { return uncompressed_; }
-  // The folder-data temporary's size once every block handed over is staged, at most.
+  // The bytes of the folder's staged blocks.
+  std::uint64_t data_size() const { return data_size_; }
+  // data_size() once every block handed over is staged, at most.
   std::uint64_t data_size_bound() const;
   // The folder-files temporary's size once the records waiting for their blocks are staged.
   std::uint64_t files_size() const { return files_.size() + waiting_record_bytes_; }
   std::size_t data_header_size() const { return data_header_size_; }
   // The file records of the folder, staged or waiting for their blocks.
   std::uint64_t record_count() const { return records_; }
-  bool empty() const { return data_.empty() && files_.empty(); }
-  TempFile& data() { return data_; }
+  bool empty() const { return data_size_ == 0 && files_.empty(); }
+  TempFile& carry() { return carry_; }
   TempFile& files() { return files_; }
-  const TempFile& data() const { return data_; }
   const TempFile& files() const { return files_; }
   // Room for reading one staged block back; the largest block this type stages.
   std::span<std::byte> block_buffer() const { return block_buffer_.span(); }
@@ -111,7 +119,9 @@ class FolderState {
   static constexpr std::size_t kMaxWaitingRecords = 1024;
 
   ClientServices* services_;
-  TempFile data_;
+  TempFile* data_staging_;
+  std::uint64_t data_size_ = 0;
+  TempFile carry_;
   TempFile files_;
   std::uint16_t type_ = kNoType;
   std::size_t workers_;

@@ -14,6 +14,7 @@ TempFile::TempFile(TempFile&& other) noexcept
     : services_(other.services_),
       handle_(std::exchange(other.handle_, -1)),
       size_(std::exchange(other.size_, 0)),
+      at_end_(std::exchange(other.at_end_, true)),
       name_(std::move(other.name_)) {}
 
 TempFile& TempFile::operator=(TempFile&& other) noexcept {
@@ -23,6 +24,7 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept {
     services_ = other.services_;
     handle_ = std::exchange(other.handle_, -1);
     size_ = std::exchange(other.size_, 0);
+    at_end_ = std::exchange(other.at_end_, true);
     name_ = std::move(other.name_);
   }
   return *this;
@@ -47,6 +49,7 @@ bool TempFile::Create() {
     if (handle == -1) continue;
     handle_ = handle;
     size_ = 0;
+    at_end_ = true;
     name_ = std::move(path);
     return true;
   }
@@ -54,17 +57,27 @@ bool TempFile::Create() {
 }
 
 bool TempFile::Append(std::span<const std::byte> bytes) {
+  if (!at_end_ && !SeekTo(static_cast<std::int64_t>(size_))) return false;
+  at_end_ = true;
   size_ += bytes.size();
   int err = 0;
   return services_->WriteAll(handle_, bytes, err) || Fail(err);
 }
 
+bool TempFile::Overwrite(std::int64_t offset, std::span<const std::byte> bytes) {
+  if (!SeekTo(offset)) return false;
+  int err = 0;
+  return services_->WriteAll(handle_, bytes, err) || Fail(err);
+}
+
 bool TempFile::SeekTo(std::int64_t offset) {
+  at_end_ = false;
   int err = 0;
   return services_->Seek(handle_, offset, 0, err) == offset || Fail(err);
 }
 
 std::optional<std::size_t> TempFile::ReadFull(std::span<std::byte> out) {
+  at_end_ = false;
   std::size_t done = 0;
   while (done < out.size()) {
     int err = 0;
@@ -93,6 +106,16 @@ bool TempFile::Destroy() {
   const bool removed = services_->Remove(name_, err);
   size_ = 0;
   return (closed && removed) || Fail(err);
+}
+
+std::optional<int> TempFile::Release() {
+  int err = 0;
+  if (!services_->Remove(name_, err)) {
+    Fail(err);
+    return std::nullopt;
+  }
+  size_ = 0;
+  return std::exchange(handle_, -1);
 }
 
 }  // namespace kb::cabinet

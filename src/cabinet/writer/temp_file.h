@@ -10,8 +10,8 @@
 
 namespace kb::cabinet {
 
-// A staging temporary, reached through the client's callbacks: written from the front, then
-// read back once from the start. Owns the file: destruction closes and removes it (failures
+// A staging temporary, reached through the client's callbacks: appended to, read back from any
+// place, and patched in place. Owns the file: destruction closes and removes it (failures
 // ignored; Destroy reports them). Every failure is reported as kTempFile.
 class TempFile {
  public:
@@ -27,8 +27,11 @@ class TempFile {
   // REQUIRES: !is_open().
   [[nodiscard]] bool Create();
 
-  // Counts the bytes into size() and appends them.
+  // Counts the bytes into size() and appends them at the end, wherever reading had got to.
   [[nodiscard]] bool Append(std::span<const std::byte> bytes);
+
+  // Writes `bytes` over what lies at `offset`. REQUIRES: offset + bytes.size() <= size().
+  [[nodiscard]] bool Overwrite(std::int64_t offset, std::span<const std::byte> bytes);
 
   // Positions at `offset` from the start for reading.
   [[nodiscard]] bool SeekTo(std::int64_t offset);
@@ -43,6 +46,10 @@ class TempFile {
   // Closes and removes the file. Returns false after reporting when either step failed.
   [[nodiscard]] bool Destroy();
 
+  // Removes the file's name and gives up the open file: the handle is the caller's to close.
+  // nullopt after reporting when the name could not be removed.
+  [[nodiscard]] std::optional<int> Release();
+
   bool is_open() const { return handle_ != -1; }
   std::uint64_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
@@ -53,6 +60,7 @@ class TempFile {
   ClientServices* services_;
   int handle_ = -1;
   std::uint64_t size_ = 0;
+  bool at_end_ = true;  // whether the file position is at size(), where Append writes
   std::string name_;
 };
 

@@ -442,6 +442,20 @@ UINT MsiRecordSetStreamA(MSIHANDLE hRecord, UINT iField, LPCSTR szFilePath) {
   });
 }
 
+UINT KbRecordSetJoinedStreamA(MSIHANDLE hRecord, UINT iField, LPCSTR szFilePath, int hRestFile,
+                              std::uint64_t cbRest) {
+  return Guarded([&]() -> UINT {
+    auto record = Get<Record>(hRecord);
+    if (!record) return ERROR_INVALID_HANDLE;
+    if (iField == 0 || iField > record->field_count() || szFilePath == nullptr) {
+      return ERROR_INVALID_PARAMETER;
+    }
+    return record->SetStreamFromJoinedFiles(iField, szFilePath, hRestFile, cbRest)
+               ? ERROR_SUCCESS
+               : ERROR_BAD_PATHNAME;
+  });
+}
+
 UINT MsiRecordReadStream(MSIHANDLE hRecord, UINT iField, char* szDataBuf, DWORD* pcbDataBuf) {
   return Guarded([&]() -> UINT {
     auto record = Get<Record>(hRecord);

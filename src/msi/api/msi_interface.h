@@ -206,6 +206,12 @@ UINT MsiRecordSetInteger(MSIHANDLE hRecord, UINT iField, int iValue);
 // The field becomes the stream of the file (read when the record is written to a table).
 // A null path moves the field's read position back to the start.
 UINT MsiRecordSetStreamA(MSIHANDLE hRecord, UINT iField, LPCSTR szFilePath);
+// Not msi.dll's: the field becomes the stream of the file at szFilePath followed by the first
+// cbRest bytes of the open file descriptor hRestFile, which the caller keeps (a cabinet whose
+// data blocks were staged apart goes into the package without being joined in a file first).
+// ERROR_BAD_PATHNAME when either cannot be read.
+UINT KbRecordSetJoinedStreamA(MSIHANDLE hRecord, UINT iField, LPCSTR szFilePath, int hRestFile,
+                              std::uint64_t cbRest);
 // Reads the next *pcbDataBuf bytes of a stream field; *pcbDataBuf gets the count read. With
 // a null buffer, *pcbDataBuf gets the bytes left.
 UINT MsiRecordReadStream(MSIHANDLE hRecord, UINT iField, char* szDataBuf, DWORD* pcbDataBuf);

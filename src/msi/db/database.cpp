@@ -452,6 +452,13 @@ ErrorCode Database::StoreStreams(std::span<const std::pair<std::u16string, Field
     }
     const StreamSource& source = *std::get<StreamField>(value).source;
     if (source.stored_name() != nullptr && *source.stored_name() == name) continue;
+    // A field set from files is copied from the descriptors it holds, at commit.
+    if (const auto* files = dynamic_cast<const FileStreamSource*>(&source)) {
+      std::optional<std::vector<StagedFilePart>> parts = files->Duplicate();
+      if (!parts) return kFunctionFailed;
+      changes.emplace_back(name, StagedStream::FromFiles(std::move(*parts)));
+      continue;
+    }
     std::optional<FileStamp> stamp;
     platform::UniqueFd copy = FileOf(source, &stamp);
     if (!copy.valid()) return kFunctionFailed;
@@ -477,12 +484,20 @@ ErrorCode Database::StoreStorage(const std::u16string& name, const FieldValue& v
 }
 
 platform::UniqueFd Database::FileOf(const StreamSource& source, std::optional<FileStamp>* stamp) {
-  // A file is copied from the descriptor its field holds; another stream (which may change
-  // or go before the commit) is copied now into a temporary file. Neither is held in memory.
+  // A single file is copied from the descriptor its field holds; another stream (which may
+  // change or go before the commit), or files joined, is copied now into a temporary file.
+  // Neither is held in memory.
   if (source.is_storage()) return platform::UniqueFd();  // no bytes to copy
-  const auto* file = dynamic_cast<const FileStreamSource*>(&source);
-  platform::UniqueFd copy = file != nullptr ? file->Duplicate() : CopyToTemporaryFile(source);
-  *stamp = file != nullptr ? std::optional(file->stamp()) : StampOf(copy.get());
+  if (const auto* file = dynamic_cast<const FileStreamSource*>(&source)) {
+    std::optional<std::vector<StagedFilePart>> parts = file->Duplicate();
+    if (!parts) return platform::UniqueFd();
+    if (parts->size() == 1) {
+      *stamp = parts->front().stamp;
+      return std::move(parts->front().file);
+    }
+  }
+  platform::UniqueFd copy = CopyToTemporaryFile(source);
+  *stamp = StampOf(copy.get());
   return *stamp ? std::move(copy) : platform::UniqueFd();
 }
 

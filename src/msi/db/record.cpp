@@ -58,6 +58,14 @@ bool Record::SetStreamFromFile(unsigned field, const std::string& path) {
   return Set(field, StreamField{std::move(source), 0});
 }
 
+bool Record::SetStreamFromJoinedFiles(unsigned field, const std::string& path, int rest,
+                                      std::uint64_t rest_size) {
+  if (field >= fields_.size()) return false;
+  auto source = FileStreamSource::Join(path, rest, rest_size);
+  if (!source) return false;
+  return Set(field, StreamField{std::move(source), 0});
+}
+
 StreamField* Record::MutableStream(unsigned field) {
   return field < fields_.size() ? std::get_if<StreamField>(&fields_[field]) : nullptr;
 }

@@ -56,6 +56,10 @@ class Record {
   [[nodiscard]] bool SetInteger(unsigned field, int value);
   // The field becomes the stream of the file at `path`. False when it cannot be opened.
   [[nodiscard]] bool SetStreamFromFile(unsigned field, const std::string& path);
+  // The field becomes the stream of the file at `path` followed by the first `rest_size` bytes
+  // of the open file `rest` (see FileStreamSource::Join). False when they cannot be read.
+  [[nodiscard]] bool SetStreamFromJoinedFiles(unsigned field, const std::string& path, int rest,
+                                              std::uint64_t rest_size);
   // Moves a stream field's read position back to its start; false for any other field.
   [[nodiscard]] bool RewindStream(unsigned field);
   // Reads the next bytes of a stream field; nullopt when the field is no stream or a read failed.

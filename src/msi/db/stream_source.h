@@ -7,8 +7,10 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "msi/storage/compound_file.h"
+#include "msi/storage/staged_stream.h"
 #include "platform/unique_fd.h"
 
 namespace kb::msi {
@@ -47,30 +49,33 @@ class SubStorageSource : public StreamSource {
   std::u16string name_;
 };
 
-// A file's bytes (a record field set with MsiRecordSetStream, or an archive's binary field).
-// The file is opened when the field is set and kept open, so deleting it or putting another
-// file in its place afterwards changes nothing, as on Windows.
+// A file's bytes (a record field set with MsiRecordSetStream, or an archive's binary field), or
+// those of a file and the start of another one after it (a cabinet whose data blocks lie
+// apart). The files are opened when the field is set and kept open, so deleting them or putting
+// others in their place afterwards changes nothing, as on Windows.
 class FileStreamSource : public StreamSource {
  public:
   // Null when the file cannot be opened or is not a regular file.
   [[nodiscard]] static std::shared_ptr<const FileStreamSource> Open(const std::string& path);
+  // The file at `path`, then the first `rest_size` bytes of the open file `rest` (a descriptor
+  // the caller keeps). Null when either cannot be read, or `rest` is shorter.
+  [[nodiscard]] static std::shared_ptr<const FileStreamSource> Join(const std::string& path,
+                                                                    int rest,
+                                                                    std::uint64_t rest_size);
 
-  std::uint64_t size() const override { return stamp_.size; }
+  std::uint64_t size() const override;
   [[nodiscard]] std::optional<std::size_t> Read(std::uint64_t offset,
                                                 std::span<std::byte> out) const override;
 
-  // The file as it was when it was opened.
-  const FileStamp& stamp() const { return stamp_; }
-  // A second descriptor of the open file, for the storage to copy from at commit; invalid when
-  // the file was written to since it was opened, so that no other bytes than the field's are
+  // Second descriptors of the open files, for the storage to copy from at commit; nullopt when
+  // a file was written to since it was opened, so that no other bytes than the field's are
   // stored.
-  platform::UniqueFd Duplicate() const;
+  std::optional<std::vector<StagedFilePart>> Duplicate() const;
 
-  FileStreamSource(platform::UniqueFd fd, FileStamp stamp) : fd_(std::move(fd)), stamp_(stamp) {}
+  explicit FileStreamSource(std::vector<StagedFilePart> parts) : parts_(std::move(parts)) {}
 
  private:
-  platform::UniqueFd fd_;
-  FileStamp stamp_;
+  std::vector<StagedFilePart> parts_;
 };
 
 // The bytes of `source` copied in pieces into a new unnamed temporary file (in
